@@ -1,0 +1,14 @@
+# The engine static library (app/ render/ scene/ console/) and the program meshes.
+file(GLOB MESHES_ENGINE_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/app/*.cpp ${CMAKE_SOURCE_DIR}/render/*.cpp
+  ${CMAKE_SOURCE_DIR}/scene/*.cpp ${CMAKE_SOURCE_DIR}/console/*.cpp)
+list(FILTER MESHES_ENGINE_SOURCES EXCLUDE REGEX ".*/app/main\\.cpp$")
+if(MESHES_ENGINE_SOURCES AND TARGET platform)
+  add_library(engine STATIC ${MESHES_ENGINE_SOURCES})
+  target_include_directories(engine PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/platform)
+  target_link_libraries(engine PUBLIC zarvik_strings dynrows platform)
+  if(EXISTS ${CMAKE_SOURCE_DIR}/app/main.cpp)
+    add_executable(meshes ${CMAKE_SOURCE_DIR}/app/main.cpp)
+    target_link_libraries(meshes PRIVATE engine)
+  endif()
+endif()

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: the normal build, the sanitizer build, then a short fuzz run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+jobs=$(nproc)
+FUZZ_SECONDS=${FUZZ_SECONDS:-60}
+
+echo "== build and test"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== sanitizer build (address, undefined): unit and integration tests"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMESHES_SANITIZE=ON -DMESHES_BENCH=OFF >/dev/null
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan --output-on-failure -j "$jobs" -L 'unit|integration'
+
+echo "== fuzz targets, ${FUZZ_SECONDS}s in all"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMESHES_FUZZ=ON >/dev/null
+cmake --build build-fuzz -j "$jobs"
+fuzzers=$(find build-fuzz/fuzz -maxdepth 1 -type f -name 'fuzz_*' -perm -u+x | sort)
+n=$(echo "$fuzzers" | grep -c . || true)
+if [ "$n" -gt 0 ]; then
+  per=$(( FUZZ_SECONDS / n )); [ "$per" -lt 10 ] && per=10
+  for f in $fuzzers; do
+    name=$(basename "$f")
+    work=$(mktemp -d)
+    cp -r "fuzz/corpus/$name/." "$work/" 2>/dev/null || true
+    echo "-- $name for ${per}s"
+    ASAN_OPTIONS=detect_leaks=0 "$f" -max_total_time="$per" -rss_limit_mb=2048 -timeout=10 -print_final_stats=0 "$work" 2>&1 | tail -n 3
+    rm -rf "$work"
+  done
+fi
+echo "All test stages passed."

@@ -1,0 +1,75 @@
+// Effect files (.fx): HLSL with effect-only syntax around it (annotations, sampler_state
+// blocks, techniques with passes and state assignments). ParseFx separates the two: plain
+// HLSL with every removed character replaced by a blank (newlines kept, so compiler messages
+// keep their line numbers), the top-level parameters, and the techniques. It does not check
+// the HLSL itself (the shader compiler does) and does not expand #include or macros.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace core {
+
+enum class FxClass { Scalar, Vector, Matrix, Object, Struct };
+
+struct FxAnnotation {
+    std::string type;    // "string", "float", ...
+    std::string name;
+    std::string value;   // strings without their quotes; other values as written
+};
+
+// One state assignment: `Name[index] = value;`
+struct FxState {
+    std::string name;        // as written (compare case-blind)
+    int index = -1;          // -1 when the state has no [index]
+    std::string value;       // value text, trimmed, blanks collapsed
+    // Shader states written `compile profile entry(args)`:
+    bool isCompile = false;
+    std::string profile;     // "vs_2_0", ...
+    std::string entry;       // function name
+    std::string arguments;   // text between the parentheses, trimmed
+    int line = 0;            // 1-based line of the state name
+};
+
+struct FxParameter {
+    std::string type;        // base type as written: "float4x4", "texture", "sampler2D", ...
+    std::string name;
+    std::string semantic;    // empty when none (as written; compare case-blind)
+    FxClass paramClass = FxClass::Scalar;
+    int rows = 1, columns = 1;   // 1x1 for scalars and objects; 1xN vectors; RxC matrices
+    int elements = 0;            // array length, 0 when not an array
+    bool rowMajor = false;       // declared row_major
+    std::vector<FxAnnotation> annotations;
+    bool hasInitializer = false;
+    std::vector<float> initialValue;   // numbers of the initialiser in order (true=1, false=0)
+    std::string initializerText;       // initialiser as written (strings: without quotes)
+    // Samplers written `= sampler_state { ... }`:
+    std::string textureName;           // the parameter named by `Texture = <name>;`
+    std::vector<FxState> samplerStates;  // all states of the block, Texture included
+    int line = 0;
+};
+
+struct FxPass {
+    std::string name;   // empty for an unnamed pass
+    std::vector<FxAnnotation> annotations;
+    std::vector<FxState> states;
+    int line = 0;
+};
+
+struct FxTechnique {
+    std::string name;
+    std::vector<FxAnnotation> annotations;
+    std::vector<FxPass> passes;
+    int line = 0;
+};
+
+struct FxFile {
+    std::string hlsl;                      // same length and line layout as the input
+    std::vector<FxParameter> params;       // top-level parameters in file order
+    std::vector<FxTechnique> techniques;   // in file order
+};
+
+// err is "line N: message" on failure.
+bool ParseFx(const std::string& text, FxFile& out, std::string& err);
+
+}  // namespace core

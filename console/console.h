@@ -1,0 +1,80 @@
+// The console: a stamped message log that every subsystem writes to, a panel drawn over the
+// scene while shown, and a command line with history and three built-in commands.
+// Lines that are not built in are queued on the time line's tree; the console never runs them.
+// It is single-threaded and never releases its fonts, buffers or trees.
+#pragma once
+
+#include "windows.h"
+#include "d3d9.h"
+#include "d3dx9.h"
+#include "strings/zarvik_string.h"
+#include "param_tree/dynamic_row.h"
+#include "app/korvel_timer.h"
+
+// Message kinds; each line of the log carries the tag of its kind as its only child.
+enum Korvel_MessageKind {
+    KIND_TEXT = 0,     // "_TEXT_"
+    KIND_ERROR = 1,    // "_ERROR_"
+    KIND_COMMENT = 2,  // "_COMMENT_"
+    KIND_SYSTEM = 3    // "_SYSTEM_"
+};
+
+class Korvel_Console {
+public:
+    explicit Korvel_Console(IDirect3DDevice9** device);
+
+    DynamicRow log;                    // knot "LOG" (id logRootId), one knot per line, tag below
+    unsigned int logRootId;            // id of the current "LOG" knot; always 1
+    Korvel_Timer logClock;             // source of the stamps and of the clock
+    short viewStart;                   // lower offset of the message window, -1 .. count
+    short viewEnd;                     // upper offset, always viewStart + 10
+    IDirect3DVertexBuffer9* panelBuffer;   // 4 panel vertices
+    IDirect3DVertexBuffer9* frameBuffer;   // 33 frame vertices
+    IDirect3DDevice9** device;         // address of the engine's device pointer
+    ID3DXFont* messageFont;            // message lines and clock
+    ID3DXFont* lineFont;               // command line
+    ID3DXFont* titleFont;              // title
+    Zarvik_string commandLine;         // text being typed, at most 100 characters
+    D3DCOLOR panelColour;
+    D3DCOLOR frameColour;
+    DynamicRow* commandQueue;          // time line's tree, not owned; null until SetCommandQueue
+    DynamicRow commandBase;            // read at start-up, read by nothing afterwards
+    DynamicRow history;                // knot "_COMMANDS_" (id 1), one param per entered line
+    unsigned int historyCursor;        // id the next Left/Right shows; 0 until a line is entered
+    Korvel_Timer editTimer;            // gates Backspace, Enter and the hide key
+    Korvel_Timer keyTimer;             // gates keyboard polls and the show key
+    bool visible;
+
+    // Start-up: timers, command base, history, buffers, fonts and the start line.
+    HRESULT Start();
+
+    // The log.
+    void AddMessage(Zarvik_string text, short kind);
+    void AddMessage(const char* text, short kind);
+    void AddText(const char* text);
+    // Writes the log tree; true when the file was written.
+    bool Save(const char* fileName);
+    // Empties the log and makes a new "LOG" knot; the clock keeps running.
+    void ClearLog();
+
+    // The panel.
+    void Draw();
+    void DrawMessageLine(Zarvik_string text, int x, int y, D3DCOLOR colour);
+    void DrawCommandLine(Zarvik_string text, int x, int y, D3DCOLOR colour);
+    void ShiftView(bool back);
+
+    // Showing, hiding and the command line.
+    void Toggle();
+    void RestartInputTimers();
+    void ExpireInputTimers();
+    void HandleKeys();
+    void ExecuteLine(Zarvik_string line);
+    void SetCommandQueue(DynamicRow* queue);
+
+private:
+    // Stamps `text` and adds it as one or more lines; nothing of the text is lost.
+    void AddStamped(const char* text, short kind);
+    void AddLine(const char* line, short kind);
+    void HistoryBack();
+    void HistoryForward();
+};

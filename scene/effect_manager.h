@@ -1,0 +1,38 @@
+// The level's shader effects, each known by the name the level lists it under. Objects look
+// their effects up by name at draw time and get the current camera's matrices with them.
+#pragma once
+
+#include "d3dx9.h"
+#include "strings/zarvik_string.h"
+
+class DynamicRow;
+class Korvel_Console;
+class Korvel_Camera_Manager;
+
+struct EffectNode {
+    unsigned int number;   // effectCount when the effect was added (failed effects count too)
+    Zarvik_string name;    // the name listed under "_EFFECTS_"
+    ID3DXEffect* effect;   // owned through the record
+    EffectNode* next;      // null for the last
+};
+
+class Korvel_Effect_Manager {
+public:
+    IDirect3DDevice9* device;
+    unsigned int effectCount;  // effects attempted, failed ones included
+    EffectNode* first;         // null while empty
+    Korvel_Console* console;
+    Korvel_Camera_Manager* cameraManager;
+
+    Korvel_Effect_Manager(IDirect3DDevice9* device, Korvel_Camera_Manager* cameraManager,
+                          Korvel_Console* console);
+    virtual ~Korvel_Effect_Manager();
+
+    bool Load(const char* level);  // always true
+    void ReadEffects(DynamicRow* tree);
+    unsigned int AddEffect(Zarvik_string name, DynamicRow* tree);  // 0 when not created
+
+    // The effect named `name`, or null. Fills view and projection from the current camera and
+    // sets "View_Pos" on every effect up to and including the one returned.
+    ID3DXEffect* FindEffect(Zarvik_string name, D3DXMATRIX* view, D3DXMATRIX* projection);
+};

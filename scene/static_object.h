@@ -1,0 +1,45 @@
+// A static mesh object: an .x mesh with its materials and textures, placed by a world matrix
+// and drawn once per light with the effects its parameter file names under "_FX_".
+#pragma once
+
+#include "d3dx9.h"
+#include "scene/object_super.h"
+#include "strings/zarvik_string.h"
+
+class Korvel_Console;
+class Korvel_Effect_Manager;
+class Korvel_Light_Manager;
+
+class Static_CObject : public Object_Super {
+public:
+    ID3DXMesh* mesh;                 // meaningful only while materialCount > 0
+    D3DMATERIAL9* materials;         // materialCount entries, ambient = diffuse
+    IDirect3DTexture9** textures;    // materialCount entries, null for an untextured subset
+    unsigned int materialCount;      // 0 when no mesh was loaded
+    Korvel_Console* console;
+    Korvel_Effect_Manager* effectManager;
+    Korvel_Light_Manager* lightManager;
+    unsigned int fxCount;            // number of names under "_FX_"
+
+    // Reads the object file at `file` into `parameters`; `world` starts as a copy of *world.
+    Static_CObject(D3DXMATRIX* world, const char* file, IDirect3DDevice9** deviceAddress,
+                   Korvel_Effect_Manager* effectManager, Korvel_Light_Manager* lightManager,
+                   Korvel_Console* console);
+    ~Static_CObject() override;
+
+    bool Load() override;
+    void Draw(unsigned int lightNumber, bool firstLight) override;
+
+    void CountEffects();
+    void ApplyWorld();
+    Zarvik_string EffectName(unsigned int n);  // n counts from 1; "none" past the last
+    void SetMatrices(ID3DXEffect* effect, D3DXMATRIX* view, D3DXMATRIX* projection);
+
+    // Fixed-function draw of every subset with its material and stage-0 texture.
+    void DrawPlain();
+
+private:
+    void LoadMesh();
+    void LoadTexture(unsigned int i, const char* name);
+    void ComputeWorld();
+};

@@ -3,7 +3,6 @@
 # CMake package <target>::<target> (find_package(<target>)) and a pkg-config file <target>.pc.
 include_guard(GLOBAL)
 include(CMakePackageConfigHelpers)
-set(MESHES_INSTALL_TEMPLATES ${CMAKE_CURRENT_LIST_DIR})
 
 function(meshes_install_library target)
   cmake_parse_arguments(L "" "HEADER_DIR;DESCRIPTION" "HEADERS;REQUIRES" ${ARGN})
@@ -24,7 +23,7 @@ function(meshes_install_library target)
     string(APPEND LIB_DEPENDENCIES "find_dependency(${dep})\n")
     string(APPEND PC_REQUIRES " ${dep}")
   endforeach()
-  configure_package_config_file(${MESHES_INSTALL_TEMPLATES}/LibConfig.cmake.in
+  configure_package_config_file(${CMAKE_CURRENT_FUNCTION_LIST_DIR}/LibConfig.cmake.in
     ${CMAKE_CURRENT_BINARY_DIR}/${target}Config.cmake INSTALL_DESTINATION ${pkgdir})
   write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/${target}ConfigVersion.cmake
     VERSION 1.0.0 COMPATIBILITY SameMajorVersion)
@@ -36,7 +35,7 @@ function(meshes_install_library target)
   string(REGEX REPLACE "[^/]+" ".." PC_UP "${CMAKE_INSTALL_LIBDIR}/pkgconfig")
   set(PC_NAME ${target})
   set(PC_DESCRIPTION ${L_DESCRIPTION})
-  configure_file(${MESHES_INSTALL_TEMPLATES}/lib.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${target}.pc @ONLY)
+  configure_file(${CMAKE_CURRENT_FUNCTION_LIST_DIR}/lib.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${target}.pc @ONLY)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${target}.pc COMPONENT meshes_libs
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endfunction()

@@ -1,0 +1,233 @@
+// The subset of D3DX 9 that the engine calls: the math types and functions (row vectors,
+// left-handed, implemented once in platform/core/d3dx_math.cpp for every backend), and the
+// mesh, texture, effect and font objects, whose creation functions forward to the active
+// backend. On Windows this header is the SDK's. Only what the engine uses is declared.
+#ifndef MESHES_PLATFORM_D3DX9_H
+#define MESHES_PLATFORM_D3DX9_H
+
+#ifdef _WIN32
+#include <d3dx9.h>
+#else
+
+#include "d3d9.h"
+#include "windows.h"
+
+#define D3DX_PI ((FLOAT)3.141592654f)
+#define D3DXToRadian(degree) ((degree) * (D3DX_PI / 180.0f))
+#define D3DXToDegree(radian) ((radian) * (180.0f / D3DX_PI))
+#define D3DX_DEFAULT ((UINT)-1)
+
+// ---- Math types. Unlike the SDK's, the default constructors zero their members. ----
+struct D3DXMATRIX;
+
+struct D3DXVECTOR3 : public D3DVECTOR {
+    D3DXVECTOR3() : D3DVECTOR{0, 0, 0} {}
+    D3DXVECTOR3(const D3DVECTOR& v) : D3DVECTOR(v) {}
+    explicit D3DXVECTOR3(const FLOAT* f) : D3DVECTOR{f[0], f[1], f[2]} {}
+    D3DXVECTOR3(FLOAT fx, FLOAT fy, FLOAT fz) : D3DVECTOR{fx, fy, fz} {}
+
+    operator FLOAT*() { return &x; }
+    operator const FLOAT*() const { return &x; }
+
+    D3DXVECTOR3& operator+=(const D3DXVECTOR3& v) { x += v.x; y += v.y; z += v.z; return *this; }
+    D3DXVECTOR3& operator-=(const D3DXVECTOR3& v) { x -= v.x; y -= v.y; z -= v.z; return *this; }
+    D3DXVECTOR3& operator*=(FLOAT f) { x *= f; y *= f; z *= f; return *this; }
+    D3DXVECTOR3& operator/=(FLOAT f) { FLOAT i = 1.0f / f; x *= i; y *= i; z *= i; return *this; }
+    D3DXVECTOR3 operator+() const { return *this; }
+    D3DXVECTOR3 operator-() const { return D3DXVECTOR3(-x, -y, -z); }
+    D3DXVECTOR3 operator+(const D3DXVECTOR3& v) const { return D3DXVECTOR3(x + v.x, y + v.y, z + v.z); }
+    D3DXVECTOR3 operator-(const D3DXVECTOR3& v) const { return D3DXVECTOR3(x - v.x, y - v.y, z - v.z); }
+    D3DXVECTOR3 operator*(FLOAT f) const { return D3DXVECTOR3(x * f, y * f, z * f); }
+    D3DXVECTOR3 operator/(FLOAT f) const { FLOAT i = 1.0f / f; return D3DXVECTOR3(x * i, y * i, z * i); }
+    friend D3DXVECTOR3 operator*(FLOAT f, const D3DXVECTOR3& v) { return v * f; }
+    bool operator==(const D3DXVECTOR3& v) const { return x == v.x && y == v.y && z == v.z; }
+    bool operator!=(const D3DXVECTOR3& v) const { return !(*this == v); }
+};
+
+struct D3DXVECTOR4 {
+    FLOAT x, y, z, w;
+
+    D3DXVECTOR4() : x(0), y(0), z(0), w(0) {}
+    explicit D3DXVECTOR4(const FLOAT* f) : x(f[0]), y(f[1]), z(f[2]), w(f[3]) {}
+    D3DXVECTOR4(const D3DVECTOR& v, FLOAT fw) : x(v.x), y(v.y), z(v.z), w(fw) {}
+    D3DXVECTOR4(FLOAT fx, FLOAT fy, FLOAT fz, FLOAT fw) : x(fx), y(fy), z(fz), w(fw) {}
+
+    operator FLOAT*() { return &x; }
+    operator const FLOAT*() const { return &x; }
+
+    D3DXVECTOR4& operator+=(const D3DXVECTOR4& v) { x += v.x; y += v.y; z += v.z; w += v.w; return *this; }
+    D3DXVECTOR4& operator-=(const D3DXVECTOR4& v) { x -= v.x; y -= v.y; z -= v.z; w -= v.w; return *this; }
+    D3DXVECTOR4& operator*=(FLOAT f) { x *= f; y *= f; z *= f; w *= f; return *this; }
+    D3DXVECTOR4 operator-() const { return D3DXVECTOR4(-x, -y, -z, -w); }
+    D3DXVECTOR4 operator+(const D3DXVECTOR4& v) const { return D3DXVECTOR4(x + v.x, y + v.y, z + v.z, w + v.w); }
+    D3DXVECTOR4 operator-(const D3DXVECTOR4& v) const { return D3DXVECTOR4(x - v.x, y - v.y, z - v.z, w - v.w); }
+    D3DXVECTOR4 operator*(FLOAT f) const { return D3DXVECTOR4(x * f, y * f, z * f, w * f); }
+    bool operator==(const D3DXVECTOR4& v) const { return x == v.x && y == v.y && z == v.z && w == v.w; }
+    bool operator!=(const D3DXVECTOR4& v) const { return !(*this == v); }
+};
+
+D3DXMATRIX* WINAPI D3DXMatrixMultiply(D3DXMATRIX* pOut, const D3DXMATRIX* pM1, const D3DXMATRIX* pM2);
+
+struct D3DXMATRIX : public D3DMATRIX {
+    D3DXMATRIX() : D3DMATRIX() {}
+    D3DXMATRIX(const D3DMATRIX& m) : D3DMATRIX(m) {}
+    explicit D3DXMATRIX(const FLOAT* f) : D3DMATRIX() { for (int i = 0; i < 16; ++i) m[i / 4][i % 4] = f[i]; }
+    D3DXMATRIX(FLOAT f11, FLOAT f12, FLOAT f13, FLOAT f14, FLOAT f21, FLOAT f22, FLOAT f23, FLOAT f24,
+               FLOAT f31, FLOAT f32, FLOAT f33, FLOAT f34, FLOAT f41, FLOAT f42, FLOAT f43, FLOAT f44)
+        : D3DMATRIX() {
+        _11 = f11; _12 = f12; _13 = f13; _14 = f14;
+        _21 = f21; _22 = f22; _23 = f23; _24 = f24;
+        _31 = f31; _32 = f32; _33 = f33; _34 = f34;
+        _41 = f41; _42 = f42; _43 = f43; _44 = f44;
+    }
+
+    FLOAT& operator()(UINT row, UINT col) { return m[row][col]; }
+    FLOAT operator()(UINT row, UINT col) const { return m[row][col]; }
+    operator FLOAT*() { return &_11; }
+    operator const FLOAT*() const { return &_11; }
+
+    D3DXMATRIX& operator*=(const D3DXMATRIX& o) { D3DXMatrixMultiply(this, this, &o); return *this; }
+    D3DXMATRIX operator*(const D3DXMATRIX& o) const { D3DXMATRIX r; D3DXMatrixMultiply(&r, this, &o); return r; }
+    bool operator==(const D3DXMATRIX& o) const {
+        for (int i = 0; i < 16; ++i) if (m[i / 4][i % 4] != o.m[i / 4][i % 4]) return false;
+        return true;
+    }
+    bool operator!=(const D3DXMATRIX& o) const { return !(*this == o); }
+};
+
+// A colour of four floats; turned into a D3DCOLOR, each channel is clamped to [0, 1] and
+// rounded to the nearest byte.
+struct D3DXCOLOR {
+    FLOAT r, g, b, a;
+
+    D3DXCOLOR() : r(0), g(0), b(0), a(0) {}
+    D3DXCOLOR(DWORD argb);
+    explicit D3DXCOLOR(const FLOAT* f) : r(f[0]), g(f[1]), b(f[2]), a(f[3]) {}
+    D3DXCOLOR(const D3DCOLORVALUE& c) : r(c.r), g(c.g), b(c.b), a(c.a) {}
+    D3DXCOLOR(FLOAT fr, FLOAT fg, FLOAT fb, FLOAT fa) : r(fr), g(fg), b(fb), a(fa) {}
+
+    operator DWORD() const;
+    operator FLOAT*() { return &r; }
+    operator const FLOAT*() const { return &r; }
+    operator D3DCOLORVALUE() const { return D3DCOLORVALUE{r, g, b, a}; }
+
+    D3DXCOLOR operator+(const D3DXCOLOR& c) const { return D3DXCOLOR(r + c.r, g + c.g, b + c.b, a + c.a); }
+    D3DXCOLOR operator-(const D3DXCOLOR& c) const { return D3DXCOLOR(r - c.r, g - c.g, b - c.b, a - c.a); }
+    D3DXCOLOR operator*(FLOAT f) const { return D3DXCOLOR(r * f, g * f, b * f, a * f); }
+    bool operator==(const D3DXCOLOR& c) const { return r == c.r && g == c.g && b == c.b && a == c.a; }
+    bool operator!=(const D3DXCOLOR& c) const { return !(*this == c); }
+};
+
+// ---- Math functions (platform/core/d3dx_math.cpp). Each returns pOut. ----
+D3DXMATRIX* WINAPI D3DXMatrixIdentity(D3DXMATRIX* pOut);
+D3DXMATRIX* WINAPI D3DXMatrixTranslation(D3DXMATRIX* pOut, FLOAT x, FLOAT y, FLOAT z);
+D3DXMATRIX* WINAPI D3DXMatrixRotationX(D3DXMATRIX* pOut, FLOAT Angle);
+D3DXMATRIX* WINAPI D3DXMatrixRotationY(D3DXMATRIX* pOut, FLOAT Angle);
+D3DXMATRIX* WINAPI D3DXMatrixRotationZ(D3DXMATRIX* pOut, FLOAT Angle);
+// The axis is normalised first.
+D3DXMATRIX* WINAPI D3DXMatrixRotationAxis(D3DXMATRIX* pOut, const D3DXVECTOR3* pV, FLOAT Angle);
+D3DXMATRIX* WINAPI D3DXMatrixLookAtLH(D3DXMATRIX* pOut, const D3DXVECTOR3* pEye,
+                                      const D3DXVECTOR3* pAt, const D3DXVECTOR3* pUp);
+D3DXMATRIX* WINAPI D3DXMatrixPerspectiveFovLH(D3DXMATRIX* pOut, FLOAT fovy, FLOAT Aspect,
+                                              FLOAT zn, FLOAT zf);
+// A zero vector gives the zero vector.
+D3DXVECTOR3* WINAPI D3DXVec3Normalize(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV);
+// (x, y, z, 1) * M, divided by its w.
+D3DXVECTOR3* WINAPI D3DXVec3TransformCoord(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV,
+                                           const D3DXMATRIX* pM);
+
+// ---- Objects ----
+typedef const char* D3DXHANDLE;   // a parameter or technique given by its name
+
+typedef struct _D3DXMACRO {
+    LPCSTR Name;
+    LPCSTR Definition;
+} D3DXMACRO;
+
+// A material as a mesh file gives it; pTextureFilename points into the same buffer, or is
+// NULL when the material names no texture.
+typedef struct _D3DXMATERIAL {
+    D3DMATERIAL9 MatD3D;
+    LPSTR pTextureFilename;
+} D3DXMATERIAL;
+
+#define D3DXMESH_32BIT 0x001
+#define D3DXMESH_SYSTEMMEM 0x110
+#define D3DXMESH_MANAGED 0x220
+#define D3DXFX_DONOTSAVESTATE (1 << 0)
+
+class ID3DXBuffer : public IUnknown {
+public:
+    virtual LPVOID GetBufferPointer() = 0;
+    virtual DWORD GetBufferSize() = 0;
+};
+
+class ID3DXBaseMesh : public IUnknown {
+public:
+    // Draws the triangles whose attribute id is AttribId with the device's current state.
+    virtual HRESULT DrawSubset(DWORD AttribId) = 0;
+};
+
+class ID3DXMesh : public ID3DXBaseMesh {};
+
+class ID3DXBaseEffect : public IUnknown {
+public:
+    // Each fails with D3DERR_INVALIDCALL, changing nothing, when the effect declares no
+    // parameter of that name and type.
+    virtual HRESULT SetFloat(D3DXHANDLE hParameter, FLOAT f) = 0;
+    virtual HRESULT SetVector(D3DXHANDLE hParameter, const D3DXVECTOR4* pVector) = 0;
+    virtual HRESULT SetMatrix(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix) = 0;
+};
+
+class ID3DXEffect : public ID3DXBaseEffect {
+public:
+    // Fails with D3DERR_INVALIDCALL for a technique the effect does not have.
+    virtual HRESULT SetTechnique(D3DXHANDLE hTechnique) = 0;
+    // Writes the pass count of the current technique. Flags 0 saves the device state the
+    // effect changes and restores it at End.
+    virtual HRESULT Begin(UINT* pPasses, DWORD Flags) = 0;
+    virtual HRESULT BeginPass(UINT Pass) = 0;
+    virtual HRESULT EndPass() = 0;
+    virtual HRESULT End() = 0;
+};
+
+class ID3DXSprite;   // only ever passed as NULL to DrawTextA
+class ID3DXInclude;  // only ever passed as NULL
+class ID3DXEffectPool;
+
+class ID3DXFont : public IUnknown {
+public:
+    // Count -1: pString is zero-terminated. Returns the height of the text drawn, 0 on failure.
+    virtual INT DrawTextA(ID3DXSprite* pSprite, LPCSTR pString, INT Count, LPRECT pRect,
+                          DWORD Format, D3DCOLOR Color) = 0;
+};
+
+typedef ID3DXBuffer* LPD3DXBUFFER;
+typedef ID3DXMesh* LPD3DXMESH;
+typedef ID3DXEffect* LPD3DXEFFECT;
+typedef ID3DXFont* LPD3DXFONT;
+typedef ID3DXSprite* LPD3DXSPRITE;
+typedef ID3DXInclude* LPD3DXINCLUDE;
+typedef ID3DXEffectPool* LPD3DXEFFECTPOOL;
+
+// ---- Creation functions (forward to the active backend) ----
+// ppMaterials receives an array of *pNumMaterials D3DXMATERIAL.
+HRESULT WINAPI D3DXLoadMeshFromXA(LPCSTR pFilename, DWORD Options, LPDIRECT3DDEVICE9 pD3DDevice,
+                                  LPD3DXBUFFER* ppAdjacency, LPD3DXBUFFER* ppMaterials,
+                                  LPD3DXBUFFER* ppEffectInstances, DWORD* pNumMaterials,
+                                  LPD3DXMESH* ppMesh);
+HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
+                                          LPDIRECT3DTEXTURE9* ppTexture);
+HRESULT WINAPI D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
+                                         const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
+                                         DWORD Flags, LPD3DXEFFECTPOOL pPool,
+                                         LPD3DXEFFECT* ppEffect, LPD3DXBUFFER* ppCompilationErrors);
+HRESULT WINAPI D3DXCreateFontA(LPDIRECT3DDEVICE9 pDevice, INT Height, UINT Width, UINT Weight,
+                               UINT MipLevels, BOOL Italic, DWORD CharSet, DWORD OutputPrecision,
+                               DWORD Quality, DWORD PitchAndFamily, LPCSTR pFaceName,
+                               LPD3DXFONT* ppFont);
+
+#define D3DXERR_INVALIDDATA MESHES_D3DERR(2905)
+
+#endif  // _WIN32
+#endif  // MESHES_PLATFORM_D3DX9_H

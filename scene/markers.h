@@ -13,5 +13,10 @@ struct MarkerVertex {
 void DrawLine3D(D3DXVECTOR3 a, D3DXVECTOR3 b, IDirect3DDevice9** device);
 void DrawBox(D3DXVECTOR3 a, D3DXVECTOR3 b, IDirect3DDevice9** device);
 
+// No fixed-function format names a four-float colour, so the marker format describes the
+// 28 bytes as a position and one four-float texture set (format 2 at bits 16-17): the layout
+// matches, and with a solid default texture bound the lines take that texture's colour.
+const DWORD kMarkerFVF = D3DFVF_XYZ | D3DFVF_TEX1 | (2u << 16);
+
 // Selects the marker vertex format on the device.
 void SetMarkerFormat(IDirect3DDevice9* device);

@@ -114,6 +114,19 @@ TEST_F(DrtoolCli, DashReadsStandardInputAndWritesStandardOutput) {
         << c.out;
 }
 
+TEST_F(DrtoolCli, HandWrittenLevelCompilesToWhatTheLibraryWrites) {
+    Write("level.txt",
+          "# level\nPOLYGON01 {\n  _CAMERAS_ { cam { \"0 1.5 -5\" 90 } }\n"
+          "  _LIGHTS_ {}\n  _OBJECTS_ { box { \"models\\\\box.x\" } \"\\xB9\" }\n}\n");
+    Outcome b = Tool("build '" + Path("level.txt") + "' '" + Path("level.dr") + "'");
+    ASSERT_EQ(b.code, 0) << b.err;
+    Outcome c = Tool("check '" + Path("level.dr") + "'");
+    EXPECT_EQ(c.code, 0);
+    EXPECT_NE(c.out.find("loads completely: 10 record(s)"), std::string::npos) << c.out;
+    EXPECT_NE(c.out.find("saves it back byte for byte"), std::string::npos) << c.out;
+    EXPECT_NE(Slurp(Path("level.dr")).find("models\\box.x"), std::string::npos);
+}
+
 TEST_F(DrtoolCli, CheckReportsTheOffsetOfBadFiles) {
     std::string good = Rec("R", 1, 1, 0) + Rec("a", 0, 0, 0);  // 16 bytes
     struct Case { std::string file; const char* says; };

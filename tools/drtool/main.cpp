@@ -23,11 +23,6 @@ const char kUsage[] =
     "The text format is described in tools/drtool/README.md.\n"
     "Exit codes: 0 good, 1 bad file, 2 wrong usage.\n";
 
-// The library re-save check loads through the library's recursive reader and its full-walk
-// lookups, so it is kept to trees of a size and depth that the library handles quickly.
-constexpr size_t kResaveMaxRecords = 20000;
-constexpr uint32_t kResaveMaxDepth = 200;
-
 int Usage(const char* why) {
     if (why) std::fprintf(stderr, "drtool: %s\n", why);
     std::fputs(kUsage, stderr);
@@ -160,10 +155,6 @@ int Check(const std::string& path) {
     }
     std::printf("%s: loads completely: %zu record(s), %zu byte(s)\n", Shown(path),
                 r.records.size(), data.size());
-    if (r.records.size() > kResaveMaxRecords || r.maxDepth > kResaveMaxDepth) {
-        std::printf("%s: note: too large or deep for the re-save comparison, skipped\n", Shown(path));
-        return 0;
-    }
     size_t diff = std::string::npos;
     std::string why;
     if (!LibraryResave(data, diff, why)) {

@@ -12,7 +12,7 @@
 namespace core {
 
 struct Cursor {
-    int hotX = 0, hotY = 0;   // hotspot in pixels from the top-left corner
+    int hotX = 0, hotY = 0;   // hotspot in pixels from the top-left corner, inside the image
     Image image;              // transparent pixels have alpha 0
 };
 

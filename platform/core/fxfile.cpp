@@ -1,0 +1,562 @@
+// Effect file reader: tokenises the file once (comments and preprocessor lines skipped), then
+// walks the top level: declarations become parameters, functions and structs pass through,
+// techniques become FxTechnique records. Effect-only text is blanked in a copy of the input,
+// which then is plain HLSL with the same line layout.
+#include "platform/core/fxfile.h"
+
+#include <charconv>
+#include <cstring>
+
+namespace core {
+
+namespace {
+
+struct FTok {
+    enum Kind { Ident, Number, String, Punct, End } k = End;
+    std::string text;   // strings without quotes; punctuation as one character
+    size_t b = 0, e = 0;  // byte range in the source, quotes included
+    int line = 1;
+};
+
+bool IsIdStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsIdChar(char c) { return IsIdStart(c) || IsDigit(c); }
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+std::string LineErr(int line, const std::string& what) { return "line " + std::to_string(line) + ": " + what; }
+
+bool Tokenise(const std::string& src, std::vector<FTok>& out, std::string& err) {
+    size_t i = 0, n = src.size();
+    int line = 1;
+    bool lineStart = true;  // only blanks seen since the last newline
+    while (i < n) {
+        char c = src[i];
+        if (c == '\n') { ++line; ++i; lineStart = true; continue; }
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') { ++i; continue; }
+        if (c == '/' && i + 1 < n && src[i + 1] == '/') {
+            while (i < n && src[i] != '\n') ++i;
+            continue;
+        }
+        if (c == '/' && i + 1 < n && src[i + 1] == '*') {
+            int start = line;
+            i += 2;
+            while (i + 1 < n && !(src[i] == '*' && src[i + 1] == '/')) { if (src[i] == '\n') ++line; ++i; }
+            if (i + 1 >= n) { err = LineErr(start, "comment not closed before end of file"); return false; }
+            i += 2;
+            continue;
+        }
+        if (c == '#' && lineStart) {
+            // Preprocessor line (with backslash continuations): left to the shader compiler.
+            while (i < n && src[i] != '\n') {
+                if (src[i] == '\\' && i + 1 < n && src[i + 1] == '\n') { ++line; i += 2; continue; }
+                if (src[i] == '\\' && i + 2 < n && src[i + 1] == '\r' && src[i + 2] == '\n') { ++line; i += 3; continue; }
+                ++i;
+            }
+            continue;
+        }
+        lineStart = false;
+        FTok t;
+        t.b = i;
+        t.line = line;
+        if (IsIdStart(c)) {
+            while (i < n && IsIdChar(src[i])) ++i;
+            t.k = FTok::Ident;
+            t.text = src.substr(t.b, i - t.b);
+        } else if (IsDigit(c) || (c == '.' && i + 1 < n && IsDigit(src[i + 1]))) {
+            while (i < n && (IsIdChar(src[i]) || src[i] == '.' ||
+                             ((src[i] == '+' || src[i] == '-') && (src[i - 1] == 'e' || src[i - 1] == 'E') &&
+                              !(i >= 2 && (src[i - 2] == 'x' || src[i - 2] == 'X')))))
+                ++i;
+            t.k = FTok::Number;
+            t.text = src.substr(t.b, i - t.b);
+        } else if (c == '"' || c == '\'') {
+            ++i;
+            while (i < n && src[i] != c && src[i] != '\n') {
+                if (src[i] == '\\' && i + 1 < n && src[i + 1] != '\n') ++i;
+                ++i;
+            }
+            if (i >= n || src[i] != c) { err = LineErr(line, "string not closed on its line"); return false; }
+            t.k = FTok::String;
+            t.text = src.substr(t.b + 1, i - t.b - 1);
+            ++i;
+        } else {
+            t.k = FTok::Punct;
+            t.text.assign(1, c);
+            ++i;
+        }
+        t.e = i;
+        out.push_back(std::move(t));
+    }
+    FTok end;
+    end.b = end.e = n;
+    end.line = line;
+    out.push_back(end);
+    return true;
+}
+
+bool ParseNumberText(const std::string& s, float& v) {
+    std::string t = s;
+    if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+        while (!t.empty() && (t.back() == 'u' || t.back() == 'U' || t.back() == 'l' || t.back() == 'L')) t.pop_back();
+        unsigned long long u = 0;
+        auto r = std::from_chars(t.data() + 2, t.data() + t.size(), u, 16);
+        if (r.ec != std::errc() || r.ptr != t.data() + t.size()) return false;
+        v = static_cast<float>(u);
+        return true;
+    }
+    while (!t.empty() && std::strchr("fFhHlLuU", t.back())) t.pop_back();
+    if (t.empty()) return false;
+    auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+    return r.ec == std::errc() && r.ptr == t.data() + t.size();
+}
+
+class FxParser {
+public:
+    FxParser(const std::string& src, const std::vector<FTok>& toks, FxFile& out)
+        : src_(src), t_(toks), out_(out) {}
+
+    bool Run(std::string& err) {
+        out_.hlsl = src_;
+        while (!At(FTok::End)) {
+            const FTok& t = t_[i_];
+            if (t.k == FTok::Ident) {
+                std::string low = Lower(t.text);
+                if (low == "technique" || low == "technique9" || low == "technique10" || low == "technique11") {
+                    if (!Technique(err)) return false;
+                    continue;
+                }
+                if (t.text == "struct" || t.text == "cbuffer" || t.text == "tbuffer") {
+                    if (!SkipBlockDecl(err)) return false;
+                    continue;
+                }
+                if (t.text == "typedef") {
+                    if (!SkipTo(";", err)) return false;
+                    ++i_;
+                    continue;
+                }
+                if (!Declaration(err)) return false;
+                continue;
+            }
+            if (IsP(";")) { ++i_; continue; }
+            if (IsP("[")) {  // attribute before a function
+                if (!SkipBalanced("[", "]", err)) return false;
+                continue;
+            }
+            err = LineErr(t.line, "unexpected '" + t.text + "' at top level");
+            return false;
+        }
+        return true;
+    }
+
+private:
+    bool At(FTok::Kind k) const { return t_[i_].k == k; }
+    bool IsP(const char* p) const { return t_[i_].k == FTok::Punct && t_[i_].text == p; }
+    bool IsPAt(size_t j, const char* p) const { return j < t_.size() && t_[j].k == FTok::Punct && t_[j].text == p; }
+    int Line() const { return t_[i_].line; }
+
+    void Blank(size_t b, size_t e) {
+        for (size_t k = b; k < e && k < out_.hlsl.size(); ++k)
+            if (out_.hlsl[k] != '\n' && out_.hlsl[k] != '\r') out_.hlsl[k] = ' ';
+    }
+
+    bool Expect(const char* p, const std::string& where, std::string& err) {
+        if (!IsP(p)) {
+            err = LineErr(Line(), std::string("expected '") + p + "' " + where +
+                                      (At(FTok::End) ? " (end of file)" : ", found '" + t_[i_].text + "'"));
+            return false;
+        }
+        ++i_;
+        return true;
+    }
+
+    // From an opening token to just past its partner; nested pairs of the same kind counted.
+    bool SkipBalanced(const char* open, const char* close, std::string& err) {
+        int line = Line();
+        int depth = 0;
+        do {
+            if (At(FTok::End)) { err = LineErr(line, std::string("'") + open + "' not closed before end of file"); return false; }
+            if (IsP(open)) ++depth;
+            else if (IsP(close)) --depth;
+            ++i_;
+        } while (depth > 0);
+        return true;
+    }
+
+    // Moves to the next `p` at bracket depth 0 (not past it).
+    bool SkipTo(const char* p, std::string& err) {
+        int line = Line();
+        while (!IsP(p)) {
+            if (At(FTok::End)) { err = LineErr(line, std::string("missing '") + p + "' before end of file"); return false; }
+            if (IsP("{")) { if (!SkipBalanced("{", "}", err)) return false; continue; }
+            if (IsP("(")) { if (!SkipBalanced("(", ")", err)) return false; continue; }
+            ++i_;
+        }
+        return true;
+    }
+
+    bool SkipBlockDecl(std::string& err) {
+        if (!SkipTo("{", err)) return false;
+        if (!SkipBalanced("{", "}", err)) return false;
+        if (!SkipTo(";", err)) return false;
+        ++i_;
+        return true;
+    }
+
+    // Text of tokens [b, e) with single blanks where the source had any space between them.
+    std::string Join(size_t b, size_t e) const {
+        std::string s;
+        for (size_t j = b; j < e; ++j) {
+            if (j > b && t_[j].b > t_[j - 1].e) s += ' ';
+            if (t_[j].k == FTok::String) s += src_.substr(t_[j].b, t_[j].e - t_[j].b);
+            else s += t_[j].text;
+        }
+        return s;
+    }
+
+    // `< type name = value; ... >`; i_ is at '<'.
+    bool Annotations(std::vector<FxAnnotation>& list, std::string& err) {
+        size_t start = t_[i_].b;
+        ++i_;
+        while (!IsP(">")) {
+            if (At(FTok::End)) { err = LineErr(Line(), "annotation list not closed before end of file"); return false; }
+            FxAnnotation a;
+            if (!At(FTok::Ident)) { err = LineErr(Line(), "expected an annotation type, found '" + t_[i_].text + "'"); return false; }
+            a.type = t_[i_++].text;
+            if (IsP("<")) {  // vector<float, 3> style type
+                if (!SkipBalanced("<", ">", err)) return false;
+            }
+            if (!At(FTok::Ident)) { err = LineErr(Line(), "expected an annotation name"); return false; }
+            a.name = t_[i_++].text;
+            if (!Expect("=", "after annotation '" + a.name + "'", err)) return false;
+            size_t vb = i_;
+            if (!SkipTo(";", err)) return false;
+            if (i_ == vb + 1 && t_[vb].k == FTok::String) a.value = t_[vb].text;
+            else a.value = Join(vb, i_);
+            ++i_;
+            list.push_back(std::move(a));
+        }
+        Blank(start, t_[i_].e);
+        ++i_;
+        return true;
+    }
+
+    // One state `Name[index] = value;` (or `Name(args);`), inside a pass or sampler_state.
+    bool State(std::vector<FxState>& list, std::string& err) {
+        FxState s;
+        if (!At(FTok::Ident)) { err = LineErr(Line(), "expected a state name, found '" + t_[i_].text + "'"); return false; }
+        s.line = Line();
+        s.name = t_[i_++].text;
+        if (IsP("[")) {
+            ++i_;
+            float v = 0;
+            if (!At(FTok::Number) || !ParseNumberText(t_[i_].text, v) || v < 0) {
+                err = LineErr(Line(), "state index of '" + s.name + "' is not a number");
+                return false;
+            }
+            s.index = static_cast<int>(v);
+            ++i_;
+            if (!Expect("]", "after state index", err)) return false;
+        }
+        if (IsP("(")) {  // function-style state
+            size_t vb = i_ + 1;
+            if (!SkipBalanced("(", ")", err)) return false;
+            s.value = Join(vb, i_ - 1);
+        } else {
+            if (!Expect("=", "after state '" + s.name + "'", err)) return false;
+            size_t vb = i_;
+            if (!SkipTo(";", err)) return false;
+            if (i_ == vb) { err = LineErr(Line(), "state '" + s.name + "' has no value"); return false; }
+            s.value = Join(vb, i_);
+            if (t_[vb].k == FTok::Ident && t_[vb].text == "compile") {
+                size_t j = vb + 1;
+                if (j + 1 >= i_ || t_[j].k != FTok::Ident || t_[j + 1].k != FTok::Ident) {
+                    err = LineErr(t_[vb].line, "expected 'compile profile function(...)'");
+                    return false;
+                }
+                s.isCompile = true;
+                s.profile = t_[j].text;
+                s.entry = t_[j + 1].text;
+                if (j + 2 < i_ && IsPAt(j + 2, "(") && IsPAt(i_ - 1, ")")) s.arguments = Join(j + 3, i_ - 1);
+                else if (j + 2 != i_) {
+                    err = LineErr(t_[vb].line, "bad argument list in compile of '" + s.entry + "'");
+                    return false;
+                }
+            }
+        }
+        if (!Expect(";", "after state '" + s.name + "'", err)) return false;
+        list.push_back(std::move(s));
+        return true;
+    }
+
+    bool Technique(std::string& err) {
+        size_t start = t_[i_].b;
+        FxTechnique tech;
+        tech.line = Line();
+        ++i_;
+        if (At(FTok::Ident)) tech.name = t_[i_++].text;
+        if (IsP("<") && !Annotations(tech.annotations, err)) return false;
+        if (!Expect("{", "to open technique '" + tech.name + "'", err)) return false;
+        while (!IsP("}")) {
+            if (!At(FTok::Ident) || Lower(t_[i_].text) != "pass") {
+                err = LineErr(Line(), At(FTok::End) ? "technique '" + tech.name + "' not closed before end of file"
+                                                     : "expected 'pass' in technique '" + tech.name + "', found '" + t_[i_].text + "'");
+                return false;
+            }
+            FxPass pass;
+            pass.line = Line();
+            ++i_;
+            if (At(FTok::Ident)) pass.name = t_[i_++].text;
+            if (IsP("<") && !Annotations(pass.annotations, err)) return false;
+            if (!Expect("{", "to open pass '" + pass.name + "'", err)) return false;
+            while (!IsP("}")) {
+                if (At(FTok::End)) { err = LineErr(pass.line, "pass '" + pass.name + "' not closed before end of file"); return false; }
+                if (IsP(";")) { ++i_; continue; }
+                if (!State(pass.states, err)) return false;
+            }
+            ++i_;
+            tech.passes.push_back(std::move(pass));
+        }
+        ++i_;
+        if (IsP(";")) ++i_;
+        Blank(start, t_[i_ - 1].e);
+        out_.techniques.push_back(std::move(tech));
+        return true;
+    }
+
+    static bool IsModifier(const std::string& s) {
+        static const char* kMods[] = {"uniform", "static", "const", "extern", "shared", "volatile", "row_major",
+                                      "column_major", "inline", "precise", "nointerpolation", "groupshared",
+                                      "snorm", "unorm"};
+        for (const char* m : kMods)
+            if (s == m) return true;
+        return false;
+    }
+
+    // Fills class and shape from the base type name.
+    static void Shape(FxParameter& p, const std::string& type, const std::vector<int>& tmplArgs) {
+        std::string low = Lower(type);
+        static const char* kScalars[] = {"bool", "int", "uint", "dword", "half", "float", "double",
+                                         "min16float", "min10float", "min16int", "min12int", "min16uint"};
+        if (low == "matrix") {
+            p.paramClass = FxClass::Matrix;
+            p.rows = tmplArgs.size() >= 3 ? tmplArgs[1] : 4;
+            p.columns = tmplArgs.size() >= 3 ? tmplArgs[2] : 4;
+            return;
+        }
+        if (low == "vector") {
+            p.paramClass = FxClass::Vector;
+            p.columns = tmplArgs.size() >= 2 ? tmplArgs[1] : 4;
+            return;
+        }
+        for (const char* s : kScalars) {
+            size_t n = std::strlen(s);
+            if (type.compare(0, n, s) != 0) continue;
+            std::string rest = type.substr(n);
+            if (rest.empty()) { p.paramClass = FxClass::Scalar; return; }
+            if (rest.size() == 1 && rest[0] >= '1' && rest[0] <= '4') {
+                p.paramClass = FxClass::Vector;
+                p.columns = rest[0] - '0';
+                return;
+            }
+            if (rest.size() == 3 && rest[0] >= '1' && rest[0] <= '4' && rest[1] == 'x' && rest[2] >= '1' && rest[2] <= '4') {
+                p.paramClass = FxClass::Matrix;
+                p.rows = rest[0] - '0';
+                p.columns = rest[2] - '0';
+                return;
+            }
+        }
+        if (low.compare(0, 7, "texture") == 0 || low.compare(0, 7, "sampler") == 0 || low == "string" ||
+            low == "vertexshader" || low == "pixelshader") {
+            p.paramClass = FxClass::Object;
+            return;
+        }
+        p.paramClass = FxClass::Struct;
+    }
+
+    // Types that exist only for the effect framework and are taken out of the HLSL.
+    static bool EffectOnlyType(const std::string& type) {
+        std::string low = Lower(type);
+        if (low == "string" || low == "texture" || low == "vertexshader" || low == "pixelshader") return true;
+        return type == "texture1D" || type == "texture2D" || type == "texture3D" || type == "textureCUBE" ||
+               type == "texture1d" || type == "texture2d" || type == "texture3d" || type == "textureCube";
+    }
+
+    bool Declaration(std::string& err) {
+        size_t declStart = i_;
+        bool isStatic = false, rowMajor = false;
+        while (At(FTok::Ident) && IsModifier(t_[i_].text)) {
+            if (t_[i_].text == "static") isStatic = true;
+            if (t_[i_].text == "row_major") rowMajor = true;
+            if (t_[i_].text == "shared") Blank(t_[i_].b, t_[i_].e);  // effect pools only
+            ++i_;
+        }
+        if (!At(FTok::Ident)) {
+            err = LineErr(Line(), "expected a type, found '" + t_[i_].text + "'");
+            return false;
+        }
+        std::string type = t_[i_++].text;
+        std::vector<int> tmplArgs;
+        if (IsP("<") && (type == "matrix" || type == "vector" || type.compare(0, 7, "Texture") == 0 ||
+                         type.find("Buffer") != std::string::npos)) {
+            size_t b = i_;
+            if (!SkipBalanced("<", ">", err)) return false;
+            for (size_t j = b; j < i_; ++j) {
+                float v;
+                if (t_[j].k == FTok::Number && ParseNumberText(t_[j].text, v)) tmplArgs.push_back(static_cast<int>(v));
+                else if (t_[j].k == FTok::Ident) tmplArgs.push_back(0);
+            }
+            for (int& a : tmplArgs)
+                if (a < 1 || a > 4) a = 4;
+        }
+        if (!At(FTok::Ident)) {
+            err = LineErr(Line(), "expected a name after '" + type + "', found '" + t_[i_].text + "'");
+            return false;
+        }
+        // Function definition or prototype: left as it is.
+        if (IsPAt(i_ + 1, "(")) {
+            ++i_;
+            if (!SkipBalanced("(", ")", err)) return false;
+            while (!IsP("{") && !IsP(";")) {
+                if (At(FTok::End)) { err = LineErr(Line(), "function without a body before end of file"); return false; }
+                ++i_;
+            }
+            if (IsP(";")) { ++i_; return true; }
+            return SkipBalanced("{", "}", err);
+        }
+        const bool effectOnly = EffectOnlyType(type);
+        for (;;) {
+            FxParameter p;
+            p.type = type;
+            p.rowMajor = rowMajor;
+            p.line = Line();
+            Shape(p, type, tmplArgs);
+            if (!At(FTok::Ident)) { err = LineErr(Line(), "expected a variable name after '" + type + "'"); return false; }
+            p.name = t_[i_++].text;
+            while (IsP("[")) {
+                ++i_;
+                float v = 0;
+                if (At(FTok::Number) && ParseNumberText(t_[i_].text, v) && v >= 0 && p.elements == 0)
+                    p.elements = static_cast<int>(v);
+                if (!SkipTo("]", err)) return false;
+                ++i_;
+            }
+            while (IsP(":")) {
+                ++i_;
+                if (!At(FTok::Ident)) { err = LineErr(Line(), "expected a semantic after ':'"); return false; }
+                std::string sem = t_[i_++].text;
+                if (IsP("(")) {  // register(c0), packoffset(c1)
+                    if (!SkipBalanced("(", ")", err)) return false;
+                } else if (p.semantic.empty()) {
+                    p.semantic = sem;
+                }
+            }
+            if (IsP("<") && !Annotations(p.annotations, err)) return false;
+            if (IsP("=")) {
+                size_t eqTok = i_;
+                ++i_;
+                p.hasInitializer = true;
+                if (At(FTok::Ident) && (Lower(t_[i_].text) == "sampler_state" || t_[i_].text == "asm")) {
+                    bool sampler = Lower(t_[i_].text) == "sampler_state";
+                    ++i_;
+                    if (!IsP("{")) { err = LineErr(Line(), "expected '{' after '" + t_[i_ - 1].text + "'"); return false; }
+                    if (sampler) {
+                        ++i_;
+                        while (!IsP("}")) {
+                            if (At(FTok::End)) { err = LineErr(p.line, "sampler_state of '" + p.name + "' not closed"); return false; }
+                            if (IsP(";")) { ++i_; continue; }
+                            if (!State(p.samplerStates, err)) return false;
+                        }
+                        ++i_;
+                        for (const FxState& s : p.samplerStates)
+                            if (Lower(s.name) == "texture") p.textureName = TextureRef(s.value);
+                    } else if (!SkipBalanced("{", "}", err)) {
+                        return false;
+                    }
+                    Blank(t_[eqTok].b, t_[i_ - 1].e);
+                } else {
+                    size_t vb = i_;
+                    while (!IsP(",") && !IsP(";")) {
+                        if (At(FTok::End)) { err = LineErr(p.line, "declaration of '" + p.name + "' not ended with ';'"); return false; }
+                        if (IsP("{")) { if (!SkipBalanced("{", "}", err)) return false; continue; }
+                        if (IsP("(")) { if (!SkipBalanced("(", ")", err)) return false; continue; }
+                        ++i_;
+                    }
+                    if (i_ == vb) { err = LineErr(p.line, "'" + p.name + "' has an empty initialiser"); return false; }
+                    Initial(p, vb, i_);
+                }
+            } else if (IsP("{")) {
+                // State-object block (`SamplerState s { ... };`): effect syntax only.
+                size_t b = t_[i_].b;
+                ++i_;
+                while (!IsP("}")) {
+                    if (At(FTok::End)) { err = LineErr(p.line, "state block of '" + p.name + "' not closed"); return false; }
+                    if (IsP(";")) { ++i_; continue; }
+                    if (!State(p.samplerStates, err)) return false;
+                }
+                ++i_;
+                for (const FxState& s : p.samplerStates)
+                    if (Lower(s.name) == "texture") p.textureName = TextureRef(s.value);
+                Blank(b, t_[i_ - 1].e);
+            }
+            if (!isStatic) out_.params.push_back(std::move(p));
+            if (IsP(",")) { ++i_; continue; }
+            if (IsP(";")) { ++i_; break; }
+            err = LineErr(Line(), At(FTok::End) ? "declaration not ended with ';' before end of file"
+                                                : "expected ';' after declaration, found '" + t_[i_].text + "'");
+            return false;
+        }
+        if (effectOnly) Blank(t_[declStart].b, t_[i_ - 1].e);
+        return true;
+    }
+
+    static std::string TextureRef(const std::string& v) {
+        std::string s;
+        for (char c : v)
+            if (c != '<' && c != '>' && c != '(' && c != ')' && c != ' ') s += c;
+        return s;
+    }
+
+    void Initial(FxParameter& p, size_t b, size_t e) {
+        if (e == b + 1 && t_[b].k == FTok::String) p.initializerText = t_[b].text;
+        else p.initializerText = Join(b, e);
+        for (size_t j = b; j < e; ++j) {
+            const FTok& t = t_[j];
+            if (t.k == FTok::Number) {
+                float v;
+                if (!ParseNumberText(t.text, v)) continue;
+                if (j > b && IsPAt(j - 1, "-")) v = -v;
+                p.initialValue.push_back(v);
+            } else if (t.k == FTok::Ident) {
+                std::string low = Lower(t.text);
+                if (low == "true") p.initialValue.push_back(1);
+                else if (low == "false") p.initialValue.push_back(0);
+            }
+        }
+    }
+
+    const std::string& src_;
+    const std::vector<FTok>& t_;
+    FxFile& out_;
+    size_t i_ = 0;
+};
+
+}  // namespace
+
+bool ParseFx(const std::string& text, FxFile& out, std::string& err) {
+    out = FxFile();
+    std::vector<FTok> toks;
+    if (!Tokenise(text, toks, err)) return false;
+    FxParser p(text, toks, out);
+    if (!p.Run(err)) {
+        out = FxFile();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace core

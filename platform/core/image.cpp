@@ -1,0 +1,72 @@
+// Image decoding: BMP by our own DIB reader (so 32-bit BI_RGB stays opaque, as the texture
+// loader treats it, and palettes and row order are exact); PNG, JPEG and TGA by stb_image.
+#include "platform/core/image.h"
+
+#include <cstring>
+
+#include "platform/core/dib.h"
+
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_NO_STDIO
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#define STBI_ONLY_TGA
+#define STBI_MAX_DIMENSIONS 8192
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#endif
+#include <stb_image.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+namespace core {
+
+namespace {
+
+bool DecodeBmp(const uint8_t* data, size_t size, Image& out, std::string& err) {
+    if (size < 14 + 12) { err = "BMP truncated"; return false; }
+    uint32_t offBits = dib::U32(data + 10);
+    size_t pixelOffset = 0;
+    if (offBits) {
+        if (offBits < 14 + 12 || offBits > size) { err = "BMP pixel offset out of range"; return false; }
+        pixelOffset = offBits - 14;
+    }
+    if (!dib::Decode(data + 14, size - 14, pixelOffset, false, out, err)) {
+        err = "BMP: " + err;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool DecodeImage(const uint8_t* data, size_t size, Image& out, std::string& err) {
+    out = Image();
+    if (!data || size == 0) { err = "empty image data"; return false; }
+    if (size >= 2 && data[0] == 'B' && data[1] == 'M') return DecodeBmp(data, size, out, err);
+    if (size > static_cast<size_t>(INT32_MAX)) { err = "image data too large"; return false; }
+    int w = 0, h = 0, comp = 0;
+    stbi_uc* px = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &comp, 4);
+    if (!px) {
+        const char* why = stbi_failure_reason();
+        err = std::string("image not decodable: ") + (why ? why : "unknown format");
+        return false;
+    }
+    if (w <= 0 || h <= 0) {
+        stbi_image_free(px);
+        err = "image has no pixels";
+        return false;
+    }
+    out.width = w;
+    out.height = h;
+    out.rgba.assign(px, px + static_cast<size_t>(w) * h * 4);
+    stbi_image_free(px);
+    return true;
+}
+
+}  // namespace core

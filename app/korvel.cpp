@@ -2,8 +2,6 @@
 // Device creation lives with the rendering code (render/device.cpp).
 #include "app/korvel.h"
 
-#include <cstring>
-
 #include "app/ini_reader.h"
 #include "console/console.h"
 #include "console/time_line.h"
@@ -23,9 +21,7 @@ Korvel::Korvel()
     : direct3d(NULL), device(NULL), deviceAddress(NULL), cameraManager(NULL),
       objectManager(NULL), console(NULL), timeLine(NULL), renderManager(NULL),
       lightManager(NULL), effectManager(NULL), backColour(0), multisampleType(0), fillMode(0),
-      multisampleAntialias(0), redTexture(NULL), whiteTexture(NULL), blueTexture(NULL) {
-    memset(&world, 0, sizeof(world));
-}
+      multisampleAntialias(0), redTexture(NULL), whiteTexture(NULL), blueTexture(NULL) {}
 
 Korvel::~Korvel() {
     SaveLog();

@@ -187,11 +187,13 @@ private:
         return true;
     }
 
-    // Moves to the next `p` at bracket depth 0 (not past it).
+    // Moves to the next `p` at bracket depth 0 (not past it). An unmatched '}' on the way
+    // means the `p` is missing there.
     bool SkipTo(const char* p, std::string& err) {
         int line = Line();
         while (!IsP(p)) {
             if (At(FTok::End)) { err = LineErr(line, std::string("missing '") + p + "' before end of file"); return false; }
+            if (IsP("}")) { err = LineErr(Line(), std::string("expected '") + p + "' before '}'"); return false; }
             if (IsP("{")) { if (!SkipBalanced("{", "}", err)) return false; continue; }
             if (IsP("(")) { if (!SkipBalanced("(", ")", err)) return false; continue; }
             ++i_;

@@ -177,7 +177,7 @@ public:
                 return true;
             }
             case 3: {  // INTEGER
-                uint32_t v;
+                uint32_t v = 0;
                 if (!U32(v)) return Fail(err, t.where, "truncated integer");
                 t.k = Tok::Number;
                 t.n = Num{static_cast<double>(v), static_cast<float>(v)};
@@ -189,7 +189,7 @@ public:
                 t.k = Tok::Guid;
                 return true;
             case 6: case 7: {  // INTEGER_LIST, FLOAT_LIST
-                uint32_t count;
+                uint32_t count = 0;
                 if (!U32(count)) return Fail(err, t.where, "truncated list");
                 size_t item = id == 6 ? 4 : (doubles_ ? 8 : 4);
                 if (count > (n_ - pos_) / item) return Fail(err, t.where, "list longer than the file");
@@ -226,7 +226,7 @@ private:
         t.k = Tok::Number;
         --listLeft_;
         if (!listFloat_) {
-            uint32_t v;
+            uint32_t v = 0;
             if (!U32(v)) return Fail(err, t.where, "truncated list");
             t.n = Num{static_cast<double>(v), static_cast<float>(v)};
         } else if (doubles_) {
@@ -546,7 +546,7 @@ private:
 // Polygon lists (Mesh faces, MeshNormals faces): per face its corner indices.
 bool ReadFaces(NumReader& r, uint32_t limit, std::vector<uint32_t>& starts, std::vector<uint32_t>& corners,
                const char* what) {
-    uint32_t nFaces;
+    uint32_t nFaces = 0;
     if (!r.Count(nFaces, what)) return false;
     if (nFaces > r.Left()) return r.Need(static_cast<size_t>(nFaces) + 1, "face list");
     starts.clear();
@@ -554,12 +554,12 @@ bool ReadFaces(NumReader& r, uint32_t limit, std::vector<uint32_t>& starts, std:
     starts.reserve(nFaces + 1);
     for (uint32_t f = 0; f < nFaces; ++f) {
         starts.push_back(static_cast<uint32_t>(corners.size()));
-        uint32_t k;
+        uint32_t k = 0;
         if (!r.Count(k, "face corner count")) return false;
         if (k < 3) return r.Bad("face", "has fewer than 3 corners");
         if (k > r.Left()) return r.Need(k, "face corner list");
         for (uint32_t i = 0; i < k; ++i) {
-            uint32_t idx;
+            uint32_t idx = 0;
             if (!r.Count(idx, "face index")) return false;
             if (idx >= limit) return r.Bad("face index", "is out of range");
             corners.push_back(idx);
@@ -590,7 +590,7 @@ bool Builder::ReadMaterial(const XObj& m, XMaterial& out, std::string& err) cons
 
 bool Builder::AddMesh(const XObj& mesh, const Mat4& transform, std::string& err) {
     NumReader r(mesh, err);
-    uint32_t nVerts;
+    uint32_t nVerts = 0;
     if (!r.Count(nVerts, "vertex count")) return false;
     if (nVerts > r.Left() / 3) return r.Need(static_cast<size_t>(nVerts) * 3, "vertex list");
     std::vector<float> pos(static_cast<size_t>(nVerts) * 3);
@@ -614,7 +614,7 @@ bool Builder::AddMesh(const XObj& mesh, const Mat4& transform, std::string& err)
     std::vector<uint32_t> nFaceStart, nCorners;
     if (normalsObj) {
         NumReader n(*normalsObj, err);
-        uint32_t count;
+        uint32_t count = 0;
         if (!n.Count(count, "normal count")) return false;
         if (count > n.Left() / 3) return n.Need(static_cast<size_t>(count) * 3, "normal list");
         normals.resize(static_cast<size_t>(count) * 3);
@@ -628,7 +628,7 @@ bool Builder::AddMesh(const XObj& mesh, const Mat4& transform, std::string& err)
     std::vector<float> uvs;
     if (uvObj) {
         NumReader u(*uvObj, err);
-        uint32_t count;
+        uint32_t count = 0;
         if (!u.Count(count, "texture coordinate count")) return false;
         if (count != nVerts) return u.Bad("texture coordinate count", "differs from the vertex count");
         if (count > u.Left() / 2) return u.Need(static_cast<size_t>(count) * 2, "texture coordinate list");
@@ -638,12 +638,12 @@ bool Builder::AddMesh(const XObj& mesh, const Mat4& transform, std::string& err)
     std::vector<uint32_t> colors;
     if (colorObj) {
         NumReader c(*colorObj, err);
-        uint32_t count;
+        uint32_t count = 0;
         if (!c.Count(count, "vertex colour count")) return false;
         if (count > c.Left() / 5) return c.Need(static_cast<size_t>(count) * 5, "vertex colour list");
         colors.assign(nVerts, 0xFFFFFFFFu);
         for (uint32_t i = 0; i < count; ++i) {
-            uint32_t idx;
+            uint32_t idx = 0;
             float rgba[4];
             if (!c.Count(idx, "vertex colour index") || !c.Floats(rgba, 4, "vertex colour")) return false;
             if (idx >= nVerts) return c.Bad("vertex colour index", "is out of range");
@@ -659,7 +659,7 @@ bool Builder::AddMesh(const XObj& mesh, const Mat4& transform, std::string& err)
     uint32_t matBase = static_cast<uint32_t>(out_.materials.size());
     if (matObj) {
         NumReader m(*matObj, err);
-        uint32_t nMats, nIdx;
+        uint32_t nMats = 0, nIdx = 0;
         if (!m.Count(nMats, "material count") || !m.Count(nIdx, "face index count")) return false;
         if (nIdx > m.Left()) return m.Need(nIdx, "face index list");
         std::vector<uint32_t> idx(nIdx);

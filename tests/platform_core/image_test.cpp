@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include "platform/core/image.h"
+#include "tests/platform_core/image_test.h"
+
+using namespace imgtest;
+
+namespace {
+
+bool Decode(const std::string& s, core::Image& img, std::string& err) {
+    return core::DecodeImage(reinterpret_cast<const uint8_t*>(s.data()), s.size(), img, err);
+}
+
+core::Image Ok(const std::string& s) {
+    core::Image img;
+    std::string err;
+    EXPECT_TRUE(Decode(s, img, err)) << err;
+    return img;
+}
+
+std::vector<int> Px(const core::Image& img, int x, int y) {
+    const uint8_t* p = &img.rgba[size_t(y * img.width + x) * 4];
+    return {p[0], p[1], p[2], p[3]};
+}
+
+}  // namespace
+
+TEST(Image, Bmp24BottomUpAndTopDownWithRowPadding) {
+    // 3x2: rows are 9 bytes, padded to 12. Bottom row first in the file.
+    std::string px;
+    const char bottom[] = "\x01\x02\x03\x04\x05\x06\x07\x08\x09\0\0\0";
+    const char top[] = "\x10\x20\x30\x40\x50\x60\x70\x80\x90\0\0\0";
+    px.append(bottom, 12).append(top, 12);
+    core::Image up = Ok(BmpFile(InfoHeader(3, 2, 24) + px, 40));
+    ASSERT_EQ(up.width, 3);
+    ASSERT_EQ(up.height, 2);
+    EXPECT_EQ(Px(up, 0, 0), (std::vector<int>{0x30, 0x20, 0x10, 255}));   // BGR stored
+    EXPECT_EQ(Px(up, 2, 1), (std::vector<int>{0x09, 0x08, 0x07, 255}));
+    core::Image down = Ok(BmpFile(InfoHeader(3, -2, 24) + px, 40));
+    EXPECT_EQ(Px(down, 0, 0), (std::vector<int>{0x03, 0x02, 0x01, 255}));
+}
+
+TEST(Image, BmpPalettesAndBitFields) {
+    std::string pal;
+    Put32(pal, 0x000000FF);  // entry 0: blue
+    Put32(pal, 0x0000FF00);  // entry 1: green
+    Put32(pal, 0x00FF0000);  // entry 2: red
+    std::string px8 = std::string("\x02\x01\0\0", 4) + std::string("\x00\x02\0\0", 4);
+    core::Image p8 = Ok(BmpFile(InfoHeader(2, 2, 8, 0, 3) + pal + px8, 40 + 12));
+    EXPECT_EQ(Px(p8, 0, 0), (std::vector<int>{0, 0, 255, 255}));
+    EXPECT_EQ(Px(p8, 0, 1), (std::vector<int>{255, 0, 0, 255}));
+    EXPECT_EQ(Px(p8, 1, 1), (std::vector<int>{0, 255, 0, 255}));
+
+    std::string px4 = std::string("\x21\0\0\0", 4);   // pixels 2, 1
+    core::Image p4 = Ok(BmpFile(InfoHeader(2, 1, 4, 0, 3) + pal + px4, 40 + 12));
+    EXPECT_EQ(Px(p4, 0, 0), (std::vector<int>{255, 0, 0, 255}));
+    EXPECT_EQ(Px(p4, 1, 0), (std::vector<int>{0, 255, 0, 255}));
+
+    std::string px1 = std::string("\x40\0\0\0", 4);   // pixels 0, 1, 0
+    core::Image p1 = Ok(BmpFile(InfoHeader(3, 1, 1, 0, 2) + pal.substr(0, 8) + px1, 40 + 8));
+    EXPECT_EQ(Px(p1, 1, 0), (std::vector<int>{0, 255, 0, 255}));
+    EXPECT_EQ(Px(p1, 2, 0), (std::vector<int>{0, 0, 255, 255}));
+
+    // 32 bits without bit fields: the fourth byte is not alpha.
+    std::string px32;
+    Put32(px32, 0x00112233);
+    EXPECT_EQ(Px(Ok(BmpFile(InfoHeader(1, 1, 32) + px32, 40)), 0, 0), (std::vector<int>{0x11, 0x22, 0x33, 255}));
+    // With an alpha mask it is.
+    std::string masks;
+    Put32(masks, 0x00FF0000); Put32(masks, 0x0000FF00); Put32(masks, 0x000000FF); Put32(masks, 0xFF000000);
+    std::string px32a;
+    Put32(px32a, 0x80112233);
+    EXPECT_EQ(Px(Ok(BmpFile(InfoHeader(1, 1, 32, 6) + masks + px32a, 56)), 0, 0),
+              (std::vector<int>{0x11, 0x22, 0x33, 0x80}));
+    // 16 bits, 5-5-5.
+    std::string px16;
+    Put16(px16, 0x7C00); Put16(px16, 0);
+    EXPECT_EQ(Px(Ok(BmpFile(InfoHeader(1, 1, 16) + px16, 40)), 0, 0), (std::vector<int>{255, 0, 0, 255}));
+}
+
+TEST(Image, BadBmpFailsWithReason) {
+    std::string good = BmpFile(InfoHeader(2, 2, 24) + std::string(16, '\0'), 40);
+    for (size_t n = 0; n < good.size(); ++n) {
+        core::Image img;
+        std::string err;
+        EXPECT_FALSE(Decode(good.substr(0, n), img, err)) << n;
+        EXPECT_FALSE(err.empty());
+        EXPECT_TRUE(img.rgba.empty());
+    }
+    core::Image img;
+    std::string err;
+    EXPECT_FALSE(Decode(BmpFile(InfoHeader(100000, 100000, 24), 40), img, err));
+    EXPECT_NE(err.find("too large"), std::string::npos);
+    EXPECT_FALSE(Decode(BmpFile(InfoHeader(2, 2, 8, 1) + std::string(1024 + 8, '\0'), 40), img, err));
+    EXPECT_NE(err.find("compressed"), std::string::npos);
+    EXPECT_FALSE(Decode(BmpFile(InfoHeader(2, 2, 7) + std::string(64, '\0'), 40), img, err));
+    EXPECT_FALSE(Decode(BmpFile(InfoHeader(2, 2, 8, 0, 300) + std::string(2000, '\0'), 40), img, err));
+}
+
+TEST(Image, PngAndTga) {
+    std::vector<uint8_t> rgba = {255, 0, 0, 255, 0, 255, 0, 128, 0, 0, 255, 0, 9, 8, 7, 6};
+    core::Image png = Ok(Png(2, 2, rgba));
+    ASSERT_EQ(png.width, 2);
+    EXPECT_EQ(png.rgba, rgba);
+
+    // Uncompressed 24-bit TGA, rows bottom-up (origin bit clear).
+    std::string tga(18, '\0');
+    tga[2] = 2;
+    tga[12] = 2; tga[14] = 1; tga[16] = 24;
+    tga += std::string("\x01\x02\x03\x04\x05\x06", 6);
+    core::Image t = Ok(tga);
+    ASSERT_EQ(t.width, 2);
+    ASSERT_EQ(t.height, 1);
+    EXPECT_EQ(Px(t, 0, 0), (std::vector<int>{3, 2, 1, 255}));
+    EXPECT_EQ(Px(t, 1, 0), (std::vector<int>{6, 5, 4, 255}));
+
+    core::Image img;
+    std::string err;
+    std::string broken = Png(2, 2, rgba);
+    broken.resize(broken.size() - 20);
+    EXPECT_FALSE(Decode(broken, img, err));
+    EXPECT_FALSE(err.empty());
+    EXPECT_FALSE(Decode("hello world, not an image", img, err));
+    EXPECT_FALSE(Decode("", img, err));
+}

@@ -1,0 +1,425 @@
+#include "platform/sdl_gl/d3d_objects.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#include "platform/core/cp1251.h"
+#include "platform/core/image.h"
+#include "platform/core/win_path.h"
+#include "platform/core/xfile.h"
+#include "platform/sdl_gl/screenshot.h"
+#include "platform/sdl_gl/window_system.h"
+
+namespace sdlgl {
+
+// ---- IDirect3D9 ----
+
+HRESULT SdlDirect3D::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
+                                  DWORD BehaviorFlags, D3DPRESENT_PARAMETERS* pp,
+                                  IDirect3DDevice9** out) {
+    (void)BehaviorFlags;   // vertex processing happens in shaders either way
+    if (!out || !pp) return D3DERR_INVALIDCALL;
+    *out = nullptr;
+    if (Adapter != D3DADAPTER_DEFAULT) return D3DERR_INVALIDCALL;
+    if (DeviceType != D3DDEVTYPE_HAL) return D3DERR_NOTAVAILABLE;
+    if (!pp->Windowed) return D3DERR_NOTAVAILABLE;   // full screen is not offered
+    HWND target = pp->hDeviceWindow ? pp->hDeviceWindow : hFocusWindow;
+    Window* w = windows_->Find(target);
+    SDL_Window* sdl = windows_->SdlWindow(target);
+    if (!w || !sdl) return D3DERR_INVALIDCALL;
+    DWORD ms = pp->MultiSampleType;
+    if (ms > 16) return D3DERR_INVALIDCALL;
+    if (ms != D3DMULTISAMPLE_NONE && pp->SwapEffect != D3DSWAPEFFECT_DISCARD) return D3DERR_INVALIDCALL;
+    // NONMASKABLE with quality q stands for the (q+1)-th sample level: 2, 4, 8, ...
+    int samples = ms == D3DMULTISAMPLE_NONMASKABLE ? (2 << (pp->MultiSampleQuality & 7))
+                                                   : static_cast<int>(ms);
+    if (ms >= 2 && pp->MultiSampleQuality != 0) return D3DERR_INVALIDCALL;
+
+    BackBufferDesc desc;
+    desc.width = pp->BackBufferWidth ? static_cast<int>(pp->BackBufferWidth) : w->clientWidth;
+    desc.height = pp->BackBufferHeight ? static_cast<int>(pp->BackBufferHeight) : w->clientHeight;
+    desc.samples = samples;
+    desc.alpha = pp->BackBufferFormat == D3DFMT_A8R8G8B8;
+    desc.depth = pp->EnableAutoDepthStencil != 0;
+
+    SDL_GLContext ctx = SDL_GL_CreateContext(sdl);
+    if (!ctx) return D3DERR_NOTAVAILABLE;
+    SDL_GL_MakeCurrent(sdl, ctx);
+    if (epoxy_gl_version() < 33) {
+        SDL_GL_DeleteContext(ctx);
+        return D3DERR_NOTAVAILABLE;
+    }
+    // Present never waits for the retrace unless asked to.
+    SDL_GL_SetSwapInterval(pp->PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
+    auto* device = new SdlDevice(windows_, sdl, ctx, plan_);
+    std::string err;
+    if (!device->Init(desc, err)) {
+        device->Release();
+        return D3DERR_INVALIDCALL;   // e.g. a multisample type that cannot be had
+    }
+    // Direct3D writes back what it chose.
+    pp->BackBufferWidth = static_cast<UINT>(desc.width);
+    pp->BackBufferHeight = static_cast<UINT>(desc.height);
+    if (pp->BackBufferFormat == D3DFMT_UNKNOWN) pp->BackBufferFormat = D3DFMT_X8R8G8B8;
+    if (pp->BackBufferCount == 0) pp->BackBufferCount = 1;
+    *out = device;
+    return D3D_OK;
+}
+
+// ---- Device ----
+
+namespace {
+// Live devices of this backend, so that D3DX calls can tell them from others' devices.
+std::set<IDirect3DDevice9*>& LiveDevices() {
+    static std::set<IDirect3DDevice9*>* devices = new std::set<IDirect3DDevice9*>;
+    return *devices;
+}
+}  // namespace
+
+bool IsSdlDevice(IDirect3DDevice9* device) { return device && LiveDevices().count(device); }
+
+SdlDevice::SdlDevice(WindowSystem* windows, SDL_Window* window, SDL_GLContext context,
+                     const ScreenshotPlan* plan)
+    : windows_(windows), window_(window), context_(context), plan_(plan) {
+    LiveDevices().insert(this);
+}
+
+SdlDevice::~SdlDevice() {
+    LiveDevices().erase(this);
+    for (auto*& t : boundTextures_)
+        if (t) t->Release();
+    if (boundStream_) boundStream_->Release();
+    MakeCurrent();
+    gl_.Shutdown();
+    SDL_GL_DeleteContext(context_);
+}
+
+void SdlDevice::MakeCurrent() {
+    if (SDL_GL_GetCurrentContext() != context_) SDL_GL_MakeCurrent(window_, context_);
+}
+
+HRESULT SdlDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
+                                      IDirect3DVertexBuffer9** out, HANDLE* pSharedHandle) {
+    (void)Usage;
+    if (!out || pSharedHandle || Length == 0 || Pool > D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
+    *out = nullptr;
+    MakeCurrent();
+    GlVertexBuffer* vb = gl_.CreateVertexBuffer(Length, FVF);
+    if (!vb) return E_OUTOFMEMORY;
+    *out = new SdlVertexBuffer(this, vb);
+    return D3D_OK;
+}
+
+HRESULT SdlDevice::BeginScene() {
+    if (inScene_) return D3DERR_INVALIDCALL;
+    inScene_ = true;
+    return D3D_OK;
+}
+
+HRESULT SdlDevice::EndScene() {
+    if (!inScene_) return D3DERR_INVALIDCALL;
+    inScene_ = false;
+    return D3D_OK;
+}
+
+HRESULT SdlDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOLOR Color,
+                         float Z, DWORD Stencil) {
+    if (Count && !pRects) return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    std::vector<int> rects;
+    for (DWORD i = 0; pRects && i < Count; ++i) {
+        rects.push_back(pRects[i].x1);
+        rects.push_back(pRects[i].y1);
+        rects.push_back(pRects[i].x2);
+        rects.push_back(pRects[i].y2);
+    }
+    return gl_.Clear(pRects ? Count : 0, rects.empty() ? nullptr : rects.data(), Flags, Color, Z,
+                     Stencil)
+               ? D3D_OK
+               : D3DERR_INVALIDCALL;
+}
+
+bool SdlDevice::SaveScreenshot(const std::string& path) {
+    MakeCurrent();
+    std::vector<uint8_t> rgba;
+    if (!gl_.ReadBackBuffer(rgba)) return false;
+    for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;   // the picture, not its alpha
+    return WritePng(path, gl_.Width(), gl_.Height(), rgba);
+}
+
+HRESULT SdlDevice::Present(const RECT*, const RECT*, HWND, const RGNDATA*) {
+    MakeCurrent();
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(window_, &w, &h);
+    gl_.Present(w, h);
+    SDL_GL_SwapWindow(window_);
+    ++presented_;
+    if (plan_ && !plan_->path.empty() && presented_ == plan_->frame &&
+        !SaveScreenshot(plan_->path))
+        std::fprintf(stderr, "meshes: cannot write the screenshot %s\n", plan_->path.c_str());
+    for (int n = windows_->TakeScreenshotRequests(); n > 0; --n) SaveScreenshot(NextScreenshotName(""));
+    return D3D_OK;
+}
+
+HRESULT SdlDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
+    if (!pMatrix) return D3DERR_INVALIDCALL;
+    DWORD s = State;
+    if (s == D3DTS_VIEW || s == D3DTS_PROJECTION || s == 256) {
+        gl_.SetTransform(s, &pMatrix->_11);
+        return D3D_OK;
+    }
+    // Texture transforms and further world matrices are kept by Direct3D but unused here.
+    if ((s >= D3DTS_TEXTURE0 && s < D3DTS_TEXTURE0 + 8) || (s > 256 && s < 512)) return D3D_OK;
+    return D3DERR_INVALIDCALL;
+}
+
+HRESULT SdlDevice::SetMaterial(const D3DMATERIAL9* m) {
+    if (!m) return D3DERR_INVALIDCALL;
+    Material g;
+    std::memcpy(g.diffuse, &m->Diffuse, 16);
+    std::memcpy(g.ambient, &m->Ambient, 16);
+    std::memcpy(g.specular, &m->Specular, 16);
+    std::memcpy(g.emissive, &m->Emissive, 16);
+    g.power = m->Power;
+    gl_.SetMaterial(g);
+    return D3D_OK;
+}
+
+HRESULT SdlDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
+    gl_.SetRenderState(static_cast<uint32_t>(State), Value);   // unknown states are ignored
+    return D3D_OK;
+}
+
+HRESULT SdlDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
+    if (Stage >= 8) return D3DERR_INVALIDCALL;
+    if (pTexture) pTexture->AddRef();
+    if (boundTextures_[Stage]) boundTextures_[Stage]->Release();
+    boundTextures_[Stage] = pTexture;
+    // Only this backend's textures reach its device.
+    gl_.SetTexture(Stage, pTexture ? static_cast<SdlTexture*>(pTexture)->Gl() : nullptr);
+    return D3D_OK;
+}
+
+HRESULT SdlDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
+    if (Sampler >= 8) return D3DERR_INVALIDCALL;
+    gl_.SetSamplerState(Sampler, static_cast<uint32_t>(Type), Value);
+    return D3D_OK;
+}
+
+HRESULT SdlDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT start, UINT count) {
+    if (!inScene_) return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    return gl_.DrawPrimitive(type, start, count) ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
+HRESULT SdlDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT count, const void* data,
+                                   UINT stride) {
+    if (!inScene_) return D3DERR_INVALIDCALL;
+    MakeCurrent();
+    if (boundStream_) {   // the call unsets stream 0
+        boundStream_->Release();
+        boundStream_ = nullptr;
+    }
+    return gl_.DrawPrimitiveUP(type, count, data, stride) ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
+HRESULT SdlDevice::SetFVF(DWORD FVF) {
+    gl_.SetFvf(FVF);
+    return D3D_OK;
+}
+
+HRESULT SdlDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* vb, UINT offset,
+                                   UINT stride) {
+    if (stream != 0) return D3DERR_INVALIDCALL;   // one stream is all this device draws
+    if (vb) vb->AddRef();
+    if (boundStream_) boundStream_->Release();
+    boundStream_ = vb;
+    gl_.SetStreamSource(vb ? static_cast<SdlVertexBuffer*>(vb)->Gl() : nullptr, offset, stride);
+    return D3D_OK;
+}
+
+// ---- Vertex buffer and texture ----
+
+SdlVertexBuffer::SdlVertexBuffer(SdlDevice* device, GlVertexBuffer* vb) : device_(device), vb_(vb) {
+    device_->AddRef();
+}
+
+SdlVertexBuffer::~SdlVertexBuffer() {
+    device_->MakeCurrent();
+    device_->Gl().DestroyVertexBuffer(vb_);
+    device_->Release();
+}
+
+HRESULT SdlVertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD Flags) {
+    (void)Flags;
+    if (!data) return D3DERR_INVALIDCALL;
+    *data = nullptr;
+    UINT length = static_cast<UINT>(vb_->bytes.size());
+    if (offset > length || (size && size > length - offset)) return D3DERR_INVALIDCALL;
+    if (size == 0) size = length - offset;
+    UINT end = offset + size;
+    if (!locked_) {
+        lockStart_ = offset;
+        lockEnd_ = end;
+    } else {
+        lockStart_ = std::min(lockStart_, offset);
+        lockEnd_ = std::max(lockEnd_, end);
+    }
+    locked_ = true;
+    *data = vb_->bytes.data() + offset;
+    return D3D_OK;
+}
+
+HRESULT SdlVertexBuffer::Unlock() {
+    if (!locked_) return D3DERR_INVALIDCALL;
+    locked_ = false;
+    device_->MakeCurrent();
+    device_->Gl().UploadVertexBuffer(vb_, lockStart_, lockEnd_ - lockStart_);
+    return D3D_OK;
+}
+
+SdlTexture::SdlTexture(SdlDevice* device, GlTexture* t) : device_(device), texture_(t) {
+    device_->AddRef();
+}
+
+SdlTexture::~SdlTexture() {
+    device_->MakeCurrent();
+    device_->Gl().DestroyTexture(texture_);
+    device_->Release();
+}
+
+// ---- D3DX objects ----
+
+SdlMesh::SdlMesh(SdlDevice* device) : device_(device) { device_->AddRef(); }
+
+SdlMesh::~SdlMesh() {
+    device_->MakeCurrent();
+    mesh_.Release();
+    device_->Release();
+}
+
+HRESULT SdlMesh::DrawSubset(DWORD AttribId) {
+    if (!device_->InScene()) return D3DERR_INVALIDCALL;
+    device_->MakeCurrent();
+    return mesh_.DrawSubset(device_->Gl(), AttribId) ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
+SdlFont::SdlFont(SdlDevice* device) : device_(device) { device_->AddRef(); }
+
+SdlFont::~SdlFont() {
+    device_->MakeCurrent();
+    font_.Release();
+    device_->Release();
+}
+
+INT SdlFont::DrawTextA(ID3DXSprite*, LPCSTR text, INT count, LPRECT rect, DWORD format,
+                       D3DCOLOR color) {
+    if (!text || !rect) return 0;
+    size_t n = count < 0 ? std::strlen(text) : static_cast<size_t>(count);
+    std::u32string u;
+    u.reserve(n);
+    for (size_t i = 0; i < n && text[i]; ++i)
+        u += static_cast<char32_t>(core::Cp1251ToUnicode(static_cast<unsigned char>(text[i])));
+    int r[4] = {rect->left, rect->top, rect->right, rect->bottom};
+    device_->MakeCurrent();
+    int height = font_.DrawText(device_->Gl(), u, r, format, color);
+    if (format & DT_CALCRECT) {
+        rect->right = r[2];
+        rect->bottom = r[3];
+    }
+    return height;
+}
+
+static bool ReadWholeFile(const char* file, std::vector<uint8_t>& out) {
+    std::ifstream in(winpath::Map(file), std::ios::binary);
+    if (!in) return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+HRESULT LoadMeshFromFile(SdlDevice* device, const char* file, LPD3DXBUFFER* ppMaterials,
+                         DWORD* pNumMaterials, LPD3DXMESH* ppMesh, LPD3DXBUFFER* ppAdjacency) {
+    if (!device || !file || !ppMesh) return D3DERR_INVALIDCALL;
+    *ppMesh = nullptr;
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(file, bytes)) return D3DERR_NOTFOUND;
+    core::XMesh x;
+    std::string err;
+    if (!core::ReadXFile(bytes.data(), bytes.size(), x, err)) return D3DXERR_INVALIDDATA;
+    device->MakeCurrent();
+    auto* mesh = new SdlMesh(device);
+    if (!mesh->Gl().Upload(x)) {
+        mesh->Release();
+        return D3DXERR_INVALIDDATA;
+    }
+    if (ppMaterials) {
+        // D3DXMATERIAL records, then the texture names they point at, in one buffer.
+        size_t head = x.materials.size() * sizeof(D3DXMATERIAL), total = head;
+        for (const auto& m : x.materials)
+            if (!m.textureFile.empty()) total += m.textureFile.size() + 1;
+        std::vector<uint8_t> buf(total, 0);
+        auto* buffer = new SdlBuffer(std::move(buf));
+        auto* base = static_cast<uint8_t*>(buffer->GetBufferPointer());
+        auto* mats = reinterpret_cast<D3DXMATERIAL*>(base);
+        size_t at = head;
+        for (size_t i = 0; i < x.materials.size(); ++i) {
+            const core::XMaterial& m = x.materials[i];
+            std::memcpy(&mats[i].MatD3D.Diffuse, m.diffuse, 16);
+            std::memcpy(&mats[i].MatD3D.Ambient, m.ambient, 16);
+            std::memcpy(&mats[i].MatD3D.Specular, m.specular, 16);
+            std::memcpy(&mats[i].MatD3D.Emissive, m.emissive, 16);
+            mats[i].MatD3D.Power = m.power;
+            mats[i].pTextureFilename = nullptr;
+            if (!m.textureFile.empty()) {
+                std::memcpy(base + at, m.textureFile.c_str(), m.textureFile.size() + 1);
+                mats[i].pTextureFilename = reinterpret_cast<LPSTR>(base + at);
+                at += m.textureFile.size() + 1;
+            }
+        }
+        *ppMaterials = buffer;
+    }
+    if (pNumMaterials) *pNumMaterials = static_cast<DWORD>(x.materials.size());
+    if (ppAdjacency) *ppAdjacency = nullptr;   // adjacency is not computed by this backend
+    *ppMesh = mesh;
+    return D3D_OK;
+}
+
+HRESULT CreateTextureFromFile(SdlDevice* device, const char* file, LPDIRECT3DTEXTURE9* out) {
+    if (!device || !file || !out) return D3DERR_INVALIDCALL;
+    *out = nullptr;
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(file, bytes)) return D3DERR_NOTFOUND;
+    core::Image img;
+    std::string err;
+    if (!core::DecodeImage(bytes.data(), bytes.size(), img, err)) return D3DXERR_INVALIDDATA;
+    device->MakeCurrent();
+    GlTexture* t = device->Gl().CreateTexture(img.width, img.height, img.rgba.data(), 0);
+    if (!t) return D3DXERR_INVALIDDATA;
+    *out = new SdlTexture(device, t);
+    return D3D_OK;
+}
+
+HRESULT CreateFont(SdlDevice* device, INT height, UINT width, UINT weight, BOOL italic,
+                   const char* face, LPD3DXFONT* out) {
+    if (!device || !out) return D3DERR_INVALIDCALL;
+    *out = nullptr;
+    FontDesc d;
+    d.height = height;
+    d.width = width;
+    d.weight = weight;
+    d.italic = italic != 0;
+    d.face = face ? face : "";
+    auto* font = new SdlFont(device);
+    std::string err;
+    if (!font->Init(d, err)) {
+        font->Release();
+        return D3DXERR_INVALIDDATA;
+    }
+    *out = font;
+    return D3D_OK;
+}
+
+}  // namespace sdlgl

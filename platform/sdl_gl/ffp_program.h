@@ -1,0 +1,53 @@
+// The fixed-function pipeline of Direct3D 9 as GLSL 3.30 programs, generated per vertex format
+// and state (pre-transformed or not, which vertex colours exist, lighting, texture bound, flat
+// shading) and cached. What varies freely (matrices, material, ambient, stage-0 operations,
+// alpha test) is passed as uniforms. Lights are not modelled: with lighting on, the colour is
+// global ambient x ambient source + emissive source, which is exact while no light is enabled.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace sdlgl {
+
+struct FfpKey {
+    bool rhw = false;          // pre-transformed vertices, placed in pixels, never lit
+    bool hasDiffuse = false;   // the format carries COLOR0
+    bool hasSpecular = false;  // the format carries COLOR1
+    bool lighting = false;     // D3DRS_LIGHTING (ignored for rhw)
+    bool textured = false;     // a texture is bound on stage 0
+    bool flat = false;         // D3DSHADE_FLAT
+    uint32_t Pack() const;
+};
+
+struct FfpProgram {
+    GLuint program = 0;
+    GLint worldViewProj = -1, targetSize = -1;
+    GLint matDiffuse = -1, matAmbient = -1, matSpecular = -1, matEmissive = -1;
+    GLint globalAmbient = -1;
+    GLint diffuseSource = -1, ambientSource = -1, specularSource = -1, emissiveSource = -1;
+    GLint colorOp = -1, colorArg1 = -1, colorArg2 = -1;
+    GLint alphaOp = -1, alphaArg1 = -1, alphaArg2 = -1;
+    GLint textureFactor = -1, specularEnable = -1, alphaFunc = -1, alphaRef = -1;
+    GLint sampler0 = -1;
+};
+
+// Compiles and links a vertex and a fragment shader; attribute locations follow Attrib.
+// Returns 0 and fills `log` on failure.
+GLuint BuildProgram(const std::string& vs, const std::string& fs, std::string& log);
+
+class FfpCache {
+public:
+    // The program for `key`, built on first use; null if it does not compile (a bug).
+    const FfpProgram* Get(const FfpKey& key, std::string& log);
+    void Release();
+    ~FfpCache() = default;
+
+private:
+    std::map<uint32_t, FfpProgram> programs_;
+};
+
+}  // namespace sdlgl

@@ -1,0 +1,663 @@
+#include "platform/sdl_gl/gl_device.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sdlgl {
+
+using namespace d3d;
+
+Mat4 Multiply(const Mat4& a, const Mat4& b) {
+    Mat4 r;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            float s = 0;
+            for (int k = 0; k < 4; ++k) s += a.m[4 * i + k] * b.m[4 * k + j];
+            r.m[4 * i + j] = s;
+        }
+    return r;
+}
+
+uint32_t VertexCount(uint32_t type, uint32_t n) {
+    switch (type) {
+        case PT_POINTLIST: return n;
+        case PT_LINELIST: return 2 * n;
+        case PT_LINESTRIP: return n ? n + 1 : 0;
+        case PT_TRIANGLELIST: return 3 * n;
+        case PT_TRIANGLESTRIP:
+        case PT_TRIANGLEFAN: return n ? n + 2 : 0;
+        default: return 0;
+    }
+}
+
+GLenum GlPrimitive(uint32_t type) {
+    switch (type) {
+        case PT_POINTLIST: return GL_POINTS;
+        case PT_LINELIST: return GL_LINES;
+        case PT_LINESTRIP: return GL_LINE_STRIP;
+        case PT_TRIANGLELIST: return GL_TRIANGLES;
+        case PT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
+        case PT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
+        default: return GL_NONE;
+    }
+}
+
+static bool IsLines(uint32_t type) {
+    return type == PT_LINELIST || type == PT_LINESTRIP;
+}
+
+static GLenum BlendFactor(uint32_t v) {
+    switch (v) {
+        case BLEND_ZERO: return GL_ZERO;
+        case BLEND_ONE: return GL_ONE;
+        case BLEND_SRCCOLOR: return GL_SRC_COLOR;
+        case BLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
+        case BLEND_SRCALPHA: return GL_SRC_ALPHA;
+        case BLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
+        case BLEND_DESTALPHA: return GL_DST_ALPHA;
+        case BLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
+        case BLEND_DESTCOLOR: return GL_DST_COLOR;
+        case BLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
+        case BLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
+        case BLEND_BLENDFACTOR: return GL_CONSTANT_COLOR;
+        case BLEND_INVBLENDFACTOR: return GL_ONE_MINUS_CONSTANT_COLOR;
+        default: return GL_ONE;
+    }
+}
+
+static GLenum BlendEquation(uint32_t v) {
+    switch (v) {
+        case BLENDOP_SUBTRACT: return GL_FUNC_SUBTRACT;
+        case BLENDOP_REVSUBTRACT: return GL_FUNC_REVERSE_SUBTRACT;
+        case BLENDOP_MIN: return GL_MIN;
+        case BLENDOP_MAX: return GL_MAX;
+        default: return GL_FUNC_ADD;
+    }
+}
+
+static GLenum CompareFunc(uint32_t v) {
+    switch (v) {
+        case CMP_NEVER: return GL_NEVER;
+        case CMP_LESS: return GL_LESS;
+        case CMP_EQUAL: return GL_EQUAL;
+        case CMP_LESSEQUAL: return GL_LEQUAL;
+        case CMP_GREATER: return GL_GREATER;
+        case CMP_NOTEQUAL: return GL_NOTEQUAL;
+        case CMP_GREATEREQUAL: return GL_GEQUAL;
+        default: return GL_ALWAYS;
+    }
+}
+
+static void ColorToFloats(uint32_t c, float out[4]) {
+    out[0] = ((c >> 16) & 0xFF) / 255.0f;
+    out[1] = ((c >> 8) & 0xFF) / 255.0f;
+    out[2] = (c & 0xFF) / 255.0f;
+    out[3] = ((c >> 24) & 0xFF) / 255.0f;
+}
+
+GlDevice::GlDevice() {
+    rs_[RS_ZENABLE] = 1;
+    rs_[RS_FILLMODE] = FILL_SOLID;
+    rs_[RS_SHADEMODE] = SHADE_GOURAUD;
+    rs_[RS_ZWRITEENABLE] = 1;
+    rs_[16] = 1;  // LASTPIXEL
+    rs_[RS_SRCBLEND] = BLEND_ONE;
+    rs_[RS_DESTBLEND] = BLEND_ZERO;
+    rs_[RS_CULLMODE] = CULL_CCW;
+    rs_[RS_ZFUNC] = CMP_LESSEQUAL;
+    rs_[RS_ALPHAFUNC] = CMP_ALWAYS;
+    rs_[RS_TEXTUREFACTOR] = 0xFFFFFFFF;
+    rs_[136] = 1;  // CLIPPING
+    rs_[RS_LIGHTING] = 1;
+    rs_[RS_COLORVERTEX] = 1;
+    rs_[142] = 1;  // LOCALVIEWER
+    rs_[RS_DIFFUSEMATERIALSOURCE] = MCS_COLOR1;
+    rs_[RS_SPECULARMATERIALSOURCE] = MCS_COLOR2;
+    rs_[RS_MULTISAMPLEANTIALIAS] = 1;
+    rs_[162] = 0xFFFFFFFF;  // MULTISAMPLEMASK
+    rs_[RS_COLORWRITEENABLE] = 0x0F;
+    rs_[RS_BLENDOP] = BLENDOP_ADD;
+    rs_[193] = 0xFFFFFFFF;  // BLENDFACTOR
+    rs_[RS_SRCBLENDALPHA] = BLEND_ONE;
+    rs_[RS_DESTBLENDALPHA] = BLEND_ZERO;
+    rs_[RS_BLENDOPALPHA] = BLENDOP_ADD;
+    for (auto& s : samp_) {
+        s[SAMP_ADDRESSU] = s[SAMP_ADDRESSV] = s[SAMP_ADDRESSW] = TADDRESS_WRAP;
+        s[SAMP_MAGFILTER] = s[SAMP_MINFILTER] = TEXF_POINT;
+        s[SAMP_MIPFILTER] = TEXF_NONE;
+        s[SAMP_MAXANISOTROPY] = 1;
+    }
+    tss_[TSS_COLOROP] = TOP_MODULATE;
+    tss_[TSS_COLORARG1] = TA_TEXTURE;
+    tss_[TSS_COLORARG2] = TA_CURRENT;
+    tss_[TSS_ALPHAOP] = TOP_SELECTARG1;
+    tss_[TSS_ALPHAARG1] = TA_TEXTURE;
+    tss_[TSS_ALPHAARG2] = TA_CURRENT;
+}
+
+bool GlDevice::Init(const BackBufferDesc& desc, std::string& err) {
+    desc_ = desc;
+    if (desc_.samples < 2) desc_.samples = 0;
+    if (desc_.width <= 0 || desc_.height <= 0) {
+        err = "empty back buffer";
+        return false;
+    }
+    GLint maxSamples = 0;
+    glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
+    if (desc_.samples > maxSamples) {
+        err = "multisampling with " + std::to_string(desc_.samples) +
+              " samples is not available (at most " + std::to_string(maxSamples) + ")";
+        return false;
+    }
+    GLenum colorFormat = desc_.alpha ? GL_RGBA8 : GL_RGB8;
+    glGenFramebuffers(1, &drawFbo_);
+    glGenRenderbuffers(1, &colorRb_);
+    glBindRenderbuffer(GL_RENDERBUFFER, colorRb_);
+    glRenderbufferStorageMultisample(GL_RENDERBUFFER, desc_.samples, colorFormat, desc_.width,
+                                     desc_.height);
+    if (desc_.samples) {
+        GLint got = 0;
+        glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_SAMPLES, &got);
+        if (got != desc_.samples) {
+            err = "multisampling with " + std::to_string(desc_.samples) +
+                  " samples is not available";
+            Shutdown();
+            return false;
+        }
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, drawFbo_);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorRb_);
+    if (desc_.depth) {
+        glGenRenderbuffers(1, &depthRb_);
+        glBindRenderbuffer(GL_RENDERBUFFER, depthRb_);
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, desc_.samples, GL_DEPTH24_STENCIL8,
+                                         desc_.width, desc_.height);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                                  depthRb_);
+    }
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        err = "the back buffer cannot be made";
+        Shutdown();
+        return false;
+    }
+    if (desc_.samples) {
+        glGenFramebuffers(1, &resolveFbo_);
+        glGenRenderbuffers(1, &resolveRb_);
+        glBindRenderbuffer(GL_RENDERBUFFER, resolveRb_);
+        glRenderbufferStorage(GL_RENDERBUFFER, colorFormat, desc_.width, desc_.height);
+        glBindFramebuffer(GL_FRAMEBUFFER, resolveFbo_);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                                  resolveRb_);
+        if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+            err = "the multisample resolve buffer cannot be made";
+            Shutdown();
+            return false;
+        }
+    }
+    rs_[RS_ZENABLE] = desc_.depth ? 1 : 0;
+    glGenVertexArrays(1, &vao_);
+    glBindVertexArray(vao_);
+    glGenBuffers(1, &streamVbo_);
+    glGenSamplers(8, samplers_);
+    for (bool& d : samplerDirty_) d = true;
+    if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
+        epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic"))
+        glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy_);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);  // flat shading takes the first vertex
+    viewport_ = Viewport{0, 0, desc_.width, desc_.height, 0, 1};
+    BindBackBuffer();
+    applied_ = false;
+    return true;
+}
+
+void GlDevice::Shutdown() {
+    ffp_.Release();
+    if (samplers_[0]) glDeleteSamplers(8, samplers_);
+    std::fill(std::begin(samplers_), std::end(samplers_), 0u);
+    GLuint rbs[] = {colorRb_, depthRb_, resolveRb_};
+    glDeleteRenderbuffers(3, rbs);
+    GLuint fbos[] = {drawFbo_, resolveFbo_};
+    glDeleteFramebuffers(2, fbos);
+    if (streamVbo_) glDeleteBuffers(1, &streamVbo_);
+    if (vao_) glDeleteVertexArrays(1, &vao_);
+    colorRb_ = depthRb_ = resolveRb_ = drawFbo_ = resolveFbo_ = streamVbo_ = vao_ = 0;
+}
+
+bool GlDevice::SetRenderState(uint32_t state, uint32_t value) {
+    if (state >= RS_COUNT) return false;
+    rs_[state] = value;
+    return true;
+}
+
+uint32_t GlDevice::GetRenderState(uint32_t state) const {
+    return state < RS_COUNT ? rs_[state] : 0;
+}
+
+bool GlDevice::SetSamplerState(uint32_t sampler, uint32_t type, uint32_t value) {
+    if (sampler >= 8 || type >= SAMP_COUNT) return false;
+    samp_[sampler][type] = value;
+    samplerDirty_[sampler] = true;
+    return true;
+}
+
+uint32_t GlDevice::GetSamplerState(uint32_t sampler, uint32_t type) const {
+    return sampler < 8 && type < SAMP_COUNT ? samp_[sampler][type] : 0;
+}
+
+bool GlDevice::SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value) {
+    if (stage != 0 || type >= TSS_COUNT) return false;  // only stage 0 is modelled
+    tss_[type] = value;
+    return true;
+}
+
+bool GlDevice::SetTransform(uint32_t kind, const float m[16]) {
+    Mat4* t = kind == 256 ? &world_ : kind == 2 ? &view_ : kind == 3 ? &proj_ : nullptr;
+    if (!t) return false;
+    std::memcpy(t->m, m, sizeof t->m);
+    return true;
+}
+
+bool GlDevice::GetTransform(uint32_t kind, float m[16]) const {
+    const Mat4* t = kind == 256 ? &world_ : kind == 2 ? &view_ : kind == 3 ? &proj_ : nullptr;
+    if (!t) return false;
+    std::memcpy(m, t->m, sizeof t->m);
+    return true;
+}
+
+bool GlDevice::SetTexture(uint32_t stage, GlTexture* texture) {
+    if (stage >= 8) return false;
+    textures_[stage] = texture;
+    return true;
+}
+
+void GlDevice::SetStreamSource(GlVertexBuffer* vb, uint32_t offset, uint32_t stride) {
+    stream_ = vb;
+    streamOffset_ = offset;
+    streamStride_ = stride;
+}
+
+bool GlDevice::SetViewport(const Viewport& vp) {
+    if (vp.width <= 0 || vp.height <= 0 || vp.x < 0 || vp.y < 0 ||
+        vp.x + vp.width > desc_.width || vp.y + vp.height > desc_.height)
+        return false;
+    viewport_ = vp;
+    applied_ = false;
+    return true;
+}
+
+void GlDevice::BindBackBuffer() {
+    glBindFramebuffer(GL_FRAMEBUFFER, drawFbo_);
+    glBindVertexArray(vao_);
+}
+
+void GlDevice::RestoreGlState() {
+    BindBackBuffer();
+    applied_ = false;
+    for (bool& d : samplerDirty_) d = true;
+}
+
+bool GlDevice::Clear(uint32_t count, const int* rects, uint32_t flags, uint32_t color, float z,
+                     uint32_t stencil) {
+    if ((flags & (CLEAR_ZBUFFER | CLEAR_STENCIL)) && !desc_.depth) return false;
+    BindBackBuffer();
+    GLbitfield bits = 0;
+    if (flags & CLEAR_TARGET) {
+        float c[4];
+        ColorToFloats(color, c);
+        glClearColor(c[0], c[1], c[2], c[3]);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);  // Clear ignores COLORWRITEENABLE
+        bits |= GL_COLOR_BUFFER_BIT;
+    }
+    if (flags & CLEAR_ZBUFFER) {
+        glClearDepth(std::min(1.0f, std::max(0.0f, z)));
+        glDepthMask(GL_TRUE);
+        bits |= GL_DEPTH_BUFFER_BIT;
+    }
+    if (flags & CLEAR_STENCIL) {
+        glClearStencil(static_cast<GLint>(stencil));
+        glStencilMask(0xFF);
+        bits |= GL_STENCIL_BUFFER_BIT;
+    }
+    applied_ = false;
+    if (!bits) return true;
+    glEnable(GL_SCISSOR_TEST);
+    // The cleared area is the viewport, cut by each rectangle when there are some.
+    auto clearArea = [&](int l, int t, int r, int b) {
+        l = std::max(l, viewport_.x);
+        t = std::max(t, viewport_.y);
+        r = std::min(r, viewport_.x + viewport_.width);
+        b = std::min(b, viewport_.y + viewport_.height);
+        if (r <= l || b <= t) return;
+        glScissor(l, desc_.height - b, r - l, b - t);
+        glClear(bits);
+    };
+    if (count == 0 || !rects) {
+        clearArea(viewport_.x, viewport_.y, viewport_.x + viewport_.width,
+                  viewport_.y + viewport_.height);
+    } else {
+        for (uint32_t i = 0; i < count; ++i)
+            clearArea(rects[4 * i], rects[4 * i + 1], rects[4 * i + 2], rects[4 * i + 3]);
+    }
+    glDisable(GL_SCISSOR_TEST);
+    return true;
+}
+
+void GlDevice::ApplyRenderStates(bool lines) {
+    PipelineState s{};
+    bool depthOn = desc_.depth && rs_[RS_ZENABLE] != 0;
+    s.depthTest = depthOn;
+    s.depthMask = rs_[RS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE;
+    s.depthFunc = CompareFunc(rs_[RS_ZFUNC]);
+    // Direct3D culls by the winding seen on screen; the back buffer keeps that orientation.
+    // Values outside the three modes draw both sides.
+    uint32_t cull = rs_[RS_CULLMODE];
+    s.cull = (cull == CULL_CW || cull == CULL_CCW) ? GL_TRUE : GL_FALSE;
+    s.frontFace = cull == CULL_CW ? GL_CCW : GL_CW;
+    uint32_t fill = rs_[RS_FILLMODE];
+    s.polygonMode = fill == FILL_POINT ? GL_POINT : fill == FILL_WIREFRAME ? GL_LINE : GL_FILL;
+    s.blend = rs_[RS_ALPHABLENDENABLE] ? GL_TRUE : GL_FALSE;
+    uint32_t src = rs_[RS_SRCBLEND], dst = rs_[RS_DESTBLEND];
+    s.srcRgb = BlendFactor(src);
+    s.dstRgb = BlendFactor(dst);
+    if (src == BLEND_BOTHSRCALPHA) {
+        s.srcRgb = GL_SRC_ALPHA;
+        s.dstRgb = GL_ONE_MINUS_SRC_ALPHA;
+    } else if (src == BLEND_BOTHINVSRCALPHA) {
+        s.srcRgb = GL_ONE_MINUS_SRC_ALPHA;
+        s.dstRgb = GL_SRC_ALPHA;
+    }
+    s.eqRgb = BlendEquation(rs_[RS_BLENDOP]);
+    if (rs_[RS_SEPARATEALPHABLENDENABLE]) {
+        s.srcAlpha = BlendFactor(rs_[RS_SRCBLENDALPHA]);
+        s.dstAlpha = BlendFactor(rs_[RS_DESTBLENDALPHA]);
+        s.eqAlpha = BlendEquation(rs_[RS_BLENDOPALPHA]);
+    } else {
+        s.srcAlpha = s.srcRgb;
+        s.dstAlpha = s.dstRgb;
+        s.eqAlpha = s.eqRgb;
+    }
+    ColorToFloats(rs_[193], s.blendColor);
+    uint32_t mask = rs_[RS_COLORWRITEENABLE];
+    for (int i = 0; i < 4; ++i) s.mask[i] = (mask >> i) & 1 ? GL_TRUE : GL_FALSE;
+    s.multisample = desc_.samples && rs_[RS_MULTISAMPLEANTIALIAS] ? GL_TRUE : GL_FALSE;
+    // Antialiased lines count only on single-sampled targets, as in Direct3D.
+    s.lineSmooth = lines && !desc_.samples && rs_[RS_ANTIALIASEDLINEENABLE] ? GL_TRUE : GL_FALSE;
+
+    if (applied_ && std::memcmp(&s, &current_, sizeof s) == 0) return;
+    auto Toggle = [](GLenum cap, GLboolean on) { on ? glEnable(cap) : glDisable(cap); };
+    Toggle(GL_DEPTH_TEST, s.depthTest);
+    glDepthMask(s.depthMask);
+    glDepthFunc(s.depthFunc);
+    Toggle(GL_CULL_FACE, s.cull);
+    glCullFace(GL_BACK);
+    glFrontFace(s.frontFace);
+    glPolygonMode(GL_FRONT_AND_BACK, s.polygonMode);
+    Toggle(GL_BLEND, s.blend);
+    glBlendFuncSeparate(s.srcRgb, s.dstRgb, s.srcAlpha, s.dstAlpha);
+    glBlendEquationSeparate(s.eqRgb, s.eqAlpha);
+    glBlendColor(s.blendColor[0], s.blendColor[1], s.blendColor[2], s.blendColor[3]);
+    glColorMask(s.mask[0], s.mask[1], s.mask[2], s.mask[3]);
+    Toggle(GL_MULTISAMPLE, s.multisample);
+    Toggle(GL_LINE_SMOOTH, s.lineSmooth);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_STENCIL_TEST);
+    glViewport(viewport_.x, desc_.height - viewport_.y - viewport_.height, viewport_.width,
+               viewport_.height);
+    glDepthRange(viewport_.minZ, viewport_.maxZ);
+    current_ = s;
+    applied_ = true;
+}
+
+void GlDevice::ApplySamplers() {
+    for (int i = 0; i < 8; ++i) {
+        if (!samplerDirty_[i]) continue;
+        samplerDirty_[i] = false;
+        const uint32_t* s = samp_[i];
+        GLuint smp = samplers_[i];
+        auto Linear = [](uint32_t f) { return f == TEXF_LINEAR || f == TEXF_ANISOTROPIC || f > 3; };
+        bool minLinear = Linear(s[SAMP_MINFILTER]);
+        GLenum minFilter;
+        switch (s[SAMP_MIPFILTER]) {
+            case TEXF_NONE: minFilter = minLinear ? GL_LINEAR : GL_NEAREST; break;
+            case TEXF_POINT:
+                minFilter = minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+                break;
+            default:
+                minFilter = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+                break;
+        }
+        glSamplerParameteri(smp, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(minFilter));
+        glSamplerParameteri(smp, GL_TEXTURE_MAG_FILTER,
+                            Linear(s[SAMP_MAGFILTER]) ? GL_LINEAR : GL_NEAREST);
+        auto Wrap = [](uint32_t a) -> GLint {
+            switch (a) {
+                case TADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
+                case TADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
+                case TADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
+                case TADDRESS_MIRRORONCE: return GL_MIRRORED_REPEAT;
+                default: return GL_REPEAT;
+            }
+        };
+        glSamplerParameteri(smp, GL_TEXTURE_WRAP_S, Wrap(s[SAMP_ADDRESSU]));
+        glSamplerParameteri(smp, GL_TEXTURE_WRAP_T, Wrap(s[SAMP_ADDRESSV]));
+        glSamplerParameteri(smp, GL_TEXTURE_WRAP_R, Wrap(s[SAMP_ADDRESSW]));
+        float border[4];
+        ColorToFloats(s[SAMP_BORDERCOLOR], border);
+        glSamplerParameterfv(smp, GL_TEXTURE_BORDER_COLOR, border);
+        float bias;
+        std::memcpy(&bias, &s[SAMP_MIPMAPLODBIAS], sizeof bias);
+        glSamplerParameterf(smp, GL_TEXTURE_LOD_BIAS, bias);
+        glSamplerParameterf(smp, GL_TEXTURE_MIN_LOD, static_cast<float>(s[SAMP_MAXMIPLEVEL]));
+        if (maxAnisotropy_ > 1) {
+            bool aniso = s[SAMP_MINFILTER] == TEXF_ANISOTROPIC ||
+                         s[SAMP_MAGFILTER] == TEXF_ANISOTROPIC;
+            float level = aniso ? std::min(maxAnisotropy_,
+                                           std::max(1.0f, static_cast<float>(s[SAMP_MAXANISOTROPY])))
+                                : 1.0f;
+            glSamplerParameterf(smp, GL_TEXTURE_MAX_ANISOTROPY_EXT, level);
+        }
+    }
+}
+
+bool GlDevice::PrepareDraw(const VertexLayout& layout, bool lines) {
+    if (!layout.valid) {
+        lastError_ = "vertex format not drawable";
+        return false;
+    }
+    BindBackBuffer();
+    ApplyRenderStates(lines);
+    ApplySamplers();
+    for (int i = 0; i < 8; ++i) {
+        glActiveTexture(GL_TEXTURE0 + i);
+        glBindTexture(GL_TEXTURE_2D, textures_[i] ? textures_[i]->id : 0);
+        glBindSampler(i, samplers_[i]);
+    }
+    glActiveTexture(GL_TEXTURE0);
+    if (programOverride_) {
+        glUseProgram(programOverride_);
+        return true;
+    }
+    FfpKey key;
+    key.rhw = layout.rhw;
+    key.hasDiffuse = layout.diffuse >= 0;
+    key.hasSpecular = layout.specular >= 0;
+    key.lighting = rs_[RS_LIGHTING] != 0;
+    key.textured = textures_[0] != nullptr && tss_[TSS_COLOROP] != TOP_DISABLE;
+    key.flat = rs_[RS_SHADEMODE] == SHADE_FLAT;
+    const FfpProgram* p = ffp_.Get(key, lastError_);
+    if (!p) return false;
+    glUseProgram(p->program);
+    Mat4 wvp = Multiply(Multiply(world_, view_), proj_);
+    glUniformMatrix4fv(p->worldViewProj, 1, GL_FALSE, wvp.m);
+    glUniform2f(p->targetSize, static_cast<float>(viewport_.width),
+                static_cast<float>(viewport_.height));
+    glUniform4fv(p->matDiffuse, 1, material_.diffuse);
+    glUniform4fv(p->matAmbient, 1, material_.ambient);
+    glUniform4fv(p->matSpecular, 1, material_.specular);
+    glUniform4fv(p->matEmissive, 1, material_.emissive);
+    float ambient[4];
+    ColorToFloats(rs_[RS_AMBIENT], ambient);
+    glUniform4fv(p->globalAmbient, 1, ambient);
+    // Where each lighting colour comes from: 0 material, 1 vertex diffuse, 2 vertex specular.
+    auto Source = [&](uint32_t state) -> int {
+        if (!rs_[RS_COLORVERTEX]) return 0;
+        uint32_t v = rs_[state];
+        if (v == MCS_COLOR1 && layout.diffuse >= 0) return 1;
+        if (v == MCS_COLOR2 && layout.specular >= 0) return 2;
+        return 0;
+    };
+    glUniform1i(p->diffuseSource, Source(RS_DIFFUSEMATERIALSOURCE));
+    glUniform1i(p->ambientSource, Source(RS_AMBIENTMATERIALSOURCE));
+    glUniform1i(p->specularSource, Source(RS_SPECULARMATERIALSOURCE));
+    glUniform1i(p->emissiveSource, Source(RS_EMISSIVEMATERIALSOURCE));
+    glUniform1i(p->colorOp, static_cast<GLint>(tss_[TSS_COLOROP]));
+    glUniform1i(p->colorArg1, static_cast<GLint>(tss_[TSS_COLORARG1]));
+    glUniform1i(p->colorArg2, static_cast<GLint>(tss_[TSS_COLORARG2]));
+    glUniform1i(p->alphaOp, static_cast<GLint>(tss_[TSS_ALPHAOP]));
+    glUniform1i(p->alphaArg1, static_cast<GLint>(tss_[TSS_ALPHAARG1]));
+    glUniform1i(p->alphaArg2, static_cast<GLint>(tss_[TSS_ALPHAARG2]));
+    float factor[4];
+    ColorToFloats(rs_[RS_TEXTUREFACTOR], factor);
+    glUniform4fv(p->textureFactor, 1, factor);
+    glUniform1i(p->specularEnable, rs_[RS_SPECULARENABLE] ? 1 : 0);
+    glUniform1i(p->alphaFunc,
+                static_cast<GLint>(rs_[RS_ALPHATESTENABLE] ? rs_[RS_ALPHAFUNC] : uint32_t(CMP_ALWAYS)));
+    glUniform1f(p->alphaRef, (rs_[RS_ALPHAREF] & 0xFF) / 255.0f);
+    glUniform1i(p->sampler0, 0);
+    return true;
+}
+
+bool GlDevice::DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t primitiveCount) {
+    uint32_t n = VertexCount(type, primitiveCount);
+    GLenum mode = GlPrimitive(type);
+    if (mode == GL_NONE || !stream_ || streamStride_ == 0) return false;
+    uint64_t end = streamOffset_ + (uint64_t(startVertex) + n) * streamStride_;
+    if (end > stream_->bytes.size()) return false;  // would read past the buffer
+    if (n == 0) return true;
+    VertexLayout layout = LayoutOf(fvf_);
+    if (!PrepareDraw(layout, IsLines(type))) return false;
+    glBindBuffer(GL_ARRAY_BUFFER, stream_->id);
+    BindVertexAttributes(layout, static_cast<int>(streamStride_), streamOffset_);
+    glDrawArrays(mode, static_cast<GLint>(startVertex), static_cast<GLsizei>(n));
+    return true;
+}
+
+bool GlDevice::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const void* data,
+                               uint32_t stride) {
+    uint32_t n = VertexCount(type, primitiveCount);
+    GLenum mode = GlPrimitive(type);
+    if (mode == GL_NONE || !data || stride == 0) return false;
+    stream_ = nullptr;  // the call leaves stream 0 unset, as Direct3D does
+    streamOffset_ = streamStride_ = 0;
+    if (n == 0) return true;
+    VertexLayout layout = LayoutOf(fvf_);
+    if (!PrepareDraw(layout, IsLines(type))) return false;
+    glBindBuffer(GL_ARRAY_BUFFER, streamVbo_);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(uint64_t(n) * stride), data,
+                 GL_STREAM_DRAW);
+    BindVertexAttributes(layout, static_cast<int>(stride), 0);
+    glDrawArrays(mode, 0, static_cast<GLsizei>(n));
+    return true;
+}
+
+bool GlDevice::DrawIndexedTriangles(GLuint vbo, GLuint ibo, uint32_t fvf, uint32_t stride,
+                                    uint32_t firstIndex, uint32_t indexCount) {
+    VertexLayout layout = LayoutOf(fvf);
+    if (!PrepareDraw(layout, false)) return false;
+    glBindBuffer(GL_ARRAY_BUFFER, vbo);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ibo);
+    BindVertexAttributes(layout, static_cast<int>(stride), 0);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT,
+                   reinterpret_cast<const void*>(uintptr_t(firstIndex) * 4));
+    return true;
+}
+
+GlTexture* GlDevice::CreateTexture(int width, int height, const uint8_t* rgba, int levels) {
+    if (width <= 0 || height <= 0) return nullptr;
+    auto* t = new GlTexture;
+    t->width = width;
+    t->height = height;
+    int full = 1;
+    for (int s = std::max(width, height); s > 1; s >>= 1) ++full;
+    t->levels = (levels <= 0 || levels > full) ? full : levels;
+    glGenTextures(1, &t->id);
+    glBindTexture(GL_TEXTURE_2D, t->id);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, t->levels - 1);
+    if (t->levels > 1) glGenerateMipmap(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return t;
+}
+
+void GlDevice::DestroyTexture(GlTexture* t) {
+    if (!t) return;
+    for (auto& bound : textures_)
+        if (bound == t) bound = nullptr;
+    glDeleteTextures(1, &t->id);
+    delete t;
+}
+
+GlVertexBuffer* GlDevice::CreateVertexBuffer(uint32_t length, uint32_t fvf) {
+    if (length == 0) return nullptr;
+    auto* vb = new GlVertexBuffer;
+    vb->bytes.assign(length, 0);
+    vb->fvf = fvf;
+    glGenBuffers(1, &vb->id);
+    glBindBuffer(GL_ARRAY_BUFFER, vb->id);
+    glBufferData(GL_ARRAY_BUFFER, length, nullptr, GL_DYNAMIC_DRAW);
+    return vb;
+}
+
+void GlDevice::UploadVertexBuffer(GlVertexBuffer* vb, uint32_t offset, uint32_t size) {
+    if (!vb || offset >= vb->bytes.size()) return;
+    size = std::min<uint32_t>(size, static_cast<uint32_t>(vb->bytes.size()) - offset);
+    glBindBuffer(GL_ARRAY_BUFFER, vb->id);
+    glBufferSubData(GL_ARRAY_BUFFER, offset, size, vb->bytes.data() + offset);
+}
+
+void GlDevice::DestroyVertexBuffer(GlVertexBuffer* vb) {
+    if (!vb) return;
+    if (stream_ == vb) stream_ = nullptr;
+    glDeleteBuffers(1, &vb->id);
+    delete vb;
+}
+
+void GlDevice::Resolve() {
+    if (!desc_.samples) return;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, drawFbo_);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolveFbo_);
+    glBlitFramebuffer(0, 0, desc_.width, desc_.height, 0, 0, desc_.width, desc_.height,
+                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
+}
+
+void GlDevice::Present(int windowW, int windowH) {
+    Resolve();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, desc_.samples ? resolveFbo_ : drawFbo_);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    bool same = windowW == desc_.width && windowH == desc_.height;
+    if (windowW > 0 && windowH > 0)
+        glBlitFramebuffer(0, 0, desc_.width, desc_.height, 0, 0, windowW, windowH,
+                          GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
+    BindBackBuffer();
+    applied_ = false;
+}
+
+bool GlDevice::ReadBackBuffer(std::vector<uint8_t>& rgba) {
+    if (!drawFbo_) return false;
+    Resolve();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, desc_.samples ? resolveFbo_ : drawFbo_);
+    size_t row = size_t(desc_.width) * 4;
+    std::vector<uint8_t> raw(row * desc_.height);
+    glReadPixels(0, 0, desc_.width, desc_.height, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
+    rgba.resize(raw.size());
+    for (int y = 0; y < desc_.height; ++y)  // GL rows run bottom-up
+        std::memcpy(&rgba[row * y], &raw[row * (desc_.height - 1 - y)], row);
+    BindBackBuffer();
+    return true;
+}
+
+}  // namespace sdlgl

@@ -1,0 +1,175 @@
+// The Direct3D 9 device model over OpenGL 3.3 core: render, sampler and stage-0 states,
+// transforms, material, textures, vertex buffers and draws, drawn into an off-screen back
+// buffer (multisampled when asked) that Present scales into the window. Needs a current GL
+// context; knows nothing of SDL. Not done here: lights, fog, stencil, index buffers of the
+// caller, more than one vertex stream.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/sdl_gl/d3d_values.h"
+#include "platform/sdl_gl/ffp_program.h"
+#include "platform/sdl_gl/vertex_layout.h"
+
+namespace sdlgl {
+
+struct Material {
+    float diffuse[4] = {1, 1, 1, 1};
+    float ambient[4] = {0, 0, 0, 0};
+    float specular[4] = {0, 0, 0, 0};
+    float emissive[4] = {0, 0, 0, 0};
+    float power = 0;
+};
+
+// A 2D RGBA8 texture with its mip chain.
+struct GlTexture {
+    GLuint id = 0;
+    int width = 0, height = 0;
+    int levels = 1;
+};
+
+// A vertex buffer: the bytes live in memory (what Lock hands out) and in a GL buffer,
+// refreshed on Unlock.
+struct GlVertexBuffer {
+    GLuint id = 0;
+    std::vector<uint8_t> bytes;
+    uint32_t fvf = 0;
+};
+
+struct Viewport {
+    int x = 0, y = 0, width = 0, height = 0;   // pixels, top-left origin
+    float minZ = 0, maxZ = 1;
+};
+
+struct BackBufferDesc {
+    int width = 0, height = 0;  // > 0
+    int samples = 0;            // 0 or 1: single-sampled; otherwise the exact sample count
+    bool alpha = false;         // the format keeps alpha (A8R8G8B8)
+    bool depth = true;          // an automatic D24S8 depth-stencil buffer
+};
+
+// 4x4 row-major matrix in the row-vector convention.
+struct Mat4 {
+    float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+};
+Mat4 Multiply(const Mat4& a, const Mat4& b);
+
+class GlDevice {
+public:
+    GlDevice();
+    GlDevice(const GlDevice&) = delete;
+    GlDevice& operator=(const GlDevice&) = delete;
+
+    // Creates the back buffer. Fails (with a reason) when the sample count cannot be had.
+    bool Init(const BackBufferDesc& desc, std::string& err);
+    // Deletes every GL object of the device; the context must still be current.
+    void Shutdown();
+
+    int Width() const { return desc_.width; }
+    int Height() const { return desc_.height; }
+    int Samples() const { return desc_.samples; }
+    float MaxAnisotropy() const { return maxAnisotropy_; }
+
+    // State setters take Direct3D 9 values. Out-of-range indices are refused (false).
+    bool SetRenderState(uint32_t state, uint32_t value);
+    uint32_t GetRenderState(uint32_t state) const;
+    bool SetSamplerState(uint32_t sampler, uint32_t type, uint32_t value);
+    uint32_t GetSamplerState(uint32_t sampler, uint32_t type) const;
+    bool SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value);
+    // kind: 2 view, 3 projection, 256 world.
+    bool SetTransform(uint32_t kind, const float m[16]);
+    bool GetTransform(uint32_t kind, float m[16]) const;
+    void SetMaterial(const Material& m) { material_ = m; }
+    const Material& GetMaterial() const { return material_; }
+    bool SetTexture(uint32_t stage, GlTexture* texture);
+    GlTexture* GetTexture(uint32_t stage) const { return stage < 8 ? textures_[stage] : nullptr; }
+    void SetFvf(uint32_t fvf) { fvf_ = fvf; }
+    uint32_t GetFvf() const { return fvf_; }
+    void SetStreamSource(GlVertexBuffer* vb, uint32_t offset, uint32_t stride);
+    bool SetViewport(const Viewport& vp);
+    const Viewport& GetViewport() const { return viewport_; }
+
+    // rects: `count` rectangles as left, top, right, bottom (4 ints each) or null for all.
+    bool Clear(uint32_t count, const int* rects, uint32_t flags, uint32_t color, float z,
+               uint32_t stencil);
+    bool DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t primitiveCount);
+    bool DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const void* data,
+                         uint32_t stride);
+    // Indexed triangles from GL buffers the caller owns (meshes): the current states,
+    // material and textures apply; `fvf` describes the vertices.
+    bool DrawIndexedTriangles(GLuint vbo, GLuint ibo, uint32_t fvf, uint32_t stride,
+                              uint32_t firstIndex, uint32_t indexCount);
+
+    // Resources.
+    GlTexture* CreateTexture(int width, int height, const uint8_t* rgba, int levels);
+    void DestroyTexture(GlTexture* t);
+    GlVertexBuffer* CreateVertexBuffer(uint32_t length, uint32_t fvf);
+    void UploadVertexBuffer(GlVertexBuffer* vb, uint32_t offset, uint32_t size);
+    void DestroyVertexBuffer(GlVertexBuffer* vb);
+
+    // Scales the back buffer into the default framebuffer of windowW x windowH pixels; the
+    // caller swaps. The back buffer itself keeps its size and contents.
+    void Present(int windowW, int windowH);
+    // The back buffer as RGBA8, top row first.
+    bool ReadBackBuffer(std::vector<uint8_t>& rgba);
+
+    // For code that draws with its own GL program and states (text, effects): binds the back
+    // buffer, then after drawing call RestoreGlState so the next draw re-applies everything.
+    void BindBackBuffer();
+    void RestoreGlState();
+    // A program that replaces the fixed-function one for the draws that follow (0 = fixed
+    // function). The caller keeps its uniforms current; vertex attributes follow Attrib.
+    void SetProgramOverride(GLuint program) { programOverride_ = program; }
+    // The GL state the current render states ask for, applied now (also done by every draw).
+    void ApplyRenderStates(bool lines);
+
+    const std::string& LastError() const { return lastError_; }
+
+private:
+    bool PrepareDraw(const VertexLayout& layout, bool lines);
+    void ApplySamplers();
+    void Resolve();
+
+    BackBufferDesc desc_;
+    GLuint drawFbo_ = 0, colorRb_ = 0, depthRb_ = 0;  // where drawing goes
+    GLuint resolveFbo_ = 0, resolveRb_ = 0;           // single-sampled copy (MSAA only)
+    GLuint vao_ = 0, streamVbo_ = 0;
+    GLuint samplers_[8] = {};
+    bool samplerDirty_[8] = {};
+    float maxAnisotropy_ = 1;
+
+    uint32_t rs_[d3d::RS_COUNT] = {};
+    uint32_t samp_[8][d3d::SAMP_COUNT] = {};
+    uint32_t tss_[d3d::TSS_COUNT] = {};
+    Mat4 world_, view_, proj_;
+    Material material_;
+    GlTexture* textures_[8] = {};
+    uint32_t fvf_ = 0;
+    GlVertexBuffer* stream_ = nullptr;
+    uint32_t streamOffset_ = 0, streamStride_ = 0;
+    Viewport viewport_;
+    GLuint programOverride_ = 0;
+
+    // Last GL pipeline state applied; `applied_` false forces a full re-application.
+    struct PipelineState {
+        GLboolean depthTest, depthMask, blend, cull, multisample, lineSmooth;
+        GLenum depthFunc, frontFace, polygonMode;
+        GLenum srcRgb, dstRgb, srcAlpha, dstAlpha, eqRgb, eqAlpha;
+        GLboolean mask[4];
+        float blendColor[4];
+    };
+    PipelineState current_{};
+    bool applied_ = false;
+
+    FfpCache ffp_;
+    std::string lastError_;
+};
+
+uint32_t VertexCount(uint32_t type, uint32_t primitiveCount);
+GLenum GlPrimitive(uint32_t type);
+
+}  // namespace sdlgl

@@ -1,0 +1,353 @@
+#include "platform/sdl_gl/gl_font.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_SYNTHESIS_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <vector>
+
+#include "platform/sdl_gl/ffp_program.h"
+
+namespace sdlgl {
+
+FaceMapping MapFaceName(const std::string& windowsName) {
+    std::string n;
+    for (char c : windowsName) n += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (n == "verdana" || n == "tahoma" || n == "ms sans serif" || n == "microsoft sans serif")
+        return {"DejaVu Sans", false};
+    if (n == "kartika" || n == "arial") return {"Liberation Sans", false};
+    if (n == "impact") return {"DejaVu Sans Condensed", true};
+    if (n == "times new roman") return {"Liberation Serif", false};
+    if (n == "courier new" || n == "courier") return {"Liberation Mono", false};
+    if (n.empty()) return {"DejaVu Sans", false};
+    return {windowsName, false};
+}
+
+GlFont::~GlFont() {
+    // GL objects need the context: Release() frees them. The FreeType side is freed here.
+    if (face_) FT_Done_Face(static_cast<FT_Face>(face_));
+    if (library_) FT_Done_FreeType(static_cast<FT_Library>(library_));
+}
+
+bool GlFont::Init(const FontDesc& desc, std::string& err) {
+    FaceMapping map = MapFaceName(desc.face);
+    int wantWeight = desc.weight == 0 ? 400 : static_cast<int>(std::min<uint32_t>(desc.weight, 1000));
+    if (map.forceBold) wantWeight = std::max(wantWeight, 700);
+    weight_ = wantWeight;
+
+    FcPattern* pat = FcPatternCreate();
+    FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(map.family.c_str()));
+    FcPatternAddInteger(pat, FC_WEIGHT, FcWeightFromOpenType(wantWeight));
+    FcPatternAddInteger(pat, FC_SLANT, desc.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+    FcDefaultSubstitute(pat);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pat, &result);
+    FcPatternDestroy(pat);
+    if (!match) {
+        err = "no font matches \"" + desc.face + "\"";
+        return false;
+    }
+    FcChar8* file = nullptr;
+    int index = 0, gotWeight = FC_WEIGHT_REGULAR, gotSlant = FC_SLANT_ROMAN;
+    FcPatternGetString(match, FC_FILE, 0, &file);
+    FcPatternGetInteger(match, FC_INDEX, 0, &index);
+    FcPatternGetInteger(match, FC_WEIGHT, 0, &gotWeight);
+    FcPatternGetInteger(match, FC_SLANT, 0, &gotSlant);
+    file_ = file ? reinterpret_cast<const char*>(file) : "";
+    FcPatternDestroy(match);
+    // A face lighter than asked is thickened, an upright one slanted, as Windows does.
+    emboldenGlyphs_ = wantWeight >= 600 && gotWeight < FC_WEIGHT_DEMIBOLD;
+    slantGlyphs_ = desc.italic && gotSlant == FC_SLANT_ROMAN;
+
+    FT_Library lib = nullptr;
+    if (FT_Init_FreeType(&lib)) {
+        err = "FreeType cannot start";
+        return false;
+    }
+    library_ = lib;
+    FT_Face face = nullptr;
+    if (file_.empty() || FT_New_Face(lib, file_.c_str(), index, &face)) {
+        err = "cannot load font file \"" + file_ + "\"";
+        return false;
+    }
+    face_ = face;
+    FT_Select_Charmap(face, FT_ENCODING_UNICODE);
+
+    // Windows measures a cell as the OS/2 win ascent + descent; fall back to hhea values.
+    double up = face->units_per_EM ? face->units_per_EM : 2048;
+    double asc = face->ascender, dsc = -face->descender;
+    if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2))) {
+        if (os2->usWinAscent + os2->usWinDescent > 0) {
+            asc = os2->usWinAscent;
+            dsc = os2->usWinDescent;
+        }
+    }
+    int height = desc.height;
+    if (height == 0) height = 16;
+    if (height < 0) {
+        ppem_ = -height;   // character (em) height
+    } else {
+        ppem_ = static_cast<int>(std::lround(height * up / (asc + dsc)));   // cell height
+    }
+    ppem_ = std::max(1, std::min(ppem_, 1000));
+    // An explicit width scales the glyphs horizontally so the average character has it.
+    int xppem = 0;
+    if (desc.width > 0) {
+        auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+        double avg = os2 && os2->xAvgCharWidth > 0 ? os2->xAvgCharWidth : up / 2;
+        xppem = static_cast<int>(std::lround(desc.width * up / avg));
+        xppem = std::max(1, std::min(xppem, 1000));
+    }
+    if (FT_Set_Pixel_Sizes(face, static_cast<FT_UInt>(xppem), static_cast<FT_UInt>(ppem_))) {
+        err = "font size not available";
+        return false;
+    }
+    ascent_ = static_cast<int>(std::lround(asc * ppem_ / up));
+    descent_ = static_cast<int>(std::lround(dsc * ppem_ / up));
+    if (height > 0 && ascent_ + descent_ != height) descent_ = height - ascent_;
+    return true;
+}
+
+bool GlFont::LoadGlyph(char32_t c, Glyph& g, bool place) {
+    FT_Face face = static_cast<FT_Face>(face_);
+    if (FT_Load_Char(face, c, FT_LOAD_DEFAULT) && FT_Load_Glyph(face, 0, FT_LOAD_DEFAULT)) {
+        g = Glyph{};   // nothing drawable: an empty glyph of no width
+        return true;
+    }
+    FT_GlyphSlot slot = face->glyph;
+    if (emboldenGlyphs_) FT_GlyphSlot_Embolden(slot);
+    if (slantGlyphs_) FT_GlyphSlot_Oblique(slot);
+    g.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+    if (!place) return true;
+    if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL)) {
+        g.w = g.h = 0;
+        return true;
+    }
+    const FT_Bitmap& bm = slot->bitmap;
+    g.w = static_cast<int>(bm.width);
+    g.h = static_cast<int>(bm.rows);
+    g.left = slot->bitmap_left;
+    g.top = slot->bitmap_top;
+    if (g.w == 0 || g.h == 0) return true;
+    if (g.w + 1 > atlasSize_ || g.h + 1 > atlasSize_) return false;
+    if (shelfX_ + g.w + 1 > atlasSize_) {   // next shelf
+        shelfY_ += shelfH_ + 1;
+        shelfX_ = 0;
+        shelfH_ = 0;
+    }
+    if (shelfY_ + g.h + 1 > atlasSize_) return false;   // atlas full
+    g.x = shelfX_;
+    g.y = shelfY_;
+    std::vector<uint8_t> rows(size_t(g.w) * g.h);
+    for (int y = 0; y < g.h; ++y) {
+        const uint8_t* src = bm.buffer + static_cast<ptrdiff_t>(y) * bm.pitch;
+        std::copy(src, src + g.w, rows.begin() + static_cast<ptrdiff_t>(y) * g.w);
+    }
+    glBindTexture(GL_TEXTURE_2D, atlas_);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, g.x, g.y, g.w, g.h, GL_RED, GL_UNSIGNED_BYTE, rows.data());
+    shelfX_ += g.w + 1;
+    shelfH_ = std::max(shelfH_, g.h);
+    return true;
+}
+
+int GlFont::Advance(char32_t c) {
+    auto it = glyphs_.find(c);
+    if (it != glyphs_.end()) return it->second.advance;
+    Glyph g;
+    return face_ && LoadGlyph(c, g, false) ? g.advance : 0;
+}
+
+bool GlFont::GrowAtlas() {
+    int size = atlasSize_ ? atlasSize_ * 2 : 256;
+    if (size > 4096) return false;
+    if (!atlas_) glGenTextures(1, &atlas_);
+    glBindTexture(GL_TEXTURE_2D, atlas_);
+    std::vector<uint8_t> zero(size_t(size) * size, 0);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, size, size, 0, GL_RED, GL_UNSIGNED_BYTE, zero.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    atlasSize_ = size;
+    shelfX_ = shelfY_ = shelfH_ = 0;
+    glyphs_.clear();
+    return true;
+}
+
+bool GlFont::EnsureGl(std::string& err) {
+    if (program_) return true;
+    static const char* vs = R"(#version 330 core
+layout(location = 0) in vec2 aPos;    // pixels, GL orientation (origin bottom-left)
+layout(location = 5) in vec2 aUv;
+uniform vec2 uTarget;
+out vec2 vUv;
+void main() {
+    gl_Position = vec4(2.0 * aPos / uTarget - 1.0, 0.0, 1.0);
+    vUv = aUv;
+})";
+    static const char* fs = R"(#version 330 core
+in vec2 vUv;
+uniform sampler2D uAtlas;
+uniform vec4 uColor;
+out vec4 fragColor;
+void main() {
+    fragColor = vec4(uColor.rgb, uColor.a * texture(uAtlas, vUv).r);
+})";
+    program_ = BuildProgram(vs, fs, err);
+    if (!program_) return false;
+    uTarget_ = glGetUniformLocation(program_, "uTarget");
+    uColor_ = glGetUniformLocation(program_, "uColor");
+    uAtlas_ = glGetUniformLocation(program_, "uAtlas");
+    glGenBuffers(1, &vbo_);
+    return GrowAtlas();
+}
+
+int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
+                     uint32_t format, uint32_t color) {
+    if (!face_ || !rect) return 0;
+    std::string err;
+    bool measureOnly = (format & DTF_CALCRECT) != 0;
+    if (!measureOnly && !EnsureGl(err)) return 0;
+
+    // Lines: LF breaks (CR is dropped) unless single-line, where both are dropped.
+    std::vector<std::u32string> lines(1);
+    for (char32_t c : text) {
+        if (c == U'\r') continue;
+        if (c == U'\n') {
+            if (!(format & DTF_SINGLELINE)) lines.emplace_back();
+            continue;
+        }
+        lines.back() += c;
+    }
+    int lineHeight = CellHeight();
+    int totalHeight = lineHeight * static_cast<int>(lines.size());
+    std::vector<int> widths;
+    int maxWidth = 0;
+    for (const auto& l : lines) {
+        int w = 0;
+        for (char32_t c : l) w += Advance(c);
+        widths.push_back(w);
+        maxWidth = std::max(maxWidth, w);
+    }
+    if (measureOnly) {
+        rect[2] = rect[0] + maxWidth;
+        rect[3] = rect[1] + totalHeight;
+        return totalHeight;
+    }
+
+    int top = rect[1];
+    if (format & DTF_SINGLELINE) {
+        if (format & DTF_VCENTER) top = rect[1] + (rect[3] - rect[1] - lineHeight) / 2;
+        else if (format & DTF_BOTTOM) top = rect[3] - lineHeight;
+    }
+    int result = (format & (DTF_VCENTER | DTF_BOTTOM)) && (format & DTF_SINGLELINE)
+                     ? top + totalHeight - rect[1]
+                     : totalHeight;
+    bool clip = !(format & DTF_NOCLIP);
+    if (clip && (rect[2] <= rect[0] || rect[3] <= rect[1])) return result;
+
+    // Make sure every glyph is in the atlas; a full atlas grows once and starts over.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        bool full = false;
+        for (const auto& l : lines) {
+            for (char32_t c : l) {
+                if (glyphs_.count(c)) continue;
+                Glyph g;
+                if (!LoadGlyph(c, g, true)) {
+                    full = true;
+                    break;
+                }
+                glyphs_[c] = g;
+            }
+            if (full) break;
+        }
+        if (!full) break;
+        if (!GrowAtlas()) return 0;
+    }
+
+    const int H = device.Height();
+    std::vector<float> v;   // x, y, u, v per vertex, 6 vertices per glyph
+    float inv = 1.0f / static_cast<float>(atlasSize_);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        int x = rect[0];
+        if (format & DTF_CENTER) x = rect[0] + (rect[2] - rect[0] - widths[i]) / 2;
+        else if (format & DTF_RIGHT) x = rect[2] - widths[i];
+        int baseline = top + static_cast<int>(i) * lineHeight + ascent_;
+        for (char32_t c : lines[i]) {
+            auto it = glyphs_.find(c);
+            if (it == glyphs_.end()) continue;
+            const Glyph& g = it->second;
+            if (g.w > 0 && g.h > 0) {
+                // Screen rows run down; GL rows up: row r of the target is GL row H - 1 - r.
+                float x0 = static_cast<float>(x + g.left), x1 = x0 + g.w;
+                float yTop = static_cast<float>(H - (baseline - g.top));
+                float yBot = yTop - g.h;
+                float u0 = g.x * inv, u1 = (g.x + g.w) * inv;
+                float v0 = g.y * inv, v1 = (g.y + g.h) * inv;
+                float quad[] = {x0, yTop, u0, v0, x1, yTop, u1, v0, x1, yBot, u1, v1,
+                                x0, yTop, u0, v0, x1, yBot, u1, v1, x0, yBot, u0, v1};
+                v.insert(v.end(), std::begin(quad), std::end(quad));
+            }
+            x += g.advance;
+        }
+    }
+    if (v.empty()) return result;
+
+    // Text draws like a sprite: blended by coverage, no depth, both faces, solid.
+    device.BindBackBuffer();
+    glViewport(0, 0, device.Width(), H);
+    glDepthRange(0, 1);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_STENCIL_TEST);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glEnable(GL_BLEND);
+    glBlendEquation(GL_FUNC_ADD);
+    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    if (clip) {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(rect[0], H - rect[3], rect[2] - rect[0], rect[3] - rect[1]);
+    } else {
+        glDisable(GL_SCISSOR_TEST);
+    }
+    glUseProgram(program_);
+    glUniform2f(uTarget_, static_cast<float>(device.Width()), static_cast<float>(H));
+    glUniform4f(uColor_, ((color >> 16) & 0xFF) / 255.0f, ((color >> 8) & 0xFF) / 255.0f,
+                (color & 0xFF) / 255.0f, ((color >> 24) & 0xFF) / 255.0f);
+    glUniform1i(uAtlas_, 0);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, atlas_);
+    glBindSampler(0, 0);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(v.size() * sizeof(float)), v.data(),
+                 GL_STREAM_DRAW);
+    for (int i = 0; i < ATTR_COUNT; ++i) glDisableVertexAttribArray(i);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 16, nullptr);
+    glEnableVertexAttribArray(5);
+    glVertexAttribPointer(5, 2, GL_FLOAT, GL_FALSE, 16, reinterpret_cast<const void*>(8));
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(v.size() / 4));
+    device.RestoreGlState();
+    return result;
+}
+
+void GlFont::Release() {
+    if (atlas_) glDeleteTextures(1, &atlas_);
+    if (vbo_) glDeleteBuffers(1, &vbo_);
+    if (program_) glDeleteProgram(program_);
+    atlas_ = vbo_ = program_ = 0;
+    atlasSize_ = 0;
+    glyphs_.clear();
+}
+
+}  // namespace sdlgl

@@ -1,0 +1,60 @@
+// Direct3D 9 style HLSL turned into GLSL 3.30 core: glslang's HLSL front end (DirectX 9
+// compatible mode) makes SPIR-V, SPIRV-Cross makes GLSL. Needs no GL context.
+// The GLSL follows fixed conventions so that any vertex and pixel stage link together:
+//  - vertex inputs sit at the device's attribute locations (POSITION 0, NORMAL 1, COLOR0 2,
+//    COLOR1 3, PSIZE 4, TEXCOORDn 5+n; other semantics 13..15, which no vertex format feeds);
+//  - varyings are named after their semantic ("dx_TEXCOORD1"), so stages match by name;
+//  - the vertex stage writes gl_Position from its POSITION output, moved half a pixel as
+//    Direct3D 9 places pixel centres (uniform kHalfPixelUniform) and with depth 0..w mapped
+//    to GL's -w..w; COLOR outputs are clamped to 0..1;
+//  - globals become members of a plain uniform struct per stage, members named "m<i>";
+//    samplers are renamed "<stage>_s<i>". The tables below give the HLSL names back.
+// Not done: Direct3D 10 style textures and sampler objects, DEPTH outputs of vs stages.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sdlgl {
+
+enum class ShaderStage { Vertex, Pixel };
+
+// Base types of a uniform.
+enum class HlslBase { Float, Int, Bool, Other };
+
+// One HLSL global as the compiled stage sees it.
+struct HlslUniform {
+    std::string glslName;   // e.g. "vs_u.m3" (arrays without [0])
+    std::string hlslName;   // e.g. "mat_World_View_Proj"
+    HlslBase base = HlslBase::Float;
+    int rows = 1, columns = 1;   // HLSL orientation: float4x3 has 4 rows, 3 columns
+    int elements = 0;            // array length, 0 for no array
+};
+
+struct HlslSampler {
+    std::string glslName;   // e.g. "ps_s0"
+    std::string hlslName;
+};
+
+struct HlslStage {
+    ShaderStage stage = ShaderStage::Vertex;
+    std::string glsl;
+    std::vector<HlslUniform> uniforms;
+    std::vector<HlslSampler> samplers;
+};
+
+// Name of the vec2 uniform of every vertex stage: (1 / viewport width, 1 / viewport height).
+extern const char* const kHalfPixelUniform;
+
+// The stage a profile compiles for: vs_1_1..vs_3_0 and ps_1_1..ps_3_0 (with _a/_b variants).
+bool ProfileStage(const std::string& profile, ShaderStage& stage);
+
+// Compiles function `entry` of `hlsl` for `profile`. `fileName` is used in messages only.
+// `arguments` is the text between the parentheses of `compile profile entry(...)`: values for
+// the entry's uniform parameters, in order (numbers, true, false). On failure `log` holds the
+// compiler's messages, one a line, as "file(line): error: message".
+bool CompileHlsl(const std::string& hlsl, const std::string& fileName, const std::string& entry,
+                 const std::string& profile, const std::string& arguments, HlslStage& out,
+                 std::string& log);
+
+}  // namespace sdlgl

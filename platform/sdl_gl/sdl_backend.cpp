@@ -1,0 +1,164 @@
+#include "platform/sdl_gl/sdl_backend.h"
+
+#include <cstdlib>
+
+#include "platform/sdl_gl/d3d_objects.h"
+#include "platform/sdl_gl/screenshot.h"
+#include "platform/sdl_gl/window_system.h"
+
+namespace sdlgl {
+namespace {
+
+SdlDevice* Ours(IDirect3DDevice9* device) {
+    return IsSdlDevice(device) ? static_cast<SdlDevice*>(device) : nullptr;
+}
+
+class SdlBackend : public platform::Backend {
+public:
+    const char* Name() const override { return "sdl"; }
+
+    bool Start(std::string& err) override {
+        if (const char* shot = std::getenv("MESHES_SCREENSHOT")) {
+            if (*shot && !ParseScreenshotRequest(shot, plan_.path, plan_.frame)) {
+                err = "MESHES_SCREENSHOT must be path.png or path.png@frame";
+                return false;
+            }
+        }
+        return windows_.EnsureVideo(err);
+    }
+    void Finish() override { windows_.Shutdown(); }
+
+    ATOM RegisterClassExA(const WNDCLASSEXA* wc) override { return windows_.RegisterClassExA(wc); }
+    BOOL UnregisterClassA(LPCSTR name, HINSTANCE) override { return windows_.UnregisterClassA(name); }
+    HMODULE GetModuleHandleA(LPCSTR name) override {
+        // Any stable, non-null address names the program's module.
+        return name ? nullptr : reinterpret_cast<HMODULE>(&module_);
+    }
+    HWND CreateWindowExA(DWORD, LPCSTR cls, LPCSTR title, DWORD style, int x, int y, int w,
+                         int h, HWND, HMENU, HINSTANCE, LPVOID) override {
+        return windows_.CreateWindowExA(cls, title, style, x, y, w, h);
+    }
+    BOOL ShowWindow(HWND hwnd, int cmd) override { return windows_.ShowWindow(hwnd, cmd); }
+    BOOL UpdateWindow(HWND hwnd) override {
+        Window* w = windows_.Find(hwnd);
+        return w && !w->destroyed ? TRUE : FALSE;
+    }
+    BOOL DestroyWindow(HWND hwnd) override { return windows_.DestroyWindow(hwnd); }
+
+    BOOL PeekMessageA(LPMSG msg, HWND hwnd, UINT min, UINT max, UINT remove) override {
+        return windows_.PeekMessageA(msg, hwnd, min, max, remove);
+    }
+    BOOL TranslateMessage(const MSG* msg) override {
+        return msg && msg->message >= WM_KEYDOWN && msg->message <= WM_SYSKEYUP ? TRUE : FALSE;
+    }
+    LRESULT DispatchMessageA(const MSG* msg) override { return windows_.DispatchMessageA(msg); }
+    LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) override {
+        return windows_.DefWindowProcA(hwnd, msg, wp, lp);
+    }
+    void PostQuitMessage(int code) override { windows_.PostQuitMessage(code); }
+
+    BOOL GetKeyboardState(PBYTE state) override { return windows_.GetKeyboardState(state); }
+    BOOL GetCursorPos(LPPOINT pt) override { return windows_.GetCursorPos(pt); }
+    BOOL ScreenToClient(HWND hwnd, LPPOINT pt) override { return windows_.ScreenToClient(hwnd, pt); }
+    HCURSOR LoadCursorFromFileA(LPCSTR path) override { return windows_.LoadCursorFromFileA(path); }
+    HCURSOR SetCursor(HCURSOR c) override { return windows_.SetCursor(c); }
+
+    int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) override {
+        return windows_.MessageBoxA(text, caption, type);
+    }
+    void GetSystemTime(LPSYSTEMTIME st) override {
+        if (st) UtcNow(*st);
+    }
+    DWORD timeGetTime() override { return MonotonicMs(); }
+    // The screen's device context: only its pixel density is asked for (96 per inch).
+    HDC GetDC(HWND hwnd) override {
+        if (hwnd && !windows_.Find(hwnd)) return nullptr;
+        return reinterpret_cast<HDC>(&screenDc_);
+    }
+    int GetDeviceCaps(HDC hdc, int index) override {
+        if (hdc != reinterpret_cast<HDC>(&screenDc_)) return 0;
+        return index == LOGPIXELSX || index == LOGPIXELSY ? 96 : 0;
+    }
+    int ReleaseDC(HWND, HDC hdc) override { return hdc == reinterpret_cast<HDC>(&screenDc_) ? 1 : 0; }
+
+    IDirect3D9* Direct3DCreate9(UINT sdk) override {
+        std::string err;
+        if (sdk != D3D_SDK_VERSION || !windows_.EnsureVideo(err)) return nullptr;
+        return new SdlDirect3D(&windows_, &plan_);
+    }
+    HRESULT D3DXLoadMeshFromXA(LPCSTR file, DWORD, LPDIRECT3DDEVICE9 device,
+                               LPD3DXBUFFER* adjacency, LPD3DXBUFFER* materials,
+                               LPD3DXBUFFER* effectInstances, DWORD* numMaterials,
+                               LPD3DXMESH* mesh) override {
+        if (effectInstances) *effectInstances = nullptr;
+        if (!Ours(device)) return D3DERR_INVALIDCALL;
+        return LoadMeshFromFile(Ours(device), file, materials, numMaterials, mesh, adjacency);
+    }
+    HRESULT D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR file,
+                                       LPDIRECT3DTEXTURE9* texture) override {
+        if (!Ours(device)) return D3DERR_INVALIDCALL;
+        return CreateTextureFromFile(Ours(device), file, texture);
+    }
+    // Effects are not compiled by this backend yet: creation fails and the engine draws
+    // those objects with the fixed-function pipeline.
+    HRESULT D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR file, const D3DXMACRO*,
+                                      LPD3DXINCLUDE, DWORD, LPD3DXEFFECTPOOL,
+                                      LPD3DXEFFECT* effect, LPD3DXBUFFER* errors) override {
+        if (effect) *effect = nullptr;
+        if (errors) *errors = nullptr;
+        if (!Ours(device) || !file || !effect) return D3DERR_INVALIDCALL;
+        if (errors) {
+            std::string text = std::string(file) + ": effects are not available on this backend";
+            *errors = new SdlBuffer(std::vector<uint8_t>(text.begin(), text.end() + 1));
+        }
+        return E_NOTIMPL;
+    }
+    HRESULT D3DXCreateFontA(LPDIRECT3DDEVICE9 device, INT height, UINT width, UINT weight,
+                            UINT, BOOL italic, DWORD, DWORD, DWORD, DWORD, LPCSTR face,
+                            LPD3DXFONT* font) override {
+        if (!Ours(device)) return D3DERR_INVALIDCALL;
+        return CreateFont(Ours(device), height, width, weight, italic, face, font);
+    }
+
+private:
+    WindowSystem windows_;
+    ScreenshotPlan plan_;
+    int screenDc_ = 0;
+    int module_ = 0;
+};
+
+}  // namespace
+
+platform::Backend* CreateBackend() { return new SdlBackend; }
+
+bool ReadBackBuffer(IDirect3DDevice9* device, std::vector<uint8_t>& rgba, int& width,
+                    int& height) {
+    SdlDevice* d = Ours(device);
+    if (!d) return false;
+    d->MakeCurrent();
+    width = d->Gl().Width();
+    height = d->Gl().Height();
+    return d->Gl().ReadBackBuffer(rgba);
+}
+
+bool SaveScreenshot(IDirect3DDevice9* device, const char* path) {
+    SdlDevice* d = Ours(device);
+    return d && path && d->SaveScreenshot(path);
+}
+
+int DeviceSamples(IDirect3DDevice9* device) {
+    SdlDevice* d = Ours(device);
+    return d ? d->Gl().Samples() : 0;
+}
+
+const char* RendererName() {
+    if (!SDL_GL_GetCurrentContext()) return "";
+    const GLubyte* s = glGetString(GL_RENDERER);
+    return s ? reinterpret_cast<const char*>(s) : "";
+}
+
+}  // namespace sdlgl
+
+namespace platform {
+void RegisterSdlGlBackend() { RegisterBackend("sdl", &sdlgl::CreateBackend); }
+}  // namespace platform

@@ -1,0 +1,563 @@
+// The recording D3DX objects: buffers, textures, meshes, effects and fonts, created from the
+// real files through the core readers so that a missing or broken file fails where the real
+// call would. Effects check their syntax, parameters and techniques but compile no HLSL;
+// fonts measure with a fixed cell and draw nothing.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <strings.h>
+
+#include "platform/core/fxfile.h"
+#include "platform/core/image.h"
+#include "platform/core/xfile.h"
+#include "platform/headless/headless_impl.h"
+
+namespace headless {
+namespace {
+
+class Buffer : public Counted<ID3DXBuffer> {
+public:
+    std::vector<uint8_t> bytes;
+    LPVOID GetBufferPointer() override { return bytes.empty() ? nullptr : bytes.data(); }
+    DWORD GetBufferSize() override { return static_cast<DWORD>(bytes.size()); }
+};
+
+Buffer* NewBuffer(size_t size) {
+    Buffer* b = new Buffer;
+    b->bytes.assign(size, 0);
+    ID3DXBuffer* iface = b;
+    Track(b, iface, "buffer");
+    return b;
+}
+
+class Texture : public Counted<IDirect3DTexture9> {
+public:
+    TextureInfo info;
+};
+
+class Mesh : public Counted<ID3DXMesh> {
+public:
+    RecDevice* device = nullptr;
+    std::string file;
+    core::XMesh data;
+    DWORD fvf = 0;
+    std::vector<DWORD> subsetFaces;
+
+    HRESULT DrawSubset(DWORD AttribId) override {
+        HRESULT hr = D3D_OK;
+        if (!device || !device->st.inScene) {
+            hr = D3DERR_INVALIDCALL;
+        } else {
+            // As the real mesh does, drawing selects the mesh's vertex format and stream.
+            device->SetFVF(fvf);
+            device->st.streamSource = nullptr;
+            device->st.streamOffset = 0;
+            device->st.streamStride = FvfStride(fvf);
+        }
+        DWORD faces = (SUCCEEDED(hr) && AttribId < subsetFaces.size()) ? subsetFaces[AttribId] : 0;
+        Record(name, "DrawSubset", {Dec(AttribId)}, HrText(hr) + " faces=" + Dec(faces));
+        return hr;
+    }
+};
+
+// ---- Effects ----
+
+struct EffectParam {
+    std::string name;
+    core::FxClass cls = core::FxClass::Scalar;
+    bool numeric = false;
+    int rows = 1, columns = 1, elements = 0;
+    std::vector<float> value;
+};
+
+bool NumericType(const std::string& type) {
+    static const char* kBases[] = {"float", "half", "double", "int", "uint", "dword", "bool"};
+    for (const char* b : kBases)
+        if (type.compare(0, std::strlen(b), b) == 0) return true;
+    return false;
+}
+
+// Render states an effect pass may assign, by their effect-file names.
+struct StateName {
+    const char* name;
+    D3DRENDERSTATETYPE state;
+};
+const StateName kPassStates[] = {
+    {"ZEnable", D3DRS_ZENABLE}, {"FillMode", D3DRS_FILLMODE}, {"ShadeMode", D3DRS_SHADEMODE},
+    {"ZWriteEnable", D3DRS_ZWRITEENABLE}, {"AlphaTestEnable", D3DRS_ALPHATESTENABLE},
+    {"SrcBlend", D3DRS_SRCBLEND}, {"DestBlend", D3DRS_DESTBLEND}, {"CullMode", D3DRS_CULLMODE},
+    {"ZFunc", D3DRS_ZFUNC}, {"AlphaRef", D3DRS_ALPHAREF}, {"AlphaFunc", D3DRS_ALPHAFUNC},
+    {"AlphaBlendEnable", D3DRS_ALPHABLENDENABLE}, {"FogEnable", D3DRS_FOGENABLE},
+    {"SpecularEnable", D3DRS_SPECULARENABLE}, {"StencilEnable", D3DRS_STENCILENABLE},
+    {"Lighting", D3DRS_LIGHTING}, {"ColorVertex", D3DRS_COLORVERTEX},
+    {"NormalizeNormals", D3DRS_NORMALIZENORMALS}, {"ColorWriteEnable", D3DRS_COLORWRITEENABLE},
+    {"BlendOp", D3DRS_BLENDOP}, {"ScissorTestEnable", D3DRS_SCISSORTESTENABLE},
+    {"MultiSampleAntialias", D3DRS_MULTISAMPLEANTIALIAS},
+    {"AntialiasedLineEnable", D3DRS_ANTIALIASEDLINEENABLE},
+    {"SeparateAlphaBlendEnable", D3DRS_SEPARATEALPHABLENDENABLE},
+};
+
+struct ValueName {
+    const char* name;
+    DWORD value;
+};
+const ValueName kStateValues[] = {
+    {"TRUE", 1}, {"FALSE", 0}, {"Zero", D3DBLEND_ZERO}, {"One", D3DBLEND_ONE},
+    {"SrcColor", D3DBLEND_SRCCOLOR}, {"InvSrcColor", D3DBLEND_INVSRCCOLOR},
+    {"SrcAlpha", D3DBLEND_SRCALPHA}, {"InvSrcAlpha", D3DBLEND_INVSRCALPHA},
+    {"DestAlpha", D3DBLEND_DESTALPHA}, {"InvDestAlpha", D3DBLEND_INVDESTALPHA},
+    {"DestColor", D3DBLEND_DESTCOLOR}, {"InvDestColor", D3DBLEND_INVDESTCOLOR},
+    {"SrcAlphaSat", D3DBLEND_SRCALPHASAT}, {"Never", D3DCMP_NEVER}, {"Less", D3DCMP_LESS},
+    {"Equal", D3DCMP_EQUAL}, {"LessEqual", D3DCMP_LESSEQUAL}, {"Greater", D3DCMP_GREATER},
+    {"NotEqual", D3DCMP_NOTEQUAL}, {"GreaterEqual", D3DCMP_GREATEREQUAL}, {"Always", D3DCMP_ALWAYS},
+    {"None", D3DCULL_NONE}, {"CW", D3DCULL_CW}, {"CCW", D3DCULL_CCW}, {"Point", D3DFILL_POINT},
+    {"Wireframe", D3DFILL_WIREFRAME}, {"Solid", D3DFILL_SOLID}, {"Flat", D3DSHADE_FLAT},
+    {"Gouraud", D3DSHADE_GOURAUD}, {"Phong", D3DSHADE_PHONG}, {"Add", D3DBLENDOP_ADD},
+    {"Subtract", D3DBLENDOP_SUBTRACT}, {"RevSubtract", D3DBLENDOP_REVSUBTRACT},
+    {"Min", D3DBLENDOP_MIN}, {"Max", D3DBLENDOP_MAX}, {"UseW", D3DZB_USEW},
+    {"Red", 1}, {"Green", 2}, {"Blue", 4}, {"Alpha", 8},
+};
+
+// A state value: a number, an enumeration name, or names joined by '|'. False when it is an
+// expression the headless backend does not evaluate.
+bool ParseStateValue(const std::string& text, DWORD& out) {
+    out = 0;
+    size_t start = 0;
+    bool any = false;
+    while (start <= text.size()) {
+        size_t bar = text.find('|', start);
+        if (bar == std::string::npos) bar = text.size();
+        std::string word = text.substr(start, bar - start);
+        word.erase(0, word.find_first_not_of(" \t"));
+        word.erase(word.find_last_not_of(" \t") + 1);
+        if (word.empty()) return false;
+        char* end = nullptr;
+        unsigned long n = std::strtoul(word.c_str(), &end, 0);
+        if (end && *end == '\0') {
+            out |= static_cast<DWORD>(n);
+        } else {
+            bool found = false;
+            for (const ValueName& v : kStateValues)
+                if (strcasecmp(v.name, word.c_str()) == 0) { out |= v.value; found = true; break; }
+            if (!found) return false;
+        }
+        any = true;
+        start = bar + 1;
+    }
+    return any;
+}
+
+class Effect : public Counted<ID3DXEffect> {
+public:
+    RecDevice* device = nullptr;
+    std::string file;
+    std::vector<EffectParam> params;
+    core::FxFile fx;
+    int technique = -1;   // index into fx.techniques, -1 when the effect has none
+    bool begun = false;
+    bool saveState = false;
+    int pass = -1;
+    std::map<DWORD, DWORD> saved;   // render states as they were at Begin
+
+    EffectParam* Find(D3DXHANDLE h) {
+        if (!h) return nullptr;
+        for (EffectParam& p : params)
+            if (p.name == h) return &p;
+        return nullptr;
+    }
+
+    HRESULT SetFloat(D3DXHANDLE h, FLOAT f) override {
+        EffectParam* p = Find(h);
+        bool ok = p && p->numeric && !p->elements && p->cls == core::FxClass::Scalar;
+        if (ok) p->value.assign(1, f);
+        HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
+        Record(name, "SetFloat", {Str(h), Flt(f)}, HrText(hr));
+        return hr;
+    }
+
+    HRESULT SetVector(D3DXHANDLE h, const D3DXVECTOR4* v) override {
+        EffectParam* p = Find(h);
+        bool ok = v && p && p->numeric && !p->elements &&
+                  (p->cls == core::FxClass::Scalar || p->cls == core::FxClass::Vector);
+        if (ok) {
+            const float in[4] = {v->x, v->y, v->z, v->w};
+            size_t n = std::min<size_t>(4, p->value.size());
+            std::copy(in, in + n, p->value.begin());
+        }
+        HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
+        Record(name, "SetVector",
+               {Str(h), v ? Flt(v->x) + " " + Flt(v->y) + " " + Flt(v->z) + " " + Flt(v->w) : "null"},
+               HrText(hr));
+        return hr;
+    }
+
+    HRESULT SetMatrix(D3DXHANDLE h, const D3DXMATRIX* m) override {
+        EffectParam* p = Find(h);
+        bool ok = m && p && p->numeric && !p->elements && p->cls == core::FxClass::Matrix;
+        if (ok) {
+            for (int r = 0; r < p->rows && r < 4; ++r)
+                for (int c = 0; c < p->columns && c < 4; ++c) p->value[r * p->columns + c] = m->m[r][c];
+        }
+        HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
+        Record(name, "SetMatrix", {Str(h), Mat(m)}, HrText(hr));
+        return hr;
+    }
+
+    HRESULT SetTechnique(D3DXHANDLE h) override {
+        HRESULT hr = D3DERR_INVALIDCALL;
+        for (size_t i = 0; h && i < fx.techniques.size(); ++i) {
+            if (fx.techniques[i].name == h) {
+                technique = static_cast<int>(i);
+                hr = D3D_OK;
+                break;
+            }
+        }
+        Record(name, "SetTechnique", {Str(h)}, HrText(hr));
+        return hr;
+    }
+
+    HRESULT Begin(UINT* pPasses, DWORD Flags) override {
+        HRESULT hr = (begun || technique < 0) ? D3DERR_INVALIDCALL : D3D_OK;
+        UINT passes = 0;
+        if (SUCCEEDED(hr)) {
+            passes = static_cast<UINT>(fx.techniques[technique].passes.size());
+            begun = true;
+            saveState = !(Flags & D3DXFX_DONOTSAVESTATE);
+            saved = device->st.renderStates;
+            if (pPasses) *pPasses = passes;
+        }
+        Record(name, "Begin", {Hex(Flags)}, HrText(hr) + " passes=" + Dec(passes));
+        return hr;
+    }
+
+    HRESULT BeginPass(UINT Pass) override {
+        bool ok = begun && pass < 0 && Pass < fx.techniques[technique].passes.size();
+        HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
+        Record(name, "BeginPass", {Dec(Pass)}, HrText(hr));
+        if (ok) {
+            pass = static_cast<int>(Pass);
+            ApplyPassStates(fx.techniques[technique].passes[Pass]);
+        }
+        return hr;
+    }
+
+    HRESULT EndPass() override {
+        HRESULT hr = pass >= 0 ? D3D_OK : D3DERR_INVALIDCALL;
+        pass = -1;
+        Record(name, "EndPass", {}, HrText(hr));
+        return hr;
+    }
+
+    HRESULT End() override {
+        HRESULT hr = begun ? D3D_OK : D3DERR_INVALIDCALL;
+        Record(name, "End", {}, HrText(hr));
+        if (begun && saveState) {
+            // Put back every render state the passes changed.
+            for (const auto& kv : saved) {
+                auto now = device->st.renderStates.find(kv.first);
+                if (now != device->st.renderStates.end() && now->second != kv.second)
+                    device->SetRenderState(static_cast<D3DRENDERSTATETYPE>(kv.first), kv.second);
+            }
+        }
+        begun = false;
+        pass = -1;
+        return hr;
+    }
+
+    void ApplyPassStates(const core::FxPass& p) {
+        for (const core::FxState& s : p.states) {
+            for (const StateName& n : kPassStates) {
+                DWORD value;
+                if (strcasecmp(n.name, s.name.c_str()) == 0 && ParseStateValue(s.value, value))
+                    device->SetRenderState(n.state, value);
+            }
+        }
+    }
+};
+
+class Font : public Counted<ID3DXFont> {
+public:
+    FontInfo info;
+
+    // Height of one line: the cell height asked for, or the character height plus a fifth for
+    // the internal leading when it was asked for as a negative number; 16 for 0.
+    INT LineHeight() const {
+        if (info.height > 0) return info.height;
+        if (info.height < 0) return static_cast<INT>(std::lround(-info.height * 1.2));
+        return 16;
+    }
+
+    INT DrawTextA(ID3DXSprite* pSprite, LPCSTR pString, INT Count, LPRECT pRect, DWORD Format,
+                  D3DCOLOR Color) override {
+        INT height = 0;
+        TextDraw d;
+        if (pString) {
+            size_t len = std::strlen(pString);
+            if (Count >= 0 && static_cast<size_t>(Count) < len) len = static_cast<size_t>(Count);
+            d.text.assign(pString, len);
+            d.rect = pRect ? *pRect : RECT{0, 0, 0, 0};
+            d.format = Format;
+            d.colour = Color;
+            size_t lines = 0, longest = 0, cur = 0;
+            if (!d.text.empty()) {
+                lines = 1;
+                for (char c : d.text) {
+                    if (c == '\n' && !(Format & DT_SINGLELINE)) {
+                        ++lines;
+                        cur = 0;
+                    } else {
+                        longest = std::max(longest, ++cur);
+                    }
+                }
+            }
+            height = static_cast<INT>(lines) * LineHeight();
+            if (Format & DT_CALCRECT) {
+                if (pRect) {
+                    INT charWidth = info.width ? static_cast<INT>(info.width) : LineHeight() / 2;
+                    pRect->right = pRect->left + static_cast<LONG>(longest) * charWidth;
+                    pRect->bottom = pRect->top + height;
+                }
+            } else {
+                info.draws.push_back(d);
+            }
+        }
+        Record(name, "DrawTextA",
+               {pSprite ? "sprite" : "null", pString ? d.text : "null", Dec(Count),
+                pRect ? Dec(d.rect.left) + "," + Dec(d.rect.top) + "," + Dec(d.rect.right) + "," + Dec(d.rect.bottom)
+                      : "null",
+                Hex(Format), Hex(Color)},
+               Dec(height));
+        return height;
+    }
+};
+
+}  // namespace
+
+// ---- Factories ----
+
+HRESULT CreateTexture(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, LPDIRECT3DTEXTURE9* ppTexture) {
+    std::vector<std::string> args = {Obj(pDevice), Str(pSrcFile)};
+    HRESULT hr = D3D_OK;
+    std::vector<uint8_t> bytes;
+    core::Image image;
+    std::string err;
+    if (ppTexture) *ppTexture = nullptr;
+    if (!LookupAs<RecDevice>(pDevice) || !pSrcFile || !ppTexture)
+        hr = D3DERR_INVALIDCALL;
+    else if (TakeFailure(Kind::Texture))
+        hr = E_OUTOFMEMORY;
+    else if (!ReadFileBytes(pSrcFile, bytes) || !core::DecodeImage(bytes.data(), bytes.size(), image, err))
+        hr = D3DXERR_INVALIDDATA;
+    if (FAILED(hr)) {
+        Record("d3dx", "D3DXCreateTextureFromFileA", args, HrText(hr));
+        return hr;
+    }
+    Texture* t = new Texture;
+    t->info.file = pSrcFile;
+    t->info.width = image.width;
+    t->info.height = image.height;
+    IDirect3DTexture9* iface = t;
+    Track(t, iface, "texture");
+    *ppTexture = iface;
+    Record("d3dx", "D3DXCreateTextureFromFileA", args, t->name);
+    return D3D_OK;
+}
+
+HRESULT LoadMesh(LPCSTR pFilename, DWORD Options, LPDIRECT3DDEVICE9 pD3DDevice, LPD3DXBUFFER* ppAdjacency,
+                 LPD3DXBUFFER* ppMaterials, LPD3DXBUFFER* ppEffectInstances, DWORD* pNumMaterials,
+                 LPD3DXMESH* ppMesh) {
+    std::vector<std::string> args = {Str(pFilename), Hex(Options), Obj(pD3DDevice)};
+    HRESULT hr = D3D_OK;
+    RecDevice* dev = LookupAs<RecDevice>(pD3DDevice);
+    std::vector<uint8_t> bytes;
+    core::XMesh xm;
+    std::string err;
+    if (ppMesh) *ppMesh = nullptr;
+    if (ppMaterials) *ppMaterials = nullptr;
+    if (ppAdjacency) *ppAdjacency = nullptr;
+    if (ppEffectInstances) *ppEffectInstances = nullptr;
+    if (!pFilename || !dev || !ppMesh)
+        hr = D3DERR_INVALIDCALL;
+    else if (TakeFailure(Kind::Mesh))
+        hr = E_OUTOFMEMORY;
+    else if (!ReadFileBytes(pFilename, bytes))
+        hr = D3DXERR_INVALIDDATA;
+    else if (!core::ReadXFile(bytes.data(), bytes.size(), xm, err))
+        hr = E_FAIL;
+    else if (!(Options & D3DXMESH_32BIT) && xm.vertices.size() > 0xFFFF)
+        hr = E_FAIL;   // 16-bit indices cannot address them
+    if (FAILED(hr)) {
+        Record("d3dx", "D3DXLoadMeshFromXA", args, HrText(hr));
+        return hr;
+    }
+    Mesh* m = new Mesh;
+    m->device = dev;
+    m->file = pFilename;
+    m->fvf = D3DFVF_XYZ | (xm.hasNormals ? D3DFVF_NORMAL : 0) | (xm.hasColors ? D3DFVF_DIFFUSE : 0) |
+             (xm.hasTexCoords ? D3DFVF_TEX1 : 0);
+    m->subsetFaces.assign(xm.materials.size(), 0);
+    for (uint32_t a : xm.attributes)
+        if (a < m->subsetFaces.size()) ++m->subsetFaces[a];
+    m->data = std::move(xm);
+    ID3DXMesh* iface = m;
+    Track(m, iface, "mesh");
+    *ppMesh = iface;
+
+    const std::vector<core::XMaterial>& mats = m->data.materials;
+    if (ppMaterials) {
+        // The materials, then their texture names, all in one buffer.
+        size_t size = mats.size() * sizeof(D3DXMATERIAL);
+        for (const core::XMaterial& x : mats)
+            if (!x.textureFile.empty()) size += x.textureFile.size() + 1;
+        Buffer* b = NewBuffer(size);
+        D3DXMATERIAL* out = reinterpret_cast<D3DXMATERIAL*>(b->bytes.data());
+        char* names = reinterpret_cast<char*>(b->bytes.data() + mats.size() * sizeof(D3DXMATERIAL));
+        for (size_t i = 0; i < mats.size(); ++i) {
+            const core::XMaterial& x = mats[i];
+            D3DMATERIAL9& d = out[i].MatD3D;
+            d.Diffuse = D3DCOLORVALUE{x.diffuse[0], x.diffuse[1], x.diffuse[2], x.diffuse[3]};
+            d.Ambient = D3DCOLORVALUE{x.ambient[0], x.ambient[1], x.ambient[2], x.ambient[3]};
+            d.Specular = D3DCOLORVALUE{x.specular[0], x.specular[1], x.specular[2], x.specular[3]};
+            d.Emissive = D3DCOLORVALUE{x.emissive[0], x.emissive[1], x.emissive[2], x.emissive[3]};
+            d.Power = x.power;
+            out[i].pTextureFilename = nullptr;
+            if (!x.textureFile.empty()) {
+                std::memcpy(names, x.textureFile.c_str(), x.textureFile.size() + 1);
+                out[i].pTextureFilename = names;
+                names += x.textureFile.size() + 1;
+            }
+        }
+        *ppMaterials = b;
+    }
+    if (pNumMaterials) *pNumMaterials = static_cast<DWORD>(mats.size());
+    Record("d3dx", "D3DXLoadMeshFromXA", args,
+           m->name + " materials=" + Dec(static_cast<long long>(mats.size())) +
+               (ppMaterials ? " buffer=" + Obj(*ppMaterials) : std::string()));
+    return D3D_OK;
+}
+
+HRESULT CreateEffect(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, DWORD Flags, LPD3DXEFFECT* ppEffect,
+                     LPD3DXBUFFER* ppCompilationErrors) {
+    std::vector<std::string> args = {Obj(pDevice), Str(pSrcFile), Hex(Flags)};
+    HRESULT hr = D3D_OK;
+    RecDevice* dev = LookupAs<RecDevice>(pDevice);
+    std::vector<uint8_t> bytes;
+    core::FxFile fx;
+    std::string err;
+    if (ppEffect) *ppEffect = nullptr;
+    if (ppCompilationErrors) *ppCompilationErrors = nullptr;
+    if (!dev || !pSrcFile || !ppEffect) {
+        hr = D3DERR_INVALIDCALL;
+    } else if (TakeFailure(Kind::Effect)) {
+        hr = E_OUTOFMEMORY;
+    } else if (!ReadFileBytes(pSrcFile, bytes)) {
+        hr = D3DXERR_INVALIDDATA;
+        err = "cannot open file";
+    } else if (!core::ParseFx(std::string(bytes.begin(), bytes.end()), fx, err)) {
+        hr = D3DXERR_INVALIDDATA;
+    }
+    if (FAILED(hr)) {
+        if (ppCompilationErrors && !err.empty()) {
+            std::string text = std::string(pSrcFile) + ": error: " + err;
+            Buffer* b = NewBuffer(text.size() + 1);
+            std::memcpy(b->bytes.data(), text.c_str(), text.size() + 1);
+            *ppCompilationErrors = b;
+        }
+        Record("d3dx", "D3DXCreateEffectFromFileA", args, HrText(hr));
+        return hr;
+    }
+    Effect* e = new Effect;
+    e->device = dev;
+    e->file = pSrcFile;
+    for (const core::FxParameter& p : fx.params) {
+        EffectParam ep;
+        ep.name = p.name;
+        ep.cls = p.paramClass;
+        ep.numeric = NumericType(p.type) && p.paramClass != core::FxClass::Object &&
+                     p.paramClass != core::FxClass::Struct;
+        ep.rows = std::max(1, p.rows);
+        ep.columns = std::max(1, p.columns);
+        ep.elements = p.elements;
+        ep.value.assign(static_cast<size_t>(ep.rows * ep.columns), 0.0f);
+        if (p.hasInitializer && p.initialValue.size() == ep.value.size()) ep.value = p.initialValue;
+        e->params.push_back(std::move(ep));
+    }
+    e->fx = std::move(fx);
+    e->technique = e->fx.techniques.empty() ? -1 : 0;   // the first technique is current
+    ID3DXEffect* iface = e;
+    Track(e, iface, "effect");
+    *ppEffect = iface;
+    Record("d3dx", "D3DXCreateEffectFromFileA", args, e->name);
+    return D3D_OK;
+}
+
+HRESULT MakeFont(LPDIRECT3DDEVICE9 pDevice, INT Height, UINT Width, UINT Weight, UINT MipLevels, BOOL Italic,
+                 DWORD CharSet, DWORD OutputPrecision, DWORD Quality, DWORD PitchAndFamily, LPCSTR pFaceName,
+                 LPD3DXFONT* ppFont) {
+    std::vector<std::string> args = {Obj(pDevice), Dec(Height), Dec(Width), Dec(Weight), Dec(MipLevels),
+                                     Dec(Italic), Dec(CharSet), Dec(OutputPrecision), Dec(Quality),
+                                     Dec(PitchAndFamily), Str(pFaceName)};
+    HRESULT hr = D3D_OK;
+    if (ppFont) *ppFont = nullptr;
+    if (!LookupAs<RecDevice>(pDevice) || !ppFont)
+        hr = D3DERR_INVALIDCALL;
+    else if (TakeFailure(Kind::Font))
+        hr = E_OUTOFMEMORY;
+    if (FAILED(hr)) {
+        Record("d3dx", "D3DXCreateFontA", args, HrText(hr));
+        return hr;
+    }
+    Font* f = new Font;
+    f->info.face = pFaceName ? std::string(pFaceName).substr(0, 31) : std::string();   // 32 with the NUL
+    f->info.height = Height;
+    f->info.width = Width;
+    f->info.weight = Weight;
+    ID3DXFont* iface = f;
+    Track(f, iface, "font");
+    *ppFont = iface;
+    Record("d3dx", "D3DXCreateFontA", args, f->name);
+    return D3D_OK;
+}
+
+// ---- Test interface: objects ----
+
+bool GetTextureInfo(IDirect3DBaseTexture9* texture, TextureInfo& out) {
+    Texture* t = LookupAs<Texture>(texture);
+    if (!t) return false;
+    out = t->info;
+    return true;
+}
+
+bool GetMeshInfo(ID3DXMesh* mesh, MeshInfo& out) {
+    Mesh* m = LookupAs<Mesh>(mesh);
+    if (!m) return false;
+    out.file = m->file;
+    out.vertices = static_cast<DWORD>(m->data.vertices.size());
+    out.faces = static_cast<DWORD>(m->data.indices.size() / 3);
+    out.fvf = m->fvf;
+    out.subsetFaces = m->subsetFaces;
+    return true;
+}
+
+bool GetEffectInfo(ID3DXEffect* effect, EffectInfo& out) {
+    Effect* e = LookupAs<Effect>(effect);
+    if (!e) return false;
+    out = EffectInfo();
+    out.file = e->file;
+    for (const core::FxTechnique& t : e->fx.techniques) out.techniques.push_back(t.name);
+    out.technique = e->technique >= 0 ? e->fx.techniques[e->technique].name : std::string();
+    for (const EffectParam& p : e->params)
+        if (p.numeric) out.values[p.name] = p.value;
+    out.begun = e->begun;
+    out.pass = e->pass;
+    return true;
+}
+
+bool GetFontInfo(ID3DXFont* font, FontInfo& out) {
+    Font* f = LookupAs<Font>(font);
+    if (!f) return false;
+    out = f->info;
+    return true;
+}
+
+}  // namespace headless

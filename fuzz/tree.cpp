@@ -77,8 +77,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // The same bytes read below an existing knot through an open stream.
     DynamicRow u;
     unsigned int k = u.AddToId(0, true, "K");
-    if (FILE *m = fmemopen(const_cast<uint8_t *>(data), size ? size : 1, "rb")) {
-        u.ReadFromFile(m, k, static_cast<unsigned short>(size ? data[0] : 0));
+    FILE *m = size ? fmemopen(const_cast<uint8_t *>(data), size, "rb") : nullptr;
+    if (m) {
+        u.ReadFromFile(m, k, data[0]);
         std::fclose(m);
     }
     WalkAll(u);

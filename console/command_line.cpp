@@ -26,12 +26,6 @@ const CharKey kCharKeys[] = {
     {VK_OEM_PERIOD, ".", ">"}, {VK_OEM_COMMA, ",", "<"}, {VK_SPACE, " ", " "},
 };
 
-Zarvik_string MakeString(const char* text) {
-    Zarvik_string s;
-    s = text;
-    return s;
-}
-
 bool IsEmpty(const Zarvik_string& s) { return s.getChars()[0] == '\0'; }
 
 }  // namespace

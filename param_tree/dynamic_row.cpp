@@ -387,7 +387,8 @@ bool ReadRecords(DynamicRow &row, FILE *file, unsigned int parentId, unsigned sh
         if (!topLevel && stack.empty()) return true;
         unsigned char len16[2];
         size_t got = std::fread(len16, 1, 2, file);
-        if (got != 2) return stack.empty();  // a clean end only between top-level records
+        // A clean end only between top-level records; a read error (a folder) is no end.
+        if (got != 2) return stack.empty() && !std::ferror(file);
         size_t len = U16(len16);
         if (len > kMaxName) return false;
         unsigned char rest[5];

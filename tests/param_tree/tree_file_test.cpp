@@ -61,6 +61,7 @@ TEST_F(TreeFile, ZeroLengthFileLoadsNothing) {
     EXPECT_TRUE(t.iLoadFromFile(Path(File("empty.dr"))));
     EXPECT_EQ(t.root, nullptr);
     EXPECT_FALSE(t.iLoadFromFile(Path(File("missing.dr"))));
+    EXPECT_FALSE(t.iLoadFromFile(Path(dir)));  // a folder opens but cannot be read
 }
 
 TEST_F(TreeFile, ChildlessKnotAndEmptyName) {

@@ -51,6 +51,17 @@ bool DecodeImage(const uint8_t* data, size_t size, Image& out, std::string& err)
     if (size >= 2 && data[0] == 'B' && data[1] == 'M') return DecodeBmp(data, size, out, err);
     if (size > static_cast<size_t>(INT32_MAX)) { err = "image data too large"; return false; }
     int w = 0, h = 0, comp = 0;
+    if (!stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &comp)) {
+        const char* why = stbi_failure_reason();
+        err = std::string("image not decodable: ") + (why ? why : "unknown format");
+        return false;
+    }
+    // No real PNG, JPEG or TGA packs more than about a thousand pixels into a byte; a header
+    // that claims more is refused before any pixel memory is taken.
+    if (w <= 0 || h <= 0 || static_cast<uint64_t>(w) * h > static_cast<uint64_t>(size) * 1024 + 65536) {
+        err = "image header claims more pixels than the data can hold";
+        return false;
+    }
     stbi_uc* px = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &comp, 4);
     if (!px) {
         const char* why = stbi_failure_reason();

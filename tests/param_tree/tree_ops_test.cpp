@@ -386,6 +386,50 @@ TEST(TreeRawLinks, CyclesDoNotHangWalks) {
     EXPECT_TRUE(t.DeleteById(a));
 }
 
+// The same edits on a tree using its index and on one switched to plain walks (by a raw link
+// that changes nothing) must read back alike.
+TEST(TreeIndex, AgreesWithPlainWalks) {
+    DynamicRow fast, slow;
+    for (DynamicRow *t : {&fast, &slow}) {
+        unsigned int r = t->AddToId(0, true, "R");
+        t->AddToId(r, "a");
+        t->AddToId(r, "b");
+    }
+    ASSERT_TRUE(slow.LinkNextToId(2, 3));
+    unsigned int seed = 12345;
+    auto next = [&seed](unsigned int n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    const char *names[] = {"a", "b", "c", ""};
+    for (int step = 0; step < 1000; ++step) {
+        unsigned int op = next(10), id = next(fast.lastId + 2);
+        const char *name = names[next(4)];
+        bool knot = next(2) == 1;
+        for (DynamicRow *t : {&fast, &slow}) {
+            if (op < 6) t->AddToId(id, knot, name);
+            else if (op < 8) t->DeleteById(id);
+            else if (op == 8) t->AddKnot(name);
+            else t->AddToIdSeparated(id, "x,y", ',');
+        }
+        ASSERT_EQ(fast.lastId, slow.lastId);
+        for (unsigned int i = step % 10 ? id : 0; i <= (step % 10 ? id : fast.lastId + 1); ++i) {
+            ASSERT_EQ(Name(fast, i), Name(slow, i)) << "step " << step << " id " << i;
+            ASSERT_EQ(fast.TopId(i), slow.TopId(i));
+            ASSERT_EQ(fast.NextId(i), slow.NextId(i));
+            ASSERT_EQ(fast.PrevId(i), slow.PrevId(i));
+            ASSERT_EQ(fast.iCountParams(i), slow.iCountParams(i));
+            ASSERT_EQ(fast.iCountKnots(i), slow.iCountKnots(i));
+            ASSERT_EQ(fast.isKnot(i), slow.isKnot(i));
+        }
+        ASSERT_EQ(fast.iLookId(name), slow.iLookId(name));
+        if (!fast.root) {  // start again when everything was deleted
+            fast.AddToId(0, true, "R");
+            slow.AddToId(0, true, "R");
+        }
+    }
+}
+
 TEST(TreeDeep, MillionNestedKnotsBuildWalkSaveAndDelete) {
     DynamicRow t;
     unsigned int id = t.AddToId(0, true, "k");

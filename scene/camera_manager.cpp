@@ -2,6 +2,7 @@
 // debounced switch to the next camera.
 #include "scene/camera_manager.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "console/console.h"
@@ -15,11 +16,20 @@ Korvel_Camera_Manager::Korvel_Camera_Manager(D3DXMATRIX* worldAddress, Korvel_Co
     : cameraCount(0), current(NULL), first(NULL), worldAddress(worldAddress), console(console) {
     memset(&markerMaterial, 0, sizeof(markerMaterial));
     cursorNow.x = cursorNow.y = 0.0f;
-    cursorBefore.x = cursorBefore.y = 0.0f;
+    // No previous position yet: the first pass only records the cursor, so a button already
+    // held at start-up does not turn the camera by the cursor's whole offset.
+    cursorBefore.x = cursorBefore.y = NAN;
     switchTimer.Reset();
 }
 
-Korvel_Camera_Manager::~Korvel_Camera_Manager() {}
+Korvel_Camera_Manager::~Korvel_Camera_Manager() {
+    while (first) {
+        CameraNode* next = first->next;
+        delete first->camera;
+        delete first;
+        first = next;
+    }
+}
 
 bool Korvel_Camera_Manager::Load(const char* level) {
     Zarvik_string name;
@@ -59,7 +69,7 @@ unsigned int Korvel_Camera_Manager::AddCamera(Zarvik_string name, DynamicRow* tr
     Zarvik_string message;
     message = "[+] Camera:  ";
     message += name;
-    console->AddMessage(message, KIND_TEXT);
+    if (console) console->AddMessage(message, KIND_TEXT);
 
     node->number = cameraCount;
     node->next = NULL;

@@ -2,6 +2,8 @@
 // While the console is shown the keyboard belongs to it and the mouse does nothing.
 #include "scene/camera_manager.h"
 
+#include <cmath>
+
 #include "console/console.h"
 #include "scene/camera.h"
 
@@ -61,8 +63,10 @@ void Korvel_Camera_Manager::KeyboardSteer(float step) {
     if (Held(keys, VK_LSHIFT)) Move(this, forward.x, forward.y, forward.z, factor);
 }
 
-// Turns `camera`'s look-at point about `axis` through the eye.
+// Turns `camera`'s look-at point about `axis` through the eye. A zero axis (the view straight
+// up or down, or no view direction at all) defines no turn and leaves the camera as it is.
 static void Turn(Korvel_Camera* camera, const D3DXVECTOR3& axis, int pixels) {
+    if (axis.x == 0.0f && axis.y == 0.0f && axis.z == 0.0f) return;
     float angle = (float)((double)pixels / kPixelsPerDegree * kRadiansPerDegree);
     D3DXMATRIX rotation;
     D3DXMatrixRotationAxis(&rotation, &axis, angle);
@@ -81,7 +85,7 @@ void Korvel_Camera_Manager::MouseLook(HWND window, unsigned char buttonDown) {
     cursorNow.y = (float)cursor.y;
 
     Korvel_Camera* camera = CurrentCamera();
-    if (buttonDown && camera) {
+    if (buttonDown && camera && !std::isnan(cursorBefore.x)) {
         int dx = (int)(cursorNow.x - cursorBefore.x);
         int dy = (int)-(cursorNow.y - cursorBefore.y);  // positive when the mouse moved up
         if (dy != 0) Turn(camera, camera->side, dy);

@@ -59,7 +59,9 @@ void Zarvik_string::insertText(const char *text, unsigned int pos) {
     appendText(tail);
 }
 
-void Zarvik_string::operator=(Zarvik_string &other) { std::memcpy(text_, other.text_, CAPACITY); }
+void Zarvik_string::operator=(Zarvik_string &other) {
+    if (this != &other) std::memcpy(text_, other.text_, CAPACITY);
+}
 void Zarvik_string::operator=(const Zarvik_string &other) {
     if (this != &other) std::memcpy(text_, other.text_, CAPACITY);
 }

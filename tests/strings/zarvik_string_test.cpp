@@ -43,6 +43,10 @@ TEST(ZarvikStringBasics, SelfAppendDoublesTheText) {
     EXPECT_EQ(Str(s), "abab");
     s.add(s.getChars());  // a text inside the object itself
     EXPECT_EQ(Str(s), "abababab");
+    Zarvik_string &same = s;
+    s = same;
+    s.set(s.getChars());
+    EXPECT_EQ(Str(s), "abababab");
     s.insert(s.getChars() + 2, 1);
     EXPECT_EQ(Str(s), "a" "ababab" "bababab");
 }

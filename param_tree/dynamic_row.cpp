@@ -57,18 +57,24 @@ size_t WalkBudget(Node *start) {
     return start ? BoxOf(start)->block->made : 0;
 }
 
+// Stops using the id table; lookups walk from the root node from now on.
+void DropIndex(TreeBlock *b) {
+    b->indexed = false;
+    std::vector<Node *>().swap(b->byId);
+}
+
 void IndexInsert(TreeBlock *b, Node *n) {
     if (!b->indexed) return;
     unsigned int id = n->id;
     if (b->byId.empty() && b->live == 1) b->base = id;
-    if (id < b->base) { b->indexed = false; return; }
+    if (id < b->base) { DropIndex(b); return; }
     size_t slot = id - b->base;
     // A far jump in ids (lastId set by hand) would make the table huge: walk instead.
     if (slot >= b->byId.size()) {
-        if (slot > 4 * (b->byId.size() + b->live) + 4096) { b->indexed = false; return; }
+        if (slot > 4 * (b->byId.size() + b->live) + 4096) { DropIndex(b); return; }
         b->byId.resize(slot + 1 + b->byId.size() / 2, nullptr);
     }
-    if (b->byId[slot]) { b->indexed = false; return; }  // copies issued the same id twice
+    if (b->byId[slot]) { DropIndex(b); return; }  // copies issued the same id twice
     b->byId[slot] = n;
 }
 
@@ -80,9 +86,8 @@ void IndexErase(TreeBlock *b, Node *n) {
 
 // Stops trusting the index and the parent/last links: the tree is searched by walking.
 void GoRaw(TreeBlock *b) {
-    b->indexed = false;
+    DropIndex(b);
     b->linked = false;
-    std::vector<Node *>().swap(b->byId);
 }
 
 void SaturatingIncrement(unsigned short &c) { if (c < kCounterMax) ++c; }
@@ -524,7 +529,7 @@ bool DynamicRow::iChangeKnot(unsigned int id, bool knot) {
     if (!n) return false;
     unsigned char flag = knot ? 1 : 0;
     // Walks descend only into knots: hiding or showing children changes what they reach.
-    if (n->top && n->knot != flag) BoxOf(n)->block->indexed = false;
+    if (n->top && n->knot != flag) DropIndex(BoxOf(n)->block);
     n->knot = flag;
     return true;
 }

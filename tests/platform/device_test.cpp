@@ -1,0 +1,460 @@
+// The recording Direct3D 9 device and the D3DX objects of the headless backend.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+
+#include "platform/d3dx9.h"
+#include "platform/headless/headless.h"
+#include "test_files.h"
+
+namespace {
+
+LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
+
+class Device : public ::testing::Test {
+protected:
+    HWND window = nullptr;
+    IDirect3D9* d3d = nullptr;
+    IDirect3DDevice9* dev = nullptr;
+
+    void SetUp() override {
+        headless::Reset();
+        testfiles::EnterFreshFolder("device");
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = Proc;
+        wc.lpszClassName = "Zarvik";
+        RegisterClassExA(&wc);
+        window = CreateWindowExA(0, "Zarvik", "t", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, NULL, NULL, NULL, NULL);
+        d3d = Direct3DCreate9(D3D_SDK_VERSION);
+        ASSERT_NE(d3d, nullptr);
+    }
+    // The present parameters the engine uses.
+    D3DPRESENT_PARAMETERS Params(D3DMULTISAMPLE_TYPE ms = D3DMULTISAMPLE_NONE) {
+        D3DPRESENT_PARAMETERS pp{};
+        pp.MultiSampleType = ms;
+        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        pp.Windowed = TRUE;
+        pp.EnableAutoDepthStencil = TRUE;
+        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+        return pp;
+    }
+    HRESULT Create(D3DPRESENT_PARAMETERS pp) {
+        return d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                 &pp, &dev);
+    }
+    void CreateDefault() { ASSERT_EQ(Create(Params()), D3D_OK); }
+};
+
+TEST_F(Device, CreationFillsInTheBackBufferAndSetsTheDefaults) {
+    D3DPRESENT_PARAMETERS pp = Params();
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &dev), D3D_OK);
+    ASSERT_NE(dev, nullptr);
+    EXPECT_EQ(pp.BackBufferWidth, 640u) << "the client area of the focus window";
+    EXPECT_EQ(pp.BackBufferHeight, 480u);
+    EXPECT_EQ(pp.BackBufferCount, 1u);
+    headless::DeviceState st = headless::Device();
+    EXPECT_TRUE(st.exists);
+    EXPECT_EQ(st.behaviorFlags, (DWORD)D3DCREATE_SOFTWARE_VERTEXPROCESSING);
+    EXPECT_EQ(headless::RenderState(D3DRS_ZENABLE), (DWORD)D3DZB_TRUE) << "with an automatic depth buffer";
+    EXPECT_EQ(headless::RenderState(D3DRS_LIGHTING), 1u);
+    EXPECT_EQ(headless::RenderState(D3DRS_CULLMODE), (DWORD)D3DCULL_CCW);
+    EXPECT_EQ(headless::RenderState(D3DRS_FILLMODE), (DWORD)D3DFILL_SOLID);
+    EXPECT_EQ(st.samplerStates[0][D3DSAMP_MINFILTER], (DWORD)D3DTEXF_POINT);
+    EXPECT_FLOAT_EQ(headless::Transform(D3DTS_WORLD)._44, 1.0f);
+    EXPECT_EQ(headless::NameOf(dev), "device1");
+    auto calls = headless::CallsOf("CreateDevice");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].result, "device1");
+    EXPECT_NE(calls[0].args[4].find("MultiSampleType=0"), std::string::npos);
+}
+
+TEST_F(Device, CreationFailsForWhatTheAdapterCannotDo) {
+    const D3DMULTISAMPLE_TYPE good[] = {D3DMULTISAMPLE_NONE, D3DMULTISAMPLE_NONMASKABLE, D3DMULTISAMPLE_2_SAMPLES,
+                                        D3DMULTISAMPLE_4_SAMPLES, D3DMULTISAMPLE_8_SAMPLES};
+    for (D3DMULTISAMPLE_TYPE t : good) EXPECT_EQ(Create(Params(t)), D3D_OK) << t;
+    const D3DMULTISAMPLE_TYPE bad[] = {D3DMULTISAMPLE_3_SAMPLES, D3DMULTISAMPLE_16_SAMPLES,
+                                       (D3DMULTISAMPLE_TYPE)17, (D3DMULTISAMPLE_TYPE)0xFFFF};
+    for (D3DMULTISAMPLE_TYPE t : bad) {
+        dev = reinterpret_cast<IDirect3DDevice9*>(1);
+        EXPECT_TRUE(FAILED(Create(Params(t)))) << t;
+        EXPECT_EQ(dev, nullptr);
+    }
+    D3DPRESENT_PARAMETERS pp = Params(D3DMULTISAMPLE_4_SAMPLES);
+    pp.SwapEffect = D3DSWAPEFFECT_COPY;
+    EXPECT_EQ(Create(pp), D3DERR_INVALIDCALL) << "multisampling needs the discard swap effect";
+    pp = Params();
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, NULL, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &dev),
+              D3DERR_INVALIDCALL) << "no window";
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, 0, &pp, &dev), D3DERR_INVALIDCALL);
+    headless::FailNext(headless::Kind::Device);
+    EXPECT_TRUE(FAILED(Create(Params())));
+    EXPECT_EQ(Create(Params()), D3D_OK) << "an injected failure happens once";
+
+    EXPECT_EQ(Direct3DCreate9(31), nullptr);
+    headless::FailNext(headless::Kind::Direct3D);
+    EXPECT_EQ(Direct3DCreate9(D3D_SDK_VERSION), nullptr);
+}
+
+TEST_F(Device, StateCallsAreRecordedInOrderAndReadable) {
+    CreateDefault();
+    headless::ClearCalls();
+    dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_FORCE_DWORD);
+    dev->SetRenderState(D3DRS_AMBIENT, 0xFFFFFFFF);
+    dev->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_ANISOTROPIC);
+    EXPECT_EQ(dev->SetSamplerState(300, D3DSAMP_MIPFILTER, 0), D3DERR_INVALIDCALL);
+    D3DXMATRIX world;
+    D3DXMatrixTranslation(&world, 1, 2, 3);
+    dev->SetTransform(D3DTS_WORLD, &world);
+    EXPECT_EQ(dev->SetTransform((D3DTRANSFORMSTATETYPE)5, &world), D3DERR_INVALIDCALL);
+    EXPECT_EQ(dev->SetTransform(D3DTS_VIEW, nullptr), D3DERR_INVALIDCALL);
+    D3DMATERIAL9 mat{};
+    mat.Diffuse = D3DCOLORVALUE{0.5f, 0.25f, 1, 1};
+    mat.Power = 4;
+    dev->SetMaterial(&mat);
+    dev->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+
+    headless::DeviceState st = headless::Device();
+    EXPECT_EQ(st.renderStates[D3DRS_CULLMODE], 0x7FFFFFFFu);
+    EXPECT_EQ(st.renderStates[D3DRS_AMBIENT], 0xFFFFFFFFu);
+    EXPECT_EQ(st.samplerStates[0][D3DSAMP_MIPFILTER], (DWORD)D3DTEXF_ANISOTROPIC);
+    EXPECT_FLOAT_EQ(st.transforms[D3DTS_WORLD]._42, 2.0f);
+    EXPECT_FLOAT_EQ(st.material.Diffuse.g, 0.25f);
+    EXPECT_EQ(st.fvf, 0x44u);
+
+    const auto& calls = headless::Calls();
+    ASSERT_EQ(calls.size(), 9u);
+    EXPECT_EQ(calls[0].Text(), "device1.SetRenderState(22, 2147483647) -> 0x00000000");
+    EXPECT_EQ(calls[2].args, (std::vector<std::string>{"0", "7", "3"}));
+    EXPECT_EQ(calls[4].args[1], "1 0 0 0 0 1 0 0 0 0 1 0 1 2 3 1");
+    EXPECT_EQ(calls[5].result, "0x8876086C");
+    EXPECT_EQ(calls[7].args[0], "0.5 0.25 1 1");
+    EXPECT_EQ(calls[8].Text(), "device1.SetFVF(0x00000044) -> 0x00000000");
+}
+
+TEST_F(Device, ScenesPairUpAndPresentMovesTheClock) {
+    CreateDefault();
+    headless::SetFrameStep(16);
+    DWORD t0 = timeGetTime();
+    EXPECT_EQ(dev->Clear(0, NULL, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF6482AA, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(dev->Clear(0, NULL, D3DCLEAR_ZBUFFER, 0, 1.5f, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(dev->Clear(2, NULL, D3DCLEAR_TARGET, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(dev->EndScene(), D3DERR_INVALIDCALL);
+    EXPECT_EQ(dev->BeginScene(), D3D_OK);
+    EXPECT_EQ(dev->BeginScene(), D3DERR_INVALIDCALL);
+    EXPECT_TRUE(headless::Device().inScene);
+    EXPECT_EQ(dev->Present(NULL, NULL, NULL, NULL), D3DERR_INVALIDCALL) << "not inside a scene";
+    EXPECT_EQ(dev->EndScene(), D3D_OK);
+    EXPECT_EQ(dev->Present(NULL, NULL, NULL, NULL), D3D_OK);
+    EXPECT_EQ(timeGetTime(), t0 + 32) << "every Present moves the clock by the frame step";
+    EXPECT_EQ(headless::PresentCount(), 2u);
+    EXPECT_EQ(headless::Device().presents, 1u);
+    EXPECT_EQ(headless::CallsOf("Clear")[0].args,
+              (std::vector<std::string>{"0", "null", "0x00000003", "0xFF6482AA", "1", "0"}));
+
+    D3DPRESENT_PARAMETERS pp = Params();
+    pp.EnableAutoDepthStencil = FALSE;
+    ASSERT_EQ(Create(pp), D3D_OK);
+    EXPECT_EQ(headless::RenderState(D3DRS_ZENABLE), (DWORD)D3DZB_FALSE);
+    EXPECT_EQ(dev->Clear(0, NULL, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3DERR_INVALIDCALL)
+        << "no depth buffer to clear";
+}
+
+TEST_F(Device, VertexBuffersKeepTheirBytesAndBoundDraws) {
+    CreateDefault();
+    IDirect3DVertexBuffer9* vb = nullptr;
+    const DWORD fvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
+    ASSERT_EQ(dev->CreateVertexBuffer(80, 0, fvf, D3DPOOL_DEFAULT, &vb, NULL), D3D_OK);
+    void* p = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &p, 0), D3D_OK);
+    for (int i = 0; i < 80; ++i) static_cast<uint8_t*>(p)[i] = uint8_t(i);
+    EXPECT_EQ(vb->Unlock(), D3D_OK);
+    EXPECT_EQ(vb->Unlock(), D3DERR_INVALIDCALL);
+    std::vector<uint8_t> bytes = headless::VertexBufferBytes(vb);
+    ASSERT_EQ(bytes.size(), 80u);
+    EXPECT_EQ(bytes[79], 79);
+    EXPECT_EQ(vb->Lock(60, 20, &p, 0), D3D_OK);
+    EXPECT_EQ(static_cast<uint8_t*>(p)[0], 60);
+    vb->Unlock();
+    EXPECT_EQ(vb->Lock(60, 21, &p, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(p, nullptr);
+    EXPECT_EQ(vb->Lock(81, 0, &p, 0), D3DERR_INVALIDCALL);
+
+    IDirect3DVertexBuffer9* none = nullptr;
+    EXPECT_EQ(dev->CreateVertexBuffer(10, 0, fvf, D3DPOOL_DEFAULT, &none, NULL), D3DERR_INVALIDCALL)
+        << "shorter than one vertex";
+    headless::FailNext(headless::Kind::VertexBuffer);
+    EXPECT_TRUE(FAILED(dev->CreateVertexBuffer(80, 0, fvf, D3DPOOL_DEFAULT, &none, NULL)));
+    EXPECT_EQ(none, nullptr);
+
+    dev->SetFVF(fvf);
+    dev->SetStreamSource(0, vb, 0, 20);
+    EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3DERR_INVALIDCALL) << "outside a scene";
+    dev->BeginScene();
+    EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+    EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 1, 2), D3DERR_INVALIDCALL) << "reads past the buffer";
+    EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2), D3DERR_INVALIDCALL) << "6 vertices of 4";
+    headless::DeviceState st = headless::Device();
+    EXPECT_EQ(st.streamSource, vb);
+    EXPECT_EQ(st.streamStride, 20u);
+    EXPECT_EQ(headless::CallsOf("SetStreamSource")[0].args[1], "vb1");
+}
+
+TEST_F(Device, DrawsFromMemoryRecordTheVerticesAndForgetStreamZero) {
+    CreateDefault();
+    IDirect3DVertexBuffer9* vb = nullptr;
+    dev->CreateVertexBuffer(80, 0, 0, D3DPOOL_DEFAULT, &vb, NULL);
+    dev->SetStreamSource(0, vb, 0, 20);
+    float line[14] = {1, 2, 3, 0, 0, 0, 1, 4, 5, 6, 0, 0, 0, 1};
+    EXPECT_EQ(dev->DrawPrimitiveUP(D3DPT_LINELIST, 1, line, 28), D3DERR_INVALIDCALL);
+    dev->BeginScene();
+    EXPECT_EQ(dev->DrawPrimitiveUP(D3DPT_LINELIST, 1, line, 28), D3D_OK);
+    EXPECT_EQ(dev->DrawPrimitiveUP(D3DPT_LINELIST, 1, nullptr, 28), D3DERR_INVALIDCALL);
+    auto calls = headless::CallsOf("DrawPrimitiveUP");
+    ASSERT_EQ(calls.size(), 3u);
+    ASSERT_EQ(calls[1].data.size(), 56u);
+    EXPECT_EQ(std::memcmp(calls[1].data.data(), line, 56), 0);
+    EXPECT_EQ(calls[1].args, (std::vector<std::string>{"2", "1", "28"}));
+    EXPECT_EQ(headless::Device().streamSource, nullptr);
+}
+
+TEST_F(Device, TexturesComeFromImageFilesFoundAsWindowsWould) {
+    CreateDefault();
+    system("mkdir -p textures/_def");
+    testfiles::Write("textures/_def/white.bmp", testfiles::Bmp(3, 2));
+    testfiles::Write("textures/_def/broken.bmp", "BM not really");
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileA(dev, "TEXTURES\\_def\\White.BMP", &tex), D3D_OK);
+    headless::TextureInfo info;
+    ASSERT_TRUE(headless::GetTextureInfo(tex, info));
+    EXPECT_EQ(info.width, 3);
+    EXPECT_EQ(info.height, 2);
+    EXPECT_EQ(info.file, "TEXTURES\\_def\\White.BMP");
+
+    IDirect3DTexture9* none = reinterpret_cast<IDirect3DTexture9*>(1);
+    EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileA(dev, "textures\\_def\\red.bmp", &none)));
+    EXPECT_EQ(none, nullptr);
+    EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileA(dev, "textures\\_def\\broken.bmp", &none)));
+    EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileA(nullptr, "textures\\_def\\white.bmp", &none)));
+    headless::FailNext(headless::Kind::Texture);
+    EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileA(dev, "textures\\_def\\white.bmp", &none)));
+
+    dev->SetTexture(0, tex);
+    EXPECT_EQ(headless::Device().texture0, tex);
+    dev->SetTexture(0, nullptr);
+    EXPECT_EQ(headless::Device().texture0, nullptr);
+    auto calls = headless::CallsOf("SetTexture");
+    EXPECT_EQ(calls[0].args[1], "texture1");
+    EXPECT_EQ(calls[1].args[1], "null");
+}
+
+TEST_F(Device, MeshesLoadWithTheirMaterialsInOneBuffer) {
+    CreateDefault();
+    testfiles::Write("quad.x", testfiles::QuadX("wood.bmp"));
+    testfiles::Write("broken.x", "xof 0303txt 0032\nMesh { 3; 0;0;0;,");
+    ID3DXMesh* mesh = nullptr;
+    ID3DXBuffer* mats = nullptr;
+    DWORD count = 0;
+    ASSERT_EQ(D3DXLoadMeshFromXA("quad.x", D3DXMESH_SYSTEMMEM, dev, NULL, &mats, NULL, &count, &mesh), D3D_OK);
+    ASSERT_EQ(count, 2u);
+    ASSERT_NE(mats, nullptr);
+    const D3DXMATERIAL* m = static_cast<const D3DXMATERIAL*>(mats->GetBufferPointer());
+    const char* begin = static_cast<const char*>(mats->GetBufferPointer());
+    ASSERT_NE(m[0].pTextureFilename, nullptr);
+    EXPECT_STREQ(m[0].pTextureFilename, "wood.bmp");
+    EXPECT_GE(m[0].pTextureFilename, begin) << "the name lives in the same buffer";
+    EXPECT_LT(m[0].pTextureFilename, begin + mats->GetBufferSize());
+    EXPECT_EQ(m[1].pTextureFilename, nullptr);
+    EXPECT_FLOAT_EQ(m[0].MatD3D.Diffuse.g, 0.5f);
+    EXPECT_FLOAT_EQ(m[0].MatD3D.Power, 10.0f);
+    EXPECT_FLOAT_EQ(m[0].MatD3D.Ambient.r, 0.0f);
+    EXPECT_FLOAT_EQ(m[1].MatD3D.Diffuse.a, 0.5f);
+    headless::MeshInfo info;
+    ASSERT_TRUE(headless::GetMeshInfo(mesh, info));
+    EXPECT_EQ(info.faces, 2u);
+    EXPECT_EQ(info.fvf, (DWORD)(D3DFVF_XYZ | D3DFVF_TEX1));
+    EXPECT_EQ(info.subsetFaces, (std::vector<DWORD>{1, 1}));
+
+    EXPECT_EQ(mesh->DrawSubset(0), D3DERR_INVALIDCALL) << "outside a scene";
+    dev->BeginScene();
+    EXPECT_EQ(mesh->DrawSubset(1), D3D_OK);
+    EXPECT_EQ(mesh->DrawSubset(7), D3D_OK) << "an unused attribute draws nothing";
+    EXPECT_EQ(headless::Device().fvf, (DWORD)(D3DFVF_XYZ | D3DFVF_TEX1)) << "drawing selects the mesh's format";
+    auto draws = headless::CallsOf("DrawSubset", "mesh1");
+    ASSERT_EQ(draws.size(), 3u);
+    EXPECT_EQ(draws[1].result, "0x00000000 faces=1");
+    EXPECT_EQ(draws[2].result, "0x00000000 faces=0");
+    EXPECT_EQ(mats->Release(), 0u);
+
+    ID3DXMesh* none = nullptr;
+    EXPECT_TRUE(FAILED(D3DXLoadMeshFromXA("missing.x", D3DXMESH_SYSTEMMEM, dev, NULL, &mats, NULL, &count, &none)));
+    EXPECT_TRUE(FAILED(D3DXLoadMeshFromXA("broken.x", D3DXMESH_SYSTEMMEM, dev, NULL, &mats, NULL, &count, &none)));
+    EXPECT_EQ(mats, nullptr);
+    EXPECT_EQ(none, nullptr);
+    headless::FailNext(headless::Kind::Mesh);
+    EXPECT_TRUE(FAILED(D3DXLoadMeshFromXA("quad.x", D3DXMESH_SYSTEMMEM, dev, NULL, &mats, NULL, &count, &none)));
+}
+
+class Effects : public Device {
+protected:
+    ID3DXEffect* fx = nullptr;
+    void SetUp() override {
+        Device::SetUp();
+        CreateDefault();
+        testfiles::Write("phong.fx", testfiles::PhongFx());
+        ASSERT_EQ(D3DXCreateEffectFromFileA(dev, "phong.fx", NULL, NULL, 0, NULL, &fx, NULL), D3D_OK);
+    }
+    std::vector<float> Value(const char* name) {
+        headless::EffectInfo info;
+        headless::GetEffectInfo(fx, info);
+        return info.values[name];
+    }
+};
+
+TEST_F(Effects, ParametersAcceptOnlyTheirOwnNamesAndTypes) {
+    EXPECT_EQ(Value("LightFalloff"), std::vector<float>{1000}) << "the initial value";
+    EXPECT_EQ(fx->SetFloat("LightFalloff", 250), D3D_OK);
+    EXPECT_EQ(Value("LightFalloff"), std::vector<float>{250});
+    D3DXVECTOR4 v(1, 2, 3, 1);
+    EXPECT_EQ(fx->SetVector("View_Pos", &v), D3D_OK);
+    EXPECT_EQ(Value("View_Pos"), (std::vector<float>{1, 2, 3, 1}));
+    EXPECT_EQ(fx->SetVector("LightPos", &v), D3DERR_INVALIDCALL) << "not declared";
+    EXPECT_EQ(fx->SetFloat("View_Pos", 5), D3DERR_INVALIDCALL) << "a vector is no scalar";
+    EXPECT_EQ(fx->SetFloat("Tex", 5), D3DERR_INVALIDCALL) << "a texture holds no number";
+    EXPECT_EQ(Value("View_Pos"), (std::vector<float>{1, 2, 3, 1})) << "a failed call changes nothing";
+    D3DXMATRIX m;
+    D3DXMatrixTranslation(&m, 7, 8, 9);
+    EXPECT_EQ(fx->SetMatrix("matWorld", &m), D3D_OK);
+    EXPECT_FLOAT_EQ(Value("matWorld")[13], 8.0f);
+    EXPECT_EQ(fx->SetMatrix("View_Pos", &m), D3DERR_INVALIDCALL);
+    EXPECT_EQ(fx->SetMatrix("mat_World_View_Proj", &m), D3DERR_INVALIDCALL);
+    EXPECT_EQ(fx->SetFloat(nullptr, 1), D3DERR_INVALIDCALL);
+    auto calls = headless::CallsOf("SetVector", "effect1");
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].args, (std::vector<std::string>{"View_Pos", "1 2 3 1"}));
+}
+
+TEST_F(Effects, TechniquesPassesAndTheStatesTheyRestore) {
+    headless::EffectInfo info;
+    headless::GetEffectInfo(fx, info);
+    EXPECT_EQ(info.techniques, (std::vector<std::string>{"ald_Phong", "ald_Phong_alpha"}));
+    EXPECT_EQ(info.technique, "ald_Phong") << "the first technique is current";
+    EXPECT_EQ(fx->SetTechnique("ald_phong_ALPHA"), D3DERR_INVALIDCALL) << "names are exact";
+    EXPECT_EQ(fx->SetTechnique("ald_Phong_alpha"), D3D_OK);
+    EXPECT_EQ(fx->SetTechnique("missing"), D3DERR_INVALIDCALL);
+    headless::GetEffectInfo(fx, info);
+    EXPECT_EQ(info.technique, "ald_Phong_alpha") << "a failed choice keeps the current one";
+
+    UINT passes = 0;
+    EXPECT_EQ(fx->BeginPass(0), D3DERR_INVALIDCALL) << "before Begin";
+    ASSERT_EQ(fx->Begin(&passes, 0), D3D_OK);
+    EXPECT_EQ(passes, 2u);
+    EXPECT_EQ(fx->Begin(&passes, 0), D3DERR_INVALIDCALL);
+    EXPECT_EQ(fx->BeginPass(2), D3DERR_INVALIDCALL);
+    ASSERT_EQ(fx->BeginPass(0), D3D_OK);
+    EXPECT_EQ(headless::RenderState(D3DRS_ALPHABLENDENABLE), 1u);
+    EXPECT_EQ(headless::RenderState(D3DRS_SRCBLEND), (DWORD)D3DBLEND_ONE);
+    EXPECT_EQ(headless::RenderState(D3DRS_DESTBLEND), (DWORD)D3DBLEND_ONE);
+    EXPECT_EQ(headless::RenderState(D3DRS_ZWRITEENABLE), 0u);
+    EXPECT_EQ(fx->BeginPass(1), D3DERR_INVALIDCALL) << "a pass is still open";
+    EXPECT_EQ(fx->EndPass(), D3D_OK);
+    EXPECT_EQ(fx->BeginPass(1), D3D_OK);
+    EXPECT_EQ(headless::RenderState(D3DRS_CULLMODE), (DWORD)D3DCULL_NONE);
+    fx->EndPass();
+    EXPECT_EQ(fx->End(), D3D_OK);
+    EXPECT_EQ(headless::RenderState(D3DRS_ALPHABLENDENABLE), 0u) << "restored at End";
+    EXPECT_EQ(headless::RenderState(D3DRS_CULLMODE), (DWORD)D3DCULL_CCW);
+    EXPECT_EQ(headless::RenderState(D3DRS_ZWRITEENABLE), 1u);
+    EXPECT_EQ(fx->End(), D3DERR_INVALIDCALL);
+
+    fx->Begin(&passes, D3DXFX_DONOTSAVESTATE);
+    fx->BeginPass(0);
+    fx->EndPass();
+    fx->End();
+    EXPECT_EQ(headless::RenderState(D3DRS_ALPHABLENDENABLE), 1u) << "nothing saved, nothing restored";
+}
+
+TEST_F(Effects, MissingOrBrokenFilesFailWithTheirReason) {
+    testfiles::Write("broken.fx", "float4 a;\ntechnique T { pass P0 { ");
+    ID3DXEffect* none = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    EXPECT_TRUE(FAILED(D3DXCreateEffectFromFileA(dev, "fx\\ald_Phong.fx", NULL, NULL, 0, NULL, &none, NULL)));
+    EXPECT_TRUE(FAILED(D3DXCreateEffectFromFileA(dev, "broken.fx", NULL, NULL, 0, NULL, &none, &errors)));
+    EXPECT_EQ(none, nullptr);
+    ASSERT_NE(errors, nullptr);
+    std::string text(static_cast<const char*>(errors->GetBufferPointer()));
+    EXPECT_NE(text.find("broken.fx"), std::string::npos) << text;
+    headless::FailNext(headless::Kind::Effect);
+    EXPECT_TRUE(FAILED(D3DXCreateEffectFromFileA(dev, "phong.fx", NULL, NULL, 0, NULL, &none, NULL)));
+    EXPECT_EQ(D3DXCreateEffectFromFileA(dev, "phong.fx", NULL, NULL, 0, NULL, &none, NULL), D3D_OK);
+    EXPECT_EQ(headless::NameOf(none), "effect2");
+}
+
+TEST_F(Device, FontsAcceptAnyFaceAndRecordEveryText) {
+    CreateDefault();
+    ID3DXFont* font = nullptr;
+    ASSERT_EQ(D3DXCreateFontA(dev, -11, 0, FW_BOLD, 0, FALSE, DEFAULT_CHARSET, 0, 0, 0, "Verdana", &font), D3D_OK);
+    ID3DXFont* odd = nullptr;
+    EXPECT_EQ(D3DXCreateFontA(dev, 14, 0, 400, 0, FALSE, DEFAULT_CHARSET, 0, 0, 0, "No Such Face", &odd), D3D_OK);
+    RECT r;
+    SetRect(&r, 5, 25, 0, 0);
+    const char cyrillic[] = "\xca\xe0\xec\xe5\xf0\xe0 \xe2 : Position 0 12 -7";
+    EXPECT_EQ(font->DrawTextA(NULL, cyrillic, -1, &r, DT_NOCLIP, 0xFFFFFFFF), 13) << "one line of 11 * 1.2";
+    EXPECT_EQ(font->DrawTextA(NULL, "two\nlines", 3, &r, DT_NOCLIP, 0xFF0AA050), 13) << "Count limits the text";
+    EXPECT_EQ(odd->DrawTextA(NULL, "a\nb", -1, &r, 0, 0), 28);
+    EXPECT_EQ(font->DrawTextA(NULL, NULL, -1, &r, 0, 0), 0);
+    headless::FontInfo info;
+    ASSERT_TRUE(headless::GetFontInfo(font, info));
+    EXPECT_EQ(info.face, "Verdana");
+    EXPECT_EQ(info.height, -11);
+    ASSERT_EQ(info.draws.size(), 2u);
+    EXPECT_EQ(info.draws[0].text, cyrillic) << "bytes as given";
+    EXPECT_EQ(info.draws[0].rect.left, 5);
+    EXPECT_EQ(info.draws[0].format, (DWORD)DT_NOCLIP);
+    EXPECT_EQ(info.draws[1].text, "two");
+    EXPECT_EQ(info.draws[1].colour, 0xFF0AA050u);
+    auto calls = headless::CallsOf("DrawTextA", "font1");
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].args[3], "5,25,0,0");
+    headless::FailNext(headless::Kind::Font);
+    EXPECT_TRUE(FAILED(D3DXCreateFontA(dev, 16, 0, 400, 0, FALSE, DEFAULT_CHARSET, 0, 0, 0, "Kartika", &odd)));
+    EXPECT_EQ(odd, nullptr);
+}
+
+TEST_F(Device, CursorsLoadFromCurFilesOnly) {
+    testfiles::Write("mouse.cur", testfiles::Cursor(1, 1));
+    testfiles::Write("bad.cur", "\0\0\2\0\1\0");
+    HCURSOR c = LoadCursorFromFileA("mouse.cur");
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(LoadCursorFromFileA("missing.cur"), nullptr);
+    EXPECT_EQ(LoadCursorFromFileA("bad.cur"), nullptr);
+    headless::FailNext(headless::Kind::Cursor);
+    EXPECT_EQ(LoadCursorFromFileA("mouse.cur"), nullptr);
+    EXPECT_EQ(SetCursor(c), nullptr);
+    EXPECT_EQ(headless::CurrentCursor(), c);
+    EXPECT_EQ(SetCursor(NULL), c);
+    EXPECT_EQ(headless::CurrentCursor(), nullptr);
+    EXPECT_EQ(headless::CallsOf("LoadCursorFromFileA")[0].result, "cursor1");
+}
+
+TEST_F(Device, ReleaseFreesAndTheTraceHoldsEveryCall) {
+    CreateDefault();
+    IDirect3DVertexBuffer9* vb = nullptr;
+    dev->CreateVertexBuffer(20, 0, 0, D3DPOOL_DEFAULT, &vb, NULL);
+    EXPECT_EQ(vb->AddRef(), 2u);
+    EXPECT_EQ(vb->Release(), 1u);
+    EXPECT_EQ(headless::NameOf(vb), "vb1");
+    EXPECT_EQ(vb->Release(), 0u);
+    EXPECT_EQ(headless::NameOf(vb), "");
+    ASSERT_TRUE(headless::WriteTrace("trace.txt"));
+    std::ifstream in("trace.txt");
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    ASSERT_EQ(lines.size(), headless::Calls().size());
+    EXPECT_EQ(lines.back(), "device1.CreateVertexBuffer(20, 0x00000000, 0x00000000, 0) -> vb1");
+    EXPECT_FALSE(headless::WriteTrace("no/such/folder/trace.txt"));
+}
+
+}  // namespace

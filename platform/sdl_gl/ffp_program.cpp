@@ -34,15 +34,20 @@ vec4 Source(int source, vec4 material) {
 void main() {
 #if RHW
     // x, y in pixels with centres on integers; z in 0..1; rhw = 1/w.
+    // The back buffer is stored top row first (GL y runs down the screen), so a pixel row
+    // needs no flip: y maps straight to GL window y.
     float w = aPosition.w != 0.0 ? 1.0 / aPosition.w : 1.0;
     vec2 ndc = vec2(2.0 * (aPosition.x + 0.5) / uTargetSize.x - 1.0,
-                    1.0 - 2.0 * (aPosition.y + 0.5) / uTargetSize.y);
+                    2.0 * (aPosition.y + 0.5) / uTargetSize.y - 1.0);
     gl_Position = vec4(ndc * w, (2.0 * aPosition.z - 1.0) * w, w);
 #else
     vec4 clip = uWorldViewProj * vec4(aPosition.xyz, 1.0);
     // Direct3D 9 puts pixel centres on integer coordinates: move half a pixel.
     clip.x += clip.w / uTargetSize.x;
     clip.y -= clip.w / uTargetSize.y;
+    // Top row first in the back buffer: GL's fill rule for its lower edges then acts on the
+    // screen's upper edges, as Direct3D's top-left rule does.
+    clip.y = -clip.y;
     // Direct3D clips depth to 0..w, GL to -w..w.
     clip.z = 2.0 * clip.z - clip.w;
     gl_Position = clip;

@@ -330,7 +330,7 @@ bool GlDevice::Clear(uint32_t count, const int* rects, uint32_t flags, uint32_t 
         r = std::min(r, viewport_.x + viewport_.width);
         b = std::min(b, viewport_.y + viewport_.height);
         if (r <= l || b <= t) return;
-        glScissor(l, desc_.height - b, r - l, b - t);
+        glScissor(l, t, r - l, b - t);   // rows are stored top first
         glClear(bits);
     };
     if (count == 0 || !rects) {
@@ -350,11 +350,12 @@ void GlDevice::ApplyRenderStates(bool lines) {
     s.depthTest = depthOn;
     s.depthMask = rs_[RS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE;
     s.depthFunc = CompareFunc(rs_[RS_ZFUNC]);
-    // Direct3D culls by the winding seen on screen; the back buffer keeps that orientation.
-    // Values outside the three modes draw both sides.
+    // Direct3D culls by the winding seen on screen; the back buffer is stored upside down in
+    // GL terms, so the screen's clockwise is GL's counter-clockwise. Values outside the three
+    // modes draw both sides.
     uint32_t cull = rs_[RS_CULLMODE];
     s.cull = (cull == CULL_CW || cull == CULL_CCW) ? GL_TRUE : GL_FALSE;
-    s.frontFace = cull == CULL_CW ? GL_CCW : GL_CW;
+    s.frontFace = cull == CULL_CW ? GL_CW : GL_CCW;
     uint32_t fill = rs_[RS_FILLMODE];
     s.polygonMode = fill == FILL_POINT ? GL_POINT : fill == FILL_WIREFRAME ? GL_LINE : GL_FILL;
     s.blend = rs_[RS_ALPHABLENDENABLE] ? GL_TRUE : GL_FALSE;
@@ -403,8 +404,7 @@ void GlDevice::ApplyRenderStates(bool lines) {
     Toggle(GL_LINE_SMOOTH, s.lineSmooth);
     glDisable(GL_SCISSOR_TEST);
     glDisable(GL_STENCIL_TEST);
-    glViewport(viewport_.x, desc_.height - viewport_.y - viewport_.height, viewport_.width,
-               viewport_.height);
+    glViewport(viewport_.x, viewport_.y, viewport_.width, viewport_.height);
     glDepthRange(viewport_.minZ, viewport_.maxZ);
     current_ = s;
     applied_ = true;
@@ -639,8 +639,8 @@ void GlDevice::Present(int windowW, int windowH) {
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     bool same = windowW == desc_.width && windowH == desc_.height;
-    if (windowW > 0 && windowH > 0)
-        glBlitFramebuffer(0, 0, desc_.width, desc_.height, 0, 0, windowW, windowH,
+    if (windowW > 0 && windowH > 0)   // turned upright for the window
+        glBlitFramebuffer(0, 0, desc_.width, desc_.height, 0, windowH, windowW, 0,
                           GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
     BindBackBuffer();
     applied_ = false;
@@ -650,12 +650,8 @@ bool GlDevice::ReadBackBuffer(std::vector<uint8_t>& rgba) {
     if (!drawFbo_) return false;
     Resolve();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, desc_.samples ? resolveFbo_ : drawFbo_);
-    size_t row = size_t(desc_.width) * 4;
-    std::vector<uint8_t> raw(row * desc_.height);
-    glReadPixels(0, 0, desc_.width, desc_.height, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
-    rgba.resize(raw.size());
-    for (int y = 0; y < desc_.height; ++y)  // GL rows run bottom-up
-        std::memcpy(&rgba[row * y], &raw[row * (desc_.height - 1 - y)], row);
+    rgba.resize(size_t(desc_.width) * desc_.height * 4);   // stored top row first already
+    glReadPixels(0, 0, desc_.width, desc_.height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     BindBackBuffer();
     return true;
 }

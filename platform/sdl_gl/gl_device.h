@@ -1,6 +1,8 @@
 // The Direct3D 9 device model over OpenGL 3.3 core: render, sampler and stage-0 states,
 // transforms, material, textures, vertex buffers and draws, drawn into an off-screen back
-// buffer (multisampled when asked) that Present scales into the window. Needs a current GL
+// buffer (multisampled when asked) that Present scales into the window. The back buffer is
+// kept top row first (GL row 0 is the screen's top row), so GL's fill rules meet Direct3D's
+// top-left rule and reading it back needs no flip. Needs a current GL
 // context; knows nothing of SDL. Not done here: lights, fog, stencil, index buffers of the
 // caller, more than one vertex stream.
 #pragma once

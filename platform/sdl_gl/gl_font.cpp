@@ -186,7 +186,7 @@ bool GlFont::GrowAtlas() {
 bool GlFont::EnsureGl(std::string& err) {
     if (program_) return true;
     static const char* vs = R"(#version 330 core
-layout(location = 0) in vec2 aPos;    // pixels, GL orientation (origin bottom-left)
+layout(location = 0) in vec2 aPos;    // pixels from the top-left corner
 layout(location = 5) in vec2 aUv;
 uniform vec2 uTarget;
 out vec2 vUv;
@@ -287,10 +287,10 @@ int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
             if (it == glyphs_.end()) continue;
             const Glyph& g = it->second;
             if (g.w > 0 && g.h > 0) {
-                // Screen rows run down; GL rows up: row r of the target is GL row H - 1 - r.
+                // The back buffer keeps the screen's rows: y runs down in GL too.
                 float x0 = static_cast<float>(x + g.left), x1 = x0 + g.w;
-                float yTop = static_cast<float>(H - (baseline - g.top));
-                float yBot = yTop - g.h;
+                float yTop = static_cast<float>(baseline - g.top);
+                float yBot = yTop + g.h;
                 float u0 = g.x * inv, u1 = (g.x + g.w) * inv;
                 float v0 = g.y * inv, v1 = (g.y + g.h) * inv;
                 float quad[] = {x0, yTop, u0, v0, x1, yTop, u1, v0, x1, yBot, u1, v1,
@@ -316,7 +316,7 @@ int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
     glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     if (clip) {
         glEnable(GL_SCISSOR_TEST);
-        glScissor(rect[0], H - rect[3], rect[2] - rect[0], rect[3] - rect[1]);
+        glScissor(rect[0], rect[1], rect[2] - rect[0], rect[3] - rect[1]);
     } else {
         glDisable(GL_SCISSOR_TEST);
     }

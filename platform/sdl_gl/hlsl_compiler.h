@@ -29,6 +29,8 @@ struct HlslUniform {
     HlslBase base = HlslBase::Float;
     int rows = 1, columns = 1;   // HLSL orientation: float4x3 has 4 rows, 3 columns
     int elements = 0;            // array length, 0 for no array
+    bool fixed = false;          // a uniform parameter of the entry, bound by the compile call
+    std::vector<float> fixedValue;
 };
 
 struct HlslSampler {

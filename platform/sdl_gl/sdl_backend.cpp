@@ -146,6 +146,13 @@ bool SaveScreenshot(IDirect3DDevice9* device, const char* path) {
     return d && path && d->SaveScreenshot(path);
 }
 
+GlDevice* DeviceGl(IDirect3DDevice9* device) {
+    SdlDevice* d = Ours(device);
+    if (!d) return nullptr;
+    d->MakeCurrent();
+    return &d->Gl();
+}
+
 int DeviceSamples(IDirect3DDevice9* device) {
     SdlDevice* d = Ours(device);
     return d ? d->Gl().Samples() : 0;

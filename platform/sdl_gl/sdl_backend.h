@@ -19,6 +19,9 @@ bool ReadBackBuffer(IDirect3DDevice9* device, std::vector<uint8_t>& rgba, int& w
                     int& height);
 // Writes the back buffer of a device made by this backend to a PNG file.
 bool SaveScreenshot(IDirect3DDevice9* device, const char* path);
+// The OpenGL device behind a device made by this backend (null for any other).
+class GlDevice;
+GlDevice* DeviceGl(IDirect3DDevice9* device);
 // Multisample count of the device's back buffer (0 when single-sampled).
 int DeviceSamples(IDirect3DDevice9* device);
 // The GL renderer string of the current context ("" when none).

@@ -1,0 +1,289 @@
+#include "platform/sdl_gl/effect_gl.h"
+
+#include <cstring>
+
+namespace sdlgl {
+
+GlEffect::GlEffect(GlDevice& device, std::shared_ptr<const EffectCode> code,
+                   EffectLibrary::TextureOf textureOf, IUnknown* owner)
+    : device_(device), code_(std::move(code)), textureOf_(textureOf), owner_(owner) {
+    if (owner_) owner_->AddRef();
+    for (const EffectParam& p : code_->params) values_.push_back(p.initial);
+    textures_.assign(code_->params.size(), nullptr);
+}
+
+GlEffect::~GlEffect() {
+    for (IDirect3DBaseTexture9* t : textures_)
+        if (t) t->Release();
+    // The programs go before the device that holds the GL context may go.
+    code_.reset();
+    if (owner_) owner_->Release();
+}
+
+ULONG GlEffect::Release() {
+    ULONG n = --refs_;
+    if (n == 0) delete this;
+    return n;
+}
+
+int GlEffect::Param(D3DXHANDLE name) const { return name ? code_->FindParam(name) : -1; }
+
+void GlEffect::Store(int param, const float* values, size_t n) {
+    const EffectParam& p = code_->params[static_cast<size_t>(param)];
+    std::vector<float>& v = values_[static_cast<size_t>(param)];
+    for (size_t i = 0; i < n && i < v.size(); ++i) {
+        float f = values[i];
+        if (p.base == HlslBase::Bool) f = f != 0.0f ? 1.0f : 0.0f;
+        if (p.base == HlslBase::Int) f = static_cast<float>(static_cast<int>(f));
+        v[i] = f;
+    }
+    if (pass_ < 0) return;
+    const EffectPass& pass = code_->techniques[static_cast<size_t>(technique_)]
+                                 .passes[static_cast<size_t>(pass_)];
+    bool used = false;
+    for (const UniformBinding& b : pass.uniforms) used = used || b.param == param;
+    if (used) UploadPassValues(pass);
+}
+
+HRESULT GlEffect::SetFloat(D3DXHANDLE hParameter, FLOAT f) {
+    int p = Param(hParameter);
+    if (p < 0) return D3DERR_INVALIDCALL;
+    const EffectParam& e = code_->params[static_cast<size_t>(p)];
+    if (e.base == HlslBase::Other || e.elements > 0 || e.paramClass == core::FxClass::Matrix ||
+        e.paramClass == core::FxClass::Struct)
+        return D3DERR_INVALIDCALL;
+    Store(p, &f, 1);
+    return D3D_OK;
+}
+
+HRESULT GlEffect::SetVector(D3DXHANDLE hParameter, const D3DXVECTOR4* pVector) {
+    int p = Param(hParameter);
+    if (p < 0 || !pVector) return D3DERR_INVALIDCALL;
+    const EffectParam& e = code_->params[static_cast<size_t>(p)];
+    if (e.base == HlslBase::Other || e.elements > 0 || e.paramClass == core::FxClass::Matrix ||
+        e.paramClass == core::FxClass::Struct)
+        return D3DERR_INVALIDCALL;
+    float v[4] = {pVector->x, pVector->y, pVector->z, pVector->w};
+    Store(p, v, static_cast<size_t>(e.columns < 4 ? e.columns : 4));
+    return D3D_OK;
+}
+
+HRESULT GlEffect::SetMatrix(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix) {
+    int p = Param(hParameter);
+    if (p < 0 || !pMatrix) return D3DERR_INVALIDCALL;
+    const EffectParam& e = code_->params[static_cast<size_t>(p)];
+    if (e.paramClass != core::FxClass::Matrix || e.base == HlslBase::Other || e.elements > 0)
+        return D3DERR_INVALIDCALL;
+    // The parameter's value is the matrix itself, row by row: D3DX's packing makes
+    // mul(v, M) in the shader equal v * M, whatever the declared majority.
+    std::vector<float> v(static_cast<size_t>(e.rows * e.columns));
+    for (int r = 0; r < e.rows && r < 4; ++r)
+        for (int c = 0; c < e.columns && c < 4; ++c)
+            v[static_cast<size_t>(r * e.columns + c)] = pMatrix->m[r][c];
+    Store(p, v.data(), v.size());
+    return D3D_OK;
+}
+
+HRESULT GlEffect::SetTexture(D3DXHANDLE hParameter, IDirect3DBaseTexture9* pTexture) {
+    int p = Param(hParameter);
+    if (p < 0 || !code_->params[static_cast<size_t>(p)].isTexture) return D3DERR_INVALIDCALL;
+    if (pTexture) pTexture->AddRef();
+    IDirect3DBaseTexture9*& slot = textures_[static_cast<size_t>(p)];
+    if (slot) slot->Release();
+    slot = pTexture;
+    if (pass_ >= 0) {
+        // A pass in progress samples the new texture from its next draw on.
+        for (const EffectParam& s : code_->params)
+            if (s.isSampler && s.textureParam == p)
+                device_.SetTexture(static_cast<uint32_t>(s.unit),
+                                   pTexture && textureOf_ ? textureOf_(pTexture) : nullptr);
+    }
+    return D3D_OK;
+}
+
+HRESULT GlEffect::SetTechnique(D3DXHANDLE hTechnique) {
+    int t = hTechnique ? code_->FindTechnique(hTechnique) : -1;
+    if (t < 0) return D3DERR_INVALIDCALL;
+    technique_ = t;
+    return D3D_OK;
+}
+
+const char* GlEffect::CurrentTechnique() const {
+    if (code_->techniques.empty()) return nullptr;
+    return code_->techniques[static_cast<size_t>(technique_)].name.c_str();
+}
+
+bool GlEffect::GetValue(const char* name, std::vector<float>& values) const {
+    int p = Param(name);
+    if (p < 0) return false;
+    values = values_[static_cast<size_t>(p)];
+    return true;
+}
+
+HRESULT GlEffect::Begin(UINT* pPasses, DWORD Flags) {
+    if (begun_ || code_->techniques.empty()) return D3DERR_INVALIDCALL;
+    const EffectTechnique& t = code_->techniques[static_cast<size_t>(technique_)];
+    if (pPasses) *pPasses = static_cast<UINT>(t.passes.size());
+    begun_ = true;
+    pass_ = -1;
+    saving_ = (Flags & D3DXFX_DONOTSAVESTATE) == 0;
+    if (saving_) SaveState();
+    return D3D_OK;
+}
+
+HRESULT GlEffect::BeginPass(UINT Pass) {
+    if (!begun_) return D3DERR_INVALIDCALL;
+    const EffectTechnique& t = code_->techniques[static_cast<size_t>(technique_)];
+    if (Pass >= t.passes.size()) return D3DERR_INVALIDCALL;
+    pass_ = static_cast<int>(Pass);
+    const EffectPass& pass = t.passes[Pass];
+    device_.SetProgramOverride(pass.program);
+    if (pass.program) UploadPassValues(pass);
+    for (const EffectState& s : pass.states) ApplyState(s, -1);
+    for (int sp : pass.samplers) {
+        const EffectParam& s = code_->params[static_cast<size_t>(sp)];
+        for (const EffectState& st : s.samplerStates) ApplyState(st, s.unit);
+        if (s.textureParam >= 0) {
+            IDirect3DBaseTexture9* tex = textures_[static_cast<size_t>(s.textureParam)];
+            device_.SetTexture(static_cast<uint32_t>(s.unit),
+                               tex && textureOf_ ? textureOf_(tex) : nullptr);
+        }
+    }
+    return D3D_OK;
+}
+
+HRESULT GlEffect::EndPass() {
+    if (!begun_ || pass_ < 0) return D3DERR_INVALIDCALL;
+    pass_ = -1;
+    return D3D_OK;
+}
+
+HRESULT GlEffect::End() {
+    if (!begun_) return D3DERR_INVALIDCALL;
+    if (saving_) RestoreState();
+    begun_ = false;
+    pass_ = -1;
+    return D3D_OK;
+}
+
+void GlEffect::UploadPassValues(const EffectPass& pass) {
+    glUseProgram(pass.program);
+    if (pass.halfPixel >= 0) {
+        const Viewport& vp = device_.GetViewport();
+        glUniform2f(pass.halfPixel, vp.width > 0 ? 1.0f / static_cast<float>(vp.width) : 0.0f,
+                    vp.height > 0 ? 1.0f / static_cast<float>(vp.height) : 0.0f);
+    }
+    for (const UniformBinding& b : pass.uniforms) {
+        const std::vector<float>& v =
+            b.param >= 0 ? values_[static_cast<size_t>(b.param)] : b.fixedValue;
+        UploadUniform(b.location, b.type, b.count, v.data());
+    }
+}
+
+uint32_t GlEffect::DynamicValue(const EffectState& s, float vec[4]) const {
+    const std::vector<float>& v = values_[static_cast<size_t>(s.param)];
+    for (int i = 0; i < 4; ++i) vec[i] = i < static_cast<int>(v.size()) ? v[static_cast<size_t>(i)] : 0.0f;
+    float f = v.empty() ? 0.0f : v[0];
+    switch (s.kind) {
+        case StateValueKind::Float: {
+            uint32_t bits;
+            std::memcpy(&bits, &f, sizeof bits);
+            return bits;
+        }
+        case StateValueKind::Color:
+        case StateValueKind::Vector4: {
+            auto Byte = [](float x) -> uint32_t {
+                x = x < 0 ? 0 : x > 1 ? 1 : x;
+                return static_cast<uint32_t>(x * 255.0f + 0.5f);
+            };
+            if (v.size() < 4) vec[3] = 1.0f;
+            return (Byte(vec[3]) << 24) | (Byte(vec[0]) << 16) | (Byte(vec[1]) << 8) | Byte(vec[2]);
+        }
+        case StateValueKind::Bool: return f != 0.0f ? 1u : 0u;
+        default: return f < 0 ? 0u : static_cast<uint32_t>(f);
+    }
+}
+
+void GlEffect::ApplyState(const EffectState& s, int unitForSampler) {
+    float vec[4] = {s.vec[0], s.vec[1], s.vec[2], s.vec[3]};
+    uint32_t value = s.value;
+    if (s.param >= 0 && s.target != StateTarget::Texture) value = DynamicValue(s, vec);
+    switch (s.target) {
+        case StateTarget::Render: device_.SetRenderState(s.id, value); break;
+        case StateTarget::Sampler:
+            device_.SetSamplerState(unitForSampler >= 0 ? static_cast<uint32_t>(unitForSampler)
+                                                        : s.index,
+                                    s.id, value);
+            break;
+        case StateTarget::TextureStage: device_.SetTextureStageState(s.index, s.id, value); break;
+        case StateTarget::Texture: {
+            IDirect3DBaseTexture9* tex = s.param >= 0 ? textures_[static_cast<size_t>(s.param)] : nullptr;
+            device_.SetTexture(s.index, tex && textureOf_ ? textureOf_(tex) : nullptr);
+            break;
+        }
+        case StateTarget::Material: {
+            Material m = device_.GetMaterial();
+            float* field = s.id == 0 ? m.diffuse : s.id == 1 ? m.ambient
+                         : s.id == 2 ? m.specular : s.id == 3 ? m.emissive : nullptr;
+            if (field) {
+                for (int i = 0; i < 4; ++i) field[i] = vec[i];
+            } else {
+                std::memcpy(&m.power, &value, sizeof m.power);
+            }
+            device_.SetMaterial(m);
+            break;
+        }
+        default: break;
+    }
+}
+
+void GlEffect::SaveState() {
+    savedRender_.clear();
+    savedSampler_.clear();
+    savedTexture_.clear();
+    savedMaterialValid_ = false;
+    savedProgram_ = 0;
+    auto SaveRender = [&](uint32_t state) {
+        for (const SavedRender& r : savedRender_)
+            if (r.state == state) return;
+        savedRender_.push_back({state, device_.GetRenderState(state)});
+    };
+    auto SaveSampler = [&](uint32_t unit, uint32_t type) {
+        for (const SavedSampler& s : savedSampler_)
+            if (s.unit == unit && s.type == type) return;
+        savedSampler_.push_back({unit, type, device_.GetSamplerState(unit, type)});
+    };
+    auto SaveTexture = [&](uint32_t unit) {
+        for (const SavedTexture& t : savedTexture_)
+            if (t.unit == unit) return;
+        savedTexture_.push_back({unit, device_.GetTexture(unit)});
+    };
+    const EffectTechnique& t = code_->techniques[static_cast<size_t>(technique_)];
+    for (const EffectPass& pass : t.passes) {
+        for (const EffectState& s : pass.states) {
+            if (s.target == StateTarget::Render) SaveRender(s.id);
+            if (s.target == StateTarget::Sampler) SaveSampler(s.index, s.id);
+            if (s.target == StateTarget::Texture) SaveTexture(s.index);
+            if (s.target == StateTarget::Material && !savedMaterialValid_) {
+                savedMaterial_ = device_.GetMaterial();
+                savedMaterialValid_ = true;
+            }
+        }
+        for (int sp : pass.samplers) {
+            const EffectParam& s = code_->params[static_cast<size_t>(sp)];
+            for (const EffectState& st : s.samplerStates)
+                SaveSampler(static_cast<uint32_t>(s.unit), st.id);
+            if (s.textureParam >= 0) SaveTexture(static_cast<uint32_t>(s.unit));
+        }
+    }
+}
+
+void GlEffect::RestoreState() {
+    device_.SetProgramOverride(savedProgram_);
+    for (const SavedRender& r : savedRender_) device_.SetRenderState(r.state, r.value);
+    for (const SavedSampler& s : savedSampler_) device_.SetSamplerState(s.unit, s.type, s.value);
+    for (const SavedTexture& t : savedTexture_) device_.SetTexture(t.unit, t.texture);
+    if (savedMaterialValid_) device_.SetMaterial(savedMaterial_);
+}
+
+}  // namespace sdlgl

@@ -1,0 +1,81 @@
+// ID3DXEffect over the OpenGL device: parameter values by name, techniques and passes.
+// BeginPass makes the pass's program the device's, uploads this effect's values (so effects
+// sharing compiled programs keep their own constants) and applies the pass's states;
+// Begin with flags 0 saves every state the technique's passes change and End restores it.
+// Values set inside a pass reach the program at once (no CommitChanges needed).
+// Not done: parameter handles other than names, arrays through SetFloat/SetVector/SetMatrix
+// (they fail), struct parameters.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "platform/d3dx9.h"
+#include "platform/sdl_gl/effect_library.h"
+#include "platform/sdl_gl/gl_device.h"
+
+namespace sdlgl {
+
+class GlEffect : public ID3DXEffect {
+public:
+    GlEffect(GlDevice& device, std::shared_ptr<const EffectCode> code,
+             EffectLibrary::TextureOf textureOf, IUnknown* owner);
+
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override;
+
+    HRESULT SetFloat(D3DXHANDLE hParameter, FLOAT f) override;
+    HRESULT SetVector(D3DXHANDLE hParameter, const D3DXVECTOR4* pVector) override;
+    HRESULT SetMatrix(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix) override;
+    // Holds a reference to the texture while it is set. Null clears the parameter.
+    HRESULT SetTexture(D3DXHANDLE hParameter, IDirect3DBaseTexture9* pTexture);
+
+    HRESULT SetTechnique(D3DXHANDLE hTechnique) override;
+    HRESULT Begin(UINT* pPasses, DWORD Flags) override;
+    HRESULT BeginPass(UINT Pass) override;
+    HRESULT EndPass() override;
+    HRESULT End() override;
+
+    // The current technique's name and a parameter's current values (tests, tools).
+    const char* CurrentTechnique() const;
+    bool GetValue(const char* name, std::vector<float>& values) const;
+
+private:
+    ~GlEffect() override;
+    int Param(D3DXHANDLE name) const;
+    // Stores values[0..n) into the parameter (converted to its type) and uploads it when
+    // the current pass reads it.
+    void Store(int param, const float* values, size_t n);
+    void UploadPassValues(const EffectPass& pass);
+    void ApplyState(const EffectState& s, int unitForSampler);
+    uint32_t DynamicValue(const EffectState& s, float vec[4]) const;
+    void SaveState();
+    void RestoreState();
+
+    std::atomic<ULONG> refs_{1};
+    GlDevice& device_;
+    std::shared_ptr<const EffectCode> code_;
+    EffectLibrary::TextureOf textureOf_;
+    IUnknown* owner_;
+
+    std::vector<std::vector<float>> values_;
+    std::vector<IDirect3DBaseTexture9*> textures_;
+    int technique_ = 0;
+    bool begun_ = false;
+    bool saving_ = false;
+    int pass_ = -1;
+
+    // State saved by Begin.
+    struct SavedRender { uint32_t state, value; };
+    struct SavedSampler { uint32_t unit, type, value; };
+    struct SavedTexture { uint32_t unit; GlTexture* texture; };
+    std::vector<SavedRender> savedRender_;
+    std::vector<SavedSampler> savedSampler_;
+    std::vector<SavedTexture> savedTexture_;
+    bool savedMaterialValid_ = false;
+    Material savedMaterial_;
+    GLuint savedProgram_ = 0;
+};
+
+}  // namespace sdlgl

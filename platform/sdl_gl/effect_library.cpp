@@ -1,0 +1,522 @@
+#include "platform/sdl_gl/effect_library.h"
+
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "platform/core/win_path.h"
+#include "platform/sdl_gl/effect_gl.h"
+
+namespace sdlgl {
+
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+HlslBase BaseOfType(const std::string& type) {
+    std::string t = Lower(type);
+    if (t.compare(0, 4, "bool") == 0) return HlslBase::Bool;
+    if (t.compare(0, 3, "int") == 0 || t.compare(0, 4, "uint") == 0 || t == "dword")
+        return HlslBase::Int;
+    if (t.compare(0, 5, "float") == 0 || t.compare(0, 4, "half") == 0 ||
+        t.compare(0, 6, "double") == 0 || t == "matrix" || t == "vector")
+        return HlslBase::Float;
+    return HlslBase::Other;
+}
+
+std::string Where(const std::string& name, int line) {
+    return name + "(" + std::to_string(line) + ")";
+}
+
+// The shader fragment used when a pass gives a vertex shader but no pixel shader: the
+// interpolated colour, times the stage-0 texture when one is bound, as Direct3D's default
+// stage-0 cascade does.
+std::string FallbackPixelShader(const std::string& vertexGlsl) {
+    bool color = vertexGlsl.find("out vec4 dx_COLOR0;") != std::string::npos;
+    size_t tex = vertexGlsl.find(" dx_TEXCOORD0;");
+    std::string texType;
+    if (tex != std::string::npos) {
+        size_t lineStart = vertexGlsl.rfind('\n', tex);
+        std::string line = vertexGlsl.substr(lineStart + 1, tex - lineStart - 1);
+        if (line.find("out vec2") != std::string::npos) texType = "vec2";
+        else if (line.find("out vec3") != std::string::npos) texType = "vec3";
+        else if (line.find("out vec4") != std::string::npos) texType = "vec4";
+    }
+    std::string s = "#version 330\n";
+    if (color) s += "in vec4 dx_COLOR0;\n";
+    if (!texType.empty()) s += "in " + texType + " dx_TEXCOORD0;\n";
+    s += "uniform sampler2D ps_s0;\nuniform int dx_textured;\n"
+         "layout(location = 0) out vec4 dx_out_COLOR0;\nvoid main() {\n";
+    s += color ? "    vec4 c = dx_COLOR0;\n" : "    vec4 c = vec4(1.0);\n";
+    if (!texType.empty())
+        s += "    if (dx_textured != 0) c *= texture(ps_s0, vec2(dx_TEXCOORD0.xy));\n";
+    s += "    dx_out_COLOR0 = c;\n}\n";
+    return s;
+}
+
+GLuint CompileGl(GLenum kind, const std::string& src, std::string& log) {
+    GLuint s = glCreateShader(kind);
+    const char* p = src.c_str();
+    glShaderSource(s, 1, &p, nullptr);
+    glCompileShader(s);
+    GLint ok = 0;
+    glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        char buf[4096];
+        glGetShaderInfoLog(s, sizeof buf, nullptr, buf);
+        log += buf;
+        glDeleteShader(s);
+        return 0;
+    }
+    return s;
+}
+
+GLuint LinkGl(const std::string& vs, const std::string& fs, std::string& log) {
+    GLuint v = CompileGl(GL_VERTEX_SHADER, vs, log);
+    if (!v) return 0;
+    GLuint f = CompileGl(GL_FRAGMENT_SHADER, fs, log);
+    if (!f) {
+        glDeleteShader(v);
+        return 0;
+    }
+    GLuint p = glCreateProgram();
+    glAttachShader(p, v);
+    glAttachShader(p, f);
+    glLinkProgram(p);
+    glDeleteShader(v);
+    glDeleteShader(f);
+    GLint ok = 0;
+    glGetProgramiv(p, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        char buf[4096];
+        glGetProgramInfoLog(p, sizeof buf, nullptr, buf);
+        log += buf;
+        glDeleteProgram(p);
+        return 0;
+    }
+    return p;
+}
+
+// Floats per element of a GL uniform type; 0 for types effects do not upload.
+int FloatsOf(GLenum type) {
+    switch (type) {
+        case GL_FLOAT: case GL_INT: case GL_UNSIGNED_INT: case GL_BOOL: return 1;
+        case GL_FLOAT_VEC2: case GL_INT_VEC2: case GL_UNSIGNED_INT_VEC2: case GL_BOOL_VEC2: return 2;
+        case GL_FLOAT_VEC3: case GL_INT_VEC3: case GL_UNSIGNED_INT_VEC3: case GL_BOOL_VEC3: return 3;
+        case GL_FLOAT_VEC4: case GL_INT_VEC4: case GL_UNSIGNED_INT_VEC4: case GL_BOOL_VEC4: return 4;
+        case GL_FLOAT_MAT2: return 4;
+        case GL_FLOAT_MAT3: return 9;
+        case GL_FLOAT_MAT4: return 16;
+        case GL_FLOAT_MAT2x3: case GL_FLOAT_MAT3x2: return 6;
+        case GL_FLOAT_MAT2x4: case GL_FLOAT_MAT4x2: return 8;
+        case GL_FLOAT_MAT3x4: case GL_FLOAT_MAT4x3: return 12;
+        default: return 0;
+    }
+}
+
+bool ReadState(const core::FxState& s, const StateInfo& info, const EffectCode& code,
+               EffectState& out) {
+    out.target = info.target;
+    out.id = info.id;
+    out.kind = info.kind;
+    out.index = s.index > 0 ? static_cast<uint32_t>(s.index) : 0;
+    std::string ref = ParameterReference(s.value, info.kind);
+    if (!ref.empty()) {
+        out.param = code.FindParam(ref);
+        return out.param >= 0;
+    }
+    return ParseStateValue(s.value, info.kind, out.value, out.vec);
+}
+
+}  // namespace
+
+EffectCode::~EffectCode() {
+    for (GLuint p : programs) glDeleteProgram(p);
+}
+
+int EffectCode::FindParam(const std::string& name) const {
+    for (size_t i = 0; i < params.size(); ++i)
+        if (params[i].name == name) return static_cast<int>(i);
+    return -1;
+}
+
+int EffectCode::FindTechnique(const std::string& name) const {
+    for (size_t i = 0; i < techniques.size(); ++i)
+        if (techniques[i].name == name) return static_cast<int>(i);
+    return -1;
+}
+
+void UploadUniform(GLint location, GLenum type, GLint count, const float* data) {
+    int n = FloatsOf(type);
+    if (location < 0 || n == 0 || count <= 0) return;
+    switch (type) {
+        case GL_FLOAT: glUniform1fv(location, count, data); return;
+        case GL_FLOAT_VEC2: glUniform2fv(location, count, data); return;
+        case GL_FLOAT_VEC3: glUniform3fv(location, count, data); return;
+        case GL_FLOAT_VEC4: glUniform4fv(location, count, data); return;
+        // An HLSL RxC matrix is a GLSL matrix of R columns: its rows are the GL columns, so
+        // the row-by-row values go up untransposed.
+        case GL_FLOAT_MAT2: glUniformMatrix2fv(location, count, GL_FALSE, data); return;
+        case GL_FLOAT_MAT3: glUniformMatrix3fv(location, count, GL_FALSE, data); return;
+        case GL_FLOAT_MAT4: glUniformMatrix4fv(location, count, GL_FALSE, data); return;
+        case GL_FLOAT_MAT2x3: glUniformMatrix2x3fv(location, count, GL_FALSE, data); return;
+        case GL_FLOAT_MAT3x2: glUniformMatrix3x2fv(location, count, GL_FALSE, data); return;
+        case GL_FLOAT_MAT2x4: glUniformMatrix2x4fv(location, count, GL_FALSE, data); return;
+        case GL_FLOAT_MAT4x2: glUniformMatrix4x2fv(location, count, GL_FALSE, data); return;
+        case GL_FLOAT_MAT3x4: glUniformMatrix3x4fv(location, count, GL_FALSE, data); return;
+        case GL_FLOAT_MAT4x3: glUniformMatrix4x3fv(location, count, GL_FALSE, data); return;
+        default: break;
+    }
+    std::vector<GLint> ints(static_cast<size_t>(n * count));
+    bool unsignedType = type == GL_UNSIGNED_INT || type == GL_UNSIGNED_INT_VEC2 ||
+                        type == GL_UNSIGNED_INT_VEC3 || type == GL_UNSIGNED_INT_VEC4;
+    bool boolType = type == GL_BOOL || type == GL_BOOL_VEC2 || type == GL_BOOL_VEC3 ||
+                    type == GL_BOOL_VEC4;
+    for (size_t i = 0; i < ints.size(); ++i)
+        ints[i] = (unsignedType || boolType) ? (data[i] != 0.0f ? 1 : 0)
+                                             : static_cast<GLint>(data[i]);
+    if (unsignedType) {
+        std::vector<GLuint> u(ints.begin(), ints.end());
+        if (n == 1) glUniform1uiv(location, count, u.data());
+        if (n == 2) glUniform2uiv(location, count, u.data());
+        if (n == 3) glUniform3uiv(location, count, u.data());
+        if (n == 4) glUniform4uiv(location, count, u.data());
+        return;
+    }
+    if (n == 1) glUniform1iv(location, count, ints.data());
+    if (n == 2) glUniform2iv(location, count, ints.data());
+    if (n == 3) glUniform3iv(location, count, ints.data());
+    if (n == 4) glUniform4iv(location, count, ints.data());
+}
+
+EffectLibrary::EffectLibrary(GlDevice& device, TextureOf textureOf, IUnknown* owner)
+    : device_(device), textureOf_(textureOf), owner_(owner) {}
+
+HRESULT EffectLibrary::CreateFromFile(const char* path, ID3DXEffect** out,
+                                      std::string& messages) {
+    if (out) *out = nullptr;
+    if (!path || !out) return D3DERR_INVALIDCALL;
+    std::ifstream file(winpath::Map(path), std::ios::binary);
+    if (!file) {
+        messages = std::string(path) + ": error: cannot open the effect file\n";
+        std::fputs(messages.c_str(), stderr);
+        return D3DERR_NOTFOUND;
+    }
+    std::stringstream ss;
+    ss << file.rdbuf();
+    return CreateFromText(ss.str(), path, out, messages);
+}
+
+HRESULT EffectLibrary::CreateFromText(const std::string& text, const std::string& name,
+                                      ID3DXEffect** out, std::string& messages) {
+    if (out) *out = nullptr;
+    if (!out) return D3DERR_INVALIDCALL;
+    std::shared_ptr<EffectCode>& code = byContent_[text];
+    if (!code) {
+        code = Build(text, name);
+        ++compilations_;
+    }
+    messages = code->log;
+    if (!messages.empty()) std::fputs(messages.c_str(), stderr);
+    if (!code->ok) return D3DXERR_INVALIDDATA;
+    *out = new GlEffect(device_, code, textureOf_, owner_);
+    return D3D_OK;
+}
+
+std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
+                                                 const std::string& name) {
+    auto code = std::make_shared<EffectCode>();
+    core::FxFile fx;
+    std::string err;
+    if (!core::ParseFx(text, fx, err)) {
+        // The reader says "line N: message".
+        int line = 0;
+        std::string msg = err;
+        if (err.compare(0, 5, "line ") == 0) {
+            line = std::atoi(err.c_str() + 5);
+            size_t colon = err.find(':');
+            if (colon != std::string::npos) msg = err.substr(colon + 2 <= err.size() ? colon + 2 : colon + 1);
+        }
+        code->log = Where(name, line) + ": error: " + msg + "\n";
+        return code;
+    }
+    std::string& log = code->log;
+    bool failed = false;
+
+    // Parameters as the file declares them.
+    for (const core::FxParameter& p : fx.params) {
+        EffectParam e;
+        e.name = p.name;
+        e.semantic = p.semantic;
+        e.type = p.type;
+        e.paramClass = p.paramClass;
+        e.rows = p.rows;
+        e.columns = p.columns;
+        e.elements = p.elements;
+        std::string t = Lower(p.type);
+        e.isTexture = t.compare(0, 7, "texture") == 0;
+        e.isSampler = t.compare(0, 7, "sampler") == 0;
+        e.base = (e.isTexture || e.isSampler) ? HlslBase::Other : BaseOfType(p.type);
+        e.initial.assign(e.FloatCount(), 0.0f);
+        for (size_t i = 0; i < p.initialValue.size() && i < e.initial.size(); ++i)
+            e.initial[i] = p.initialValue[i];
+        code->params.push_back(e);
+    }
+    // Samplers: the texture they name and their states; each named texture gets a unit.
+    int nextUnit = 1;
+    std::map<int, int> unitOfTexture;
+    for (size_t i = 0; i < fx.params.size(); ++i) {
+        EffectParam& e = code->params[i];
+        if (!e.isSampler) continue;
+        const core::FxParameter& p = fx.params[i];
+        if (!p.textureName.empty()) {
+            e.textureParam = code->FindParam(p.textureName);
+            if (e.textureParam < 0 || !code->params[static_cast<size_t>(e.textureParam)].isTexture) {
+                log += Where(name, p.line) + ": error: sampler " + p.name +
+                       " names no texture parameter '" + p.textureName + "'\n";
+                failed = true;
+                e.textureParam = -1;
+            }
+        }
+        if (e.textureParam >= 0) {
+            auto it = unitOfTexture.find(e.textureParam);
+            if (it != unitOfTexture.end()) {
+                e.unit = it->second;
+            } else if (nextUnit < 8) {
+                e.unit = unitOfTexture[e.textureParam] = nextUnit++;
+            } else {
+                log += Where(name, p.line) + ": warning: more than 7 textures; sampler " +
+                       p.name + " reads stage 0\n";
+            }
+        }
+        for (const core::FxState& s : p.samplerStates) {
+            StateInfo info;
+            if (!LookupState(s.name, true, info)) {
+                log += Where(name, s.line) + ": warning: sampler state " + s.name +
+                       " is not supported; ignored\n";
+                continue;
+            }
+            if (info.target == StateTarget::Texture) continue;   // textureName above
+            EffectState st;
+            if (!ReadState(s, info, *code, st)) {
+                log += Where(name, s.line) + ": error: cannot read the value '" + s.value +
+                       "' of " + s.name + "\n";
+                failed = true;
+                continue;
+            }
+            e.samplerStates.push_back(st);
+        }
+    }
+
+    // Shader stages, compiled once per (profile, entry, arguments).
+    std::vector<HlslStage> stages;
+    std::map<std::string, int> stageIndex;
+    auto StageOf = [&](const core::FxState& s, ShaderStage want) -> int {
+        std::string key = Lower(s.profile) + "|" + s.entry + "|" + s.arguments;
+        auto it = stageIndex.find(key);
+        if (it != stageIndex.end()) return it->second;
+        HlslStage st;
+        std::string clog;
+        int index = -1;
+        ShaderStage got;
+        if (!ProfileStage(s.profile, got) || got != want) {
+            log += Where(name, s.line) + ": error: profile '" + s.profile + "' does not fit " +
+                   s.name + "\n";
+        } else if (CompileHlsl(fx.hlsl, name, s.entry, s.profile, s.arguments, st, clog)) {
+            stages.push_back(st);
+            index = static_cast<int>(stages.size()) - 1;
+        } else {
+            log += clog;
+        }
+        stageIndex[key] = index;
+        return index;
+    };
+
+    struct PassStages {
+        int vs = -1, ps = -1;
+        bool hasVs = false, hasPs = false;
+    };
+    std::vector<std::vector<PassStages>> passStages;
+    for (const core::FxTechnique& t : fx.techniques) {
+        EffectTechnique tech;
+        tech.name = t.name;
+        passStages.emplace_back();
+        for (const core::FxPass& p : t.passes) {
+            EffectPass pass;
+            pass.name = p.name;
+            PassStages ps;
+            for (const core::FxState& s : p.states) {
+                StateInfo info;
+                if (!LookupState(s.name, false, info)) {
+                    log += Where(name, s.line) + ": warning: state " + s.name +
+                           " is not supported; ignored\n";
+                    continue;
+                }
+                if (info.target == StateTarget::VertexShader ||
+                    info.target == StateTarget::PixelShader) {
+                    bool vertex = info.target == StateTarget::VertexShader;
+                    if (!s.isCompile) {
+                        std::string v = Lower(s.value);
+                        if (v == "null" || v == "0") continue;   // fixed function
+                        log += Where(name, s.line) + ": error: " + s.name +
+                               " must be 'compile <profile> <entry>(...)' or NULL\n";
+                        failed = true;
+                        continue;
+                    }
+                    int idx = StageOf(s, vertex ? ShaderStage::Vertex : ShaderStage::Pixel);
+                    if (idx < 0) failed = true;
+                    (vertex ? ps.vs : ps.ps) = idx;
+                    (vertex ? ps.hasVs : ps.hasPs) = true;
+                    continue;
+                }
+                EffectState st;
+                if (!ReadState(s, info, *code, st)) {
+                    log += Where(name, s.line) + ": error: cannot read the value '" + s.value +
+                           "' of " + s.name + "\n";
+                    failed = true;
+                    continue;
+                }
+                if (st.target == StateTarget::Texture &&
+                    (st.param < 0 || !code->params[static_cast<size_t>(st.param)].isTexture)) {
+                    log += Where(name, s.line) + ": error: " + s.name +
+                           " needs a texture parameter\n";
+                    failed = true;
+                    continue;
+                }
+                if (info.target == StateTarget::Unsupported) continue;
+                pass.states.push_back(st);
+            }
+            if (ps.hasPs && !ps.hasVs) {
+                log += Where(name, p.line) + ": error: a pass with a pixel shader needs a "
+                       "vertex shader here\n";
+                failed = true;
+            }
+            passStages.back().push_back(ps);
+            tech.passes.push_back(pass);
+        }
+        code->techniques.push_back(tech);
+    }
+    if (failed) return code;
+
+    // Link one program per vertex/pixel pair and find where each parameter goes.
+    std::map<std::pair<int, int>, size_t> programOf;   // -> index into code->programs
+    std::vector<std::vector<UniformBinding>> bindingsOf;
+    std::vector<std::vector<int>> samplersOf;
+    std::vector<GLint> halfPixelOf;
+    for (size_t t = 0; t < code->techniques.size(); ++t) {
+        for (size_t p = 0; p < code->techniques[t].passes.size(); ++p) {
+            PassStages st = passStages[t][p];
+            EffectPass& pass = code->techniques[t].passes[p];
+            if (!st.hasVs) continue;   // fixed function
+            auto key = std::make_pair(st.vs, st.ps);
+            auto it = programOf.find(key);
+            if (it == programOf.end()) {
+                const HlslStage& vs = stages[static_cast<size_t>(st.vs)];
+                const HlslStage* fsStage = st.hasPs ? &stages[static_cast<size_t>(st.ps)] : nullptr;
+                std::string fs = fsStage ? fsStage->glsl : FallbackPixelShader(vs.glsl);
+                std::string llog;
+                GLuint prog = LinkGl(vs.glsl, fs, llog);
+                if (!prog) {
+                    log += Where(name, fx.techniques[t].passes[p].line) + ": error: the pass " +
+                           "does not link: " + llog + "\n";
+                    return code;
+                }
+                std::vector<UniformBinding> bindings;
+                std::vector<int> samplers;
+                GLint active = 0;
+                glGetProgramiv(prog, GL_ACTIVE_UNIFORMS, &active);
+                glUseProgram(prog);
+                for (GLint u = 0; u < active; ++u) {
+                    char buf[256];
+                    GLint size = 0;
+                    GLenum type = 0;
+                    glGetActiveUniform(prog, static_cast<GLuint>(u), sizeof buf, nullptr, &size,
+                                       &type, buf);
+                    std::string glName = buf;
+                    GLint location = glGetUniformLocation(prog, buf);
+                    if (glName.size() > 3 && glName.compare(glName.size() - 3, 3, "[0]") == 0)
+                        glName.resize(glName.size() - 3);
+                    const HlslStage* owner = nullptr;
+                    if (glName.compare(0, 3, "vs_") == 0) owner = &vs;
+                    if (glName.compare(0, 3, "ps_") == 0) owner = fsStage;
+                    if (type == GL_SAMPLER_2D) {
+                        int unit = 0;
+                        if (owner) {
+                            for (const HlslSampler& s : owner->samplers) {
+                                if (s.glslName != glName) continue;
+                                int param = code->FindParam(s.hlslName);
+                                if (param >= 0 && code->params[static_cast<size_t>(param)].isSampler) {
+                                    unit = code->params[static_cast<size_t>(param)].unit;
+                                    samplers.push_back(param);
+                                }
+                            }
+                        }
+                        glUniform1i(location, unit);
+                        continue;
+                    }
+                    if (!owner) continue;   // the half-pixel and fallback uniforms
+                    for (const HlslUniform& h : owner->uniforms) {
+                        if (h.glslName != glName) continue;
+                        UniformBinding b;
+                        b.location = location;
+                        b.type = type;
+                        b.count = size;
+                        int floats = FloatsOf(type);
+                        if (h.fixed) {
+                            b.fixedValue = h.fixedValue;
+                            b.fixedValue.resize(static_cast<size_t>(floats * size), 0.0f);
+                            bindings.push_back(b);
+                            break;
+                        }
+                        int param = code->FindParam(h.hlslName);
+                        if (param < 0) {
+                            // Declared where the effect reader does not see it: take the
+                            // compiler's view of it.
+                            EffectParam e;
+                            e.name = h.hlslName;
+                            e.base = h.base;
+                            e.rows = h.rows;
+                            e.columns = h.columns;
+                            e.elements = h.elements;
+                            e.paramClass = h.rows > 1 ? core::FxClass::Matrix
+                                           : h.columns > 1 ? core::FxClass::Vector
+                                                           : core::FxClass::Scalar;
+                            e.initial.assign(e.FloatCount(), 0.0f);
+                            code->params.push_back(e);
+                            param = static_cast<int>(code->params.size()) - 1;
+                        }
+                        const EffectParam& e = code->params[static_cast<size_t>(param)];
+                        if (floats != e.rows * e.columns || size > (e.elements > 0 ? e.elements : 1)) {
+                            log += name + ": warning: parameter " + e.name +
+                                   " does not match its shader type; not uploaded\n";
+                            break;
+                        }
+                        b.param = param;
+                        bindings.push_back(b);
+                        break;
+                    }
+                }
+                GLint textured = glGetUniformLocation(prog, "dx_textured");
+                if (textured >= 0) glUniform1i(textured, 1);
+                glUseProgram(0);
+                code->programs.push_back(prog);
+                bindingsOf.push_back(bindings);
+                samplersOf.push_back(samplers);
+                halfPixelOf.push_back(glGetUniformLocation(prog, kHalfPixelUniform));
+                it = programOf.emplace(key, code->programs.size() - 1).first;
+            }
+            pass.program = code->programs[it->second];
+            pass.uniforms = bindingsOf[it->second];
+            pass.samplers = samplersOf[it->second];
+            pass.halfPixel = halfPixelOf[it->second];
+        }
+    }
+    code->ok = true;
+    return code;
+}
+
+}  // namespace sdlgl

@@ -1,0 +1,127 @@
+// Effect files compiled for one OpenGL device: each distinct file content is parsed with the
+// core .fx reader, its pass shaders compiled once (hlsl_compiler.h) and linked into one GL
+// program per vertex/pixel pair, then shared by every effect made from that content. Effects
+// keep their own parameter values and upload them when a pass begins.
+// Not done: #include inside effect files, effect pools, macros given at creation, passes with
+// a pixel shader but no vertex shader.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/core/fxfile.h"
+#include "platform/d3dx9.h"
+#include "platform/sdl_gl/effect_states.h"
+#include "platform/sdl_gl/gl_device.h"
+#include "platform/sdl_gl/hlsl_compiler.h"
+
+namespace sdlgl {
+
+// A state assignment with its value read; `param` >= 0 takes the value from that parameter
+// when the pass begins.
+struct EffectState {
+    StateTarget target = StateTarget::Unsupported;
+    uint32_t id = 0;
+    uint32_t index = 0;   // sampler or stage index
+    StateValueKind kind = StateValueKind::Dword;
+    uint32_t value = 0;
+    float vec[4] = {0, 0, 0, 0};
+    int param = -1;
+};
+
+struct EffectParam {
+    std::string name, semantic, type;
+    core::FxClass paramClass = core::FxClass::Scalar;
+    HlslBase base = HlslBase::Float;
+    int rows = 1, columns = 1, elements = 0;
+    bool isTexture = false, isSampler = false;
+    std::vector<float> initial;   // rows x columns (row by row) per element
+    // Samplers:
+    int textureParam = -1;        // the texture parameter sampler_state names, or -1
+    int unit = 0;                 // texture unit read: 0 (stage 0) or the unit of textureParam
+    std::vector<EffectState> samplerStates;
+    size_t FloatCount() const {
+        return static_cast<size_t>(rows * columns * (elements > 0 ? elements : 1));
+    }
+};
+
+struct UniformBinding {
+    int param = -1;          // -1 for values fixed by the compile call
+    GLint location = -1;
+    GLenum type = 0;
+    GLint count = 1;
+    std::vector<float> fixedValue;
+};
+
+struct EffectPass {
+    std::string name;
+    GLuint program = 0;                     // 0: the fixed-function pipeline
+    GLint halfPixel = -1;
+    std::vector<UniformBinding> uniforms;
+    std::vector<EffectState> states;
+    std::vector<int> samplers;              // sampler parameters the program reads
+};
+
+struct EffectTechnique {
+    std::string name;
+    std::vector<EffectPass> passes;
+};
+
+// One effect file compiled and linked. Owns its GL programs.
+class EffectCode {
+public:
+    EffectCode() = default;
+    EffectCode(const EffectCode&) = delete;
+    EffectCode& operator=(const EffectCode&) = delete;
+    ~EffectCode();
+
+    bool ok = false;
+    std::string log;                     // compiler messages, "file(line): error: ..."
+    std::vector<EffectParam> params;
+    std::vector<EffectTechnique> techniques;
+    std::vector<GLuint> programs;        // every program of the passes, once
+
+    int FindParam(const std::string& name) const;      // -1 when absent
+    int FindTechnique(const std::string& name) const;  // -1 when absent
+};
+
+// Uploads `count` elements of `data` (HLSL layout) to the uniform at `location` of GL type
+// `type` in the program in use.
+void UploadUniform(GLint location, GLenum type, GLint count, const float* data);
+
+class EffectLibrary {
+public:
+    typedef GlTexture* (*TextureOf)(IDirect3DBaseTexture9* texture);
+
+    // `owner` (may be null) gets a reference from every effect, so that the device outlives
+    // them; `textureOf` finds the GL texture of a texture the engine hands to SetTexture.
+    EffectLibrary(GlDevice& device, TextureOf textureOf, IUnknown* owner);
+
+    // D3DXCreateEffectFromFileA: reads the file (through winpath::Map), compiles it unless the
+    // same content was compiled before, and makes an effect. Compiler messages go to stderr
+    // and into `messages`. Fails with a negative HRESULT for a missing or failing file.
+    HRESULT CreateFromFile(const char* path, ID3DXEffect** out, std::string& messages);
+    // The same from text; `name` appears in messages.
+    HRESULT CreateFromText(const std::string& text, const std::string& name, ID3DXEffect** out,
+                           std::string& messages);
+
+    // Distinct contents compiled so far (a failed compile counts too).
+    int Compilations() const { return compilations_; }
+    // Drops the cache; effects already made keep their code.
+    void Clear() { byContent_.clear(); }
+
+private:
+    std::shared_ptr<EffectCode> Build(const std::string& text, const std::string& name);
+
+    GlDevice& device_;
+    TextureOf textureOf_;
+    IUnknown* owner_;
+    std::map<std::string, std::shared_ptr<EffectCode>> byContent_;
+    int compilations_ = 0;
+};
+
+}  // namespace sdlgl

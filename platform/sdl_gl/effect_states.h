@@ -1,0 +1,49 @@
+// State assignments of effect passes and sampler_state blocks: the state names an effect file
+// may write (case-blind, as D3DX reads them) and their values, turned into Direct3D 9 numbers.
+// A value is a constant (enum name, TRUE/FALSE, number, {r, g, b, a}) or names a parameter,
+// written `<Name>` or `(Name)`, read when the pass begins.
+// Not done: transforms, lights, clip planes and shader constants set from passes (they are
+// reported as unsupported and skipped).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace sdlgl {
+
+enum class StateTarget {
+    Render,         // SetRenderState(id, value)
+    Sampler,        // SetSamplerState(index, id, value)
+    TextureStage,   // SetTextureStageState(index, id, value)
+    Texture,        // SetTexture(index, <parameter>)
+    Material,       // material field `id` (0 diffuse, 1 ambient, 2 specular, 3 emissive, 4 power)
+    VertexShader,
+    PixelShader,
+    Unsupported
+};
+
+enum class StateValueKind {
+    Bool, Dword, Float, Color, Blend, BlendOp, Cmp, Cull, Fill, Shade, ZBuffer, MaterialSource,
+    ColorWrite, TexFilter, TexAddress, TextureOp, TextureArg, Vector4, Parameter
+};
+
+struct StateInfo {
+    StateTarget target = StateTarget::Unsupported;
+    uint32_t id = 0;
+    StateValueKind kind = StateValueKind::Dword;
+};
+
+// Looks up a pass state (`inSampler` false) or a sampler_state entry (true) by name.
+// False for names this backend does not know.
+bool LookupState(const std::string& name, bool inSampler, StateInfo& info);
+
+// A parameter reference: `<Name>`, `(Name)` or a bare name that is no constant of `kind`.
+// Returns the name, or empty when the value is a constant.
+std::string ParameterReference(const std::string& value, StateValueKind kind);
+
+// Reads a constant value. Floats and colours come as their Direct3D 9 DWORD (a float's bits,
+// a D3DCOLOR); Vector4 values fill `vec` (missing components 0, except alpha 1 for colours).
+bool ParseStateValue(const std::string& value, StateValueKind kind, uint32_t& out,
+                     float vec[4]);
+
+}  // namespace sdlgl

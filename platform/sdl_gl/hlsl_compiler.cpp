@@ -1,0 +1,513 @@
+#include "platform/sdl_gl/hlsl_compiler.h"
+
+// The packaged glslang is built with its HLSL front end; its headers hide the HLSL options
+// unless told so.
+#ifndef ENABLE_HLSL
+#define ENABLE_HLSL 1
+#endif
+#include <glslang/Public/ResourceLimits.h>
+#include <glslang/Public/ShaderLang.h>
+#include <glslang/SPIRV/GlslangToSpv.h>
+#include <spirv_cross/spirv_cross_c.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+
+namespace sdlgl {
+
+const char* const kHalfPixelUniform = "dx_halfPixel";
+
+namespace {
+
+std::string Upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// "TEXCOORD3" -> ("TEXCOORD", 3); "COLOR" -> ("COLOR", 0).
+void SplitSemantic(const std::string& semantic, std::string& base, int& index) {
+    std::string s = Upper(semantic);
+    size_t end = s.size();
+    while (end > 0 && std::isdigit(static_cast<unsigned char>(s[end - 1]))) --end;
+    base = s.substr(0, end);
+    index = end < s.size() ? std::atoi(s.c_str() + end) : 0;
+}
+
+// Attribute location of a vertex input semantic; -1 for semantics no vertex format carries.
+int AttributeLocation(const std::string& base, int index) {
+    if (base == "POSITION" && index == 0) return 0;
+    if (base == "NORMAL" && index == 0) return 1;
+    if (base == "COLOR" && index < 2) return 2 + index;
+    if (base == "PSIZE" && index == 0) return 4;
+    if (base == "TEXCOORD" && index < 8) return 5 + index;
+    return -1;
+}
+
+// glslang writes "ERROR: file:line: message"; D3DX writes "file(line): error: message".
+std::string FormatLog(const std::string& raw) {
+    std::string out;
+    size_t pos = 0;
+    while (pos < raw.size()) {
+        size_t nl = raw.find('\n', pos);
+        if (nl == std::string::npos) nl = raw.size();
+        std::string line = raw.substr(pos, nl - pos);
+        pos = nl + 1;
+        if (line.empty()) continue;
+        std::string kind;
+        if (line.compare(0, 7, "ERROR: ") == 0) kind = "error";
+        else if (line.compare(0, 9, "WARNING: ") == 0) kind = "warning";
+        if (!kind.empty()) {
+            std::string rest = line.substr(kind == "error" ? 7 : 9);
+            // The file name may hold ':' (none on POSIX paths, but be careful): the line
+            // number is the first ":<digits>:" group.
+            size_t c = 0;
+            bool done = false;
+            while ((c = rest.find(':', c)) != std::string::npos) {
+                size_t d = c + 1;
+                while (d < rest.size() && std::isdigit(static_cast<unsigned char>(rest[d]))) ++d;
+                if (d > c + 1 && d < rest.size() && rest[d] == ':') {
+                    std::string msg = rest.substr(d + 1);
+                    while (!msg.empty() && msg[0] == ' ') msg.erase(0, 1);
+                    out += rest.substr(0, c) + "(" + rest.substr(c + 1, d - c - 1) + "): " +
+                           kind + ": " + msg + "\n";
+                    done = true;
+                    break;
+                }
+                c = d;
+            }
+            if (done) continue;
+            // Summary lines ("2 compilation errors.") carry no position.
+            if (rest.find("compilation error") != std::string::npos ||
+                rest.find("No code generated") != std::string::npos)
+                continue;
+            out += kind + ": " + rest + "\n";
+            continue;
+        }
+        out += line + "\n";
+    }
+    return out;
+}
+
+// Splits the text of a parameter list at top-level commas.
+std::vector<std::string> SplitTopLevel(const std::string& text) {
+    std::vector<std::string> parts;
+    int depth = 0;
+    std::string cur;
+    for (char c : text) {
+        if (c == '(' || c == '[' || c == '{' || c == '<') ++depth;
+        if (c == ')' || c == ']' || c == '}' || c == '>') --depth;
+        if (c == ',' && depth == 0) {
+            parts.push_back(cur);
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    bool blank = true;
+    for (char c : cur) blank = blank && std::isspace(static_cast<unsigned char>(c));
+    if (!blank || !parts.empty()) parts.push_back(cur);
+    return parts;
+}
+
+std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < text.size()) {
+        if (IsIdentChar(text[i])) {
+            size_t j = i;
+            while (j < text.size() && IsIdentChar(text[j])) ++j;
+            words.push_back(text.substr(i, j - i));
+            i = j;
+        } else {
+            ++i;
+        }
+    }
+    return words;
+}
+
+// Names of the `uniform` parameters of the function `entry` in declaration order, taken from
+// its definition (the first `entry(...)` followed by a body).
+std::vector<std::string> UniformParameters(const std::string& hlsl, const std::string& entry) {
+    size_t pos = 0;
+    while ((pos = hlsl.find(entry, pos)) != std::string::npos) {
+        size_t after = pos + entry.size();
+        bool wordStart = pos == 0 || !IsIdentChar(hlsl[pos - 1]);
+        pos = after;
+        if (!wordStart || (after < hlsl.size() && IsIdentChar(hlsl[after]))) continue;
+        size_t open = after;
+        while (open < hlsl.size() && std::isspace(static_cast<unsigned char>(hlsl[open]))) ++open;
+        if (open >= hlsl.size() || hlsl[open] != '(') continue;
+        int depth = 0;
+        size_t close = open;
+        for (; close < hlsl.size(); ++close) {
+            if (hlsl[close] == '(') ++depth;
+            if (hlsl[close] == ')' && --depth == 0) break;
+        }
+        if (close >= hlsl.size()) return {};
+        // A definition continues, after an optional ": SEMANTIC", with its body.
+        size_t k = close + 1;
+        while (k < hlsl.size() && hlsl[k] != '{' && hlsl[k] != ';' && hlsl[k] != '(' &&
+               hlsl[k] != ')')
+            ++k;
+        if (k >= hlsl.size() || hlsl[k] != '{') continue;
+        std::vector<std::string> names;
+        for (const std::string& param : SplitTopLevel(hlsl.substr(open + 1, close - open - 1))) {
+            std::string decl = param.substr(0, param.find_first_of(":="));
+            std::vector<std::string> w = Words(decl);
+            bool isUniform = false;
+            for (const std::string& x : w) isUniform = isUniform || x == "uniform";
+            if (isUniform && w.size() >= 2) names.push_back(w.back());
+        }
+        return names;
+    }
+    return {};
+}
+
+// Values of `compile` arguments: numbers, true, false, or braced lists of numbers.
+bool ParseArgument(const std::string& text, std::vector<float>& value) {
+    value.clear();
+    std::string s;
+    for (char c : text)
+        if (c != '{' && c != '}') s += c;
+    for (const std::string& part : SplitTopLevel(s)) {
+        std::string t;
+        for (char c : part)
+            if (!std::isspace(static_cast<unsigned char>(c))) t += c;
+        std::string u = Upper(t);
+        if (u == "TRUE") { value.push_back(1); continue; }
+        if (u == "FALSE") { value.push_back(0); continue; }
+        char* end = nullptr;
+        float f = std::strtof(t.c_str(), &end);
+        while (end && (*end == 'f' || *end == 'F' || *end == 'h' || *end == 'H')) ++end;
+        if (t.empty() || !end || *end != '\0') return false;
+        value.push_back(f);
+    }
+    return !value.empty();
+}
+
+struct SpvcContext {
+    spvc_context ctx = nullptr;
+    ~SpvcContext() {
+        if (ctx) spvc_context_destroy(ctx);
+    }
+};
+
+HlslBase BaseOf(spvc_basetype t) {
+    switch (t) {
+        case SPVC_BASETYPE_FP32: return HlslBase::Float;
+        case SPVC_BASETYPE_INT32: return HlslBase::Int;
+        case SPVC_BASETYPE_UINT32:
+        case SPVC_BASETYPE_BOOLEAN: return HlslBase::Bool;
+        default: return HlslBase::Other;
+    }
+}
+
+// Turns SPIR-V into GLSL 3.30 with the naming conventions of the header.
+bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStage& out,
+                 std::string& log) {
+    SpvcContext holder;
+    if (spvc_context_create(&holder.ctx) != SPVC_SUCCESS) {
+        log += "error: cannot create the SPIR-V translator\n";
+        return false;
+    }
+    spvc_context ctx = holder.ctx;
+    spvc_parsed_ir ir = nullptr;
+    spvc_compiler comp = nullptr;
+    if (spvc_context_parse_spirv(ctx, spirv.data(), spirv.size(), &ir) != SPVC_SUCCESS ||
+        spvc_context_create_compiler(ctx, SPVC_BACKEND_GLSL, ir, SPVC_CAPTURE_MODE_TAKE_OWNERSHIP,
+                                     &comp) != SPVC_SUCCESS) {
+        log += std::string("error: ") + spvc_context_get_last_error_string(ctx) + "\n";
+        return false;
+    }
+    spvc_compiler_options opts = nullptr;
+    spvc_compiler_create_compiler_options(comp, &opts);
+    spvc_compiler_options_set_uint(opts, SPVC_COMPILER_OPTION_GLSL_VERSION, 330);
+    spvc_compiler_options_set_bool(opts, SPVC_COMPILER_OPTION_GLSL_ES, SPVC_FALSE);
+    spvc_compiler_options_set_bool(opts, SPVC_COMPILER_OPTION_GLSL_ENABLE_420PACK_EXTENSION,
+                                   SPVC_FALSE);
+    spvc_compiler_options_set_bool(
+        opts, SPVC_COMPILER_OPTION_GLSL_EMIT_UNIFORM_BUFFER_AS_PLAIN_UNIFORMS, SPVC_TRUE);
+    spvc_compiler_install_compiler_options(comp, opts);
+
+    const char* prefix = stage == ShaderStage::Vertex ? "vs" : "ps";
+    spvc_resources res = nullptr;
+    spvc_compiler_create_shader_resources(comp, &res);
+    const spvc_reflected_resource* list = nullptr;
+    size_t count = 0;
+
+    // Stage inputs and outputs, by semantic.
+    std::string positionOutput, depthOutput;
+    std::vector<std::string> colorOutputs;
+    int spareLocation = 13;
+    for (int pass = 0; pass < 2; ++pass) {
+        bool input = pass == 0;
+        spvc_resources_get_resource_list_for_type(
+            res, input ? SPVC_RESOURCE_TYPE_STAGE_INPUT : SPVC_RESOURCE_TYPE_STAGE_OUTPUT, &list,
+            &count);
+        for (size_t i = 0; i < count; ++i) {
+            const char* sem =
+                spvc_compiler_get_decoration_string(comp, list[i].id, SpvDecorationUserSemantic);
+            std::string base;
+            int index = 0;
+            SplitSemantic(sem ? sem : "", base, index);
+            if (base.compare(0, 3, "SV_") == 0 && base != "SV_TARGET") base = base.substr(3);
+            if (base == "SV_TARGET") base = "COLOR";
+            std::string name = "dx_" + base + std::to_string(index);
+            bool vertexInput = input && stage == ShaderStage::Vertex;
+            bool pixelOutput = !input && stage == ShaderStage::Pixel;
+            if (vertexInput) {
+                int loc = AttributeLocation(base, index);
+                if (loc < 0) loc = spareLocation++;
+                if (loc > 15) {
+                    log += "error: too many vertex inputs\n";
+                    return false;
+                }
+                name = "dx_in_" + base + std::to_string(index);
+                spvc_compiler_set_decoration(comp, list[i].id, SpvDecorationLocation,
+                                             static_cast<unsigned>(loc));
+            } else if (pixelOutput) {
+                name = "dx_out_" + base + std::to_string(index);
+                if (base == "DEPTH") {
+                    depthOutput = name;
+                } else if (base == "COLOR" && index < 4) {
+                    spvc_compiler_set_decoration(comp, list[i].id, SpvDecorationLocation,
+                                                 static_cast<unsigned>(index));
+                } else {
+                    log += std::string("error: pixel shader output semantic ") +
+                           (sem ? sem : "(none)") + " is not supported\n";
+                    return false;
+                }
+            } else {
+                if (base.empty()) {
+                    log += "error: a shader input or output has no semantic\n";
+                    return false;
+                }
+                spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationLocation);
+                if (!input && base == "POSITION" && index == 0) positionOutput = name;
+                if (!input && base == "COLOR") colorOutputs.push_back(name);
+            }
+            spvc_compiler_set_name(comp, list[i].id, name.c_str());
+        }
+    }
+
+    // Globals: one plain uniform struct per block, members renamed by index.
+    spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_UNIFORM_BUFFER, &list,
+                                              &count);
+    for (size_t b = 0; b < count; ++b) {
+        std::string var = std::string(prefix) + "_u" + (b ? std::to_string(b) : "");
+        std::string typeName = std::string(prefix) + "_Globals" + (b ? std::to_string(b) : "");
+        spvc_type block = spvc_compiler_get_type_handle(comp, list[b].base_type_id);
+        unsigned members = spvc_type_get_num_member_types(block);
+        for (unsigned m = 0; m < members; ++m) {
+            HlslUniform u;
+            const char* hlslName = spvc_compiler_get_member_name(comp, list[b].base_type_id, m);
+            u.hlslName = hlslName ? hlslName : "";
+            std::string member = "m" + std::to_string(m);
+            u.glslName = var + "." + member;
+            spvc_type t = spvc_compiler_get_type_handle(comp, spvc_type_get_member_type(block, m));
+            u.base = BaseOf(spvc_type_get_basetype(t));
+            unsigned columns = spvc_type_get_columns(t), vec = spvc_type_get_vector_size(t);
+            // glslang keeps HLSL matrices transposed: an HLSL RxC matrix has R SPIR-V columns.
+            if (columns > 1) {
+                u.rows = static_cast<int>(columns);
+                u.columns = static_cast<int>(vec);
+            } else {
+                u.rows = 1;
+                u.columns = static_cast<int>(vec);
+            }
+            unsigned dims = spvc_type_get_num_array_dimensions(t);
+            if (dims > 1) u.base = HlslBase::Other;
+            if (dims == 1) u.elements = static_cast<int>(spvc_type_get_array_dimension(t, 0));
+            spvc_compiler_set_member_name(comp, list[b].base_type_id, m, member.c_str());
+            out.uniforms.push_back(u);
+        }
+        spvc_compiler_set_name(comp, list[b].id, var.c_str());
+        spvc_compiler_set_name(comp, list[b].base_type_id, typeName.c_str());
+    }
+
+    spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_SEPARATE_IMAGE, &list,
+                                              &count);
+    if (count) {
+        log += "error: texture objects without a sampler are not supported; use sampler2D "
+               "with tex2D\n";
+        return false;
+    }
+    spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_SAMPLED_IMAGE, &list,
+                                              &count);
+    for (size_t i = 0; i < count; ++i) {
+        HlslSampler s;
+        s.hlslName = list[i].name;
+        s.glslName = std::string(prefix) + "_s" + std::to_string(i);
+        spvc_compiler_set_name(comp, list[i].id, s.glslName.c_str());
+        spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationBinding);
+        spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationDescriptorSet);
+        out.samplers.push_back(s);
+    }
+
+    const char* glsl = nullptr;
+    if (spvc_compiler_compile(comp, &glsl) != SPVC_SUCCESS) {
+        log += std::string("error: ") + spvc_context_get_last_error_string(ctx) + "\n";
+        return false;
+    }
+    std::string text = glsl;
+
+    // The epilogue runs where main ends: SPIRV-Cross writes main last and without early
+    // returns (the HLSL entry is a function of its own).
+    std::string epilogue;
+    if (stage == ShaderStage::Vertex) {
+        if (positionOutput.empty()) {
+            log += "error: the vertex shader writes no POSITION\n";
+            return false;
+        }
+        for (const std::string& c : colorOutputs)
+            epilogue += "    " + c + " = clamp(" + c + ", 0.0, 1.0);\n";
+        epilogue += "    gl_Position = " + positionOutput + ";\n"
+                    "    gl_Position.xy += vec2(" + std::string(kHalfPixelUniform) + ".x, -" +
+                    kHalfPixelUniform + ".y) * gl_Position.w;\n"
+                    "    gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;\n";
+    } else if (!depthOutput.empty()) {
+        epilogue += "    gl_FragDepth = " + depthOutput + ";\n";
+    }
+    if (!epilogue.empty()) {
+        size_t end = text.rfind('}');
+        if (end == std::string::npos) {
+            log += "error: unexpected translator output\n";
+            return false;
+        }
+        text.insert(end, epilogue);
+    }
+    // A DEPTH output becomes a plain variable that the epilogue copies.
+    if (!depthOutput.empty()) {
+        size_t p = text.find("out float " + depthOutput + ";");
+        if (p == std::string::npos) {
+            log += "error: unexpected translator output for DEPTH\n";
+            return false;
+        }
+        size_t lineStart = text.rfind('\n', p);
+        lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
+        text.replace(lineStart, p + 4 - lineStart, "");
+    }
+    if (stage == ShaderStage::Vertex) {
+        // Declared after the #version and extension lines.
+        size_t nl = text.find('\n');
+        size_t after = nl == std::string::npos ? text.size() : nl + 1;
+        while (text.compare(after, 10, "#extension") == 0 || text.compare(after, 3, "#if") == 0 ||
+               text.compare(after, 6, "#endif") == 0) {
+            size_t n2 = text.find('\n', after);
+            after = n2 == std::string::npos ? text.size() : n2 + 1;
+        }
+        text.insert(after, "uniform vec2 " + std::string(kHalfPixelUniform) + ";\n");
+    }
+    out.glsl = text;
+    return true;
+}
+
+}  // namespace
+
+bool ProfileStage(const std::string& profile, ShaderStage& stage) {
+    static const char* const kVertex[] = {"vs_1_1", "vs_2_0", "vs_2_a", "vs_2_sw", "vs_3_0"};
+    static const char* const kPixel[] = {"ps_1_1", "ps_1_2", "ps_1_3", "ps_1_4", "ps_2_0",
+                                         "ps_2_a", "ps_2_b", "ps_2_sw", "ps_3_0"};
+    std::string p = profile;
+    for (char& c : p) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* v : kVertex)
+        if (p == v) { stage = ShaderStage::Vertex; return true; }
+    for (const char* v : kPixel)
+        if (p == v) { stage = ShaderStage::Pixel; return true; }
+    return false;
+}
+
+bool CompileHlsl(const std::string& hlsl, const std::string& fileName, const std::string& entry,
+                 const std::string& profile, const std::string& arguments, HlslStage& out,
+                 std::string& log) {
+    static std::once_flag once;
+    std::call_once(once, [] { glslang::InitializeProcess(); });
+
+    out = HlslStage();
+    ShaderStage stage;
+    if (!ProfileStage(profile, stage)) {
+        log += fileName + ": error: unknown shader profile '" + profile + "'\n";
+        return false;
+    }
+    out.stage = stage;
+    EShLanguage lang = stage == ShaderStage::Vertex ? EShLangVertex : EShLangFragment;
+
+    // Arguments of the compile call give the entry's uniform parameters fixed values.
+    std::vector<std::string> uniformParams = UniformParameters(hlsl, entry);
+    std::vector<std::string> args = SplitTopLevel(arguments);
+    if (args.size() > uniformParams.size()) {
+        log += fileName + ": error: " + entry + " is compiled with " +
+               std::to_string(args.size()) + " arguments but has " +
+               std::to_string(uniformParams.size()) + " uniform parameters\n";
+        return false;
+    }
+    std::vector<std::vector<float>> argValues(args.size());
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (!ParseArgument(args[i], argValues[i])) {
+            log += fileName + ": error: cannot read the argument '" + args[i] + "' of " + entry +
+                   "\n";
+            return false;
+        }
+    }
+
+    auto shader = std::make_unique<glslang::TShader>(lang);
+    const char* src = hlsl.c_str();
+    int len = static_cast<int>(hlsl.size());
+    const char* name = fileName.c_str();
+    shader->setStringsWithLengthsAndNames(&src, &len, &name, 1);
+    shader->setEntryPoint(entry.c_str());
+    shader->setSourceEntryPoint(entry.c_str());
+    shader->setEnvInput(glslang::EShSourceHlsl, lang, glslang::EShClientOpenGL, 100);
+    shader->setEnvClient(glslang::EShClientOpenGL, glslang::EShTargetOpenGL_450);
+    shader->setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
+    shader->setEnvTargetHlslFunctionality1();   // keeps the semantics in the SPIR-V
+    shader->setHlslIoMapping(true);
+    shader->setAutoMapLocations(true);
+    shader->setAutoMapBindings(true);
+    shader->setDxPositionW(true);
+    EShMessages msgs =
+        static_cast<EShMessages>(EShMsgSpvRules | EShMsgReadHlsl | EShMsgHlslDX9Compatible);
+    if (!shader->parse(GetDefaultResources(), 100, false, msgs)) {
+        log += FormatLog(shader->getInfoLog());
+        if (log.empty()) log = fileName + ": error: " + entry + " does not compile\n";
+        return false;
+    }
+    glslang::TProgram program;
+    program.addShader(shader.get());
+    if (!program.link(msgs) || !program.getIntermediate(lang)) {
+        log += FormatLog(program.getInfoLog());
+        if (log.empty()) log = fileName + ": error: " + entry + " does not link\n";
+        return false;
+    }
+    std::vector<uint32_t> spirv;
+    spv::SpvBuildLogger logger;
+    glslang::SpvOptions options;
+    options.disableOptimizer = false;   // legalises HLSL (samplers passed to functions)
+    glslang::GlslangToSpv(*program.getIntermediate(lang), spirv, &logger, &options);
+    std::string spvMessages = logger.getAllMessages();
+    if (spirv.empty()) {
+        log += fileName + ": error: " + entry + ": " + spvMessages + "\n";
+        return false;
+    }
+    std::string translateLog;
+    if (!SpirvToGlsl(spirv, stage, out, translateLog)) {
+        log += fileName + ": " + entry + ": " + translateLog;
+        return false;
+    }
+    // Mark the uniform parameters bound by the compile call.
+    for (size_t i = 0; i < args.size(); ++i) {
+        for (HlslUniform& u : out.uniforms) {
+            if (u.hlslName == uniformParams[i]) {
+                u.fixed = true;
+                u.fixedValue = argValues[i];
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace sdlgl

@@ -1,0 +1,304 @@
+// The OpenGL device drawn into and read back: clear, fixed-function colours, textures,
+// fill modes, pre-transformed placement, blending, culling, multisampling, screenshots.
+#include <sys/stat.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "gl_fixture.h"
+#include "platform/core/image.h"
+#include "platform/backend.h"
+#include "platform/sdl_gl/screenshot.h"
+#include "platform/sdl_gl/sdl_backend.h"
+
+namespace sdltest {
+namespace {
+
+struct LitVertex {   // D3DFVF_XYZ | D3DFVF_NORMAL
+    float x, y, z, nx, ny, nz;
+};
+struct ColourVertex {   // D3DFVF_XYZ | D3DFVF_DIFFUSE
+    float x, y, z;
+    D3DCOLOR colour;
+};
+struct TexVertex {   // D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1
+    float x, y, z, rhw;
+    D3DCOLOR colour;
+    float u, v;
+};
+
+D3DMATERIAL9 Material(D3DCOLORVALUE ambient, D3DCOLORVALUE emissive) {
+    D3DMATERIAL9 m{};
+    m.Diffuse = {1, 1, 1, 1};
+    m.Ambient = ambient;
+    m.Emissive = emissive;
+    return m;
+}
+
+using DeviceTest = GlTest;
+
+TEST_F(DeviceTest, ClearFillsTheBackBufferWithTheColour) {
+    EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF336699, 1.0f, 0),
+              D3D_OK);
+    EXPECT_TRUE(Near(Pixel(0, 0), 0x336699, 0));
+    EXPECT_TRUE(Near(Pixel(kWidth - 1, kHeight - 1), 0x336699, 0));
+    EXPECT_EQ(bbWidth_, kWidth);   // the back buffer took the client area
+    EXPECT_EQ(bbHeight_, kHeight);
+
+    // A rectangle clears only its part.
+    D3DRECT r = {10, 20, 30, 40};
+    device_->Clear(1, &r, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
+    ReadBack();
+    EXPECT_TRUE(Near(Pixel(10, 20), 0xFF0000, 0));
+    EXPECT_TRUE(Near(Pixel(29, 39), 0xFF0000, 0));
+    EXPECT_TRUE(Near(Pixel(30, 39), 0x336699, 0));
+    EXPECT_TRUE(Near(Pixel(29, 40), 0x336699, 0));
+}
+
+TEST_F(DeviceTest, LightingGivesGlobalAmbientTimesMaterialAmbientPlusEmissive) {
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    device_->SetRenderState(D3DRS_AMBIENT, 0xFF808080);
+    D3DMATERIAL9 m = Material({1.0f, 0.5f, 0.25f, 1}, {0.1f, 0, 0, 1});
+    device_->SetMaterial(&m);
+    // Identity transforms: clip space is the screen.
+    LitVertex quad[4] = {{-1, 1, 0.5f, 0, 0, -1}, {1, 1, 0.5f, 0, 0, -1},
+                         {-1, -1, 0.5f, 0, 0, -1}, {1, -1, 0.5f, 0, 0, -1}};
+    device_->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL);
+    EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(LitVertex)), D3D_OK);
+    device_->EndScene();
+    // 128/255 x (1, 0.5, 0.25) + (0.1, 0, 0) = (0.602, 0.251, 0.125)
+    EXPECT_TRUE(Near(Pixel(kWidth / 2, kHeight / 2), 0x9A4020, 2));
+}
+
+TEST_F(DeviceTest, VertexColoursPassWithoutLightingAndAreIgnoredWithIt) {
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    device_->SetRenderState(D3DRS_LIGHTING, 0);
+    ColourVertex left[3] = {{-1, 1, 0.5f, 0xFF00FF00}, {0, 1, 0.5f, 0xFF00FF00},
+                            {-1, -1, 0.5f, 0xFF00FF00}};
+    device_->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, left, sizeof(ColourVertex));
+    // Lit, the vertex colour only feeds the diffuse term, which has no light: the colour is
+    // ambient x material ambient (white x 0.5 grey) + emissive (0).
+    device_->SetRenderState(D3DRS_LIGHTING, 1);
+    D3DMATERIAL9 m = Material({0.5f, 0.5f, 0.5f, 1}, {0, 0, 0, 1});
+    device_->SetMaterial(&m);
+    ColourVertex right[3] = {{1, -1, 0.5f, 0xFF00FF00}, {0, -1, 0.5f, 0xFF00FF00},
+                             {1, 1, 0.5f, 0xFF00FF00}};
+    device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, right, sizeof(ColourVertex));
+    device_->EndScene();
+    EXPECT_TRUE(Near(Pixel(10, 10), 0x00FF00));
+    EXPECT_TRUE(Near(Pixel(kWidth - 10, kHeight - 10), 0x808080));
+}
+
+TEST_F(DeviceTest, TextureStageModulatesTheDiffuseColourTopRowFirst) {
+    TempDir dir;
+    // 2x2: red, green on the top row; blue, white below.
+    std::vector<uint8_t> rgba = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
+    ASSERT_TRUE(sdlgl::WritePng(dir.File("tex.png"), 2, 2, rgba));
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileA(device_, dir.File("tex.png").c_str(), &tex), D3D_OK);
+    IDirect3DTexture9* missing = nullptr;
+    EXPECT_LT(D3DXCreateTextureFromFileA(device_, dir.File("none.png").c_str(), &missing), 0);
+    EXPECT_EQ(missing, nullptr);
+
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    device_->SetTexture(0, tex);
+    const D3DCOLOR half = 0xFF808080;
+    TexVertex q[4] = {{0, 0, 0.5f, 1, half, 0, 0}, {128, 0, 0.5f, 1, half, 1, 0},
+                      {0, 128, 0.5f, 1, half, 0, 1}, {128, 128, 0.5f, 1, half, 1, 1}};
+    device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+    device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(TexVertex));
+    // Without a texture the stage passes the diffuse colour through.
+    device_->SetTexture(0, nullptr);
+    Rect(140, 0, 180, 40, 0xFF20C040);
+    device_->EndScene();
+    tex->Release();
+
+    EXPECT_TRUE(Near(Pixel(32, 32), 0x800000));     // red x half
+    EXPECT_TRUE(Near(Pixel(96, 32), 0x008000));     // green x half
+    EXPECT_TRUE(Near(Pixel(32, 96), 0x000080));     // blue x half
+    EXPECT_TRUE(Near(Pixel(96, 96), 0x808080));     // white x half
+    EXPECT_TRUE(Near(Pixel(160, 20), 0x20C040));
+}
+
+TEST_F(DeviceTest, WireframeDrawsOnlyTheEdges) {
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    device_->SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
+    Rect(20, 20, 200, 160, 0xFFFF0000);
+    device_->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+    Rect(220, 20, 240, 40, 0xFF00FF00);
+    device_->EndScene();
+    auto red = [this](int x, int y) { return Pixel(x, y).r > 200; };
+    EXPECT_FALSE(red(60, 50));    // inside, off the diagonal: not filled
+    EXPECT_TRUE(red(110, 19) || red(110, 20) || red(110, 21));   // top edge
+    EXPECT_TRUE(red(19, 90) || red(20, 90) || red(21, 90));      // left edge
+    EXPECT_TRUE(Near(Pixel(230, 30), 0x00FF00));                   // solid again
+}
+
+TEST_F(DeviceTest, PreTransformedVerticesLandOnTheirPixels) {
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    Rect(10, 12, 50, 40, 0xFF222222);
+    // The console's slanted panel: top edge 10..600 at y 12, bottom 10..400 at y 140 (scaled
+    // into this window by a quarter): right side slants.
+    RhwVertex panel[4] = {{60, 35, 0.5f, 1, 0xFF0000FF}, {60, 3, 0.5f, 1, 0xFF0000FF},
+                          {100, 35, 0.5f, 1, 0xFF0000FF}, {150, 3, 0.5f, 1, 0xFF0000FF}};
+    device_->SetFVF(kRhwFvf);
+    device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, panel, sizeof(RhwVertex));
+    device_->EndScene();
+    // Pixel centres sit on integers: [10, 50) x [12, 40) exactly.
+    EXPECT_TRUE(Near(Pixel(10, 12), 0x222222, 0));
+    EXPECT_TRUE(Near(Pixel(49, 39), 0x222222, 0));
+    EXPECT_TRUE(Near(Pixel(9, 12), 0x000000, 0));
+    EXPECT_TRUE(Near(Pixel(10, 11), 0x000000, 0));
+    EXPECT_TRUE(Near(Pixel(50, 39), 0x000000, 0));
+    EXPECT_TRUE(Near(Pixel(49, 40), 0x000000, 0));
+    EXPECT_TRUE(Near(Pixel(140, 5), 0x0000FF, 0));   // wide at the top
+    EXPECT_TRUE(Near(Pixel(140, 33), 0x000000, 0));  // narrow at the bottom
+    EXPECT_TRUE(Near(Pixel(95, 33), 0x0000FF, 0));
+}
+
+TEST_F(DeviceTest, OneOneBlendingAddsAndSaturates) {
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF402010, 1.0f, 0);
+    device_->BeginScene();
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
+    Rect(0, 0, 100, 100, 0xFF102030);
+    Rect(50, 50, 150, 150, 0xFFF0F0F0);
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    Rect(200, 0, 220, 20, 0xFF102030);
+    device_->EndScene();
+    EXPECT_TRUE(Near(Pixel(20, 20), 0x504040, 1));
+    EXPECT_TRUE(Near(Pixel(75, 75), 0xFFFFFF, 0));
+    EXPECT_TRUE(Near(Pixel(120, 120), 0xFFFFFF, 0));   // 0x40+0xF0 saturates too
+    EXPECT_TRUE(Near(Pixel(210, 10), 0x102030, 0));
+}
+
+TEST_F(DeviceTest, DepthTestKeepsTheNearerSurfaceUntilSwitchedOff) {
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    Rect(0, 0, 100, 100, 0xFFFF0000, 0.2f);
+    Rect(0, 0, 100, 100, 0xFF00FF00, 0.6f);   // behind: hidden
+    device_->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    Rect(50, 0, 100, 100, 0xFF0000FF, 0.9f);  // no test: drawn
+    device_->EndScene();
+    EXPECT_TRUE(Near(Pixel(25, 50), 0xFF0000, 0));
+    EXPECT_TRUE(Near(Pixel(75, 50), 0x0000FF, 0));
+}
+
+TEST_F(DeviceTest, CullModesFollowTheScreenWinding) {
+    // Clockwise on screen: (10,10) -> (90,10) -> (10,90).
+    RhwVertex cw[3] = {{10, 10, 0.5f, 1, 0xFFFFFFFF}, {90, 10, 0.5f, 1, 0xFFFFFFFF},
+                       {10, 90, 0.5f, 1, 0xFFFFFFFF}};
+    struct Case {
+        DWORD mode;
+        bool drawn;
+    } cases[] = {{D3DCULL_CCW, true}, {D3DCULL_CW, false}, {D3DCULL_NONE, true}, {0x7FFFFFFF, true}};
+    for (const Case& c : cases) {
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        device_->BeginScene();
+        device_->SetRenderState(D3DRS_CULLMODE, c.mode);
+        device_->SetFVF(kRhwFvf);
+        device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, cw, sizeof(RhwVertex));
+        device_->EndScene();
+        ReadBack();
+        EXPECT_EQ(Pixel(20, 20).r > 200, c.drawn) << "cull mode " << c.mode;
+    }
+}
+
+TEST_F(DeviceTest, VertexBufferDrawsWhatWasLockedAndChecksItsBounds) {
+    IDirect3DVertexBuffer9* vb = nullptr;
+    ASSERT_EQ(device_->CreateVertexBuffer(4 * sizeof(RhwVertex), D3DUSAGE_WRITEONLY, kRhwFvf,
+                                          D3DPOOL_MANAGED, &vb, nullptr),
+              D3D_OK);
+    void* p = nullptr;
+    EXPECT_LT(vb->Lock(0, 5 * sizeof(RhwVertex), &p, 0), 0);   // past the end
+    ASSERT_EQ(vb->Lock(0, 0, &p, 0), D3D_OK);
+    RhwVertex v[4] = {{30, 30, 0.5f, 1, 0xFF00FFFF}, {70, 30, 0.5f, 1, 0xFF00FFFF},
+                      {30, 70, 0.5f, 1, 0xFF00FFFF}, {70, 70, 0.5f, 1, 0xFF00FFFF}};
+    std::memcpy(p, v, sizeof v);
+    ASSERT_EQ(vb->Unlock(), D3D_OK);
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    EXPECT_LT(device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), 0);   // outside a scene
+    device_->BeginScene();
+    device_->SetFVF(kRhwFvf);
+    device_->SetStreamSource(0, vb, 0, sizeof(RhwVertex));
+    EXPECT_LT(device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 1, 2), 0);   // would read vertex 4
+    EXPECT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+    device_->EndScene();
+    vb->Release();
+    EXPECT_TRUE(Near(Pixel(50, 50), 0x00FFFF, 0));
+    EXPECT_TRUE(Near(Pixel(80, 50), 0x000000, 0));
+}
+
+TEST_F(DeviceTest, MultisamplingIsGivenOrRefusedAsAsked) {
+    ASSERT_EQ(MakeDevice(D3DMULTISAMPLE_4_SAMPLES), D3D_OK) << "llvmpipe offers 4 samples";
+    EXPECT_EQ(sdlgl::DeviceSamples(device_), 4);
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF123456, 1.0f, 0);
+    device_->BeginScene();
+    Rect(10, 10, 20, 20, 0xFFFFFFFF);
+    device_->EndScene();
+    EXPECT_TRUE(Near(Pixel(5, 5), 0x123456, 0));
+    EXPECT_TRUE(Near(Pixel(15, 15), 0xFFFFFF, 0));
+    // A count the driver cannot give exactly fails as Direct3D's CreateDevice does.
+    EXPECT_LT(MakeDevice(D3DMULTISAMPLE_16_SAMPLES), 0);
+    EXPECT_EQ(device_, nullptr);
+    EXPECT_LT(MakeDevice(D3DMULTISAMPLE_3_SAMPLES), 0);
+}
+
+TEST_F(DeviceTest, ScreenshotFilesHoldTheBackBuffer) {
+    TempDir dir;
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF204060, 1.0f, 0);
+    device_->BeginScene();
+    Rect(0, 0, 16, 8, 0xFFFFFF00);
+    device_->EndScene();
+    std::string file = dir.File("shot.png");
+    ASSERT_TRUE(sdlgl::SaveScreenshot(device_, file.c_str()));
+    std::ifstream in(file, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    core::Image img;
+    std::string err;
+    ASSERT_TRUE(core::DecodeImage(bytes.data(), bytes.size(), img, err)) << err;
+    ASSERT_EQ(img.width, kWidth);
+    ASSERT_EQ(img.height, kHeight);
+    EXPECT_EQ(img.rgba[0], 255);   // top-left is the yellow rectangle
+    EXPECT_EQ(img.rgba[2], 0);
+    size_t last = img.rgba.size() - 4;
+    EXPECT_EQ(img.rgba[last + 0], 0x20);
+    EXPECT_EQ(img.rgba[last + 1], 0x40);
+    EXPECT_EQ(img.rgba[last + 2], 0x60);
+}
+
+TEST_F(DeviceTest, ScreenshotVariableCapturesTheNamedFrame) {
+    TempDir dir;
+    std::string file = dir.File("frame.png");
+    setenv("MESHES_SCREENSHOT", (file + "@2").c_str(), 1);
+    std::string err;
+    ASSERT_TRUE(platform::Active().Start(err)) << err;
+    unsetenv("MESHES_SCREENSHOT");
+    struct stat st;
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    device_->Present(nullptr, nullptr, nullptr, nullptr);
+    EXPECT_NE(stat(file.c_str(), &st), 0) << "written after the first frame";
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
+    device_->Present(nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(stat(file.c_str(), &st), 0) << "not written after the second frame";
+
+    std::string path;
+    uint64_t frame = 0;
+    EXPECT_TRUE(sdlgl::ParseScreenshotRequest("a.png", path, frame));
+    EXPECT_EQ(frame, 1u);
+    EXPECT_FALSE(sdlgl::ParseScreenshotRequest("a.png@0", path, frame));
+    EXPECT_FALSE(sdlgl::ParseScreenshotRequest("a.png@x", path, frame));
+    EXPECT_FALSE(sdlgl::ParseScreenshotRequest("@3", path, frame));
+}
+
+}  // namespace
+}  // namespace sdltest

@@ -1,0 +1,233 @@
+// D3DX over OpenGL: fonts drawn through the glyph atlas (Windows-1251 text included) and .x
+// meshes drawn one subset at a time.
+#include "gl_fixture.h"
+#include "platform/sdl_gl/gl_font.h"
+#include "platform/sdl_gl/sdl_backend.h"
+
+namespace sdltest {
+namespace {
+
+using MeshTest = GlTest;
+
+struct Box {
+    int left = 1 << 20, top = 1 << 20, right = -1, bottom = -1;   // inclusive
+    int lit = 0;
+};
+
+class TextBoxTest : public GlTest {
+protected:
+    Box Lit() {
+        Box b;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                if (Pixel(x, y).r > 96) {
+                    b.left = std::min(b.left, x);
+                    b.top = std::min(b.top, y);
+                    b.right = std::max(b.right, x);
+                    b.bottom = std::max(b.bottom, y);
+                    ++b.lit;
+                }
+        return b;
+    }
+    // Draws `text` in white on black with DT_NOCLIP from (x, y); returns DrawTextA's result.
+    int DrawAt(ID3DXFont* font, const char* text, int x, int y, DWORD format = DT_NOCLIP) {
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        device_->BeginScene();
+        RECT r;
+        SetRect(&r, x, y, 0, 0);
+        int h = font->DrawTextA(nullptr, text, -1, &r, format, 0xFFFFFFFF);
+        device_->EndScene();
+        ReadBack();
+        return h;
+    }
+};
+
+TEST_F(TextBoxTest, TextStaysInItsCellFromTheRectanglesTopLeft) {
+    // The info font: Verdana, 8 points at 96 dpi as a character height, bold.
+    ID3DXFont* font = nullptr;
+    ASSERT_EQ(D3DXCreateFontA(device_, -MulDiv(8, 96, 72), 0, FW_BOLD, 0, FALSE, DEFAULT_CHARSET,
+                              0, 0, 0, "Verdana", &font),
+              D3D_OK);
+    int h = DrawAt(font, "Frames 60", 40, 30);
+    EXPECT_GE(h, 12);   // one cell: taller than the 11-pixel characters
+    EXPECT_LE(h, 15);
+    Box b = Lit();
+    ASSERT_GT(b.lit, 20) << "nothing drawn";
+    EXPECT_GE(b.left, 40);
+    EXPECT_LE(b.left, 42);
+    EXPECT_GE(b.top, 30);
+    EXPECT_LT(b.bottom, 30 + h);
+    EXPECT_LT(b.right, 40 + 9 * 11);   // nine characters of at most 11 pixels
+
+    // Two lines go one cell apart.
+    int h2 = DrawAt(font, "A\nA", 40, 30);
+    EXPECT_EQ(h2, 2 * h);
+    Box two = Lit();
+    EXPECT_GE(two.bottom - b.top, h);
+
+    // DT_CALCRECT measures and draws nothing.
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    RECT r;
+    SetRect(&r, 5, 5, 0, 0);
+    EXPECT_EQ(font->DrawTextA(nullptr, "Frames 60", -1, &r, DT_CALCRECT, 0xFFFFFFFF), h);
+    EXPECT_EQ(r.bottom, 5 + h);
+    EXPECT_GT(r.right, 5 + 30);
+    ReadBack();
+    EXPECT_EQ(Lit().lit, 0);
+    font->Release();
+}
+
+TEST_F(TextBoxTest, CyrillicBytesDrawAsCyrillicLetters) {
+    ID3DXFont* font = nullptr;
+    ASSERT_EQ(D3DXCreateFontA(device_, 16, 0, 400, 0, FALSE, DEFAULT_CHARSET, 0, 0, 0, "Kartika",
+                              &font),
+              D3D_OK);
+    // "Камера" in Windows-1251.
+    int h = DrawAt(font, "\xCA\xE0\xEC\xE5\xF0\xE0", 20, 40);
+    EXPECT_EQ(h, 16);   // a positive height is the cell height
+    Box b = Lit();
+    ASSERT_GT(b.lit, 20);
+    EXPECT_GE(b.left, 20);
+    EXPECT_GE(b.top, 40);
+    EXPECT_LT(b.bottom, 40 + 16);
+    std::vector<uint8_t> cyrillic = pixels_;
+
+    // The bytes were read as Windows-1251: the same picture as the Unicode letters drawn
+    // directly, and not the font's missing-glyph boxes.
+    sdlgl::GlDevice* gl = sdlgl::DeviceGl(device_);
+    ASSERT_NE(gl, nullptr);
+    sdlgl::GlFont direct;
+    sdlgl::FontDesc d;
+    d.height = 16;
+    d.weight = 400;
+    d.face = "Kartika";
+    std::string err;
+    ASSERT_TRUE(direct.Init(d, err)) << err;
+    auto drawDirect = [&](const std::u32string& text) {
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        int r[4] = {20, 40, 0, 0};
+        direct.DrawText(*gl, text, r, sdlgl::DTF_NOCLIP, 0xFFFFFFFF);
+        ReadBack();
+        return pixels_;
+    };
+    EXPECT_TRUE(drawDirect(U"\u041A\u0430\u043C\u0435\u0440\u0430") == cyrillic);
+    EXPECT_FALSE(drawDirect(std::u32string(6, U'\U000F0000')) == cyrillic);
+    direct.Release();
+    font->Release();
+}
+
+TEST_F(TextBoxTest, FaceNamesMapToDebianFaces) {
+    EXPECT_EQ(sdlgl::MapFaceName("Verdana").family, "DejaVu Sans");
+    EXPECT_EQ(sdlgl::MapFaceName("kartika").family, "Liberation Sans");
+    EXPECT_EQ(sdlgl::MapFaceName("Arial").family, "Liberation Sans");
+    EXPECT_TRUE(sdlgl::MapFaceName("Impact").forceBold);
+    // Bold asks for a heavier face (or thickens a light one): more lit pixels than normal.
+    ID3DXFont* normal = nullptr;
+    ID3DXFont* bold = nullptr;
+    ASSERT_EQ(D3DXCreateFontA(device_, -11, 0, FW_NORMAL, 0, FALSE, 1, 0, 0, 0, "Verdana", &normal), D3D_OK);
+    ASSERT_EQ(D3DXCreateFontA(device_, -11, 0, FW_BOLD, 0, FALSE, 1, 0, 0, 0, "Verdana", &bold), D3D_OK);
+    DrawAt(normal, "Weight", 10, 10);
+    int normalLit = Lit().lit;
+    DrawAt(bold, "Weight", 10, 10);
+    EXPECT_GT(Lit().lit, normalLit);
+    // An explicit width narrows the glyphs.
+    ID3DXFont* narrow = nullptr;
+    ASSERT_EQ(D3DXCreateFontA(device_, 60, 10, FW_NORMAL, 0, FALSE, 1, 0, 0, 0, "Impact", &narrow), D3D_OK);
+    ID3DXFont* wide = nullptr;
+    ASSERT_EQ(D3DXCreateFontA(device_, 60, 30, FW_NORMAL, 0, FALSE, 1, 0, 0, 0, "Impact", &wide), D3D_OK);
+    DrawAt(narrow, "Vel", 0, 0);
+    int narrowWidth = Lit().right;
+    DrawAt(wide, "Vel", 0, 0);
+    EXPECT_GT(Lit().right, narrowWidth * 2);
+    normal->Release();
+    bold->Release();
+    narrow->Release();
+    wide->Release();
+}
+
+// Two quads side by side in clip space, one per material, each material emissive.
+const char* kTwoQuads = R"(xof 0303txt 0032
+Mesh {
+ 8;
+ -0.9;-0.5;0.5;, -0.1;-0.5;0.5;, -0.1;0.5;0.5;, -0.9;0.5;0.5;,
+ 0.1;-0.5;0.5;, 0.9;-0.5;0.5;, 0.9;0.5;0.5;, 0.1;0.5;0.5;;
+ 2;
+ 4;0,1,2,3;,
+ 4;4,5,6,7;;
+ MeshMaterialList {
+  2;
+  2;
+  0,
+  1;;
+  Material { 1.0;0.0;0.0;1.0;; 0.0; 0.0;0.0;0.0;; 1.0;0.0;0.0;; TextureFilename { "red.bmp"; } }
+  Material { 0.0;0.0;1.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.0;0.0;1.0;; }
+ }
+}
+)";
+
+TEST_F(MeshTest, DrawSubsetDrawsOnlyThatMaterialsTriangles) {
+    TempDir dir;
+    WriteFile(dir.File("quads.x"), kTwoQuads);
+    ID3DXMesh* mesh = nullptr;
+    ID3DXBuffer* materials = nullptr;
+    DWORD count = 0;
+    ASSERT_EQ(D3DXLoadMeshFromXA(dir.File("quads.x").c_str(), D3DXMESH_SYSTEMMEM, device_, nullptr,
+                                 &materials, nullptr, &count, &mesh),
+              D3D_OK);
+    ASSERT_EQ(count, 2u);
+    auto* mats = static_cast<D3DXMATERIAL*>(materials->GetBufferPointer());
+    ASSERT_NE(mats[0].pTextureFilename, nullptr);
+    EXPECT_STREQ(mats[0].pTextureFilename, "red.bmp");
+    EXPECT_EQ(mats[1].pTextureFilename, nullptr);
+    EXPECT_FLOAT_EQ(mats[1].MatD3D.Emissive.b, 1.0f);
+
+    auto drawSubsets = [&](std::initializer_list<DWORD> subsets) {
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        device_->BeginScene();
+        for (DWORD s : subsets) {
+            device_->SetMaterial(&mats[s].MatD3D);
+            EXPECT_EQ(mesh->DrawSubset(s), D3D_OK);
+        }
+        device_->EndScene();
+        ReadBack();
+    };
+    const int leftX = kWidth / 4, rightX = 3 * kWidth / 4, y = kHeight / 2;
+    drawSubsets({1});
+    EXPECT_TRUE(Near(Pixel(leftX, y), 0x000000, 0));
+    EXPECT_TRUE(Near(Pixel(rightX, y), 0x0000FF));
+    drawSubsets({0, 1});
+    EXPECT_TRUE(Near(Pixel(leftX, y), 0xFF0000));
+    EXPECT_TRUE(Near(Pixel(rightX, y), 0x0000FF));
+    drawSubsets({});
+    device_->BeginScene();
+    EXPECT_EQ(mesh->DrawSubset(7), D3D_OK);   // no triangles with that attribute: nothing
+    device_->EndScene();
+    ReadBack();
+    EXPECT_TRUE(Near(Pixel(rightX, y), 0x000000, 0));
+
+    WriteFile(dir.File("broken.x"), "xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;");
+    ID3DXMesh* broken = nullptr;
+    EXPECT_LT(D3DXLoadMeshFromXA(dir.File("broken.x").c_str(), 0, device_, nullptr, nullptr,
+                                 nullptr, nullptr, &broken), 0);
+    EXPECT_EQ(broken, nullptr);
+    EXPECT_LT(D3DXLoadMeshFromXA(dir.File("missing.x").c_str(), 0, device_, nullptr, nullptr,
+                                 nullptr, nullptr, &broken), 0);
+    materials->Release();
+    mesh->Release();
+}
+
+TEST_F(MeshTest, EffectsFailSoTheEngineDrawsPlainly) {
+    TempDir dir;
+    WriteFile(dir.File("a.fx"), "technique T { pass P {} }");
+    ID3DXEffect* effect = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    EXPECT_LT(D3DXCreateEffectFromFileA(device_, dir.File("a.fx").c_str(), nullptr, nullptr, 0,
+                                        nullptr, &effect, &errors),
+              0);
+    EXPECT_EQ(effect, nullptr);
+    ASSERT_NE(errors, nullptr);
+    errors->Release();
+}
+
+}  // namespace
+}  // namespace sdltest

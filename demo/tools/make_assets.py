@@ -81,11 +81,11 @@ def write_x(path, name, mesh):
     lines.append("  %d;" % len(mesh.faces))
     ids = [str(m) for _, m in mesh.faces]
     lines.append("  " + ",".join(ids) + ";")
-    for diffuse, power, spec, tex in mesh.mats:
+    for diffuse, power, shine, tex in mesh.mats:
         lines.append("  Material {")
         lines.append("   %s;%s;%s;%s;;" % tuple(fmt(c) for c in diffuse))
         lines.append("   %s;" % fmt(power))
-        lines.append("   %s;%s;%s;;" % tuple(fmt(c) for c in spec))
+        lines.append("   %s;%s;%s;;" % tuple(fmt(c) for c in shine))
         lines.append("   0;0;0;;")
         if tex:
             lines.append('   TextureFilename { "%s"; }' % tex)
@@ -161,13 +161,11 @@ def sphere_mesh(radius=25.0, slices=18, stacks=10, lift=25.0):
         for j in range(slices):
             a, b = rows[i][j], rows[i][j + 1]
             c, d = rows[i + 1][j + 1], rows[i + 1][j]
-            centre = m.verts[a][1]
             mid = [(m.verts[a][1][k] + m.verts[c][1][k]) / 2 for k in range(3)]
             if i > 0:
                 m.triangle(a, b, c, mid)
             if i < stacks - 1:
                 m.triangle(a, c, d, mid)
-            del centre
     m.mats.append(material((1.0, 1.0, 1.0, 1.0), 48.0, (0.6, 0.6, 0.6), "marble.bmp"))
     return m
 

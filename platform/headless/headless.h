@@ -75,7 +75,9 @@ BYTE KeyByName(const std::string& name);
 // `args` are the arguments as text: integers in decimal, D3DCOLOR and flags as 0xXXXXXXXX,
 // floats with %.9g, matrices as 16 floats separated by blanks, pointers to objects by name
 // ("null" for NULL), strings as given. `result` is the HRESULT as 0xXXXXXXXX, a created
-// object's name, or the value returned. `data` holds the vertex bytes of DrawPrimitiveUP.
+// object's name, or the value returned; a few add facts after a blank: "passes=N" (Begin),
+// "faces=N" (DrawSubset), "materials=N buffer=bufferK" (D3DXLoadMeshFromXA).
+// `data` holds the vertex bytes of DrawPrimitiveUP.
 struct Call {
     std::string object;
     std::string method;

@@ -32,7 +32,8 @@ public:
     void ReadEffects(DynamicRow* tree);
     unsigned int AddEffect(Zarvik_string name, DynamicRow* tree);  // 0 when not created
 
-    // The effect named `name`, or null. Fills view and projection from the current camera and
-    // sets "View_Pos" on every effect up to and including the one returned.
+    // The effect named `name`, or null ("none" names no effect). Fills view and projection
+    // from the current camera (identity, and the origin as "View_Pos", without one) and sets
+    // "View_Pos" on every effect up to and including the one returned.
     ID3DXEffect* FindEffect(Zarvik_string name, D3DXMATRIX* view, D3DXMATRIX* projection);
 };

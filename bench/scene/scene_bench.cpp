@@ -1,5 +1,5 @@
 // The scene on the demo level, headless: loading the objects, and drawing every object once
-// per light (3 lights x 7 objects, 8 effect draws and 1 plain draw per light). The headless
+// per light (3 lights x 7 objects, 7 effect draws and 1 plain draw per light). The headless
 // device records every call, so the draw figure includes the recording.
 #include <benchmark/benchmark.h>
 #include <unistd.h>

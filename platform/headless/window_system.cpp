@@ -283,7 +283,9 @@ BOOL HeadlessBackend::PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, U
         *lpMsg = *it;
         if (wRemoveMsg & PM_REMOVE) {
             s.queue.erase(it);
-            if (lpMsg->message >= WM_KEYDOWN && lpMsg->message <= WM_SYSKEYUP) TakeKeyMessage(*lpMsg);
+            const UINT m = lpMsg->message;
+            if (m == WM_KEYDOWN || m == WM_KEYUP || m == WM_SYSKEYDOWN || m == WM_SYSKEYUP)
+                TakeKeyMessage(*lpMsg);
             TakeMouseMessage(*lpMsg);
         }
         return TRUE;

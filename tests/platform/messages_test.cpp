@@ -207,6 +207,11 @@ TEST_F(Messages, RepeatsAreFlaggedAndTranslateQueuesCharactersFirst) {
         {WM_KEYDOWN, 'A'}, {WM_CHAR, 'a'}, {WM_KEYDOWN, 'A'}, {WM_CHAR, 'a'},
         {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, 'B'}, {WM_CHAR, 'B'}, {WM_KEYDOWN, VK_F1}};
     EXPECT_EQ(got, want);
+    EXPECT_TRUE(Down('A') && Down('B') && Down(VK_SHIFT)) << "character messages leave the keys alone";
+    headless::KeyDown(VK_SPACE);
+    headless::KeyDown(VK_RETURN);
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) TranslateMessage(&msg);
+    EXPECT_TRUE(Down(VK_SPACE) && Down(VK_RETURN)) << "WM_CHAR ' ' and '\\r' share their codes";
     headless::KeyUp('A');
     PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE);
     EXPECT_EQ(msg.message, (UINT)WM_KEYUP);

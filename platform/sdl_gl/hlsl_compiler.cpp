@@ -131,7 +131,9 @@ std::vector<std::string> Words(const std::string& text) {
 
 // Names of the `uniform` parameters of the function `entry` in declaration order, taken from
 // its definition (the first `entry(...)` followed by a body).
-std::vector<std::string> UniformParameters(const std::string& hlsl, const std::string& entry) {
+std::vector<std::string> UniformParameters(const std::string& hlsl, const std::string& entry,
+                                           bool& defined) {
+    defined = false;
     size_t pos = 0;
     while ((pos = hlsl.find(entry, pos)) != std::string::npos) {
         size_t after = pos + entry.size();
@@ -154,6 +156,7 @@ std::vector<std::string> UniformParameters(const std::string& hlsl, const std::s
                hlsl[k] != ')')
             ++k;
         if (k >= hlsl.size() || hlsl[k] != '{') continue;
+        defined = true;
         std::vector<std::string> names;
         for (const std::string& param : SplitTopLevel(hlsl.substr(open + 1, close - open - 1))) {
             std::string decl = param.substr(0, param.find_first_of(":="));
@@ -368,7 +371,10 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
         epilogue += "    gl_Position = " + positionOutput + ";\n"
                     "    gl_Position.xy += vec2(" + std::string(kHalfPixelUniform) + ".x, -" +
                     kHalfPixelUniform + ".y) * gl_Position.w;\n"
-                    "    gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;\n";
+                    "    gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;\n"
+                    // The device keeps its back buffer top row first, as the fixed-function
+                    // programs draw it.
+                    "    gl_Position.y = -gl_Position.y;\n";
     } else if (!depthOutput.empty()) {
         epilogue += "    gl_FragDepth = " + depthOutput + ";\n";
     }
@@ -437,7 +443,12 @@ bool CompileHlsl(const std::string& hlsl, const std::string& fileName, const std
     EShLanguage lang = stage == ShaderStage::Vertex ? EShLangVertex : EShLangFragment;
 
     // Arguments of the compile call give the entry's uniform parameters fixed values.
-    std::vector<std::string> uniformParams = UniformParameters(hlsl, entry);
+    bool defined = false;
+    std::vector<std::string> uniformParams = UniformParameters(hlsl, entry, defined);
+    if (!defined) {
+        log += fileName + ": error: entry point '" + entry + "' is not defined\n";
+        return false;
+    }
     std::vector<std::string> args = SplitTopLevel(arguments);
     if (args.size() > uniformParams.size()) {
         log += fileName + ": error: " + entry + " is compiled with " +

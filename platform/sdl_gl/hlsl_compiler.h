@@ -6,7 +6,8 @@
 //  - varyings are named after their semantic ("dx_TEXCOORD1"), so stages match by name;
 //  - the vertex stage writes gl_Position from its POSITION output, moved half a pixel as
 //    Direct3D 9 places pixel centres (uniform kHalfPixelUniform) and with depth 0..w mapped
-//    to GL's -w..w; COLOR outputs are clamped to 0..1;
+//    to GL's -w..w, and y negated since the device keeps its back buffer top row first;
+//    COLOR outputs are clamped to 0..1;
 //  - globals become members of a plain uniform struct per stage, members named "m<i>";
 //    samplers are renamed "<stage>_s<i>". The tables below give the HLSL names back.
 // Not done: Direct3D 10 style textures and sampler objects, DEPTH outputs of vs stages.

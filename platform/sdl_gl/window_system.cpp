@@ -217,13 +217,13 @@ static WPARAM MouseKeys(Uint32 buttons) {
 void WindowSystem::Translate(const SDL_Event& e) {
     HWND hwnd = MainWindow();
     switch (e.type) {
-        case SDL_QUIT:
-            break;   // each window's close event is handled below
+        case SDL_QUIT:   // SIGINT/SIGTERM, or the last window closed: every window closes
         case SDL_WINDOWEVENT:
-            if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+            if (e.type == SDL_QUIT || e.window.event == SDL_WINDOWEVENT_CLOSE) {
                 for (auto& w : windows_) {
-                    if (w->destroyed || SDL_GetWindowID(w->sdl) != e.window.windowID) continue;
-                    if (!w->closePending) {
+                    if (w->destroyed) continue;
+                    if (e.type != SDL_QUIT && SDL_GetWindowID(w->sdl) != e.window.windowID) continue;
+                    if (!w->closePending) {   // one WM_CLOSE waits at a time
                         w->closePending = true;
                         Post(reinterpret_cast<HWND>(w.get()), WM_CLOSE, 0, 0);
                     }

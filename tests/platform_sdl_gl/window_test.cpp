@@ -154,12 +154,18 @@ TEST_F(WindowTest, MouseMessagesCarryClientCoordinates) {
 }
 
 TEST_F(WindowTest, ClosingSendsCloseThenDestroyThenQuit) {
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;   // what SIGTERM becomes: a close of the window
+    SDL_PushEvent(&quit);
+    MSG first;
+    ASSERT_TRUE(PeekMessageA(&first, NULL, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(first.message, static_cast<UINT>(WM_CLOSE));
+    EXPECT_EQ(first.hwnd, window_);
     SDL_Event e{};
     e.type = SDL_WINDOWEVENT;
     e.window.event = SDL_WINDOWEVENT_CLOSE;
     e.window.windowID = SDL_GetWindowID(sdl_);
-    SDL_PushEvent(&e);
-    SDL_PushEvent(&e);   // a second click while the first waits: one WM_CLOSE
+    SDL_PushEvent(&e);   // a click while the first close waits: still one WM_CLOSE
     std::vector<MSG> got = Drain();
     ASSERT_EQ(got.size(), 2u);
     EXPECT_EQ(got[0].message, static_cast<UINT>(WM_CLOSE));

@@ -5,7 +5,8 @@ file(GLOB MESHES_ENGINE_SOURCES CONFIGURE_DEPENDS
 list(FILTER MESHES_ENGINE_SOURCES EXCLUDE REGEX ".*/app/main\\.cpp$")
 if(MESHES_ENGINE_SOURCES AND TARGET platform)
   add_library(engine STATIC ${MESHES_ENGINE_SOURCES})
-  target_include_directories(engine PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/platform)
+  # On Windows the SDK headers are used, so platform/ stays off the include path there.
+  target_include_directories(engine PUBLIC ${CMAKE_SOURCE_DIR} $<$<NOT:$<BOOL:${WIN32}>>:${CMAKE_SOURCE_DIR}/platform>)
   target_link_libraries(engine PUBLIC zarvik_strings dynrows platform)
   if(EXISTS ${CMAKE_SOURCE_DIR}/app/main.cpp)
     add_executable(meshes ${CMAKE_SOURCE_DIR}/app/main.cpp)

@@ -32,6 +32,7 @@ std::string LineErr(int line, const std::string& what) { return "line " + std::t
 
 bool Tokenise(const std::string& src, std::vector<FTok>& out, std::string& err) {
     size_t i = 0, n = src.size();
+    if (n >= 3 && src.compare(0, 3, "\xEF\xBB\xBF") == 0) i = 3;  // UTF-8 byte order mark
     int line = 1;
     bool lineStart = true;  // only blanks seen since the last newline
     while (i < n) {
@@ -122,6 +123,7 @@ public:
 
     bool Run(std::string& err) {
         out_.hlsl = src_;
+        if (src_.compare(0, 3, "\xEF\xBB\xBF") == 0) Blank(0, 3);
         while (!At(FTok::End)) {
             const FTok& t = t_[i_];
             if (t.k == FTok::Ident) {
@@ -333,7 +335,7 @@ private:
     static bool IsModifier(const std::string& s) {
         static const char* kMods[] = {"uniform", "static", "const", "extern", "shared", "volatile", "row_major",
                                       "column_major", "inline", "precise", "nointerpolation", "groupshared",
-                                      "snorm", "unorm"};
+                                      "snorm", "unorm", "unsigned"};
         for (const char* m : kMods)
             if (s == m) return true;
         return false;

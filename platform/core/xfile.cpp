@@ -19,6 +19,8 @@ namespace {
 
 // Nesting deeper than this is refused, so a hostile file cannot exhaust the stack.
 constexpr int kMaxDepth = 128;
+// Most vertices, and most triangles, of the merged mesh.
+constexpr size_t kMaxElements = 1u << 24;
 // Largest uncompressed body accepted from a compressed file.
 constexpr size_t kMaxInflated = 64u << 20;
 
@@ -484,6 +486,7 @@ private:
 
     bool WalkFrame(const XObj& frame, Mat4 current, int depth, std::string& err) {
         if (depth > kMaxDepth) { err = "frames nested too deeply"; return false; }
+        if (++visits_ > kMaxVisits) { err = "frames refer to each other too often"; return false; }
         for (int ord : frame.order) {
             const XObj* c = Resolve(frame, ord, err);
             if (!c) return false;
@@ -495,6 +498,7 @@ private:
             } else if (IEquals(c->type, "Frame")) {
                 if (!WalkFrame(*c, current, depth + 1, err)) return false;
             } else if (IEquals(c->type, "Mesh")) {
+                if (++visits_ > kMaxVisits) { err = "frames refer to each other too often"; return false; }
                 if (!AddMesh(*c, current, err)) return false;
             }
         }
@@ -506,6 +510,9 @@ private:
 
     const std::map<std::string, XObj*>& named_;
     XMesh& out_;
+    // Frames and meshes may be reached through references; this bounds the walk.
+    static constexpr size_t kMaxVisits = 100000;
+    size_t visits_ = 0;
     bool anyMaterialList_ = false;
     bool anyWithoutList_ = false;
     static constexpr uint32_t kNoMaterial = 0xFFFFFFFFu;
@@ -736,6 +743,12 @@ bool Builder::AddMesh(const XObj& mesh, const Mat4& transform, std::string& err)
         }
     }
     const size_t total = static_cast<size_t>(nVerts) + extraSrc.size();
+    size_t tris = 0;
+    for (size_t f = 0; f < nFaces; ++f) tris += faceStart[f + 1] - faceStart[f] - 2;
+    if (out_.vertices.size() + total > kMaxElements || out_.attributes.size() + tris > kMaxElements) {
+        err = "merged mesh exceeds " + std::to_string(kMaxElements) + " vertices or triangles";
+        return false;
+    }
     out_.vertices.reserve(out_.vertices.size() + total);
     for (size_t i = 0; i < total; ++i) {
         uint32_t src = i < nVerts ? static_cast<uint32_t>(i) : extraSrc[i - nVerts];

@@ -181,6 +181,13 @@ TEST(FxFile, MatrixAndVectorTemplatesAndOtherShapes) {
     EXPECT_EQ(Param(f, "X")->semantic, "SOMETHING");
 }
 
+TEST(FxFile, ByteOrderMarkAndUnsignedTypes) {
+    FxFile f = Parse("\xEF\xBB\xBFunsigned int Count = 3;\n");
+    ASSERT_EQ(f.params.size(), 1u);
+    EXPECT_EQ(f.params[0].type, "int");
+    EXPECT_EQ(f.hlsl.substr(0, 4), "   u");
+}
+
 TEST(FxFile, ErrorsCarryTheLineNumber) {
     EXPECT_EQ(Fails("float a;\n/* open\n\n"), "line 2: comment not closed before end of file");
     EXPECT_EQ(Fails("technique T {\n pass P {\n  ZEnable = true\n }\n}\n").substr(0, 7), "line 4:");

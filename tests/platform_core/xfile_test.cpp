@@ -238,6 +238,19 @@ TEST(XFileText, BadFilesFailWithReason) {
     }
 }
 
+TEST(XFileText, FramesMayReferToMeshesButNotLoop) {
+    std::string tri = "Mesh M { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n";
+    XMesh m = Load(std::string(kHeader) + tri +
+                   "Frame F { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,7,1;; } { M } }\n");
+    ASSERT_EQ(m.vertices.size(), 6u);   // once at the top level, once through the frame
+    EXPECT_FLOAT_EQ(m.vertices[4].pos[2], 7.0f);
+    EXPECT_FALSE(Fails(std::string(kHeader) + tri + "Frame A { { M } { A } }").empty());
+    std::string fan = std::string(kHeader) + tri + "Frame B0 { { M } { M } }\n";
+    for (int i = 1; i < 40; ++i)
+        fan += "Frame B" + std::to_string(i) + " { { B" + std::to_string(i - 1) + " } { B" + std::to_string(i - 1) + " } }\n";
+    EXPECT_NE(Fails(fan).find("too often"), std::string::npos);
+}
+
 TEST(XFileText, DeepNestingIsRefused) {
     std::string x = kHeader;
     for (int i = 0; i < 5000; ++i) x += "Frame {";

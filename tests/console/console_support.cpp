@@ -82,8 +82,10 @@ void ConsoleTest::TearDown() {
 
 void ConsoleTest::Pump() {
     MSG msg;
-    // No TranslateMessage: the console reads key states, character messages play no part.
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
 }
 
 void ConsoleTest::Down(BYTE vk) { headless::KeyDown(vk); Pump(); }

@@ -1,0 +1,153 @@
+// Effect calls and their results: creation failures with messages, parameters by name,
+// state saved by Begin and restored by End, pass order.
+#include "fx_fixture.h"
+
+namespace sdltest {
+namespace {
+
+const char* kOnePass =
+    "technique Main { pass P0 { VertexShader = compile vs_2_0 VS();\n"
+    "                           PixelShader = compile ps_2_0 PS(); } }\n";
+
+TEST_F(FxTest, CompileErrorsFailWithFileAndLine) {
+    std::string messages;
+    std::string broken = "float4 Colour;\n"
+                         "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+                         "float4 PS() : COLOR { return Colour + undefinedThing; }\n" +
+                         std::string(kOnePass);
+    HRESULT hr = TryMake(broken, messages);
+    EXPECT_LT(hr, 0);
+    EXPECT_NE(messages.find("test.fx(3): error"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("undefinedThing"), std::string::npos) << messages;
+    // Effect syntax errors, unknown profiles and missing entry points fail the same way.
+    EXPECT_LT(TryMake("float4 x = ;\ntechnique { pass { } }", messages), 0);
+    EXPECT_NE(messages.find("test.fx("), std::string::npos) << messages;
+    EXPECT_LT(TryMake(ColourEffect("technique T { pass { VertexShader = compile vs_9_0 VS(); } }"),
+                      messages), 0);
+    EXPECT_LT(TryMake(ColourEffect("technique T { pass { VertexShader = compile vs_2_0 Nope();\n"
+                                   "PixelShader = compile ps_2_0 PS(); } }"), messages), 0);
+    // A missing file.
+    ID3DXEffect* e = reinterpret_cast<ID3DXEffect*>(1);
+    EXPECT_LT(library_->CreateFromFile("no\\such\\file.fx", &e, messages), 0);
+    EXPECT_EQ(e, nullptr);
+}
+
+TEST_F(FxTest, UndeclaredOrMistypedParametersFailAndChangeNothing) {
+    sdlgl::GlEffect* e = Make(
+        "float4x4 M; float4 Colour = {0.5, 0.5, 0.5, 1}; float Scale = 2; bool Flag; int Count;\n"
+        "float4 Arr[2];\n"
+        "float4 VS(float4 p : POSITION) : POSITION { return mul(p, M) * Scale; }\n"
+        "float4 PS() : COLOR { return Flag ? Colour * Count : Arr[1]; }\n" + std::string(kOnePass));
+    ASSERT_NE(e, nullptr);
+    D3DXVECTOR4 v(1, 2, 3, 4);
+    D3DXMATRIX m;
+    D3DXMatrixIdentity(&m);
+    std::vector<float> before, after;
+    ASSERT_TRUE(e->GetValue("Colour", before));
+    EXPECT_EQ(e->SetVector("colour", &v), D3DERR_INVALIDCALL);   // names are case-sensitive
+    EXPECT_EQ(e->SetVector("Nothing", &v), D3DERR_INVALIDCALL);
+    EXPECT_EQ(e->SetFloat(nullptr, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(e->SetMatrix("Colour", &m), D3DERR_INVALIDCALL);   // not a matrix
+    EXPECT_EQ(e->SetVector("M", &v), D3DERR_INVALIDCALL);        // not a vector
+    EXPECT_EQ(e->SetVector("Arr", &v), D3DERR_INVALIDCALL);      // an array
+    ASSERT_TRUE(e->GetValue("Colour", after));
+    EXPECT_EQ(before, after);
+    EXPECT_EQ(after, (std::vector<float>{0.5f, 0.5f, 0.5f, 1}));   // the initialiser
+    // Conversions that work: a vector into a scalar takes x, a float into a bool is 0 or 1.
+    EXPECT_EQ(e->SetVector("Scale", &v), D3D_OK);
+    EXPECT_EQ(e->SetFloat("Flag", 0.25f), D3D_OK);
+    EXPECT_EQ(e->SetFloat("Count", 2.75f), D3D_OK);
+    e->GetValue("Scale", after);
+    EXPECT_EQ(after, std::vector<float>{1});
+    e->GetValue("Flag", after);
+    EXPECT_EQ(after, std::vector<float>{1});
+    e->GetValue("Count", after);
+    EXPECT_EQ(after, std::vector<float>{2});
+    e->Release();
+}
+
+TEST_F(FxTest, EndRestoresTheStatesThePassesChanged) {
+    sdlgl::GlEffect* e = Make(ColourEffect(
+        "technique T { pass A { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS();\n"
+        "  AlphaBlendEnable = TRUE; SrcBlend = SrcAlpha; DestBlend = InvSrcAlpha; ZWRITEENABLE = false;\n"
+        "  ZEnable = false; ZFunc = Always; CullMode = None; FillMode = Wireframe; }\n"
+        "  pass B { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS();\n"
+        "  BlendOp = RevSubtract; ColorWriteEnable = Red | Green; } }\n"));
+    ASSERT_NE(e, nullptr);
+    sdlgl::GlDevice& gl = Sdl()->Gl();
+    const uint32_t states[] = {27, 19, 20, 14, 7, 23, 22, 8, 171, 168};
+    std::vector<uint32_t> original;
+    for (uint32_t s : states) original.push_back(gl.GetRenderState(s));
+    UINT passes = 0;
+    ASSERT_EQ(e->Begin(&passes, 0), D3D_OK);
+    EXPECT_EQ(passes, 2u);
+    ASSERT_EQ(e->BeginPass(0), D3D_OK);
+    EXPECT_EQ(gl.GetRenderState(27), 1u);
+    EXPECT_EQ(gl.GetRenderState(19), 5u);
+    EXPECT_EQ(gl.GetRenderState(20), 6u);
+    EXPECT_EQ(gl.GetRenderState(14), 0u);
+    EXPECT_EQ(gl.GetRenderState(7), 0u);
+    EXPECT_EQ(gl.GetRenderState(23), 8u);
+    EXPECT_EQ(gl.GetRenderState(22), 1u);
+    EXPECT_EQ(gl.GetRenderState(8), 2u);
+    ASSERT_EQ(e->EndPass(), D3D_OK);
+    ASSERT_EQ(e->BeginPass(1), D3D_OK);
+    EXPECT_EQ(gl.GetRenderState(171), 3u);
+    EXPECT_EQ(gl.GetRenderState(168), 3u);
+    ASSERT_EQ(e->EndPass(), D3D_OK);
+    ASSERT_EQ(e->End(), D3D_OK);
+    for (size_t i = 0; i < original.size(); ++i)
+        EXPECT_EQ(gl.GetRenderState(states[i]), original[i]) << "state " << states[i];
+    // Drawing after End uses the device's own pipeline again: an opaque fixed-function rect.
+    Clear(0xFF000000);
+    device_->BeginScene();
+    Rect(10, 10, 50, 50, 0xFF804020);
+    device_->EndScene();
+    ReadBack();
+    EXPECT_TRUE(Near(Pixel(30, 30), 0x804020));
+    // With D3DXFX_DONOTSAVESTATE the pass states stay.
+    ASSERT_EQ(e->Begin(&passes, D3DXFX_DONOTSAVESTATE), D3D_OK);
+    e->BeginPass(0);
+    e->EndPass();
+    e->End();
+    EXPECT_EQ(gl.GetRenderState(8), 2u);
+    gl.SetRenderState(8, 3);
+    gl.SetProgramOverride(0);
+    e->Release();
+}
+
+TEST_F(FxTest, CallsOutOfOrderFail) {
+    sdlgl::GlEffect* e = Make(ColourEffect(kOnePass));
+    ASSERT_NE(e, nullptr);
+    UINT passes = 0;
+    EXPECT_EQ(e->BeginPass(0), D3DERR_INVALIDCALL);   // before Begin
+    EXPECT_EQ(e->End(), D3DERR_INVALIDCALL);
+    ASSERT_EQ(e->Begin(&passes, 0), D3D_OK);
+    EXPECT_EQ(e->Begin(&passes, 0), D3DERR_INVALIDCALL);   // twice
+    EXPECT_EQ(e->BeginPass(1), D3DERR_INVALIDCALL);       // past the last pass
+    EXPECT_EQ(e->EndPass(), D3DERR_INVALIDCALL);          // no pass begun
+    EXPECT_EQ(e->End(), D3D_OK);
+    e->Release();
+}
+
+TEST_F(FxTest, ValuesPersistAcrossPassesAndCompileArgumentsBind) {
+    // Two passes add the same colour; the second pass's shader also takes a compile argument.
+    sdlgl::GlEffect* e = Make(
+        "float4 Colour;\n"
+        "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 PS(uniform float gain) : COLOR { return Colour * gain; }\n"
+        "technique T {\n"
+        "  pass { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(1.0); }\n"
+        "  pass { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(0.5f);\n"
+        "         AlphaBlendEnable = true; SrcBlend = ONE; DestBlend = D3DBLEND_ONE; } }\n");
+    ASSERT_NE(e, nullptr);
+    D3DXVECTOR4 c(0.4f, 0.2f, 0.0f, 1);
+    e->SetVector("Colour", &c);
+    Clear(0xFF000000);
+    DrawQuad(e, -1, -1, 1, 1);
+    EXPECT_TRUE(Near(PixelAt(0, 0), 0x994C00));   // 0.4 + 0.2, 0.2 + 0.1
+    e->Release();
+}
+
+}  // namespace
+}  // namespace sdltest

@@ -1,0 +1,209 @@
+// What effects draw: constants reaching the pixels, D3DX matrix packing, blending passes,
+// techniques, samplers and effects sharing compiled programs.
+#include "fx_fixture.h"
+
+namespace sdltest {
+namespace {
+
+const char* kOnePass =
+    "technique Main { pass P0 { VertexShader = compile vs_2_0 VS();\n"
+    "                           PixelShader = compile ps_2_0 PS(); } }\n";
+
+TEST_F(FxTest, ColourSetWithSetVectorReachesThePixels) {
+    sdlgl::GlEffect* e = Make(ColourEffect(kOnePass));
+    ASSERT_NE(e, nullptr);
+    D3DXVECTOR4 c(0.2f, 0.4f, 0.6f, 1.0f);
+    ASSERT_EQ(e->SetVector("Colour", &c), D3D_OK);
+    Clear(0xFF000000);
+    DrawQuad(e, -0.5f, -0.5f, 0.5f, 0.5f);
+    EXPECT_TRUE(Near(PixelAt(0, 0), 0x336699));
+    EXPECT_TRUE(Near(PixelAt(-0.8f, 0.8f), 0x000000));   // outside the quad
+    // Values persist across frames until set again.
+    Clear(0xFF000000);
+    DrawQuad(e, -0.5f, -0.5f, 0.5f, 0.5f);
+    EXPECT_TRUE(Near(PixelAt(0, 0), 0x336699));
+    e->Release();
+}
+
+// A quad of half-size 0.1 around the origin, moved by a matrix set with SetMatrix: D3DX
+// computes v * M (row vector), so the translation row moves it to (0.5, 0.25); read
+// transposed, the matrix would leave it at the origin, bent by w.
+TEST_F(FxTest, SetMatrixFollowsD3DXPackingForEveryDeclaration) {
+    const char* kinds[] = {
+        "float4x4 M;\nfloat4 VS(float4 p : POSITION) : POSITION { return mul(p, M); }\n",
+        "row_major float4x4 M;\nfloat4 VS(float4 p : POSITION) : POSITION { return mul(p, M); }\n",
+        "column_major float4x4 M;\nfloat4 VS(float4 p : POSITION) : POSITION { return mul(p, M); }\n",
+        "float4x3 M;\nfloat4 VS(float4 p : POSITION) : POSITION { return float4(mul(p, M), 1); }\n",
+        "matrix M;\nfloat4 VS(float4 p : POSITION) : POSITION {\n"
+        "  float4 q = p; q.xyz = mul(p.xyz, (float3x3)M) + M[3].xyz; return q; }\n",
+    };
+    D3DXMATRIX m;
+    D3DXMatrixTranslation(&m, 0.5f, 0.25f, 0.0f);
+    for (const char* vs : kinds) {
+        SCOPED_TRACE(vs);
+        sdlgl::GlEffect* e = Make(std::string(vs) + "float4 PS() : COLOR { return 1; }\n" + kOnePass);
+        ASSERT_NE(e, nullptr);
+        ASSERT_EQ(e->SetMatrix("M", &m), D3D_OK);
+        Clear(0xFF000000);
+        DrawQuad(e, -0.1f, -0.1f, 0.1f, 0.1f);
+        EXPECT_TRUE(Near(PixelAt(0.5f, 0.25f), 0xFFFFFF)) << "quad not where v * M puts it";
+        EXPECT_TRUE(Near(PixelAt(0, 0), 0x000000)) << "quad left at the origin";
+        e->Release();
+    }
+}
+
+TEST_F(FxTest, MatrixProductMatchesD3DXMath) {
+    // World x view x projection built with D3DX, as the engine passes it, against the
+    // position D3DXVec3TransformCoord gives for a corner.
+    sdlgl::GlEffect* e = Make(
+        "float4x4 mat_World_View_Proj;\n"
+        "float4 VS(float4 p : POSITION) : POSITION { return mul(p, mat_World_View_Proj); }\n"
+        "float4 PS() : COLOR { return 1; }\n" + std::string(kOnePass));
+    ASSERT_NE(e, nullptr);
+    D3DXMATRIX world, view, proj, wvp;
+    D3DXMatrixRotationZ(&world, 0.3f);
+    D3DXVECTOR3 eye(1, 2, -6), at(1, 2, 0), up(0, 1, 0);
+    D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+    D3DXMatrixPerspectiveFovLH(&proj, D3DX_PI / 4, float(kWidth) / kHeight, 0.5f, 100.0f);
+    wvp = world * view * proj;
+    ASSERT_EQ(e->SetMatrix("mat_World_View_Proj", &wvp), D3D_OK);
+    Clear(0xFF000000);
+    DrawQuad(e, 0.0f, 0.0f, 1.0f, 1.0f);
+    // The quad's centre lands where D3DX's math puts it.
+    D3DXVECTOR3 centre(0.5f, 0.5f, 0.5f), ndc;
+    D3DXVec3TransformCoord(&ndc, &centre, &wvp);
+    EXPECT_TRUE(Near(PixelAt(ndc.x, ndc.y), 0xFFFFFF)) << ndc.x << ", " << ndc.y;
+    // And a point just outside a corner stays black.
+    D3DXVECTOR3 outside(1.15f, 1.15f, 0.5f), o;
+    D3DXVec3TransformCoord(&o, &outside, &wvp);
+    EXPECT_TRUE(Near(PixelAt(o.x, o.y), 0x000000));
+    e->Release();
+}
+
+TEST_F(FxTest, AdditiveTechniqueBrightensTheFirst) {
+    sdlgl::GlEffect* e = Make(ColourEffect(
+        "technique Base { pass P0 { VertexShader = compile vs_2_0 VS();\n"
+        "  PixelShader = compile ps_2_0 PS(); AlphaBlendEnable = false; } }\n"
+        "technique Add { pass P0 { VertexShader = compile vs_2_0 VS();\n"
+        "  PixelShader = compile ps_2_0 PS(); ZWriteEnable = false; ZFunc = LessEqual;\n"
+        "  AlphaBlendEnable = true; SrcBlend = One; DestBlend = One; } }\n"));
+    ASSERT_NE(e, nullptr);
+    Clear(0xFF000000);
+    D3DXVECTOR4 base(0.3f, 0.2f, 0.1f, 1), add(0.2f, 0.2f, 0.2f, 1);
+    e->SetVector("Colour", &base);
+    ASSERT_EQ(e->SetTechnique("Base"), D3D_OK);
+    DrawQuad(e, -1, -1, 1, 1);
+    e->SetVector("Colour", &add);
+    ASSERT_EQ(e->SetTechnique("Add"), D3D_OK);
+    DrawQuad(e, -1, -1, 0, 1);
+    EXPECT_TRUE(Near(PixelAt(-0.5f, 0), 0x7F664C));   // 0.5, 0.4, 0.3
+    EXPECT_TRUE(Near(PixelAt(0.5f, 0), 0x4C331A));    // the first colour alone
+    e->Release();
+}
+
+TEST_F(FxTest, TechniqueSwitchingPicksTheShaders) {
+    sdlgl::GlEffect* e = Make(
+        "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 Red() : COLOR { return float4(1, 0, 0, 1); }\n"
+        "float4 Green() : COLOR0 { return float4(0, 1, 0, 1); }\n"
+        "technique R { pass { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 Red(); } }\n"
+        "technique G { pass { VertexShader = compile vs_3_0 VS(); PixelShader = compile ps_3_0 Green(); } }\n");
+    ASSERT_NE(e, nullptr);
+    Clear(0xFF000000);
+    DrawQuad(e, -1, -1, 0, 1);   // the first technique is current at first
+    ASSERT_EQ(e->SetTechnique("G"), D3D_OK);
+    DrawQuad(e, 0, -1, 1, 1);
+    EXPECT_TRUE(Near(PixelAt(-0.5f, 0), 0xFF0000));
+    EXPECT_TRUE(Near(PixelAt(0.5f, 0), 0x00FF00));
+    // An unknown name fails and keeps the current technique.
+    EXPECT_EQ(e->SetTechnique("Blue"), D3DERR_INVALIDCALL);
+    EXPECT_STREQ(e->CurrentTechnique(), "G");
+    e->Release();
+}
+
+TEST_F(FxTest, PassStatesApplyWhileThePassRuns) {
+    sdlgl::GlEffect* e = Make(ColourEffect(
+        "technique Wire { pass { VertexShader = compile vs_2_0 VS();\n"
+        "  PixelShader = compile ps_2_0 PS(); FillMode = Wireframe; CullMode = None; } }\n"
+        "technique Cull { pass { VertexShader = compile vs_2_0 VS();\n"
+        "  PixelShader = compile ps_2_0 PS(); CULLMODE = CW; } }\n"));
+    ASSERT_NE(e, nullptr);
+    Clear(0xFF000000);
+    DrawQuad(e, -0.5f, -0.5f, 0.5f, 0.5f);
+    ReadBack();
+    EXPECT_TRUE(Near(PixelAt(0.2f, 0.1f), 0x000000)) << "wireframe fills the inside";
+    int lit = 0;   // the left edge is drawn
+    for (int y = kHeight / 2 - 10; y < kHeight / 2 + 10; ++y)
+        for (int x = kWidth / 4 - 2; x <= kWidth / 4 + 2; ++x) lit += Pixel(x, y).r > 200;
+    EXPECT_GT(lit, 10);
+    // The quad is clockwise on screen: CullMode = CW removes it.
+    ASSERT_EQ(e->SetTechnique("Cull"), D3D_OK);
+    Clear(0xFF000000);
+    DrawQuad(e, -0.5f, -0.5f, 0.5f, 0.5f);
+    EXPECT_TRUE(Near(PixelAt(0, 0), 0x000000));
+    e->Release();
+}
+
+TEST_F(FxTest, ObjectsSharingAnEffectKeepTheirOwnConstants) {
+    // The engine's way: one effect, constants set again before each object.
+    sdlgl::GlEffect* e = Make(ColourEffect(kOnePass));
+    ASSERT_NE(e, nullptr);
+    Clear(0xFF000000);
+    D3DXVECTOR4 red(1, 0, 0, 1), blue(0, 0, 1, 1);
+    e->SetVector("Colour", &red);
+    DrawQuad(e, -1, -1, 0, 1);
+    e->SetVector("Colour", &blue);
+    DrawQuad(e, 0, -1, 1, 1);
+    EXPECT_TRUE(Near(PixelAt(-0.5f, 0), 0xFF0000));
+    EXPECT_TRUE(Near(PixelAt(0.5f, 0), 0x0000FF));
+    // Two effects from the same file share one compile and its programs, yet each draws
+    // with its own values whatever the order they were set in.
+    int before = library_->Compilations();
+    sdlgl::GlEffect* f = Make(ColourEffect(kOnePass));
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(library_->Compilations(), before);
+    D3DXVECTOR4 green(0, 1, 0, 1);
+    e->SetVector("Colour", &red);
+    f->SetVector("Colour", &green);
+    Clear(0xFF000000);
+    DrawQuad(e, -1, -1, 0, 1);
+    DrawQuad(f, 0, -1, 1, 1);
+    DrawQuad(e, -1, -1, -0.5f, 1);
+    EXPECT_TRUE(Near(PixelAt(-0.25f, 0), 0xFF0000));
+    EXPECT_TRUE(Near(PixelAt(-0.75f, 0), 0xFF0000));
+    EXPECT_TRUE(Near(PixelAt(0.5f, 0), 0x00FF00));
+    e->Release();
+    f->Release();
+}
+
+TEST_F(FxTest, SamplersReadStageZeroOrTheirNamedTexture) {
+    sdlgl::GlEffect* e = Make(
+        "texture Tex;\n"
+        "sampler Named = sampler_state { Texture = <Tex>; MinFilter = Point; MagFilter = Point; };\n"
+        "sampler2D Stage0;\n"
+        "struct VO { float4 p : POSITION; float2 uv : TEXCOORD0; };\n"
+        "VO VS(float4 p : POSITION, float2 uv : TEXCOORD0) { VO o; o.p = p; o.uv = uv; return o; }\n"
+        "float4 FromStage(float2 uv : TEXCOORD0) : COLOR { return tex2D(Stage0, uv); }\n"
+        "float4 FromNamed(float2 uv : TEXCOORD0) : COLOR { return tex2D(Named, uv); }\n"
+        "technique S { pass { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 FromStage(); } }\n"
+        "technique N { pass { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 FromNamed(); } }\n");
+    ASSERT_NE(e, nullptr);
+    IDirect3DTexture9* yellow = SolidTexture(0xFFFFFF00);
+    IDirect3DTexture9* cyan = SolidTexture(0xFF00FFFF);
+    device_->SetTexture(0, yellow);
+    ASSERT_EQ(e->SetTexture("Tex", cyan), D3D_OK);
+    EXPECT_EQ(e->SetTexture("Stage0", cyan), D3DERR_INVALIDCALL);   // not a texture
+    Clear(0xFF000000);
+    DrawQuad(e, -1, -1, 0, 1);
+    ASSERT_EQ(e->SetTechnique("N"), D3D_OK);
+    DrawQuad(e, 0, -1, 1, 1);
+    EXPECT_TRUE(Near(PixelAt(-0.5f, 0), 0xFFFF00));
+    EXPECT_TRUE(Near(PixelAt(0.5f, 0), 0x00FFFF));
+    device_->SetTexture(0, nullptr);
+    e->Release();
+    yellow->Release();
+    cyan->Release();
+}
+
+}  // namespace
+}  // namespace sdltest

@@ -5,12 +5,17 @@
 #include <string>
 
 #include "platform/backend.h"
+#include "platform/bench_run.h"
 
 int main(int argc, char** argv) {
 #ifdef MESHES_WITH_SDL_GL
     platform::RegisterSdlGlBackend();
 #endif
     std::string err;
+    if (!platform::BenchStart(err)) {
+        std::fprintf(stderr, "meshes: %s\n", err.c_str());
+        return 2;
+    }
     const std::string name = platform::RequestedBackend();
     if (!platform::Select(name.c_str(), err)) {
         std::fprintf(stderr, "meshes: %s\n", err.c_str());
@@ -27,5 +32,6 @@ int main(int argc, char** argv) {
     }
     int rc = WinMain(GetModuleHandleA(NULL), NULL, &commandLine[0], SW_SHOWDEFAULT);
     platform::Active().Finish();
+    platform::BenchReport(stdout);
     return rc;
 }

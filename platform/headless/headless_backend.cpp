@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/bench_run.h"
 #include "platform/headless/headless_backend.h"
 #include "platform/headless/headless_impl.h"
 
@@ -48,7 +49,8 @@ platform::Backend* CreateBackend() { return new HeadlessBackend; }
 bool HeadlessBackend::Start(std::string& err) {
     State& s = S();
     DWORD frameMs, frames;
-    if (!EnvNumber("MESHES_FRAME_MS", 16, frameMs, err) || !EnvNumber("MESHES_FRAMES", 100, frames, err))
+    const DWORD frameDefault = platform::BenchActive() ? 0xFFFFFFFFu : 100;   // a timed run ends by time
+    if (!EnvNumber("MESHES_FRAME_MS", 16, frameMs, err) || !EnvNumber("MESHES_FRAMES", frameDefault, frames, err))
         return false;
     if (frames == 0) {
         err = "MESHES_FRAMES must be at least 1";

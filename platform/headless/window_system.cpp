@@ -6,6 +6,7 @@
 #include <strings.h>
 #include <sys/time.h>
 
+#include "platform/bench_run.h"
 #include "platform/core/cursor.h"
 #include "platform/headless/headless_impl.h"
 
@@ -166,6 +167,10 @@ void OnPresent() {
     State& s = S();
     ++s.presents;
     s.now += s.frameStep;
+    if (s.running && platform::BenchPresent() && !s.closePosted) {   // a timed run is over
+        PostClose();
+        s.closePosted = true;
+    }
     if (s.running) RunScriptFrame();
 }
 

@@ -1,0 +1,204 @@
+#!/usr/bin/env python3
+"""Writes a benchmark level: N copies of one textured sphere (2000 triangles) on a grid, lit
+by L lights, seen by one camera that frames the whole grid.
+
+    python3 bench/frame/make_level.py N L OUTDIR [--drtool PATH] [--build BUILD]
+
+OUTDIR becomes a complete level directory that meshes runs in: "POLYGON01", the object file,
+the mesh, the texture, the default textures, the Phong effect, the command base, ini.txt
+(640 x 480) and mouse.cur. Tree files are written in drtool's text form (kept as *.txt next to
+the result) and compiled with drtool. The same scene is also written to scene.txt, the plain
+list the minimal OpenGL program (bench/frame/minimal_gl.cpp) draws from.
+"""
+import argparse
+import math
+import os
+import shutil
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+DEMO = os.path.join(ROOT, "demo")
+sys.path.insert(0, os.path.join(DEMO, "tools"))
+import make_assets  # noqa: E402  (the demo's .x and BMP writers)
+
+RADIUS = 25.0     # sphere radius; it rests on y = 0, so its centre is at y = 25
+SPACING = 70.0    # grid step between sphere centres
+SLICES, STACKS = 40, 26   # 40 * 2 * (26 - 1) = 2000 triangles
+SCREEN = (640, 480)
+LIGHT_COLOURS = [(1.0, 0.85, 0.65), (0.3, 0.5, 1.0), (0.35, 1.0, 0.4), (1.0, 0.35, 0.3),
+                 (0.9, 0.9, 0.3), (0.8, 0.4, 1.0), (0.3, 0.95, 0.95), (1.0, 1.0, 1.0)]
+
+
+def grid(n):
+    """Sphere centres on the floor: a square grid of ceil(sqrt(n)) columns, centred on 0."""
+    cols = max(1, math.ceil(math.sqrt(n)))
+    rows = math.ceil(n / cols)
+    out = []
+    for k in range(n):
+        i, j = k % cols, k // cols
+        out.append(((i - (cols - 1) / 2) * SPACING, 0.0, (j - (rows - 1) / 2) * SPACING))
+    return out, (max(cols, rows) - 1) / 2 * SPACING
+
+
+def camera(extent):
+    """Eye and look-at point: above and in front of the grid, far enough for all of it to show."""
+    half = extent + RADIUS * 1.3
+    d = half / math.tan(math.pi / 8) + RADIUS
+    return (0.0, 0.75 * d + RADIUS, -d), (0.0, RADIUS, 0.0)
+
+
+def lights(count, extent):
+    """Lights on a ring above the grid, each reaching every sphere."""
+    out = []
+    ring = extent + 120.0
+    for i in range(count):
+        a = 2 * math.pi * i / count + math.pi / 4
+        out.append({
+            "name": "light%d" % (i + 1),
+            "pos": (ring * math.cos(a), 160.0 + extent * 0.5, ring * math.sin(a)),
+            "colour": LIGHT_COLOURS[i % len(LIGHT_COLOURS)],
+            "falloff": 4.0 * ring + 400.0,
+            "specular": 16.0,
+            "specular_intensity": 0.4,
+            "ambient": 0.08 if i == 0 else 0.0,
+            "attenuation": 0.5,
+        })
+    return out
+
+
+def num(x):
+    return ("%.4f" % x).rstrip("0").rstrip(".") if abs(x) > 1e-9 else "0"
+
+
+def vec(v):
+    return " ".join(num(c) for c in v)
+
+
+def level_text(n, l, centres, eye, look, light_list):
+    out = ["# Benchmark level: %d spheres, %d lights (bench/frame/make_level.py)." % (n, l),
+           "POLYGON01 {"]
+    out.append("    _LIGHTS_ { %s }" % " ".join(x["name"] for x in light_list))
+    for x in light_list:
+        out += ["    %s {" % x["name"],
+                "        _POSITION_ { %s }" % vec(x["pos"]),
+                "        _COLOR_ { %s }" % vec(x["colour"]),
+                "        _FALLOFF_ { %s }" % num(x["falloff"]),
+                "        _SPECULAR_ { %s }" % num(x["specular"]),
+                "        _SPECULAR_INTENSY_ { %s }" % num(x["specular_intensity"]),
+                "        _AMBIENT_ { %s }" % num(x["ambient"]),
+                "        _ATTENUATION_ { %s }" % num(x["attenuation"]),
+                "    }"]
+    out.append("    _OBJECTS_ {")
+    for k, c in enumerate(centres):
+        out += ["        ball%d {" % (k + 1),
+                "            _OBJECT_TYPE_ { _OBJECT_SIMPLE_ }",
+                '            _OBJECT_PATH_ { "objects\\\\ball.dr" }',
+                "            _POSITION_ { %s }" % vec(c),
+                "            _ROTATION_ { 0 0 0 }",
+                "        }"]
+    out.append("    }")
+    out += ["    _CAMERAS_ { view }",
+            "    view {",
+            "        _POSITION_ { %s }" % vec(eye),
+            "        _LOOK_ { %s }" % vec(look),
+            "        _UP_ { 0 1 0 }",
+            "        _MOVESPEED_ { 2 }",
+            "    }",
+            "    _EFFECTS_ { phong }",
+            "    phong {",
+            '        _FILE_FX_ { "fx\\\\ald_Phong.fx" }',
+            "        _FILE_ { none }",
+            "    }",
+            "}"]
+    return "\n".join(out) + "\n"
+
+
+def scene_text(centres, eye, look, light_list):
+    """The same scene for the minimal program: one record a line, numbers separated by blanks."""
+    out = ["# mesh, texture, camera (eye, look-at), then one line a light and one an object",
+           "mesh meshes/ball.x",
+           "texture textures/ball.bmp",
+           "screen %d %d" % SCREEN,
+           "camera %s %s" % (vec(eye), vec(look))]
+    for x in light_list:
+        out.append("light %s %s %s %s %s %s %s" % (
+            vec(x["pos"]), vec(x["colour"]), num(x["falloff"]), num(x["specular"]),
+            num(x["specular_intensity"]), num(x["ambient"]), num(x["attenuation"])))
+    for c in centres:
+        out.append("object %s" % vec(c))
+    return "\n".join(out) + "\n"
+
+
+def ball_texture(x, y):
+    """128 x 128: a marble-like pattern with a darker band every 32 texels, so the lighting
+    and the texture lookups both show."""
+    r, g, b = make_assets.marble(x % 64, y % 64)
+    k = 0.7 if (y // 32) % 2 else 1.0
+    return (r * k, g * k, b * k)
+
+
+def compile_tree(drtool, text_path, out_path):
+    subprocess.run([drtool, "build", text_path, out_path], check=True)
+
+
+def main(argv):
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("spheres", type=int)
+    ap.add_argument("lights", type=int)
+    ap.add_argument("outdir")
+    ap.add_argument("--drtool", help="path of drtool (default: BUILD/tools/drtool/drtool)")
+    ap.add_argument("--build", default=os.path.join(ROOT, "build"), help="build folder")
+    a = ap.parse_args(argv)
+    if a.spheres < 1 or a.spheres > 10000 or a.lights < 1 or a.lights > 64:
+        ap.error("spheres must be 1..10000 and lights 1..64")
+    drtool = a.drtool or os.path.join(a.build, "tools", "drtool", "drtool")
+    if not os.access(drtool, os.X_OK):
+        ap.error("drtool not found at %s (build it, or pass --drtool)" % drtool)
+
+    out = a.outdir
+    for d in ("meshes", "objects", "fx", os.path.join("textures", "_def"), "Wendlor2.0"):
+        os.makedirs(os.path.join(out, d), exist_ok=True)
+
+    centres, extent = grid(a.spheres)
+    eye, look = camera(extent)
+    light_list = lights(a.lights, extent)
+
+    mesh = make_assets.sphere_mesh(radius=RADIUS, slices=SLICES, stacks=STACKS, lift=RADIUS)
+    mesh.mats = [make_assets.material((1.0, 1.0, 1.0, 1.0), 32.0, (0.5, 0.5, 0.5), "ball.bmp")]
+    x_path = os.path.join(out, "meshes", "ball.x")
+    make_assets.write_x(x_path, "ball", mesh)
+    with open(x_path) as f:
+        x_text = f.read().replace("demo/tools/make_assets.py", "bench/frame/make_level.py", 1)
+    with open(x_path, "w") as f:
+        f.write(x_text)
+    make_assets.write_bmp(os.path.join(out, "textures", "ball.bmp"), 128, 128, ball_texture)
+    for name in os.listdir(os.path.join(DEMO, "textures", "_def")):
+        shutil.copy(os.path.join(DEMO, "textures", "_def", name),
+                    os.path.join(out, "textures", "_def", name))
+    shutil.copy(os.path.join(DEMO, "fx", "ald_Phong.fx"), os.path.join(out, "fx", "ald_Phong.fx"))
+    shutil.copy(os.path.join(DEMO, "mouse.cur"), os.path.join(out, "mouse.cur"))
+    with open(os.path.join(out, "ini.txt"), "w") as f:
+        f.write("[SCREEN] = %d, %d\n[BACK_RENDERER_COLOR] = 24, 28, 40\n"
+                "[MULTISAMPLE_TYPE] = 0\n[MULTISAMPLEANTIALIAS] = 0\n[FILLMODE] = 3\n" % SCREEN)
+
+    texts = {
+        "POLYGON01": level_text(a.spheres, a.lights, centres, eye, look, light_list),
+        os.path.join("objects", "ball.dr"):
+            'ball {\n    _MODEL_FILE_ { "meshes\\\\ball.x" }\n    _FX_ { phong }\n}\n',
+    }
+    for target, text in texts.items():
+        text_path = os.path.join(out, target + ".txt")
+        with open(text_path, "w") as f:
+            f.write(text)
+        compile_tree(drtool, text_path, os.path.join(out, target))
+    compile_tree(drtool, os.path.join(DEMO, "trees", "GlobalCommandBase.txt"),
+                 os.path.join(out, "GlobalCommandBase.DR"))
+    with open(os.path.join(out, "scene.txt"), "w") as f:
+        f.write(scene_text(centres, eye, look, light_list))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,26 @@
+// MESHES_BENCH=seconds: a timed run. Every backend reports each Present here; once the given
+// time has passed since the first Present the backend posts WM_CLOSE to its main window, the
+// program shuts down as it would for the user, and the entry prints one line of frame
+// statistics at exit. Does nothing when MESHES_BENCH is unset or empty.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace platform {
+
+// Reads MESHES_BENCH. False, with the reason in err, when it is set but not a number of
+// seconds (above 0, at most a day); the run should then not start.
+bool BenchStart(std::string& err);
+
+// True between a successful BenchStart that found MESHES_BENCH and the end of the program.
+bool BenchActive();
+
+// Called by a backend after each Present. True exactly once: at the first Present at or past
+// the run's time, when the backend should post WM_CLOSE to its main window.
+bool BenchPresent();
+
+// Writes the statistics line to `out` when a timed run was started; nothing otherwise.
+void BenchReport(std::FILE* out);
+
+}  // namespace platform

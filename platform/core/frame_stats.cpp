@@ -1,0 +1,72 @@
+#include "platform/core/frame_stats.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace framestats {
+
+double MonotonicSeconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+void FrameStats::Present(double now) {
+    if (presents_ == 0) {
+        first_ = now;
+    } else {
+        double ms = (now - last_) * 1000.0;
+        intervalsMs_.push_back(static_cast<float>(ms > 0 ? ms : 0));
+    }
+    last_ = now;
+    ++presents_;
+}
+
+namespace {
+
+// Nearest rank: the smallest value with at least p percent of the values at or below it.
+double Percentile(const std::vector<float>& sorted, double p) {
+    size_t rank = static_cast<size_t>(std::ceil(p / 100.0 * static_cast<double>(sorted.size())));
+    if (rank < 1) rank = 1;
+    return sorted[rank - 1];
+}
+
+}  // namespace
+
+Summary FrameStats::Summarise() const {
+    Summary s;
+    s.frames = presents_;
+    s.seconds = Elapsed();
+    if (intervalsMs_.empty()) return s;
+    std::vector<float> sorted(intervalsMs_);
+    std::sort(sorted.begin(), sorted.end());
+    double sum = 0;
+    for (float v : sorted) sum += v;
+    s.meanMs = sum / static_cast<double>(sorted.size());
+    s.p50Ms = Percentile(sorted, 50);
+    s.p99Ms = Percentile(sorted, 99);
+    return s;
+}
+
+std::string FormatLine(const std::string& label, const Summary& s) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, ": %zu frames in %.2f s, mean %.3f ms, p50 %.3f ms, p99 %.3f ms",
+                  s.frames, s.seconds, s.meanMs, s.p50Ms, s.p99Ms);
+    return label + buf;
+}
+
+bool ParseSeconds(const char* text, double& seconds, std::string& err) {
+    const char* t = text ? text : "";
+    char* end = nullptr;
+    double v = std::strtod(t, &end);
+    if (end == t || *end != '\0' || !std::isfinite(v) || v <= 0 || v > 86400) {
+        err = std::string("not a number of seconds above 0 and at most 86400: '") + t + "'";
+        return false;
+    }
+    seconds = v;
+    return true;
+}
+
+}  // namespace framestats

@@ -1,0 +1,45 @@
+// Frame times of a run: the time between consecutive Presents, read from a monotonic clock,
+// summed up as a count, a mean and the 50th and 99th percentiles on one line. Keeps every
+// interval (4 bytes a frame) until the run ends; does no timing of its own beyond the clock.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace framestats {
+
+// Seconds from a monotonic clock with an arbitrary origin.
+double MonotonicSeconds();
+
+struct Summary {
+    size_t frames = 0;      // Presents seen
+    double seconds = 0;     // from the first Present to the last
+    double meanMs = 0;      // over the frames - 1 intervals; 0 with fewer than two Presents
+    double p50Ms = 0;       // nearest-rank percentiles of the same intervals
+    double p99Ms = 0;
+};
+
+class FrameStats {
+public:
+    // One Present at time `now` (seconds, MonotonicSeconds or any clock that never goes back).
+    void Present(double now);
+    size_t Presents() const { return presents_; }
+    // Seconds from the first Present to the last; 0 before the second.
+    double Elapsed() const { return presents_ ? last_ - first_ : 0.0; }
+    Summary Summarise() const;
+
+private:
+    size_t presents_ = 0;
+    double first_ = 0, last_ = 0;
+    std::vector<float> intervalsMs_;
+};
+
+// "<label>: 1234 frames in 10.00 s, mean 8.100 ms, p50 8.020 ms, p99 11.400 ms"
+std::string FormatLine(const std::string& label, const Summary& s);
+
+// A run length in seconds: a decimal number above 0 and at most a day. False, with the reason
+// in err, for anything else (empty, negative, trailing characters, not a number).
+bool ParseSeconds(const char* text, double& seconds, std::string& err);
+
+}  // namespace framestats

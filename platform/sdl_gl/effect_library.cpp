@@ -118,7 +118,7 @@ int FloatsOf(GLenum type) {
     }
 }
 
-bool ReadState(const core::FxState& s, const StateInfo& info, const EffectCode& code,
+bool ReadState(const core::FxState& s, const StateInfo& info, const EffectSource& code,
                EffectState& out) {
     out.target = info.target;
     out.id = info.id;
@@ -138,11 +138,19 @@ EffectCode::~EffectCode() {
     for (GLuint p : programs) glDeleteProgram(p);
 }
 
-int EffectCode::FindParam(const std::string& name) const {
+namespace {
+
+int FindIn(const std::vector<EffectParam>& params, const std::string& name) {
     for (size_t i = 0; i < params.size(); ++i)
         if (params[i].name == name) return static_cast<int>(i);
     return -1;
 }
+
+}  // namespace
+
+int EffectCode::FindParam(const std::string& name) const { return FindIn(params, name); }
+
+int EffectSource::FindParam(const std::string& name) const { return FindIn(params, name); }
 
 int EffectCode::FindTechnique(const std::string& name) const {
     for (size_t i = 0; i < techniques.size(); ++i)
@@ -227,9 +235,9 @@ HRESULT EffectLibrary::CreateFromText(const std::string& text, const std::string
     return D3D_OK;
 }
 
-std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
-                                                 const std::string& name) {
-    auto code = std::make_shared<EffectCode>();
+EffectSource CompileEffect(const std::string& text, const std::string& name) {
+    EffectSource source;
+    EffectSource* code = &source;
     core::FxFile fx;
     std::string err;
     if (!core::ParseFx(text, fx, err)) {
@@ -242,7 +250,7 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
             if (colon != std::string::npos) msg = err.substr(colon + 2 <= err.size() ? colon + 2 : colon + 1);
         }
         code->log = Where(name, line) + ": error: " + msg + "\n";
-        return code;
+        return source;
     }
     std::string& log = code->log;
     bool failed = false;
@@ -313,7 +321,7 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
     }
 
     // Shader stages, compiled once per (profile, entry, arguments).
-    std::vector<HlslStage> stages;
+    std::vector<HlslStage>& stages = source.stages;
     std::map<std::string, int> stageIndex;
     auto StageOf = [&](const core::FxState& s, ShaderStage want) -> int {
         std::string key = Lower(s.profile) + "|" + s.entry + "|" + s.arguments;
@@ -336,11 +344,7 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
         return index;
     };
 
-    struct PassStages {
-        int vs = -1, ps = -1;
-        bool hasVs = false, hasPs = false;
-    };
-    std::vector<std::vector<PassStages>> passStages;
+    std::vector<std::vector<PassShaders>>& passStages = source.passShaders;
     for (const core::FxTechnique& t : fx.techniques) {
         EffectTechnique tech;
         tech.name = t.name;
@@ -348,7 +352,8 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
         for (const core::FxPass& p : t.passes) {
             EffectPass pass;
             pass.name = p.name;
-            PassStages ps;
+            pass.line = p.line;
+            PassShaders ps;
             for (const core::FxState& s : p.states) {
                 StateInfo info;
                 if (!LookupState(s.name, false, info)) {
@@ -400,7 +405,21 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
         }
         code->techniques.push_back(tech);
     }
-    if (failed) return code;
+    source.ok = !failed;
+    return source;
+}
+
+std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
+                                                 const std::string& name) {
+    auto code = std::make_shared<EffectCode>();
+    EffectSource source = CompileEffect(text, name);
+    code->log = source.log;
+    code->params = source.params;
+    code->techniques = source.techniques;
+    if (!source.ok) return code;
+    std::string& log = code->log;
+    const std::vector<HlslStage>& stages = source.stages;
+    const std::vector<std::vector<PassShaders>>& passStages = source.passShaders;
 
     // Link one program per vertex/pixel pair and find where each parameter goes.
     std::map<std::pair<int, int>, size_t> programOf;   // -> index into code->programs
@@ -409,7 +428,7 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
     std::vector<GLint> halfPixelOf;
     for (size_t t = 0; t < code->techniques.size(); ++t) {
         for (size_t p = 0; p < code->techniques[t].passes.size(); ++p) {
-            PassStages st = passStages[t][p];
+            PassShaders st = passStages[t][p];
             EffectPass& pass = code->techniques[t].passes[p];
             if (!st.hasVs) continue;   // fixed function
             auto key = std::make_pair(st.vs, st.ps);
@@ -421,7 +440,7 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
                 std::string llog;
                 GLuint prog = LinkGl(vs.glsl, fs, llog);
                 if (!prog) {
-                    log += Where(name, fx.techniques[t].passes[p].line) + ": error: the pass " +
+                    log += Where(name, pass.line) + ": error: the pass " +
                            "does not link: " + llog + "\n";
                     return code;
                 }

@@ -59,6 +59,7 @@ struct UniformBinding {
 
 struct EffectPass {
     std::string name;
+    int line = 0;
     GLuint program = 0;                     // 0: the fixed-function pipeline
     GLint halfPixel = -1;
     std::vector<UniformBinding> uniforms;
@@ -70,6 +71,25 @@ struct EffectTechnique {
     std::string name;
     std::vector<EffectPass> passes;
 };
+
+struct PassShaders {
+    int vs = -1, ps = -1;   // indices into EffectSource::stages
+    bool hasVs = false, hasPs = false;
+};
+
+// An effect file parsed and its shaders compiled to GLSL; needs no GL context.
+struct EffectSource {
+    bool ok = false;
+    std::string log;                     // compiler messages, "file(line): error: ..."
+    std::vector<EffectParam> params;
+    std::vector<EffectTechnique> techniques;   // passes without programs yet
+    std::vector<HlslStage> stages;             // each (profile, entry, arguments) once
+    std::vector<std::vector<PassShaders>> passShaders;   // per technique, per pass
+    int FindParam(const std::string& name) const;
+};
+
+// Parses `text` (messages name it `name`) and compiles every pass's shaders.
+EffectSource CompileEffect(const std::string& text, const std::string& name);
 
 // One effect file compiled and linked. Owns its GL programs.
 class EffectCode {

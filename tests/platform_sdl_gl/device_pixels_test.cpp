@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 
+#include <SDL.h>
+
 #include "gl_fixture.h"
 #include "platform/core/image.h"
 #include "platform/backend.h"
@@ -251,6 +253,21 @@ TEST_F(DeviceTest, MultisamplingIsGivenOrRefusedAsAsked) {
     EXPECT_LT(MakeDevice(D3DMULTISAMPLE_16_SAMPLES), 0);
     EXPECT_EQ(device_, nullptr);
     EXPECT_LT(MakeDevice(D3DMULTISAMPLE_3_SAMPLES), 0);
+}
+
+TEST_F(DeviceTest, PresentScalesIntoAResizedWindowAndTheBackBufferKeepsItsSize) {
+    SDL_Window* w = SDL_GL_GetCurrentWindow();
+    ASSERT_NE(w, nullptr);
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0);
+    SDL_SetWindowSize(w, 2 * kWidth, kHeight / 2);
+    MSG m;
+    while (PeekMessageA(&m, NULL, 0, 0, PM_REMOVE)) {
+    }
+    EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    ReadBack();
+    EXPECT_EQ(bbWidth_, kWidth);
+    EXPECT_EQ(bbHeight_, kHeight);
+    EXPECT_TRUE(Near(Pixel(kWidth - 1, kHeight - 1), 0x0000FF, 0));
 }
 
 TEST_F(DeviceTest, ScreenshotFilesHoldTheBackBuffer) {

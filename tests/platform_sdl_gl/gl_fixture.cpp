@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <epoxy/gl.h>
+
 #include "platform/backend.h"
 #include "platform/sdl_gl/sdl_backend.h"
 #include "xvfb.h"
@@ -112,6 +114,10 @@ HRESULT GlTest::MakeDevice(D3DMULTISAMPLE_TYPE samples) {
 }
 
 void GlTest::TearDown() {
+    // Whatever the test drew, the device must not have made an invalid GL call.
+    if (device_ && sdlgl::DeviceGl(device_)) {
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    }
     if (device_) device_->Release();
     if (d3d_) d3d_->Release();
     if (window_) DestroyWindow(window_);

@@ -51,7 +51,11 @@ struct CursorData {
     int width = 0, height = 0, hotX = 0, hotY = 0;
 };
 
-struct ScriptStep;   // script.cpp
+// One event of a run's script (script.cpp); `type` and `press` become several.
+struct ScriptStep {
+    enum Op { Wait, KeyDown, KeyUp, MouseMove, MouseDown, MouseUp, Close } op = Wait;
+    int a = 0, b = 0;   // frames; the key; x and y; 1 for the left button
+};
 
 class RecDevice;
 
@@ -140,6 +144,8 @@ int CharForKey(BYTE vk, bool shift);
 bool ReadFileBytes(const char* path, std::vector<uint8_t>& out);
 
 // ---- Runs (script.cpp) ----
+// Parses a whole script; false with "LINE: reason" at the first line that is no event.
+bool ParseScript(const std::string& text, std::vector<ScriptStep>& out, std::string& err);
 bool LoadScript(const std::string& path, std::string& err);
 void RunScriptFrame();
 void FreeScript();

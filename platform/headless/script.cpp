@@ -2,17 +2,13 @@
 // played against the frames the engine presents (format in README.md).
 #include <cctype>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <strings.h>
 
 #include "platform/headless/headless_impl.h"
 
 namespace headless {
-
-struct ScriptStep {
-    enum Op { Wait, KeyDown, KeyUp, MouseMove, MouseDown, MouseUp, Close } op;
-    int a = 0, b = 0;
-};
 
 namespace {
 
@@ -149,20 +145,33 @@ BYTE KeyByName(const std::string& name) {
     return 0;
 }
 
+bool ParseScript(const std::string& text, std::vector<ScriptStep>& out, std::string& err) {
+    out.clear();
+    std::istringstream in(text);
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        std::string why;
+        if (!ParseLine(line, out, why)) {
+            err = std::to_string(number) + ": " + why;
+            out.clear();
+            return false;
+        }
+    }
+    return true;
+}
+
 bool LoadScript(const std::string& path, std::string& err) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         err = "cannot read the script " + path;
         return false;
     }
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     auto steps = std::make_unique<std::vector<ScriptStep>>();
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        std::string why;
-        if (!ParseLine(line, *steps, why)) {
-            err = path + ":" + std::to_string(number) + ": " + why;
-            return false;
-        }
+    std::string why;
+    if (!ParseScript(text, *steps, why)) {
+        err = path + ":" + why;
+        return false;
     }
     FreeScript();
     g_script = steps.release();

@@ -96,11 +96,27 @@ bool ReadFileBytes(const char* path, std::vector<uint8_t>& out) {
     return true;
 }
 
+namespace {
+
+// Line breaks and tabs inside an argument, written so that one call stays one line.
+std::string OneLine(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else if (c == '\t') out += "\\t";
+        else out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
 std::string Call::Text() const {
     std::string out = object + "." + method + "(";
     for (size_t i = 0; i < args.size(); ++i) {
         if (i) out += ", ";
-        out += args[i];
+        out += OneLine(args[i]);
     }
     out += ")";
     if (!result.empty()) out += " -> " + result;

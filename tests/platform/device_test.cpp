@@ -418,6 +418,10 @@ TEST_F(Device, FontsAcceptAnyFaceAndRecordEveryText) {
     auto calls = headless::CallsOf("DrawTextA", "font1");
     ASSERT_EQ(calls.size(), 3u);
     EXPECT_EQ(calls[0].args[3], "5,25,0,0");
+    headless::Call two = headless::CallsOf("DrawTextA", "font2")[0];
+    EXPECT_EQ(two.args[1], "a\nb");
+    EXPECT_EQ(two.Text(), "font2.DrawTextA(null, a\\nb, -1, 5,25,0,0, 0x00000000, 0x00000000) -> 28")
+        << "one call stays one line of the trace";
     headless::FailNext(headless::Kind::Font);
     EXPECT_TRUE(FAILED(D3DXCreateFontA(dev, 16, 0, 400, 0, FALSE, DEFAULT_CHARSET, 0, 0, 0, "Kartika", &odd)));
     EXPECT_EQ(odd, nullptr);

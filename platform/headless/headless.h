@@ -98,8 +98,8 @@ bool WriteTrace(const std::string& path);
 
 // ---- Failure injection ----
 enum class Kind { Direct3D, Device, VertexBuffer, Texture, Mesh, Effect, Font, Cursor };
-// The next creation of that kind fails (Direct3DCreate9 and LoadCursorFromFileA give NULL,
-// the others E_OUTOFMEMORY), once.
+// The next creation of that kind fails, once: Direct3DCreate9 and LoadCursorFromFileA give
+// NULL, CreateVertexBuffer D3DERR_OUTOFVIDEOMEMORY, the others E_OUTOFMEMORY.
 void FailNext(Kind kind);
 
 // ---- Device state (of the newest device) ----
@@ -123,6 +123,8 @@ DWORD RenderState(D3DRENDERSTATETYPE state);   // of the newest device; 0 when t
 D3DMATRIX Transform(D3DTRANSFORMSTATETYPE state);
 
 // ---- Objects ----
+// Objects do not hold references to the device or to what is bound to it; the engine
+// releases nothing, and Reset() frees everything at once.
 // The bytes a vertex buffer holds (empty for an unknown pointer).
 std::vector<uint8_t> VertexBufferBytes(IDirect3DVertexBuffer9* vb);
 struct TextureInfo {

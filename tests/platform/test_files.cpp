@@ -1,3 +1,4 @@
+// Writers of the small image, cursor, mesh and effect files the device tests load.
 #include "test_files.h"
 
 #include <cstdint>

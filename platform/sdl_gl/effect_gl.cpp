@@ -138,7 +138,6 @@ HRESULT GlEffect::BeginPass(UINT Pass) {
     pass_ = static_cast<int>(Pass);
     const EffectPass& pass = t.passes[Pass];
     device_.SetProgramOverride(pass.program);
-    if (pass.program) UploadPassValues(pass);
     for (const EffectState& s : pass.states) ApplyState(s, -1);
     for (int sp : pass.samplers) {
         const EffectParam& s = code_->params[static_cast<size_t>(sp)];
@@ -149,6 +148,8 @@ HRESULT GlEffect::BeginPass(UINT Pass) {
                                tex && textureOf_ ? textureOf_(tex) : nullptr);
         }
     }
+    // After the states: the alpha test the pass may have set goes up with the values.
+    if (pass.program) UploadPassValues(pass);
     return D3D_OK;
 }
 
@@ -172,6 +173,14 @@ void GlEffect::UploadPassValues(const EffectPass& pass) {
         const Viewport& vp = device_.GetViewport();
         glUniform2f(pass.halfPixel, vp.width > 0 ? 1.0f / static_cast<float>(vp.width) : 0.0f,
                     vp.height > 0 ? 1.0f / static_cast<float>(vp.height) : 0.0f);
+    }
+    if (pass.textured >= 0) glUniform1i(pass.textured, device_.GetTexture(0) ? 1 : 0);
+    if (pass.alphaFunc >= 0) {
+        bool test = device_.GetRenderState(d3d::RS_ALPHATESTENABLE) != 0;
+        glUniform1i(pass.alphaFunc,
+                    test ? static_cast<GLint>(device_.GetRenderState(d3d::RS_ALPHAFUNC)) : 8);
+        glUniform1f(pass.alphaRef,
+                    static_cast<float>(device_.GetRenderState(d3d::RS_ALPHAREF) & 0xFF) / 255.0f);
     }
     for (const UniformBinding& b : pass.uniforms) {
         const std::vector<float>& v =

@@ -12,6 +12,8 @@ namespace sdlgl {
 
 namespace {
 
+const GLint kSpareUnit = 15;   // GL 3.3 guarantees 16 units; the device binds 0..7
+
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
@@ -334,7 +336,7 @@ EffectSource CompileEffect(const std::string& text, const std::string& name) {
         if (!ProfileStage(s.profile, got) || got != want) {
             log += Where(name, s.line) + ": error: profile '" + s.profile + "' does not fit " +
                    s.name + "\n";
-        } else if (CompileHlsl(fx.hlsl, name, s.entry, s.profile, s.arguments, st, clog)) {
+        } else if (CompileHlsl(fx.hlsl, name, s.line, s.entry, s.profile, s.arguments, st, clog)) {
             stages.push_back(st);
             index = static_cast<int>(stages.size()) - 1;
         } else {
@@ -425,7 +427,8 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
     std::map<std::pair<int, int>, size_t> programOf;   // -> index into code->programs
     std::vector<std::vector<UniformBinding>> bindingsOf;
     std::vector<std::vector<int>> samplersOf;
-    std::vector<GLint> halfPixelOf;
+    std::vector<GLint> halfPixelOf, texturedOf;
+    std::vector<std::pair<GLint, GLint>> alphaOf;
     for (size_t t = 0; t < code->techniques.size(); ++t) {
         for (size_t p = 0; p < code->techniques[t].passes.size(); ++p) {
             PassShaders st = passStages[t][p];
@@ -477,6 +480,13 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
                         glUniform1i(location, unit);
                         continue;
                     }
+                    if (type == GL_SAMPLER_CUBE || type == GL_SAMPLER_3D ||
+                        type == GL_SAMPLER_1D || type == GL_SAMPLER_2D_SHADOW) {
+                        // The device has 2D textures only; a unit of their own keeps these
+                        // from clashing with the 2D samplers (they read nothing).
+                        glUniform1i(location, kSpareUnit);
+                        continue;
+                    }
                     if (!owner) continue;   // the half-pixel and fallback uniforms
                     for (const HlslUniform& h : owner->uniforms) {
                         if (h.glslName != glName) continue;
@@ -519,19 +529,23 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
                         break;
                     }
                 }
-                GLint textured = glGetUniformLocation(prog, "dx_textured");
-                if (textured >= 0) glUniform1i(textured, 1);
                 glUseProgram(0);
                 code->programs.push_back(prog);
                 bindingsOf.push_back(bindings);
                 samplersOf.push_back(samplers);
                 halfPixelOf.push_back(glGetUniformLocation(prog, kHalfPixelUniform));
+                texturedOf.push_back(glGetUniformLocation(prog, "dx_textured"));
+                alphaOf.push_back({glGetUniformLocation(prog, kAlphaFuncUniform),
+                                   glGetUniformLocation(prog, kAlphaRefUniform)});
                 it = programOf.emplace(key, code->programs.size() - 1).first;
             }
             pass.program = code->programs[it->second];
             pass.uniforms = bindingsOf[it->second];
             pass.samplers = samplersOf[it->second];
             pass.halfPixel = halfPixelOf[it->second];
+            pass.textured = texturedOf[it->second];
+            pass.alphaFunc = alphaOf[it->second].first;
+            pass.alphaRef = alphaOf[it->second].second;
         }
     }
     code->ok = true;

@@ -62,6 +62,8 @@ struct EffectPass {
     int line = 0;
     GLuint program = 0;                     // 0: the fixed-function pipeline
     GLint halfPixel = -1;
+    GLint alphaFunc = -1, alphaRef = -1;
+    GLint textured = -1;   // passes without a pixel shader: whether stage 0 has a texture
     std::vector<UniformBinding> uniforms;
     std::vector<EffectState> states;
     std::vector<int> samplers;              // sampler parameters the program reads

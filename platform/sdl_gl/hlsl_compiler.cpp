@@ -18,6 +18,8 @@
 namespace sdlgl {
 
 const char* const kHalfPixelUniform = "dx_halfPixel";
+const char* const kAlphaFuncUniform = "dx_alphaFunc";
+const char* const kAlphaRefUniform = "dx_alphaRef";
 
 namespace {
 
@@ -244,6 +246,7 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
 
     // Stage inputs and outputs, by semantic.
     std::string positionOutput, depthOutput;
+    bool hasColor0 = false;
     std::vector<std::string> colorOutputs;
     int spareLocation = 13;
     for (int pass = 0; pass < 2; ++pass) {
@@ -277,6 +280,7 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
                 if (base == "DEPTH") {
                     depthOutput = name;
                 } else if (base == "COLOR" && index < 4) {
+                    if (index == 0) hasColor0 = true;
                     spvc_compiler_set_decoration(comp, list[i].id, SpvDecorationLocation,
                                                  static_cast<unsigned>(index));
                 } else {
@@ -375,8 +379,17 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
                     // The device keeps its back buffer top row first, as the fixed-function
                     // programs draw it.
                     "    gl_Position.y = -gl_Position.y;\n";
-    } else if (!depthOutput.empty()) {
-        epilogue += "    gl_FragDepth = " + depthOutput + ";\n";
+    } else {
+        if (hasColor0)
+            // Direct3D's alpha test follows the pixel shader: compare function 8 passes all.
+            epilogue += "    if (" + std::string(kAlphaFuncUniform) + " != 8) {\n"
+                        "        float a = dx_out_COLOR0.a, r = " + kAlphaRefUniform + ";\n"
+                        "        int f = " + kAlphaFuncUniform + ";\n"
+                        "        bool keep = f == 2 ? a < r : f == 3 ? a == r : f == 4 ? a <= r :\n"
+                        "                    f == 5 ? a > r : f == 6 ? a != r : f == 7 ? a >= r : false;\n"
+                        "        if (!keep) discard;\n"
+                        "    }\n";
+        if (!depthOutput.empty()) epilogue += "    gl_FragDepth = " + depthOutput + ";\n";
     }
     if (!epilogue.empty()) {
         size_t end = text.rfind('}');
@@ -397,7 +410,13 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
         lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
         text.replace(lineStart, p + 4 - lineStart, "");
     }
-    if (stage == ShaderStage::Vertex) {
+    std::string declarations;
+    if (stage == ShaderStage::Vertex)
+        declarations = "uniform vec2 " + std::string(kHalfPixelUniform) + ";\n";
+    else if (hasColor0)
+        declarations = "uniform int " + std::string(kAlphaFuncUniform) + ";\nuniform float " +
+                       kAlphaRefUniform + ";\n";
+    if (!declarations.empty()) {
         // Declared after the #version and extension lines.
         size_t nl = text.find('\n');
         size_t after = nl == std::string::npos ? text.size() : nl + 1;
@@ -406,7 +425,7 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
             size_t n2 = text.find('\n', after);
             after = n2 == std::string::npos ? text.size() : n2 + 1;
         }
-        text.insert(after, "uniform vec2 " + std::string(kHalfPixelUniform) + ";\n");
+        text.insert(after, declarations);
     }
     out.glsl = text;
     return true;
@@ -427,16 +446,18 @@ bool ProfileStage(const std::string& profile, ShaderStage& stage) {
     return false;
 }
 
-bool CompileHlsl(const std::string& hlsl, const std::string& fileName, const std::string& entry,
-                 const std::string& profile, const std::string& arguments, HlslStage& out,
-                 std::string& log) {
+bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,
+                 const std::string& entry, const std::string& profile,
+                 const std::string& arguments, HlslStage& out, std::string& log) {
+    // Messages that the compiler does not place point at the compile statement.
+    const std::string where = line > 0 ? fileName + "(" + std::to_string(line) + ")" : fileName;
     static std::once_flag once;
     std::call_once(once, [] { glslang::InitializeProcess(); });
 
     out = HlslStage();
     ShaderStage stage;
     if (!ProfileStage(profile, stage)) {
-        log += fileName + ": error: unknown shader profile '" + profile + "'\n";
+        log += where + ": error: unknown shader profile '" + profile + "'\n";
         return false;
     }
     out.stage = stage;
@@ -446,12 +467,12 @@ bool CompileHlsl(const std::string& hlsl, const std::string& fileName, const std
     bool defined = false;
     std::vector<std::string> uniformParams = UniformParameters(hlsl, entry, defined);
     if (!defined) {
-        log += fileName + ": error: entry point '" + entry + "' is not defined\n";
+        log += where + ": error: entry point '" + entry + "' is not defined\n";
         return false;
     }
     std::vector<std::string> args = SplitTopLevel(arguments);
     if (args.size() > uniformParams.size()) {
-        log += fileName + ": error: " + entry + " is compiled with " +
+        log += where + ": error: " + entry + " is compiled with " +
                std::to_string(args.size()) + " arguments but has " +
                std::to_string(uniformParams.size()) + " uniform parameters\n";
         return false;
@@ -459,7 +480,7 @@ bool CompileHlsl(const std::string& hlsl, const std::string& fileName, const std
     std::vector<std::vector<float>> argValues(args.size());
     for (size_t i = 0; i < args.size(); ++i) {
         if (!ParseArgument(args[i], argValues[i])) {
-            log += fileName + ": error: cannot read the argument '" + args[i] + "' of " + entry +
+            log += where + ": error: cannot read the argument '" + args[i] + "' of " + entry +
                    "\n";
             return false;
         }
@@ -484,14 +505,14 @@ bool CompileHlsl(const std::string& hlsl, const std::string& fileName, const std
         static_cast<EShMessages>(EShMsgSpvRules | EShMsgReadHlsl | EShMsgHlslDX9Compatible);
     if (!shader->parse(GetDefaultResources(), 100, false, msgs)) {
         log += FormatLog(shader->getInfoLog());
-        if (log.empty()) log = fileName + ": error: " + entry + " does not compile\n";
+        if (log.empty()) log = where + ": error: " + entry + " does not compile\n";
         return false;
     }
     glslang::TProgram program;
     program.addShader(shader.get());
     if (!program.link(msgs) || !program.getIntermediate(lang)) {
         log += FormatLog(program.getInfoLog());
-        if (log.empty()) log = fileName + ": error: " + entry + " does not link\n";
+        if (log.empty()) log = where + ": error: " + entry + " does not link\n";
         return false;
     }
     std::vector<uint32_t> spirv;
@@ -501,12 +522,12 @@ bool CompileHlsl(const std::string& hlsl, const std::string& fileName, const std
     glslang::GlslangToSpv(*program.getIntermediate(lang), spirv, &logger, &options);
     std::string spvMessages = logger.getAllMessages();
     if (spirv.empty()) {
-        log += fileName + ": error: " + entry + ": " + spvMessages + "\n";
+        log += where + ": error: " + entry + ": " + spvMessages + "\n";
         return false;
     }
     std::string translateLog;
     if (!SpirvToGlsl(spirv, stage, out, translateLog)) {
-        log += fileName + ": " + entry + ": " + translateLog;
+        log += where + ": " + entry + ": " + translateLog;
         return false;
     }
     // Mark the uniform parameters bound by the compile call.

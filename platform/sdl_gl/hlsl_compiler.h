@@ -8,6 +8,7 @@
 //    Direct3D 9 places pixel centres (uniform kHalfPixelUniform) and with depth 0..w mapped
 //    to GL's -w..w, and y negated since the device keeps its back buffer top row first;
 //    COLOR outputs are clamped to 0..1;
+//  - pixel stages end with the alpha test (kAlphaFuncUniform, kAlphaRefUniform);
 //  - globals become members of a plain uniform struct per stage, members named "m<i>";
 //    samplers are renamed "<stage>_s<i>". The tables below give the HLSL names back.
 // Not done: Direct3D 10 style textures and sampler objects, DEPTH outputs of vs stages.
@@ -48,6 +49,10 @@ struct HlslStage {
 
 // Name of the vec2 uniform of every vertex stage: (1 / viewport width, 1 / viewport height).
 extern const char* const kHalfPixelUniform;
+// Pixel stages writing COLOR0 apply Direct3D's alpha test after the shader: an int uniform
+// (D3DCMP value, 8 = always) and a float reference in 0..1.
+extern const char* const kAlphaFuncUniform;
+extern const char* const kAlphaRefUniform;
 
 // The stage a profile compiles for: vs_1_1..vs_3_0 and ps_1_1..ps_3_0 (with _a/_b variants).
 bool ProfileStage(const std::string& profile, ShaderStage& stage);
@@ -56,8 +61,10 @@ bool ProfileStage(const std::string& profile, ShaderStage& stage);
 // `arguments` is the text between the parentheses of `compile profile entry(...)`: values for
 // the entry's uniform parameters, in order (numbers, true, false). On failure `log` holds the
 // compiler's messages, one a line, as "file(line): error: message".
-bool CompileHlsl(const std::string& hlsl, const std::string& fileName, const std::string& entry,
-                 const std::string& profile, const std::string& arguments, HlslStage& out,
-                 std::string& log);
+// `line` (0 when unknown) is where the compile statement stands, for messages the compiler
+// cannot place itself.
+bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,
+                 const std::string& entry, const std::string& profile,
+                 const std::string& arguments, HlslStage& out, std::string& log);
 
 }  // namespace sdlgl

@@ -207,3 +207,87 @@ TEST_F(FxTest, SamplersReadStageZeroOrTheirNamedTexture) {
 
 }  // namespace
 }  // namespace sdltest
+
+namespace sdltest {
+namespace {
+
+TEST_F(FxTest, AlphaTestOfThePassAppliesAfterThePixelShader) {
+    sdlgl::GlEffect* e = Make(ColourEffect(
+        "technique T { pass { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS();\n"
+        "  AlphaTestEnable = TRUE; AlphaRef = 0x80; AlphaFunc = Greater; } }\n"));
+    ASSERT_NE(e, nullptr);
+    D3DXVECTOR4 faint(1, 1, 1, 0.4f), solid(1, 1, 1, 0.7f);
+    Clear(0xFF000000);
+    e->SetVector("Colour", &faint);
+    DrawQuad(e, -1, -1, 0, 1);
+    e->SetVector("Colour", &solid);
+    DrawQuad(e, 0, -1, 1, 1);
+    EXPECT_TRUE(Near(PixelAt(-0.5f, 0), 0x000000)) << "alpha 0.4 is not greater than 0x80";
+    EXPECT_TRUE(Near(PixelAt(0.5f, 0), 0xFFFFFF));
+    EXPECT_EQ(Sdl()->Gl().GetRenderState(D3DRS_ALPHATESTENABLE), 0u);   // restored by End
+    e->Release();
+}
+
+// Idioms of effect files written for D3DX: semantics and annotations on parameters, a
+// sampler2D with sampler_state, an entry named main taking and returning structs, vs_1_1
+// and upper-case profiles, a pass with no pixel shader, a fixed-function pass.
+const char* kIdioms = R"(
+float4x4 WorldViewProj : WORLDVIEWPROJECTION < string UIName = "wvp"; >;
+texture DiffuseMap : DIFFUSE < string ResourceName = "a.bmp"; >;
+sampler2D DiffSamp = sampler_state { Texture = <DiffuseMap>; MinFilter = LINEAR;
+    MagFilter = LINEAR; MipFilter = NONE; AddressU = WRAP; AddressV = CLAMP; };
+samplerCUBE EnvSamp;
+static const float Half = 0.5;
+bool UseEnv = false;
+half4 Tint = {1, 1, 0.5, 1};
+struct VS_INPUT { float3 Pos : POSITION; float4 Color : COLOR0; float2 Tex : TEXCOORD0; };
+struct VS_OUTPUT { float4 Pos : POSITION; float4 Diffuse : COLOR0; float2 Tex : TEXCOORD0; };
+VS_OUTPUT main(VS_INPUT In) {
+    VS_OUTPUT Out = (VS_OUTPUT)0;
+    Out.Pos = mul(float4(In.Pos, 1), WorldViewProj);
+    Out.Diffuse = In.Color * 2;   // clamped to 1 on the way to the pixel shader
+    Out.Tex = In.Tex;
+    return Out;
+}
+float4 PSMain(VS_OUTPUT In) : COLOR0 {
+    float4 c = tex2D(DiffSamp, In.Tex) * In.Diffuse * Tint;
+    if (UseEnv) c += texCUBE(EnvSamp, float3(In.Tex, 1)) * Half;
+    clip(c.a - 0.1);
+    return c;
+}
+technique Textured { pass P0 { VertexShader = compile vs_1_1 main();
+    PixelShader = compile PS_2_0 PSMain(); Lighting = FALSE; } }
+technique VertexOnly { pass { VertexShader = compile vs_2_0 main(); } }
+technique Fixed { pass { VertexShader = NULL; PixelShader = NULL; Texture[0] = <DiffuseMap>; } }
+)";
+
+TEST_F(FxTest, CommonEffectIdiomsCompileAndDraw) {
+    sdlgl::GlEffect* e = Make(kIdioms);
+    ASSERT_NE(e, nullptr);
+    D3DXMATRIX id;
+    D3DXMatrixIdentity(&id);
+    ASSERT_EQ(e->SetMatrix("WorldViewProj", &id), D3D_OK);
+    IDirect3DTexture9* tex = SolidTexture(0xFF8040FF);
+    ASSERT_EQ(e->SetTexture("DiffuseMap", tex), D3D_OK);
+    Clear(0xFF000000);
+    DrawQuad(e, -1, -1, 0, 1);
+    EXPECT_TRUE(Near(PixelAt(-0.5f, 0), 0x80407F)) << "texture x white x tint";
+    // No pixel shader: the interpolated colour (white, the vertices have none).
+    ASSERT_EQ(e->SetTechnique("VertexOnly"), D3D_OK);
+    DrawQuad(e, 0, -1, 1, 1);
+    EXPECT_TRUE(Near(PixelAt(0.5f, 0), 0xFFFFFF));
+    // The fixed-function pass binds the texture on stage 0 for its draws only.
+    ASSERT_EQ(e->SetTechnique("Fixed"), D3D_OK);
+    UINT passes = 0;
+    ASSERT_EQ(e->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(e->BeginPass(0), D3D_OK);
+    EXPECT_EQ(Sdl()->Gl().GetTexture(0), static_cast<sdlgl::SdlTexture*>(tex)->Gl());
+    e->EndPass();
+    e->End();
+    EXPECT_EQ(Sdl()->Gl().GetTexture(0), nullptr);
+    e->Release();
+    tex->Release();
+}
+
+}  // namespace
+}  // namespace sdltest

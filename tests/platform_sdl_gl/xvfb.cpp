@@ -102,3 +102,17 @@ bool EnsureXvfb() {
 }
 
 }  // namespace sdltest
+
+// Under LeakSanitizer: what the system's display, GL and font libraries keep for the life of
+// the process is theirs, not a leak of ours.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libdbus-1.so\n"
+           "leak:libfontconfig.so\n"
+           "leak:libSDL2-2.0.so\n"
+           "leak:libX11.so\n"
+           "leak:libxcb.so\n"
+           "leak:libGLX_mesa.so\n"
+           "leak:libGLdispatch.so\n"
+           "leak:swrast_dri.so\n"
+           "leak:libLLVM-15.so\n";
+}

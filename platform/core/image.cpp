@@ -1,9 +1,10 @@
-// Image decoding: BMP by our own DIB reader (so 32-bit BI_RGB stays opaque, as the texture
-// loader treats it, and palettes and row order are exact); PNG, JPEG and TGA by stb_image.
+// Image decoding: BMP and DDS by our own readers (a 32-bit BI_RGB bitmap stays opaque, as the
+// texture loader treats it; palettes and row order are exact); PNG, JPEG and TGA by stb_image.
 #include "platform/core/image.h"
 
 #include <cstring>
 
+#include "platform/core/dds.h"
 #include "platform/core/dib.h"
 
 #define STB_IMAGE_STATIC
@@ -49,6 +50,12 @@ bool DecodeImage(const uint8_t* data, size_t size, Image& out, std::string& err)
     out = Image();
     if (!data || size == 0) { err = "empty image data"; return false; }
     if (size >= 2 && data[0] == 'B' && data[1] == 'M') return DecodeBmp(data, size, out, err);
+    if (dds::IsDds(data, size)) {
+        if (dds::Decode(data, size, out, err)) return true;
+        out = Image();
+        err = "DDS: " + err;
+        return false;
+    }
     if (size > static_cast<size_t>(INT32_MAX)) { err = "image data too large"; return false; }
     int w = 0, h = 0, comp = 0;
     if (!stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &comp)) {

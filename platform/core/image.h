@@ -1,4 +1,4 @@
-// Image files (BMP, PNG, JPEG, TGA) decoded to 8-bit RGBA, top row first.
+// Image files (BMP, PNG, JPEG, TGA, DDS) decoded to 8-bit RGBA, top row first.
 // Pure function over a byte buffer: no file access, no global state. Bad or truncated data
 // gives false and a reason; nothing is read past the buffer.
 #pragma once

@@ -3,6 +3,14 @@
 #include "platform/core/image.h"
 #include "tests/platform_core/image_test.h"
 
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#if defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wunused-function"
+#endif
+#include <stb/stb_image_write.h>
+
 using namespace imgtest;
 
 namespace {
@@ -122,4 +130,73 @@ TEST(Image, PngAndTga) {
     EXPECT_FALSE(err.empty());
     EXPECT_FALSE(Decode("hello world, not an image", img, err));
     EXPECT_FALSE(Decode("", img, err));
+}
+
+namespace {
+
+// DDS header: pixel format flags, FourCC, bit count and masks.
+std::string Dds(int w, int h, uint32_t pfFlags, const char* fourcc, uint32_t bits, uint32_t r, uint32_t g,
+                uint32_t b, uint32_t a) {
+    std::string s = "DDS ";
+    Put32(s, 124); Put32(s, 0x1007); Put32(s, uint32_t(h)); Put32(s, uint32_t(w));
+    for (int i = 0; i < 14; ++i) Put32(s, 0);
+    Put32(s, 32); Put32(s, pfFlags);
+    s += fourcc ? std::string(fourcc, 4) : std::string(4, '\0');
+    Put32(s, bits); Put32(s, r); Put32(s, g); Put32(s, b); Put32(s, a);
+    for (int i = 0; i < 5; ++i) Put32(s, 0);
+    return s;
+}
+
+}  // namespace
+
+TEST(Image, DdsBlocksAndMasks) {
+    // DXT1 5x1 (two blocks): first block red/blue with the 3-colour mode unused, second
+    // block with c0 <= c1 so index 3 is transparent.
+    std::string d1 = Dds(5, 1, 0x4, "DXT1", 0, 0, 0, 0, 0);
+    Put16(d1, 0xF800); Put16(d1, 0x001F); Put32(d1, 0xE4);   // row 0: indices 0,1,2,3
+    Put16(d1, 0x0000); Put16(d1, 0xFFFF); Put32(d1, 0x03);   // pixel 0: index 3
+    core::Image a = Ok(d1);
+    ASSERT_EQ(a.width, 5);
+    EXPECT_EQ(Px(a, 0, 0), (std::vector<int>{255, 0, 0, 255}));
+    EXPECT_EQ(Px(a, 1, 0), (std::vector<int>{0, 0, 255, 255}));
+    EXPECT_EQ(Px(a, 2, 0), (std::vector<int>{170, 0, 85, 255}));
+    EXPECT_EQ(Px(a, 4, 0), (std::vector<int>{0, 0, 0, 0}));
+    // DXT5: alpha 255..0 in eight steps, pixel 0 index 1 (alpha 0), pixel 1 index 2.
+    std::string d5 = Dds(4, 4, 0x4, "DXT5", 0, 0, 0, 0, 0);
+    d5 += char(255); d5 += char(0);
+    d5 += char(0x11); d5.append(5, '\0');
+    Put16(d5, 0xFFFF); Put16(d5, 0xFFFF); Put32(d5, 0);
+    core::Image b = Ok(d5);
+    EXPECT_EQ(Px(b, 0, 0)[3], 0);
+    EXPECT_EQ(Px(b, 1, 0)[3], 219);
+    EXPECT_EQ(Px(b, 2, 0)[3], 255);
+    // Uncompressed A8R8G8B8.
+    std::string u = Dds(1, 1, 0x41, nullptr, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+    Put32(u, 0x80102030);
+    EXPECT_EQ(Px(Ok(u), 0, 0), (std::vector<int>{0x10, 0x20, 0x30, 0x80}));
+    core::Image img;
+    std::string err;
+    EXPECT_FALSE(Decode(d1.substr(0, d1.size() - 1), img, err));
+    EXPECT_NE(err.find("truncated"), std::string::npos);
+    EXPECT_FALSE(Decode(Dds(4, 4, 0x4, "ATI2", 0, 0, 0, 0, 0) + std::string(16, '\0'), img, err));
+    EXPECT_NE(err.find("ATI2"), std::string::npos);
+}
+
+TEST(Image, Jpeg) {
+    std::vector<uint8_t> rgb(16 * 16 * 3);
+    for (size_t i = 0; i < rgb.size(); i += 3) { rgb[i] = 200; rgb[i + 1] = 40; rgb[i + 2] = 90; }
+    std::string jpg;
+    stbi_write_jpg_to_func([](void* ctx, void* data, int n) { static_cast<std::string*>(ctx)->append(static_cast<char*>(data), size_t(n)); },
+                           &jpg, 16, 16, 3, rgb.data(), 95);
+    core::Image img = Ok(jpg);
+    ASSERT_EQ(img.width, 16);
+    std::vector<int> p = Px(img, 7, 7);
+    EXPECT_NEAR(p[0], 200, 4);
+    EXPECT_NEAR(p[1], 40, 4);
+    EXPECT_NEAR(p[2], 90, 4);
+    EXPECT_EQ(p[3], 255);
+    std::string err;
+    core::Image bad;
+    EXPECT_FALSE(Decode(jpg.substr(0, 20), bad, err));
+    EXPECT_FALSE(err.empty());
 }

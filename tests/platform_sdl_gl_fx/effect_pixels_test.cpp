@@ -291,3 +291,24 @@ TEST_F(FxTest, CommonEffectIdiomsCompileAndDraw) {
 
 }  // namespace
 }  // namespace sdltest
+
+namespace sdltest {
+namespace {
+
+TEST_F(FxTest, VaryingsMatchBySemanticNotByOrder) {
+    // The vertex shader writes TEXCOORD0 and TEXCOORD1; the pixel shader reads TEXCOORD1
+    // only, declared first among its inputs.
+    sdlgl::GlEffect* e = Make(
+        "struct VO { float4 p : POSITION; float4 a : TEXCOORD0; float4 b : TEXCOORD1; };\n"
+        "VO VS(float4 p : POSITION) { VO o; o.p = p; o.a = float4(1, 0, 0, 1);\n"
+        "  o.b = float4(0, 0.5, 1, 1); return o; }\n"
+        "float4 PS(float4 b : TEXCOORD1) : COLOR { return b; }\n" + std::string(kOnePass));
+    ASSERT_NE(e, nullptr);
+    Clear(0xFF000000);
+    DrawQuad(e, -1, -1, 1, 1);
+    EXPECT_TRUE(Near(PixelAt(0, 0), 0x0080FF));
+    e->Release();
+}
+
+}  // namespace
+}  // namespace sdltest

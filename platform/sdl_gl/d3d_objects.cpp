@@ -1,5 +1,6 @@
 #include "platform/sdl_gl/d3d_objects.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -387,6 +388,39 @@ HRESULT LoadMeshFromFile(SdlDevice* device, const char* file, LPD3DXBUFFER* ppMa
     return D3D_OK;
 }
 
+static int NextPowerOfTwo(int v) {
+    int p = 1;
+    while (p < v) p <<= 1;
+    return p;
+}
+
+// D3DX gives a texture loaded with default sizes power-of-two sides, stretching the image
+// with a filter; a bilinear stretch stands in for its triangle filter.
+static void StretchToPowerOfTwo(core::Image& img) {
+    int w = NextPowerOfTwo(img.width), h = NextPowerOfTwo(img.height);
+    if (w == img.width && h == img.height) return;
+    std::vector<uint8_t> out(size_t(w) * h * 4);
+    for (int y = 0; y < h; ++y) {
+        float sy = std::max(0.0f, (y + 0.5f) * img.height / h - 0.5f);
+        int y0 = std::min(static_cast<int>(sy), img.height - 1), y1 = std::min(y0 + 1, img.height - 1);
+        float fy = sy - y0;
+        for (int x = 0; x < w; ++x) {
+            float sx = std::max(0.0f, (x + 0.5f) * img.width / w - 0.5f);
+            int x0 = std::min(static_cast<int>(sx), img.width - 1), x1 = std::min(x0 + 1, img.width - 1);
+            float fx = sx - x0;
+            for (int c = 0; c < 4; ++c) {
+                auto at = [&](int xx, int yy) { return img.rgba[(size_t(yy) * img.width + xx) * 4 + c]; };
+                float top = at(x0, y0) + (at(x1, y0) - at(x0, y0)) * fx;
+                float bottom = at(x0, y1) + (at(x1, y1) - at(x0, y1)) * fx;
+                out[(size_t(y) * w + x) * 4 + c] = static_cast<uint8_t>(top + (bottom - top) * fy + 0.5f);
+            }
+        }
+    }
+    img.width = w;
+    img.height = h;
+    img.rgba.swap(out);
+}
+
 HRESULT CreateTextureFromFile(SdlDevice* device, const char* file, LPDIRECT3DTEXTURE9* out) {
     if (!device || !file || !out) return D3DERR_INVALIDCALL;
     *out = nullptr;
@@ -395,6 +429,7 @@ HRESULT CreateTextureFromFile(SdlDevice* device, const char* file, LPDIRECT3DTEX
     core::Image img;
     std::string err;
     if (!core::DecodeImage(bytes.data(), bytes.size(), img, err)) return D3DXERR_INVALIDDATA;
+    StretchToPowerOfTwo(img);
     device->MakeCurrent();
     GlTexture* t = device->Gl().CreateTexture(img.width, img.height, img.rgba.data(), 0);
     if (!t) return D3DXERR_INVALIDDATA;

@@ -415,6 +415,8 @@ HCURSOR WindowSystem::SetCursor(HCURSOR cursor) {
 int WindowSystem::MessageBoxA(LPCSTR text, LPCSTR caption, UINT type) {
     std::string t = core::Cp1251ToUtf8(text ? text : "");
     std::string c = core::Cp1251ToUtf8(caption ? caption : "Error");
+    // The box has one button: it answers as its first button would.
+    int answer = (type & 0xF) == MB_YESNO ? IDYES : IDOK;
     std::string err;
     const char* quiet = std::getenv("MESHES_NO_DIALOGS");
     bool dialogs = !(quiet && *quiet && std::strcmp(quiet, "0") != 0);
@@ -423,10 +425,10 @@ int WindowSystem::MessageBoxA(LPCSTR text, LPCSTR caption, UINT type) {
         UINT icon = type & 0xF0;
         if (icon == MB_ICONHAND) flags = SDL_MESSAGEBOX_ERROR;
         else if (icon == MB_ICONEXCLAMATION) flags = SDL_MESSAGEBOX_WARNING;
-        if (SDL_ShowSimpleMessageBox(flags, c.c_str(), t.c_str(), nullptr) == 0) return IDOK;
+        if (SDL_ShowSimpleMessageBox(flags, c.c_str(), t.c_str(), nullptr) == 0) return answer;
     }
     std::fprintf(stderr, "%s: %s\n", c.c_str(), t.c_str());   // nobody to show it to
-    return IDOK;
+    return answer;
 }
 
 }  // namespace sdlgl

@@ -11,6 +11,7 @@
 #include "gl_fixture.h"
 #include "platform/core/image.h"
 #include "platform/backend.h"
+#include "platform/sdl_gl/d3d_objects.h"
 #include "platform/sdl_gl/screenshot.h"
 #include "platform/sdl_gl/sdl_backend.h"
 
@@ -125,6 +126,29 @@ TEST_F(DeviceTest, TextureStageModulatesTheDiffuseColourTopRowFirst) {
     EXPECT_TRUE(Near(Pixel(32, 96), 0x000080));     // blue x half
     EXPECT_TRUE(Near(Pixel(96, 96), 0x808080));     // white x half
     EXPECT_TRUE(Near(Pixel(160, 20), 0x20C040));
+}
+
+TEST_F(DeviceTest, TexturesGetPowerOfTwoSidesLikeTheLoaderGives) {
+    TempDir dir;
+    std::vector<uint8_t> rgba = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255};   // 3 x 1
+    ASSERT_TRUE(sdlgl::WritePng(dir.File("odd.png"), 3, 1, rgba));
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileA(device_, dir.File("odd.png").c_str(), &tex), D3D_OK);
+    sdlgl::GlTexture* gl = static_cast<sdlgl::SdlTexture*>(tex)->Gl();
+    EXPECT_EQ(gl->width, 4);
+    EXPECT_EQ(gl->height, 1);
+    EXPECT_EQ(gl->levels, 3);   // the full mip chain: 4, 2, 1
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    device_->SetTexture(0, tex);
+    TexVertex q[4] = {{0, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {4, 0, 0.5f, 1, 0xFFFFFFFF, 1, 0},
+                      {0, 1, 0.5f, 1, 0xFFFFFFFF, 0, 1}, {4, 1, 0.5f, 1, 0xFFFFFFFF, 1, 1}};
+    device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+    device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(TexVertex));
+    device_->EndScene();
+    tex->Release();
+    EXPECT_TRUE(Near(Pixel(0, 0), 0xFF0000, 8));   // the ends keep their colours
+    EXPECT_TRUE(Near(Pixel(3, 0), 0x0000FF, 8));
 }
 
 TEST_F(DeviceTest, WireframeDrawsOnlyTheEdges) {

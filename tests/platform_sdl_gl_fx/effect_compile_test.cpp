@@ -1,0 +1,91 @@
+// Effect files compiled to GLSL without a GL context: what the compiler reports and what the
+// GL side relies on (uniform names, semantics, fixed arguments).
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "platform/sdl_gl/effect_library.h"
+
+namespace {
+
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(EffectCompile, DemoEffectGivesTwoStagesSharedByBothTechniques) {
+    std::ifstream f(std::string(MESHES_DEMO_SOURCE) + "/fx/ald_Phong.fx");
+    if (!f) GTEST_SKIP() << "no demo effect file";
+    std::stringstream ss;
+    ss << f.rdbuf();
+    sdlgl::EffectSource s = sdlgl::CompileEffect(ss.str(), "ald_Phong.fx");
+    ASSERT_TRUE(s.ok) << s.log;
+    ASSERT_EQ(s.techniques.size(), 2u);
+    EXPECT_EQ(s.stages.size(), 2u);   // PhongVS and PhongPS, once each
+    EXPECT_EQ(s.passShaders[0][0].vs, s.passShaders[1][0].vs);
+    bool found = false;
+    for (const sdlgl::HlslUniform& u : s.stages[0].uniforms)
+        if (u.hlslName == "mat_World_View_Proj") {
+            found = true;
+            EXPECT_EQ(u.rows, 4);
+            EXPECT_EQ(u.columns, 4);
+            EXPECT_TRUE(Has(s.stages[0].glsl, u.glslName));
+        }
+    EXPECT_TRUE(found);
+    // The varyings carry their semantics' names in both stages.
+    for (const char* v : {"dx_TEXCOORD0", "dx_TEXCOORD1", "dx_TEXCOORD2"}) {
+        EXPECT_TRUE(Has(s.stages[0].glsl, std::string(v) + ";")) << v;
+        EXPECT_TRUE(Has(s.stages[1].glsl, v)) << v;
+    }
+}
+
+TEST(EffectCompile, MessagesNameFileAndLine) {
+    const std::string vs = "float4 VS(float4 p : POSITION) : POSITION { return p; }\n";
+    sdlgl::EffectSource s = sdlgl::CompileEffect(
+        vs + "float4 PS(uniform float k) : COLOR { return k * Missing; }\n"
+             "technique T { pass { VertexShader = compile vs_2_0 VS();\n"
+             "  PixelShader = compile ps_2_0 PS(1); } }\n",
+        "dir/a.fx");
+    EXPECT_FALSE(s.ok);
+    EXPECT_TRUE(Has(s.log, "dir/a.fx(2): error")) << s.log;
+    // Compile arguments that the entry has no uniform parameters for, a profile of the wrong
+    // stage, unreadable arguments and unknown state values are errors at their statement.
+    s = sdlgl::CompileEffect(vs + "float4 PS() : COLOR { return 1; }\n"
+                                  "technique T { pass {\n"
+                                  "  VertexShader = compile vs_2_0 VS(1);\n"
+                                  "  PixelShader = compile vs_2_0 PS(); } }\n",
+                             "b.fx");
+    EXPECT_FALSE(s.ok);
+    EXPECT_TRUE(Has(s.log, "b.fx(4): error")) << s.log;
+    EXPECT_TRUE(Has(s.log, "b.fx(5): error")) << s.log;
+    s = sdlgl::CompileEffect(vs + "float4 PS(uniform bool b) : COLOR { return b; }\n"
+                                  "technique T { pass { VertexShader = compile vs_2_0 VS();\n"
+                                  "  PixelShader = compile ps_2_0 PS(maybe); CullMode = Sideways; } }\n",
+                             "c.fx");
+    EXPECT_FALSE(s.ok);
+    EXPECT_TRUE(Has(s.log, "c.fx(4): error: cannot read the argument")) << s.log;
+    EXPECT_TRUE(Has(s.log, "c.fx(4): error: cannot read the value 'Sideways'")) << s.log;
+}
+
+TEST(EffectCompile, CompileArgumentsFixTheEntrysUniformParameters) {
+    sdlgl::EffectSource s = sdlgl::CompileEffect(
+        "float4 Tint;\n"
+        "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 PS(uniform float gain, uniform bool invert) : COLOR {\n"
+        "  return invert ? 1 - Tint * gain : Tint * gain; }\n"
+        "technique T { pass { VertexShader = compile vs_2_0 VS();\n"
+        "  PixelShader = compile ps_2_0 PS(0.5, true); } }\n",
+        "d.fx");
+    ASSERT_TRUE(s.ok) << s.log;
+    ASSERT_EQ(s.stages.size(), 2u);
+    int fixed = 0;
+    for (const sdlgl::HlslUniform& u : s.stages[1].uniforms) {
+        if (u.hlslName == "gain") EXPECT_EQ(u.fixedValue, std::vector<float>{0.5f});
+        if (u.hlslName == "invert") EXPECT_EQ(u.fixedValue, std::vector<float>{1});
+        if (u.hlslName == "Tint") EXPECT_FALSE(u.fixed);
+        fixed += u.fixed;
+    }
+    EXPECT_EQ(fixed, 2);
+}
+
+}  // namespace

@@ -27,6 +27,9 @@ RADIUS = 25.0     # sphere radius; it rests on y = 0, so its centre is at y = 25
 SPACING = 70.0    # grid step between sphere centres
 SLICES, STACKS = 40, 26   # 40 * 2 * (26 - 1) = 2000 triangles
 SCREEN = (640, 480)
+# The client area of a SCREEN-sized window with a caption and a sizing frame (8 pixels a side,
+# 23 more on top): what the engine's back buffer gets, and the minimal program's window.
+CLIENT = (SCREEN[0] - 16, SCREEN[1] - 39)
 LIGHT_COLOURS = [(1.0, 0.85, 0.65), (0.3, 0.5, 1.0), (0.35, 1.0, 0.4), (1.0, 0.35, 0.3),
                  (0.9, 0.9, 0.3), (0.8, 0.4, 1.0), (0.3, 0.95, 0.95), (1.0, 1.0, 1.0)]
 
@@ -121,6 +124,7 @@ def scene_text(centres, eye, look, light_list):
            "mesh meshes/ball.x",
            "texture textures/ball.bmp",
            "screen %d %d" % SCREEN,
+           "client %d %d" % CLIENT,
            "camera %s %s" % (vec(eye), vec(look))]
     for x in light_list:
         out.append("light %s %s %s %s %s %s %s" % (

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <set>
 
+#include "platform/bench_run.h"
 #include "platform/core/cp1251.h"
 #include "platform/core/image.h"
 #include "platform/core/win_path.h"
@@ -158,6 +159,7 @@ HRESULT SdlDevice::Present(const RECT*, const RECT*, HWND, const RGNDATA*) {
     gl_.Present(w, h);
     SDL_GL_SwapWindow(window_);
     ++presented_;
+    if (platform::BenchPresent()) windows_->Post(windows_->MainWindow(), WM_CLOSE, 0, 0);   // timed run over
     if (plan_ && !plan_->path.empty() && presented_ == plan_->frame &&
         !SaveScreenshot(plan_->path))
         std::fprintf(stderr, "meshes: cannot write the screenshot %s\n", plan_->path.c_str());

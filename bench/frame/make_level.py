@@ -57,7 +57,7 @@ def lights(count, extent):
     out = []
     ring = extent + 120.0
     for i in range(count):
-        a = 2 * math.pi * i / count + math.pi / 4
+        a = 2 * math.pi * i / count - math.pi / 3   # the first light in front, to the right
         out.append({
             "name": "light%d" % (i + 1),
             "pos": (ring * math.cos(a), 160.0 + extent * 0.5, ring * math.sin(a)),

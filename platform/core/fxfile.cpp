@@ -306,6 +306,7 @@ private:
         if (IsP("<") && !Annotations(tech.annotations, err)) return false;
         if (!Expect("{", "to open technique '" + tech.name + "'", err)) return false;
         while (!IsP("}")) {
+            if (IsP(";")) { ++i_; continue; }
             if (!At(FTok::Ident) || Lower(t_[i_].text) != "pass") {
                 err = LineErr(Line(), At(FTok::End) ? "technique '" + tech.name + "' not closed before end of file"
                                                      : "expected 'pass' in technique '" + tech.name + "', found '" + t_[i_].text + "'");

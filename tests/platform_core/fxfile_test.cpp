@@ -45,7 +45,7 @@ const char* kEffect =
     "        Texture[0] = <DiffuseMap>;\n"
     "    }\n"
     "}\n"
-    "technique ald_Phong_alpha { pass { AlphaBlendEnable = true; SrcBlend = One; DestBlend = One; } pass P1 { } }\n";
+    "technique ald_Phong_alpha { pass { AlphaBlendEnable = true; SrcBlend = One; DestBlend = One; }; pass P1 { } }\n";
 
 FxFile Parse(const std::string& s) {
     FxFile f;

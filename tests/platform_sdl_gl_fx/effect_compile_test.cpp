@@ -80,9 +80,13 @@ TEST(EffectCompile, CompileArgumentsFixTheEntrysUniformParameters) {
     ASSERT_EQ(s.stages.size(), 2u);
     int fixed = 0;
     for (const sdlgl::HlslUniform& u : s.stages[1].uniforms) {
-        if (u.hlslName == "gain") EXPECT_EQ(u.fixedValue, std::vector<float>{0.5f});
-        if (u.hlslName == "invert") EXPECT_EQ(u.fixedValue, std::vector<float>{1});
-        if (u.hlslName == "Tint") EXPECT_FALSE(u.fixed);
+        if (u.hlslName == "gain") {
+            EXPECT_EQ(u.fixedValue, std::vector<float>{0.5f});
+        } else if (u.hlslName == "invert") {
+            EXPECT_EQ(u.fixedValue, std::vector<float>{1});
+        } else if (u.hlslName == "Tint") {
+            EXPECT_FALSE(u.fixed);
+        }
         fixed += u.fixed;
     }
     EXPECT_EQ(fixed, 2);

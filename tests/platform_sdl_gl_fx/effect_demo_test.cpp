@@ -93,8 +93,9 @@ const Light kLights[3] = {
 TEST_F(DemoFxTest, ThreeLightsShadeTheSphereInTheirColours) {
     Draw(kLights, 3);
     // MESHES_FX_SHOT names a PNG file to keep the picture in.
-    if (const char* shot = std::getenv("MESHES_FX_SHOT"))
+    if (const char* shot = std::getenv("MESHES_FX_SHOT")) {
         EXPECT_TRUE(sdlgl::WritePng(shot, bbWidth_, bbHeight_, pixels_));
+    }
     int cx = kWidth / 2, cy = kHeight / 2, r = 50;   // the sphere is about 60 pixels across
     Rgb left = Pixel(cx - r * 3 / 4, cy), right = Pixel(cx + r * 3 / 4, cy);
     Rgb top = Pixel(cx, cy - r * 3 / 4), bottom = Pixel(cx, cy + r * 3 / 4);

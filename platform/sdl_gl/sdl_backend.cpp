@@ -24,7 +24,9 @@ public:
                 return false;
             }
         }
-        return windows_.EnsureVideo(err);
+        if (windows_.EnsureVideo(err)) return true;
+        err += " (run under xvfb-run, or set MESHES_PLATFORM=headless)";
+        return false;
     }
     void Finish() override { windows_.Shutdown(); }
 

@@ -68,6 +68,16 @@ bool WindowSystem::EnsureVideo(std::string& err) {
         err = std::string("no display: ") + SDL_GetError();
         return false;
     }
+    // Without a display SDL falls back to drivers that show nothing; those only when asked
+    // for by name (SDL_VIDEODRIVER), never by surprise.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    bool invisible = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    if (invisible && !(asked && std::strcmp(asked, driver) == 0)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        err = "no display (DISPLAY is not set or cannot be opened)";
+        return false;
+    }
     // The device draws into its own buffers: the window needs no depth or samples.
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);

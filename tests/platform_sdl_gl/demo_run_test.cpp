@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -132,6 +133,20 @@ TEST_F(DemoRun, DrawsTheLevelAnswersKeysAndSavesTheLogOnClose) {
     EXPECT_EQ(Stop(), 0);
     EXPECT_TRUE(fs::exists(dir_ / "LOG.dr")) << "the close did not save the log";
     if (!keys) GTEST_SKIP() << "xdotool is not installed: key presses not sent";
+}
+
+TEST(DemoRunNoDisplay, StopsAtOnceAndSaysWhy) {
+    std::string cmd = std::string("cd ") + DEMO_DIR + " && env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER"
+                      " -u MESHES_PLATFORM timeout 20 " MESHES_PATH " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string out;
+    char buf[256];
+    while (fgets(buf, sizeof buf, p)) out += buf;
+    int status = pclose(p);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2) << out;   // not 124: it did not run on, invisible
+    EXPECT_NE(out.find("no display"), std::string::npos) << out;
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ namespace {
 // Nesting deeper than this is refused, so a hostile file cannot exhaust the stack.
 constexpr int kMaxDepth = 128;
 // Most vertices, and most triangles, of the merged mesh.
-constexpr size_t kMaxElements = 1u << 24;
+constexpr size_t kMaxElements = 1u << 22;
 // Largest uncompressed body accepted from a compressed file.
 constexpr size_t kMaxInflated = 64u << 20;
 
@@ -389,7 +389,6 @@ bool Inflate(const uint8_t* p, size_t n, std::vector<uint8_t>& out, std::string&
     size_t want = total - 16;
     if (want > kMaxInflated) { err = "compressed file too large when expanded"; return false; }
     out.clear();
-    out.reserve(want);
     size_t pos = 4;
     uint8_t block[65536];
     while (out.size() < want) {
@@ -749,7 +748,6 @@ bool Builder::AddMesh(const XObj& mesh, const Mat4& transform, std::string& err)
         err = "merged mesh exceeds " + std::to_string(kMaxElements) + " vertices or triangles";
         return false;
     }
-    out_.vertices.reserve(out_.vertices.size() + total);
     for (size_t i = 0; i < total; ++i) {
         uint32_t src = i < nVerts ? static_cast<uint32_t>(i) : extraSrc[i - nVerts];
         XVertex v;

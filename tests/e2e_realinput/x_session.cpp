@@ -1,0 +1,180 @@
+#include "x_session.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "level_run.h"
+
+namespace e2e {
+namespace {
+
+struct Session {
+    pid_t server = -1, manager = -1;
+    bool tried = false, ok = false;
+    std::string problem;
+};
+
+Session& TheSession() {
+    static Session s;
+    return s;
+}
+
+void Stop(pid_t& pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 100; ++i) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid) {
+            pid = -1;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+}
+
+class SessionEnd : public ::testing::Environment {
+public:
+    void TearDown() override {
+        Stop(TheSession().manager);
+        Stop(TheSession().server);
+    }
+};
+
+::testing::Environment* const kEnd = ::testing::AddGlobalTestEnvironment(new SessionEnd);
+
+// A child that leaves with the test program and prints nothing.
+pid_t Spawn(const std::vector<std::string>& argv, int keepFd) {
+    pid_t pid = fork();
+    if (pid != 0) return pid;
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    int devnull = open("/dev/null", O_RDWR);
+    if (devnull >= 0) {
+        dup2(devnull, 0);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+    }
+    for (int fd = 3; fd < 256; ++fd)
+        if (fd != keepFd) close(fd);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+}
+
+}  // namespace
+
+const std::string& SessionProblem() { return TheSession().problem; }
+
+bool Have(const std::string& tool) {
+    std::string command = "command -v '" + tool + "' >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+int Tool(const std::vector<std::string>& argv, std::string* out, int seconds) {
+    int fds[2];
+    if (pipe(fds) != 0) return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        dup2(fds[1], 1);
+        dup2(fds[1], 2);
+        close(fds[1]);
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    if (pid < 0) {
+        close(fds[0]);
+        return -1;
+    }
+    std::string text;
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    pollfd p{fds[0], POLLIN, 0};
+    while (std::chrono::steady_clock::now() < end) {
+        if (poll(&p, 1, 100) > 0) {
+            char buf[512];
+            ssize_t n = read(fds[0], buf, sizeof buf);
+            if (n <= 0) break;
+            text.append(buf, size_t(n));
+        }
+    }
+    close(fds[0]);
+    Outcome o = Wait(pid, std::max(1, int(std::chrono::duration_cast<std::chrono::seconds>(
+                                              end - std::chrono::steady_clock::now()).count())));
+    if (out) *out = text;
+    return o.exited ? o.code : -1;
+}
+
+bool EnsureX(bool windowManager) {
+    Session& s = TheSession();
+    if (s.tried) return s.ok;
+    s.tried = true;
+    if (!Have("Xvfb")) {
+        s.problem = "Xvfb is not installed (Debian package xvfb)";
+        return false;
+    }
+    if (windowManager && !(Have("openbox") && Have("wmctrl"))) {
+        s.problem = "openbox and wmctrl are not installed (Debian packages openbox, wmctrl)";
+        return false;
+    }
+    int fds[2];
+    if (pipe(fds) != 0) {
+        s.problem = "no pipe for Xvfb";
+        return false;
+    }
+    // -displayfd: the server takes a free display and writes its number to the pipe.
+    s.server = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
+                      "-nolisten", "tcp", "-noreset"},
+                     fds[1]);
+    close(fds[1]);
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    while (poll(&p, 1, 30000) > 0) {
+        char c;
+        if (read(fds[0], &c, 1) != 1 || c == '\n') break;
+        number += c;
+    }
+    close(fds[0]);
+    if (number.empty()) {
+        s.problem = "Xvfb did not start";
+        Stop(s.server);
+        return false;
+    }
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    if (windowManager) {
+        s.manager = Spawn({"openbox"}, -1);
+        bool up = false;
+        for (int i = 0; i < 150 && !up; ++i) {   // the manager announces itself on the root
+            up = Tool({"wmctrl", "-m"}, nullptr, 10) == 0;
+            if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        if (!up) {
+            s.problem = "openbox did not take the display";
+            Stop(s.manager);
+            Stop(s.server);
+            return false;
+        }
+    }
+    s.ok = true;
+    return true;
+}
+
+}  // namespace e2e

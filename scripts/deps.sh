@@ -6,7 +6,8 @@ pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
       libsdl2-dev libepoxy-dev libfreetype-dev libfontconfig-dev
       fonts-dejavu-core fonts-liberation
       glslang-dev spirv-cross libspirv-cross-c-shared-dev
-      xvfb xauth xdotool x11-utils imagemagick python3)
+      xvfb xauth xdotool x11-utils imagemagick python3
+      openbox wmctrl x11-xserver-utils)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -75,7 +75,7 @@ static GLenum BlendEquation(uint32_t v) {
     }
 }
 
-static GLenum CompareFunc(uint32_t v) {
+GLenum GlCompareFunc(uint32_t v) {
     switch (v) {
         case CMP_NEVER: return GL_NEVER;
         case CMP_LESS: return GL_LESS;
@@ -349,7 +349,7 @@ void GlDevice::ApplyRenderStates(bool lines) {
     bool depthOn = desc_.depth && rs_[RS_ZENABLE] != 0;
     s.depthTest = depthOn;
     s.depthMask = rs_[RS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE;
-    s.depthFunc = CompareFunc(rs_[RS_ZFUNC]);
+    s.depthFunc = GlCompareFunc(rs_[RS_ZFUNC]);
     // Direct3D culls by the winding seen on screen; the back buffer is stored upside down in
     // GL terms, so the screen's clockwise is GL's counter-clockwise. Values outside the three
     // modes draw both sides.

@@ -74,6 +74,7 @@ public:
     int Width() const { return desc_.width; }
     int Height() const { return desc_.height; }
     int Samples() const { return desc_.samples; }
+    bool HasDepth() const { return desc_.depth; }
     float MaxAnisotropy() const { return maxAnisotropy_; }
 
     // State setters take Direct3D 9 values. Out-of-range indices are refused (false).
@@ -172,6 +173,7 @@ private:
 };
 
 uint32_t VertexCount(uint32_t type, uint32_t primitiveCount);
+GLenum GlCompareFunc(uint32_t d3dCmp);
 GLenum GlPrimitive(uint32_t type);
 
 }  // namespace sdlgl

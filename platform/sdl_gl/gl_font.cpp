@@ -191,7 +191,7 @@ layout(location = 5) in vec2 aUv;
 uniform vec2 uTarget;
 out vec2 vUv;
 void main() {
-    gl_Position = vec4(2.0 * aPos / uTarget - 1.0, 0.0, 1.0);
+    gl_Position = vec4(2.0 * aPos / uTarget - 1.0, -1.0, 1.0);   // depth 0
     vUv = aUv;
 })";
     static const char* fs = R"(#version 330 core
@@ -200,7 +200,9 @@ uniform sampler2D uAtlas;
 uniform vec4 uColor;
 out vec4 fragColor;
 void main() {
-    fragColor = vec4(uColor.rgb, uColor.a * texture(uAtlas, vUv).r);
+    float a = uColor.a * texture(uAtlas, vUv).r;
+    if (a < 0.5 / 255.0) discard;   // the sprite's alpha test: only covered pixels count
+    fragColor = vec4(uColor.rgb, a);
 })";
     program_ = BuildProgram(vs, fs, err);
     if (!program_) return false;
@@ -302,18 +304,27 @@ int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
     }
     if (v.empty()) return result;
 
-    // Text draws like a sprite: blended by coverage, no depth, both faces, solid.
+    // Text draws as the D3DX sprite does: screen-space quads at depth 0, alpha-blended and
+    // alpha-tested, both faces, solid. The sprite leaves the depth states alone, so with the
+    // depth test on the covered pixels also write depth 0 and stay in front of what is drawn
+    // after them.
     device.BindBackBuffer();
     glViewport(0, 0, device.Width(), H);
     glDepthRange(0, 1);
-    glDisable(GL_DEPTH_TEST);
+    if (device.HasDepth() && device.GetRenderState(d3d::RS_ZENABLE)) {
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GlCompareFunc(device.GetRenderState(d3d::RS_ZFUNC)));
+        glDepthMask(device.GetRenderState(d3d::RS_ZWRITEENABLE) ? GL_TRUE : GL_FALSE);
+    } else {
+        glDisable(GL_DEPTH_TEST);
+    }
     glDisable(GL_CULL_FACE);
     glDisable(GL_STENCIL_TEST);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glEnable(GL_BLEND);
     glBlendEquation(GL_FUNC_ADD);
-    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     if (clip) {
         glEnable(GL_SCISSOR_TEST);
         glScissor(rect[0], rect[1], rect[2] - rect[0], rect[3] - rect[1]);

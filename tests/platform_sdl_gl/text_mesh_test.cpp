@@ -116,6 +116,37 @@ TEST_F(TextBoxTest, CyrillicBytesDrawAsCyrillicLetters) {
     font->Release();
 }
 
+TEST_F(TextBoxTest, TextDrawnBeforeTheSceneStaysInFrontWhileTheDepthTestIsOn) {
+    // The frame draws its info text first and the objects after: the text's covered pixels
+    // take depth 0, so later geometry does not paint over them.
+    ID3DXFont* font = nullptr;
+    ASSERT_EQ(D3DXCreateFontA(device_, -11, 0, FW_BOLD, 0, FALSE, 1, 0, 0, 0, "Verdana", &font), D3D_OK);
+    auto whiteAfterScene = [&](DWORD zenable) {
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        device_->BeginScene();
+        device_->SetRenderState(D3DRS_ZENABLE, zenable);
+        RECT r;
+        SetRect(&r, 20, 20, 0, 0);
+        font->DrawTextA(nullptr, "Objects", -1, &r, DT_NOCLIP, 0xFFFFFFFF);
+        device_->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+        Rect(0, 0, 120, 60, 0xFF0000FF, 0.5f);
+        device_->EndScene();
+        ReadBack();
+        int white = 0, blue = 0;
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 120; ++x) {
+                Rgb c = Pixel(x, y);
+                white += c.r > 200 && c.g > 200;
+                blue += c.r == 0 && c.b == 255;
+            }
+        EXPECT_GT(blue, 120 * 60 / 2) << "the quad is drawn around the text";
+        return white;
+    };
+    EXPECT_GT(whiteAfterScene(D3DZB_TRUE), 20);
+    EXPECT_EQ(whiteAfterScene(D3DZB_FALSE), 0);
+    font->Release();
+}
+
 TEST_F(TextBoxTest, FaceNamesMapToDebianFaces) {
     EXPECT_EQ(sdlgl::MapFaceName("Verdana").family, "DejaVu Sans");
     EXPECT_EQ(sdlgl::MapFaceName("kartika").family, "Liberation Sans");

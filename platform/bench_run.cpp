@@ -35,7 +35,7 @@ bool BenchActive() { return bench.active; }
 
 bool BenchPresent() {
     if (!bench.active) return false;
-    bench.stats.Present(framestats::MonotonicSeconds());
+    bench.stats.Present(framestats::MonotonicSeconds(), framestats::ProcessCpuSeconds());
     if (bench.closeAsked || bench.stats.Elapsed() < bench.seconds) return false;
     bench.closeAsked = true;
     return true;

@@ -2,7 +2,8 @@
 # The frame benchmark: builds meshes, drtool and the minimal OpenGL program, writes the
 # benchmark levels, and runs each level in a real window (the SDL backend) under a private
 # Xvfb, then the minimal program on the same scene. Prints one line per level with both
-# programs' mean, p50 and p99 frame times and the ratio of the means (meshes / minimal).
+# programs' mean, p50 and p99 frame times and CPU time per frame, and the ratios
+# meshes / minimal of the means and of the CPU times.
 #
 #   bash bench/frame/run.sh [SECONDS]        (default 10 seconds per run)
 #
@@ -46,10 +47,12 @@ done
 [ -e "/tmp/.X11-unix/X$display" ] || { echo "run.sh: Xvfb did not start on :$display" >&2; exit 2; }
 export DISPLAY=":$display"
 
-# "<label>: F frames in S s, mean M ms, p50 P ms, p99 Q ms" -> "M P Q"
-figures() { sed -n 's/.*frames in .* s, mean \([0-9.]*\) ms, p50 \([0-9.]*\) ms, p99 \([0-9.]*\) ms.*/\1 \2 \3/p'; }
+# "<label>: F frames in S s, mean M ms, p50 P ms, p99 Q ms, cpu C ms" -> "M P Q C"
+figures() {
+    sed -n 's/.*frames in .* s, mean \([0-9.]*\) ms, p50 \([0-9.]*\) ms, p99 \([0-9.]*\) ms, cpu \([0-9.]*\) ms.*/\1 \2 \3 \4/p'
+}
 
-# The run whose mean is the median of those given as "mean p50 p99" lines.
+# The run whose mean is the median of those given as "mean p50 p99 cpu" lines.
 median_run() { sort -n -k1,1 | awk '{ a[NR] = $0 } END { print a[int((NR + 1) / 2)] }'; }
 
 echo "frame benchmark: ${SECONDS_PER_RUN} s a run, $REPEAT run(s) each, window 640x480, times in ms"
@@ -69,9 +72,9 @@ for level in $LEVELS; do
         [ -n "$line" ] || { echo "run.sh: the minimal program printed no statistics for $level" >&2; exit 1; }
         minimal_runs+="$(echo "$line" | figures)"$'\n'
     done
-    read -r em ep eq <<<"$(printf '%s' "$engine_runs" | median_run)"
-    read -r mm mp mq <<<"$(printf '%s' "$minimal_runs" | median_run)"
-    ratio=$(awk -v a="$em" -v b="$mm" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }')
-    printf 'N=%-3s L=%s  meshes mean %7.3f p50 %7.3f p99 %7.3f | minimal mean %7.3f p50 %7.3f p99 %7.3f | ratio %s\n' \
-        "$n" "$l" "$em" "$ep" "$eq" "$mm" "$mp" "$mq" "$ratio"
+    read -r em ep eq ec <<<"$(printf '%s' "$engine_runs" | median_run)"
+    read -r mm mp mq mc <<<"$(printf '%s' "$minimal_runs" | median_run)"
+    ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+    printf 'N=%-3s L=%s  meshes mean %7.3f p50 %7.3f p99 %7.3f cpu %7.3f | minimal mean %7.3f p50 %7.3f p99 %7.3f cpu %7.3f | ratio %s cpu %s\n' \
+        "$n" "$l" "$em" "$ep" "$eq" "$ec" "$mm" "$mp" "$mq" "$mc" "$(ratio "$em" "$mm")" "$(ratio "$ec" "$mc")"
 done

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 namespace framestats {
 
@@ -13,14 +14,22 @@ double MonotonicSeconds() {
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-void FrameStats::Present(double now) {
+double ProcessCpuSeconds() {
+    timespec ts;
+    if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts) != 0) return 0;
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+void FrameStats::Present(double now, double cpu) {
     if (presents_ == 0) {
         first_ = now;
+        firstCpu_ = cpu;
     } else {
         double ms = (now - last_) * 1000.0;
         intervalsMs_.push_back(static_cast<float>(ms > 0 ? ms : 0));
     }
     last_ = now;
+    lastCpu_ = cpu;
     ++presents_;
 }
 
@@ -47,13 +56,16 @@ Summary FrameStats::Summarise() const {
     s.meanMs = sum / static_cast<double>(sorted.size());
     s.p50Ms = Percentile(sorted, 50);
     s.p99Ms = Percentile(sorted, 99);
+    double cpu = (lastCpu_ - firstCpu_) * 1000.0 / static_cast<double>(sorted.size());
+    s.cpuMs = cpu > 0 ? cpu : 0;
     return s;
 }
 
 std::string FormatLine(const std::string& label, const Summary& s) {
-    char buf[160];
-    std::snprintf(buf, sizeof buf, ": %zu frames in %.2f s, mean %.3f ms, p50 %.3f ms, p99 %.3f ms",
-                  s.frames, s.seconds, s.meanMs, s.p50Ms, s.p99Ms);
+    char buf[200];
+    std::snprintf(buf, sizeof buf,
+                  ": %zu frames in %.2f s, mean %.3f ms, p50 %.3f ms, p99 %.3f ms, cpu %.3f ms",
+                  s.frames, s.seconds, s.meanMs, s.p50Ms, s.p99Ms, s.cpuMs);
     return label + buf;
 }
 

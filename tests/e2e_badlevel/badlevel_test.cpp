@@ -341,6 +341,39 @@ const std::vector<Case>& Cases() {
     return cases;
 }
 
+// In a window: frame 10 is saved as a picture, then the program is asked to close as a
+// window manager or a terminal would. True when frame 10 was shown.
+bool RunInWindow(const std::string& folder, e2e::Outcome* end) {
+    pid_t child = e2e::Start(MESHES_PATH, folder,
+                             {{"MESHES_PLATFORM", "sdl"}, {"MESHES_NO_DIALOGS", "1"},
+                              {"MESHES_SCREENSHOT", "frame.png@10"}});
+    for (int i = 0; i < 1800; ++i) {
+        if (e2e::Ended(child, end)) return false;
+        if (e2e::Exists(folder + "/frame.png")) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            kill(child, SIGTERM);
+            *end = e2e::Wait(child, 120);
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    *end = e2e::Wait(child, 0);
+    return false;
+}
+
+// Whether a GL window can be had here at all: the intact level shows its frames.
+bool WindowWorks() {
+    static int works = -1;
+    if (works < 0) {
+        std::string folder = e2e::CopyLevel(DEMO_DIR, "badlevel_window");
+        e2e::Outcome end;
+        works = RunInWindow(folder, &end) ? 1 : 0;
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+    }
+    return works == 1;
+}
+
 class BadLevel : public ::testing::TestWithParam<std::tuple<size_t, bool>> {
 protected:
     void TearDown() override {
@@ -369,25 +402,8 @@ TEST_P(BadLevel, StartsLogsWhatIsMissingRunsAndSavesTheLog) {
                                   {"MESHES_TRACE", "trace.txt"}});
         end = e2e::Wait(child, 120);
     } else {
-        // In a window: frame 10 is saved as a picture, then the program is asked to close.
-        pid_t child = e2e::Start(MESHES_PATH, folder_,
-                                 {{"MESHES_PLATFORM", "sdl"}, {"MESHES_NO_DIALOGS", "1"},
-                                  {"MESHES_SCREENSHOT", "frame.png@10"}});
-        bool shown = false;
-        for (int i = 0; i < 1800 && !shown; ++i) {
-            if (e2e::Ended(child, &end)) break;
-            shown = e2e::Exists(folder_ + "/frame.png");
-            if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        if (shown) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            kill(child, SIGTERM);
-            end = e2e::Wait(child, 120);
-        } else if (!end.exited && !end.signal) {
-            end = e2e::Wait(child, 0);
-        }
-        if (end.exited && end.code == 0 && !shown && !e2e::Exists(folder_ + "/LOG.dr"))
-            GTEST_SKIP() << "no GL context: " << e2e::ReadText(folder_ + "/out.txt");
+        if (!WindowWorks()) GTEST_SKIP() << "no GL context: the intact level shows no window";
+        bool shown = RunInWindow(folder_, &end);
         EXPECT_TRUE(shown) << "the window showed no frame 10";
     }
     ASSERT_TRUE(end.exited && end.code == 0)

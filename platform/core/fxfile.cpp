@@ -258,8 +258,8 @@ private:
         if (IsP("[")) {
             ++i_;
             float v = 0;
-            if (!At(FTok::Number) || !ParseNumberText(t_[i_].text, v) || v < 0) {
-                err = LineErr(Line(), "state index of '" + s.name + "' is not a number");
+            if (!At(FTok::Number) || !ParseNumberText(t_[i_].text, v) || !(v >= 0 && v <= 65535)) {
+                err = LineErr(Line(), "state index of '" + s.name + "' is not a number from 0 to 65535");
                 return false;
             }
             s.index = static_cast<int>(v);
@@ -412,7 +412,7 @@ private:
             if (!SkipBalanced("<", ">", err)) return false;
             for (size_t j = b; j < i_; ++j) {
                 float v;
-                if (t_[j].k == FTok::Number && ParseNumberText(t_[j].text, v)) tmplArgs.push_back(static_cast<int>(v));
+                if (t_[j].k == FTok::Number && ParseNumberText(t_[j].text, v)) tmplArgs.push_back(v >= 1 && v <= 4 ? static_cast<int>(v) : 0);
                 else if (t_[j].k == FTok::Ident) tmplArgs.push_back(0);
             }
             for (int& a : tmplArgs)
@@ -445,8 +445,10 @@ private:
             while (IsP("[")) {
                 ++i_;
                 float v = 0;
-                if (At(FTok::Number) && ParseNumberText(t_[i_].text, v) && v >= 0 && p.elements == 0)
+                if (At(FTok::Number) && ParseNumberText(t_[i_].text, v) && p.elements == 0) {
+                    if (!(v >= 1 && v <= 1e6f)) { err = LineErr(Line(), "array size of '" + p.name + "' out of range"); return false; }
                     p.elements = static_cast<int>(v);
+                }
                 if (!SkipTo("]", err)) return false;
                 ++i_;
             }

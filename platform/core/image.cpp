@@ -44,6 +44,26 @@ bool DecodeBmp(const uint8_t* data, size_t size, Image& out, std::string& err) {
     return true;
 }
 
+// Checks the PNG chunk layout before decoding: every chunk must lie inside the data (the
+// decoder below would otherwise size buffers from a forged chunk length), and the first image
+// data chunk must not be empty (the decoder would copy zero bytes to a null buffer).
+bool PngChunksSound(const uint8_t* data, size_t size, std::string& err) {
+    bool seenData = false;
+    for (size_t pos = 8; size - pos >= 12;) {
+        uint32_t len = (uint32_t(data[pos]) << 24) | (uint32_t(data[pos + 1]) << 16) |
+                       (uint32_t(data[pos + 2]) << 8) | data[pos + 3];
+        const uint8_t* type = data + pos + 4;
+        if (len > size - pos - 12) { err = "PNG chunk runs past the end of the data"; return false; }
+        if (std::memcmp(type, "IDAT", 4) == 0) {
+            if (!seenData && len == 0) { err = "PNG image data chunk is empty"; return false; }
+            seenData = true;
+        }
+        if (std::memcmp(type, "IEND", 4) == 0) break;
+        pos += 12 + static_cast<size_t>(len);
+    }
+    return true;
+}
+
 }  // namespace
 
 bool DecodeImage(const uint8_t* data, size_t size, Image& out, std::string& err) {
@@ -57,6 +77,8 @@ bool DecodeImage(const uint8_t* data, size_t size, Image& out, std::string& err)
         return false;
     }
     if (size > static_cast<size_t>(INT32_MAX)) { err = "image data too large"; return false; }
+    static const uint8_t kPng[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    if (size >= 8 && std::memcmp(data, kPng, 8) == 0 && !PngChunksSound(data, size, err)) return false;
     int w = 0, h = 0, comp = 0;
     if (!stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &comp)) {
         const char* why = stbi_failure_reason();

@@ -201,6 +201,8 @@ TEST(FxFile, ErrorsCarryTheLineNumber) {
     EXPECT_EQ(Fails("technique T { pass { VertexShader = compile vs_2_0; } }").substr(0, 7), "line 1:");
     Fails("} float a;");
     Fails("float a[;");
+    EXPECT_EQ(Fails("float a[9999999999];"), "line 1: array size of 'a' out of range");
+    Fails("technique T { pass { Texture[1e30] = <t>; } }");
 }
 
 TEST(FxFile, EveryPrefixOfAnEffectIsHandled) {

@@ -120,6 +120,11 @@ TEST(Image, PngAndTga) {
     broken.resize(broken.size() - 20);
     EXPECT_FALSE(Decode(broken, img, err));
     EXPECT_FALSE(err.empty());
+    std::string forged = Png(2, 2, rgba);
+    size_t idat = forged.find("IDAT") - 4;
+    forged[idat] = char(0x7F);   // chunk length of about 2 GB in a tiny file
+    EXPECT_FALSE(Decode(forged, img, err));
+    EXPECT_NE(err.find("past the end"), std::string::npos);
     EXPECT_FALSE(Decode("hello world, not an image", img, err));
     EXPECT_FALSE(Decode("", img, err));
 }

@@ -1,8 +1,11 @@
 // Effect files (.fx): HLSL with effect-only syntax around it (annotations, sampler_state
 // blocks, techniques with passes and state assignments). ParseFx separates the two: plain
 // HLSL with every removed character replaced by a blank (newlines kept, so compiler messages
-// keep their line numbers), the top-level parameters, and the techniques. It does not check
-// the HLSL itself (the shader compiler does) and does not expand #include or macros.
+// keep their line numbers), the top-level parameters, and the techniques. Taken out of the
+// HLSL: annotations, sampler_state and other state blocks (the sampler stays declared),
+// techniques, the `shared` keyword, and whole declarations of string, texture and shader
+// variables. It does not check the HLSL itself (the shader compiler does) and does not expand
+// #include or macros; `static` variables are HLSL only, not parameters.
 #pragma once
 
 #include <string>

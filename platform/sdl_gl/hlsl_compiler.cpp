@@ -246,6 +246,7 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
 
     // Stage inputs and outputs, by semantic.
     std::string positionOutput, depthOutput;
+    std::vector<std::string> pixelBuiltins;   // VPOS and VFACE inputs, made from GL built-ins
     bool hasColor0 = false;
     std::vector<std::string> colorOutputs;
     int spareLocation = 13;
@@ -294,6 +295,7 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
                     return false;
                 }
                 spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationLocation);
+                if (input && (base == "VPOS" || base == "VFACE")) pixelBuiltins.push_back(name);
                 if (!input && base == "POSITION" && index == 0) positionOutput = name;
                 if (!input && base == "COLOR") colorOutputs.push_back(name);
             }
@@ -366,14 +368,22 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
     // returns (the HLSL entry is a function of its own).
     std::string epilogue;
     if (stage == ShaderStage::Vertex) {
-        if (positionOutput.empty()) {
+        // SV_Position outputs are GL's gl_Position already.
+        bool builtinPosition = false;
+        const spvc_reflected_builtin_resource* builtins = nullptr;
+        size_t builtinCount = 0;
+        spvc_resources_get_builtin_resource_list_for_type(res, SPVC_BUILTIN_RESOURCE_TYPE_STAGE_OUTPUT,
+                                                          &builtins, &builtinCount);
+        for (size_t i = 0; i < builtinCount; ++i)
+            builtinPosition = builtinPosition || builtins[i].builtin == SpvBuiltInPosition;
+        if (positionOutput.empty() && !builtinPosition) {
             log += "error: the vertex shader writes no POSITION\n";
             return false;
         }
         for (const std::string& c : colorOutputs)
             epilogue += "    " + c + " = clamp(" + c + ", 0.0, 1.0);\n";
-        epilogue += "    gl_Position = " + positionOutput + ";\n"
-                    "    gl_Position.xy += vec2(" + std::string(kHalfPixelUniform) + ".x, -" +
+        if (!positionOutput.empty()) epilogue += "    gl_Position = " + positionOutput + ";\n";
+        epilogue += "    gl_Position.xy += vec2(" + std::string(kHalfPixelUniform) + ".x, -" +
                     kHalfPixelUniform + ".y) * gl_Position.w;\n"
                     "    gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;\n"
                     // The device keeps its back buffer top row first, as the fixed-function
@@ -409,6 +419,35 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
         size_t lineStart = text.rfind('\n', p);
         lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
         text.replace(lineStart, p + 4 - lineStart, "");
+    }
+    // VPOS (the pixel's integer coordinates) and VFACE (positive on front faces) become
+    // plain variables set from GL's built-ins where main begins.
+    std::string prologue;
+    for (const std::string& name : pixelBuiltins) {
+        size_t p = text.find(" " + name + ";");
+        size_t lineStart = p == std::string::npos ? p : text.rfind('\n', p);
+        if (p == std::string::npos || lineStart == std::string::npos ||
+            text.compare(lineStart + 1, 3, "in ") != 0) {
+            log += "error: unexpected translator output for " + name + "\n";
+            return false;
+        }
+        std::string type = text.substr(lineStart + 4, p - lineStart - 4);
+        text.erase(lineStart + 1, 3);
+        bool face = name.compare(0, 8, "dx_VFACE") == 0;
+        std::string value = face ? "(gl_FrontFacing ? 1.0 : -1.0)" : "floor(gl_FragCoord.xy)";
+        if (type == "float") value = face ? value : "floor(gl_FragCoord.x)";
+        else if (type == "vec2") value = face ? "vec2" + value : value;
+        else if (type == "vec3") value = face ? "vec3" + value : "vec3(" + value + ", 0.0)";
+        else if (type == "vec4") value = face ? "vec4" + value : "vec4(" + value + ", 0.0, 0.0)";
+        prologue += "    " + name + " = " + value + ";\n";
+    }
+    if (!prologue.empty()) {
+        size_t body = text.find("void main()\n{\n");
+        if (body == std::string::npos) {
+            log += "error: unexpected translator output for main\n";
+            return false;
+        }
+        text.insert(body + 14, prologue);
     }
     std::string declarations;
     if (stage == ShaderStage::Vertex)

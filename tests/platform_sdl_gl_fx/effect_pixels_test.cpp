@@ -312,3 +312,27 @@ TEST_F(FxTest, VaryingsMatchBySemanticNotByOrder) {
 
 }  // namespace
 }  // namespace sdltest
+
+namespace sdltest {
+namespace {
+
+TEST_F(FxTest, PositionAndFaceSemanticsOfPixelShaders) {
+    // SV_Position out of the vertex shader; VPOS (pixel coordinates from the top left) and
+    // VFACE (positive on the front) into ps_3_0.
+    sdlgl::GlEffect* e = Make(
+        "float4 VS(float4 p : POSITION) : SV_Position { return p; }\n"
+        "float4 PS(float2 vpos : VPOS, float face : VFACE) : COLOR {\n"
+        "  return float4(vpos.x / 255, vpos.y / 255, face > 0 ? 1 : 0, 1); }\n"
+        "technique T { pass { VertexShader = compile vs_3_0 VS(); PixelShader = compile ps_3_0 PS();\n"
+        "  CullMode = None; } }\n");
+    ASSERT_NE(e, nullptr);
+    Clear(0xFF000000);
+    DrawQuad(e, -1, -1, 1, 1);
+    ReadBack();
+    EXPECT_TRUE(Near(Pixel(100, 20), 0x6414FF)) << Pixel(100, 20);
+    EXPECT_TRUE(Near(Pixel(30, 150), 0x1E96FF)) << Pixel(30, 150);
+    e->Release();
+}
+
+}  // namespace
+}  // namespace sdltest

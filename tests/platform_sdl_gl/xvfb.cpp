@@ -68,8 +68,9 @@ bool EnsureXvfb() {
         }
         std::string fd = std::to_string(fds[1]);
         // -displayfd: the server takes a free display and writes its number to the pipe.
+        // Auto-repeat waits 5 s, so a test can hold a key down for a while without repeats.
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
-               "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
+               "-nolisten", "tcp", "-noreset", "-ardelay", "5000", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);

@@ -225,7 +225,9 @@ HRESULT EffectLibrary::CreateFromText(const std::string& text, const std::string
                                       ID3DXEffect** out, std::string& messages) {
     if (out) *out = nullptr;
     if (!out) return D3DERR_INVALIDCALL;
-    std::shared_ptr<EffectCode>& code = byContent_[text];
+    // Included files are found next to the effect file: the same text elsewhere may differ.
+    std::string key = text.find("#include") == std::string::npos ? text : name + "\n" + text;
+    std::shared_ptr<EffectCode>& code = byContent_[key];
     if (!code) {
         code = Build(text, name);
         ++compilations_;

@@ -2,8 +2,10 @@
 // core .fx reader, its pass shaders compiled once (hlsl_compiler.h) and linked into one GL
 // program per vertex/pixel pair, then shared by every effect made from that content. Effects
 // keep their own parameter values and upload them when a pass begins.
-// Not done: #include inside effect files, effect pools, macros given at creation, passes with
-// a pixel shader but no vertex shader.
+// Files an effect #includes are compiled as HLSL only: their parameters are known through the
+// compiler's reflection, their sampler_state blocks and techniques are not read.
+// Not done: effect pools, macros given at creation, passes with a pixel shader but no vertex
+// shader.
 #pragma once
 
 #include <epoxy/gl.h>

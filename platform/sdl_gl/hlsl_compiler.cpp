@@ -12,8 +12,14 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <fstream>
+#include <list>
 #include <memory>
 #include <mutex>
+#include <sstream>
+
+#include "platform/core/fxfile.h"
+#include "platform/core/win_path.h"
 
 namespace sdlgl {
 
@@ -193,6 +199,33 @@ bool ParseArgument(const std::string& text, std::vector<float>& value) {
     }
     return !value.empty();
 }
+
+// `#include "file"`: read relative to the including file and found as every file of the
+// system is (winpath::Map), with its effect-only syntax blanked as the effect's own is.
+class EffectIncluder : public glslang::TShader::Includer {
+public:
+    IncludeResult* includeLocal(const char* header, const char* includer, size_t) override {
+        std::string from = includer ? includer : "";
+        size_t slash = from.find_last_of("/\\");
+        std::string path = slash == std::string::npos ? header : from.substr(0, slash + 1) + header;
+        std::ifstream f(winpath::Map(path.c_str()), std::ios::binary);
+        if (!f) return nullptr;
+        std::stringstream ss;
+        ss << f.rdbuf();
+        core::FxFile fx;
+        std::string err;
+        contents_.push_back(core::ParseFx(ss.str(), fx, err) ? fx.hlsl : ss.str());
+        const std::string& text = contents_.back();
+        return new IncludeResult(path, text.data(), text.size(), nullptr);
+    }
+    IncludeResult* includeSystem(const char* header, const char* includer, size_t depth) override {
+        return includeLocal(header, includer, depth);
+    }
+    void releaseInclude(IncludeResult* result) override { delete result; }
+
+private:
+    std::list<std::string> contents_;   // kept until the compile ends
+};
 
 struct SpvcContext {
     spvc_context ctx = nullptr;
@@ -542,7 +575,8 @@ bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,
     shader->setDxPositionW(true);
     EShMessages msgs =
         static_cast<EShMessages>(EShMsgSpvRules | EShMsgReadHlsl | EShMsgHlslDX9Compatible);
-    if (!shader->parse(GetDefaultResources(), 100, false, msgs)) {
+    EffectIncluder includer;
+    if (!shader->parse(GetDefaultResources(), 100, false, msgs, includer)) {
         log += FormatLog(shader->getInfoLog());
         if (log.empty()) log = where + ": error: " + entry + " does not compile\n";
         return false;

@@ -1,6 +1,10 @@
 // Effect files compiled to GLSL without a GL context: what the compiler reports and what the
 // GL side relies on (uniform names, semantics, fixed arguments).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <fstream>
 #include <sstream>
@@ -90,6 +94,39 @@ TEST(EffectCompile, CompileArgumentsFixTheEntrysUniformParameters) {
         fixed += u.fixed;
     }
     EXPECT_EQ(fixed, 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(EffectCompile, IncludesAreFoundNextToTheEffectFile) {
+    char tmpl[] = "/tmp/fx_include.XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    std::string dir = tmpl;
+    ASSERT_EQ(mkdir((dir + "/Inc").c_str(), 0755), 0);
+    std::ofstream(dir + "/Inc/Common.fxh")
+        << "float4 Shared < string UIName = \"shared\"; >;\n"
+           "float4 Helper() { return Shared; }\n";
+    // Written with a backslash and another case, as effect files from Windows are.
+    std::string main = "#include \"inc\\\\common.fxh\"\n"
+                       "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+                       "float4 PS() : COLOR { return Helper(); }\n"
+                       "technique T { pass { VertexShader = compile vs_2_0 VS();\n"
+                       "  PixelShader = compile ps_2_0 PS(); } }\n";
+    sdlgl::EffectSource s = sdlgl::CompileEffect(main, dir + "/main.fx");
+    EXPECT_TRUE(s.ok) << s.log;
+    bool shared = false;
+    for (const sdlgl::HlslStage& st : s.stages)
+        for (const sdlgl::HlslUniform& u : st.uniforms) shared = shared || u.hlslName == "Shared";
+    EXPECT_TRUE(shared);
+    s = sdlgl::CompileEffect("\n#include \"missing.fxh\"\n" + main.substr(main.find('\n') + 1),
+                             dir + "/main.fx");
+    EXPECT_FALSE(s.ok);
+    EXPECT_TRUE(Has(s.log, "main.fx(2): error")) << s.log;
+    std::remove((dir + "/Inc/Common.fxh").c_str());
+    rmdir((dir + "/Inc").c_str());
+    rmdir(dir.c_str());
 }
 
 }  // namespace

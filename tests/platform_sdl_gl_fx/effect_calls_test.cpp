@@ -151,3 +151,44 @@ TEST_F(FxTest, ValuesPersistAcrossPassesAndCompileArgumentsBind) {
 
 }  // namespace
 }  // namespace sdltest
+
+namespace sdltest {
+namespace {
+
+TEST_F(FxTest, StatesFromParametersAndSamplerStatesOfTheUnit) {
+    sdlgl::GlEffect* e = Make(
+        "bool UseBlend = true; float4 Colour;\n"
+        "texture Tex;\n"
+        "sampler S = sampler_state { Texture = <Tex>; MinFilter = Point; MagFilter = Linear;\n"
+        "                            AddressU = Clamp; };\n"
+        "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 PS() : COLOR { return tex2D(S, float2(0, 0)) * Colour; }\n"
+        "technique T { pass { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS();\n"
+        "  AlphaBlendEnable = <UseBlend>; } }\n");
+    ASSERT_NE(e, nullptr);
+    sdlgl::GlDevice& gl = Sdl()->Gl();
+    uint32_t minBefore = gl.GetSamplerState(1, 6), addressBefore = gl.GetSamplerState(1, 1);
+    UINT passes = 0;
+    ASSERT_EQ(e->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(e->BeginPass(0), D3D_OK);
+    EXPECT_EQ(gl.GetRenderState(27), 1u);
+    EXPECT_EQ(gl.GetSamplerState(1, 6), 1u);   // the named texture's unit
+    EXPECT_EQ(gl.GetSamplerState(1, 5), 2u);
+    EXPECT_EQ(gl.GetSamplerState(1, 1), 3u);
+    e->EndPass();
+    e->End();
+    EXPECT_EQ(gl.GetRenderState(27), 0u);
+    EXPECT_EQ(gl.GetSamplerState(1, 6), minBefore);
+    EXPECT_EQ(gl.GetSamplerState(1, 1), addressBefore);
+    // The parameter is read when the pass begins.
+    ASSERT_EQ(e->SetFloat("UseBlend", 0), D3D_OK);
+    ASSERT_EQ(e->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(e->BeginPass(0), D3D_OK);
+    EXPECT_EQ(gl.GetRenderState(27), 0u);
+    e->EndPass();
+    e->End();
+    e->Release();
+}
+
+}  // namespace
+}  // namespace sdltest

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-
 #include <fstream>
 #include <sstream>
 

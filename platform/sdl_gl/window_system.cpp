@@ -192,8 +192,9 @@ BOOL WindowSystem::DestroyWindow(HWND hwnd) {
     SDL_HideWindow(w->sdl);
     w->visible = false;
     w->proc(hwnd, WM_DESTROY, 0, 0);
-    for (auto it = queue_.begin(); it != queue_.end();)   // its messages go with it
-        it = it->hwnd == hwnd ? queue_.erase(it) : std::next(it);
+    for (auto* q : {&queue_, &arriving_})   // its messages go with it
+        for (auto it = q->begin(); it != q->end();)
+            it = it->hwnd == hwnd ? q->erase(it) : std::next(it);
     return TRUE;
 }
 
@@ -205,7 +206,27 @@ void WindowSystem::Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     m.lParam = lParam;
     m.time = MonotonicMs();
     GetCursorPos(&m.pt);
-    queue_.push_back(m);
+    arriving_.push_back(m);
+    Admit();
+}
+
+static bool IsKeyDown(UINT m) { return m == WM_KEYDOWN || m == WM_SYSKEYDOWN; }
+static bool IsKeyUp(UINT m) { return m == WM_KEYUP || m == WM_SYSKEYUP; }
+
+void WindowSystem::Admit() {
+    while (!arriving_.empty()) {
+        const MSG& m = arriving_.front();
+        if (IsKeyUp(m.message)) {
+            BYTE vk = static_cast<BYTE>(m.wParam);
+            if (pressTaken_[vk] > emptyPeeks_) break;   // no idle pass since the press was taken
+            bool pressQueued = false;
+            for (const MSG& q : queue_)
+                if (IsKeyDown(q.message) && q.wParam == m.wParam) pressQueued = true;
+            if (pressQueued) break;
+        }
+        queue_.push_back(m);
+        arriving_.pop_front();
+    }
 }
 
 void WindowSystem::PostQuitMessage(int code) {
@@ -314,6 +335,7 @@ void WindowSystem::TakeKeyMessage(const MSG& m) {
 BOOL WindowSystem::PeekMessageA(LPMSG msg, HWND hwnd, UINT min, UINT max, UINT remove) {
     if (!msg) return FALSE;
     Pump();
+    Admit();
     for (auto it = queue_.begin(); it != queue_.end(); ++it) {
         if (hwnd && it->hwnd != hwnd) continue;
         if ((min || max) && (it->message < min || it->message > max)) continue;
@@ -322,6 +344,7 @@ BOOL WindowSystem::PeekMessageA(LPMSG msg, HWND hwnd, UINT min, UINT max, UINT r
             if (msg->message >= WM_KEYDOWN && msg->message <= WM_SYSKEYUP &&
                 msg->message != WM_CHAR)
                 TakeKeyMessage(*msg);
+            if (IsKeyDown(msg->message)) pressTaken_[static_cast<BYTE>(msg->wParam)] = emptyPeeks_ + 1;
             if (msg->message == WM_CLOSE)
                 if (Window* w = Find(msg->hwnd)) w->closePending = false;
             queue_.erase(it);
@@ -339,6 +362,7 @@ BOOL WindowSystem::PeekMessageA(LPMSG msg, HWND hwnd, UINT min, UINT max, UINT r
         if (remove & PM_REMOVE) quitPosted_ = false;
         return TRUE;
     }
+    ++emptyPeeks_;   // the program now runs an idle pass: held-back releases may follow
     return FALSE;
 }
 

@@ -79,6 +79,11 @@ public:
 private:
     void Translate(const SDL_Event& e);
     void TakeKeyMessage(const MSG& m);
+    // Moves input from `arriving_` into the queue in order. A key release waits while its
+    // key's press is still queued, or was taken since the queue last ran empty: every press
+    // then lasts at least one idle pass of the program, as a hand's press does, even when
+    // both arrive together (synthetic input, a slow frame).
+    void Admit();
 
     bool video_ = false;
     std::map<std::string, WNDCLASSEXA> classes_;
@@ -86,6 +91,9 @@ private:
     std::vector<std::unique_ptr<Window>> windows_;
     std::vector<std::unique_ptr<CursorObject>> cursors_;
     std::deque<MSG> queue_;
+    std::deque<MSG> arriving_;           // input from SDL not yet in the queue
+    uint64_t emptyPeeks_ = 0;            // PeekMessageA calls that found the queue empty
+    uint64_t pressTaken_[256] = {};      // emptyPeeks_ + 1 when each key's press was taken
     bool quitPosted_ = false;
     int quitCode_ = 0;
     BYTE keys_[256] = {};

@@ -334,6 +334,31 @@ const std::vector<Case>& Cases() {
          Intact},
         {"LevelFileEmpty", [](const std::string& f) { Write(f + "/POLYGON01", ""); },
          [] { return Expect{EmptyLevelLog({}), {}, false, true}; }},
+        // A folder where a file should be, as a path without its file name gives.
+        {"MeshIsAFolder",
+         [](const std::string& f) {
+             Remove(f + "/meshes/cube.x");
+             fs::create_directory(f + "/meshes/cube.x");
+         },
+         [] { return CubeErrors("_ERROR_ [M.F] cannot find: meshes\\cube.x"); }},
+        {"TextureIsAFolder",
+         [](const std::string& f) {
+             Remove(f + "/textures/bricks.bmp");
+             fs::create_directory(f + "/textures/bricks.bmp");
+         },
+         Intact},
+        {"EffectFileIsAFolder",
+         [](const std::string& f) {
+             Remove(f + "/fx/ald_Phong.fx");
+             fs::create_directory(f + "/fx/ald_Phong.fx");
+         },
+         [] { return PhongErrors(); }},
+        {"CursorIsAFolder",
+         [](const std::string& f) {
+             Remove(f + "/mouse.cur");
+             fs::create_directory(f + "/mouse.cur");
+         },
+         Intact},
         {"CommandBaseGarbage",
          [](const std::string& f) { Write(f + "/GlobalCommandBase.DR", Garbage(500, 3)); },
          Intact},
@@ -437,10 +462,26 @@ std::string CaseName(const ::testing::TestParamInfo<std::tuple<size_t, bool>>& i
            (std::get<1>(info.param) ? "_InAWindow" : "_Headless");
 }
 
-INSTANTIATE_TEST_SUITE_P(Broken, BadLevel,
-                         ::testing::Combine(::testing::Range<size_t>(0, Cases().size()),
-                                            ::testing::Bool()),
-                         CaseName);
+// Every case headless; in a window the cases whose broken file the window backend reads with
+// code of its own (meshes, textures, effects, the cursor, the window size, the message box),
+// and a level without cameras.
+std::vector<std::tuple<size_t, bool>> Runs() {
+    const std::vector<std::string> windowed = {
+        "LevelFileMissing", "MeshCutShort", "MeshGarbage", "TextureAndItsStandInCutShort",
+        "TextureAndItsStandInGarbage", "DefaultTexturesMissing", "EffectFileCutShort",
+        "EffectFileGarbage", "SettingsWithWrongValues", "SettingsWithAHugeScreen",
+        "SettingsMissing", "CursorNotACursor", "CursorCutShort", "CursorEmpty", "MeshIsAFolder",
+        "TextureIsAFolder", "EffectFileIsAFolder", "CursorIsAFolder"};
+    std::vector<std::tuple<size_t, bool>> runs;
+    for (size_t i = 0; i < Cases().size(); ++i) {
+        runs.emplace_back(i, false);
+        for (const std::string& name : windowed)
+            if (name == Cases()[i].name) runs.emplace_back(i, true);
+    }
+    return runs;
+}
+
+INSTANTIATE_TEST_SUITE_P(Broken, BadLevel, ::testing::ValuesIn(Runs()), CaseName);
 
 // The settings box of a missing "ini.txt" is shown (recorded by the headless backend) and
 // the window keeps its default size.

@@ -57,6 +57,12 @@ protected:
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir_ = tmpl;
         fs::copy(DEMO_DIR, dir_, fs::copy_options::recursive);
+        // Pictures and logs of earlier runs in the demo folder are not this run's.
+        for (const auto& e : fs::directory_iterator(dir_)) {
+            std::string name = e.path().filename().string();
+            if (name.rfind("screenshot-", 0) == 0 || name == "first.png" || name == "LOG.dr")
+                fs::remove(e.path());
+        }
     }
     void TearDown() override {
         if (child_ > 0) {
@@ -116,12 +122,10 @@ TEST_F(DemoRun, DrawsTheLevelAnswersKeysAndSavesTheLogOnClose) {
 
     bool keys = std::system("command -v xdotool >/dev/null 2>&1") == 0;
     if (keys) {
-        // The console key held for more than a frame (the program polls the keyboard between
-        // messages, and frames are slow on a busy machine), then F12: the console panel shows
-        // in screenshot-1.png.
-        ASSERT_EQ(std::system("xdotool mousemove 300 300 sleep 0.3 keydown grave sleep 1.5 keyup grave"
-                              " sleep 1.5 key F12"),
-                  0);
+        // A quick tap of the console key (the program polls the keyboard between messages;
+        // the backend keeps the key down for one idle pass), then F12: the console panel
+        // shows in screenshot-1.png.
+        ASSERT_EQ(std::system("xdotool mousemove 300 300 sleep 0.3 key grave sleep 1.5 key F12"), 0);
         ASSERT_TRUE(WaitFor(dir_ / "screenshot-1.png", child_, 30)) << "F12 wrote no screenshot";
         core::Image console;
         ASSERT_TRUE(Load(dir_ / "screenshot-1.png", console));

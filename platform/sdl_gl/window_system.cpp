@@ -213,15 +213,28 @@ void WindowSystem::Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 static bool IsKeyDown(UINT m) { return m == WM_KEYDOWN || m == WM_SYSKEYDOWN; }
 static bool IsKeyUp(UINT m) { return m == WM_KEYUP || m == WM_SYSKEYUP; }
 
+// The key a press or release message is about: its VK, or VK_LBUTTON / VK_RBUTTON for the
+// mouse buttons; 0 for other messages.
+static BYTE PressKey(const MSG& m, bool& release) {
+    release = IsKeyUp(m.message) || m.message == WM_LBUTTONUP || m.message == WM_RBUTTONUP;
+    if (IsKeyDown(m.message) || IsKeyUp(m.message)) return static_cast<BYTE>(m.wParam);
+    if (m.message == WM_LBUTTONDOWN || m.message == WM_LBUTTONUP) return VK_LBUTTON;
+    if (m.message == WM_RBUTTONDOWN || m.message == WM_RBUTTONUP) return VK_RBUTTON;
+    return 0;
+}
+
 void WindowSystem::Admit() {
     while (!arriving_.empty()) {
         const MSG& m = arriving_.front();
-        if (IsKeyUp(m.message)) {
-            BYTE vk = static_cast<BYTE>(m.wParam);
-            if (pressTaken_[vk] > emptyPeeks_) break;   // no idle pass since the press was taken
+        bool release = false;
+        BYTE key = PressKey(m, release);
+        if (key && release) {
+            if (pressTaken_[key] > emptyPeeks_) break;   // no idle pass since the press was taken
             bool pressQueued = false;
-            for (const MSG& q : queue_)
-                if (IsKeyDown(q.message) && q.wParam == m.wParam) pressQueued = true;
+            for (const MSG& q : queue_) {
+                bool r = false;
+                if (PressKey(q, r) == key && !r) pressQueued = true;
+            }
             if (pressQueued) break;
         }
         queue_.push_back(m);
@@ -344,7 +357,8 @@ BOOL WindowSystem::PeekMessageA(LPMSG msg, HWND hwnd, UINT min, UINT max, UINT r
             if (msg->message >= WM_KEYDOWN && msg->message <= WM_SYSKEYUP &&
                 msg->message != WM_CHAR)
                 TakeKeyMessage(*msg);
-            if (IsKeyDown(msg->message)) pressTaken_[static_cast<BYTE>(msg->wParam)] = emptyPeeks_ + 1;
+            bool release = false;
+            if (BYTE key = PressKey(*msg, release); key && !release) pressTaken_[key] = emptyPeeks_ + 1;
             if (msg->message == WM_CLOSE)
                 if (Window* w = Find(msg->hwnd)) w->closePending = false;
             queue_.erase(it);

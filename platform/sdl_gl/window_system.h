@@ -79,10 +79,10 @@ public:
 private:
     void Translate(const SDL_Event& e);
     void TakeKeyMessage(const MSG& m);
-    // Moves input from `arriving_` into the queue in order. A key release waits while its
-    // key's press is still queued, or was taken since the queue last ran empty: every press
-    // then lasts at least one idle pass of the program, as a hand's press does, even when
-    // both arrive together (synthetic input, a slow frame).
+    // Moves input from `arriving_` into the queue in order. A key or mouse-button release
+    // waits while its press is still queued, or was taken since the queue last ran empty:
+    // every press then lasts at least one idle pass of the program, as a hand's press does,
+    // even when both arrive together (synthetic input, a slow frame).
     void Admit();
 
     bool video_ = false;

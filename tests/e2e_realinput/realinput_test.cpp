@@ -140,24 +140,33 @@ protected:
         return false;
     }
 
-    // F12, then waits until the frame after it is on disk: screenshot-N.png. Its name.
-    std::string Frame() {
-        std::string name = "screenshot-" + std::to_string(++shots_) + ".png";
+    // F12, then waits until the frame after it is on disk as screenshot-N.png (N the first
+    // free number). Unless kept, the file goes again at once. Its name.
+    std::string Frame(bool keep = false) {
+        int n = 1;
+        while (e2e::Exists(folder_ + "/screenshot-" + std::to_string(n) + ".png")) ++n;
+        std::string name = "screenshot-" + std::to_string(n) + ".png";
         Tool({"xdotool", "key", "F12"});
-        return WaitFile(name) ? name : "";
+        if (!WaitFile(name)) return "";
+        std::error_code ec;
+        if (!keep) std::filesystem::remove(folder_ + "/" + name, ec);
+        return name;
     }
 
     // A frame's picture, read once the program has finished writing it.
     bool Picture(Shot& s) {
-        std::string name = Frame();
+        std::string name = Frame(true);
         if (name.empty()) return false;
-        std::string err;
+        std::string err, kept = folder_ + "/picture-" + std::to_string(++pictures_) + ".png";
         for (int i = 0; i < 200; ++i) {
             std::string bytes = e2e::ReadText(folder_ + "/" + name);
             if (core::DecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
                                   s.img, err) &&
-                s.img.width > kTextWidth && s.img.height > 150)
+                s.img.width > kTextWidth && s.img.height > 150) {
+                std::error_code ec;
+                std::filesystem::rename(folder_ + "/" + name, kept, ec);   // kept for a look
                 return true;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         ADD_FAILURE() << name << " cannot be read: " << err;
@@ -197,7 +206,7 @@ protected:
 
     std::string folder_, window_, skip_;
     pid_t child_ = -1;
-    int shots_ = 0;
+    int pictures_ = 0;
 };
 
 TEST_F(RealInput, KeysMouseConsoleAndCloseOnTheDemoLevel) {

@@ -32,8 +32,10 @@ struct Shot {
 // The info text is opaque white; the scene behind it is not.
 bool Bright(const uint8_t* p) { return p[0] >= 250 && p[1] >= 250 && p[2] >= 250; }
 
-// Rows of the info text lines drawn at y = 5 (camera number) and y = 25 (position, look-at).
+// Rows of the info text lines drawn at y = 5 (camera number), y = 15 (object count) and
+// y = 25 (position, look-at).
 const int kCameraRows[2] = {4, 15};
+const int kCountRows[2] = {15, 25};
 const int kPlaceRows[2] = {25, 39};
 const int kTextWidth = 420;
 
@@ -194,6 +196,8 @@ protected:
         for (char c : line) {
             bool ok = true;
             if (c >= 'a' && c <= 'z') ok = Press(std::string(1, c));
+            else if (c >= 'A' && c <= 'Z') ok = Press(std::string(1, char(c - 'A' + 'a')), true);
+            else if (c == '\\') ok = Press("KP_Decimal");   // the keypad's decimal key
             else if (c >= '0' && c <= '9') ok = Press(std::string(1, c));
             else if (c == '_') ok = Press("minus", true);
             else if (c == '.') ok = Press("period");
@@ -295,6 +299,16 @@ TEST_F(RealInput, KeysMouseConsoleAndCloseOnTheDemoLevel) {
     EXPECT_GT(changed, 10000) << "hiding object 1 changed (almost) nothing";
     EXPECT_GT(cleared, changed * 9 / 10) << "what changed is not the background showing";
 
+    // Upper-case letters with the left Shift, the backslash from the keypad: one more object,
+    // so the object count in the info text changes.
+    ASSERT_TRUE(Press("grave"));
+    ASSERT_TRUE(Type("obj_mngr load.OBJECT_SIMPLE objects\\crate.dr"));
+    ASSERT_TRUE(Type("hide"));
+    Shot loaded;
+    ASSERT_TRUE(Picture(loaded));
+    EXPECT_GE(FirstTextChange(without, loaded, kCountRows), 0) << "no object was added";
+    EXPECT_EQ(FirstTextChange(without, loaded, kCameraRows), -1);
+
     // The window manager's close request (WM_DELETE_WINDOW) ends the program normally.
     ASSERT_EQ(Tool({"wmctrl", "-i", "-c", window_}), 0);
     e2e::Outcome end = e2e::Wait(child_, 120);
@@ -336,8 +350,10 @@ TEST_F(RealInput, KeysMouseConsoleAndCloseOnTheDemoLevel) {
                              "_COMMENT_ console hello", "_TEXT_ hello", "_TEXT_ save e2e.dr"})
         want.push_back(line);
     EXPECT_EQ(saved, want);
-    want.push_back("_TEXT_ Save completed");
-    want.push_back("_TEXT_ hide");
+    for (const char* line : {"_TEXT_ Save completed", "_TEXT_ hide",
+                             "_COMMENT_ obj_mngr load.OBJECT_SIMPLE objects\\crate.dr",
+                             "_TEXT_ [O.F.] objects\\crate.dr", "_TEXT_ hide"})
+        want.push_back(line);
     EXPECT_EQ(log, want);
 }
 

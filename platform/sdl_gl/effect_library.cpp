@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -210,8 +211,11 @@ HRESULT EffectLibrary::CreateFromFile(const char* path, ID3DXEffect** out,
                                       std::string& messages) {
     if (out) *out = nullptr;
     if (!path || !out) return D3DERR_INVALIDCALL;
-    std::ifstream file(winpath::Map(path), std::ios::binary);
-    if (!file) {
+    std::string mapped = winpath::Map(path);
+    std::error_code ec;
+    std::ifstream file;
+    if (std::filesystem::is_regular_file(mapped, ec)) file.open(mapped, std::ios::binary);
+    if (!file.is_open()) {
         messages = std::string(path) + ": error: cannot open the effect file\n";
         std::fputs(messages.c_str(), stderr);
         return D3DERR_NOTFOUND;

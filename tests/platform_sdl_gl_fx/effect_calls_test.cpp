@@ -30,6 +30,7 @@ TEST_F(FxTest, CompileErrorsFailWithFileAndLine) {
     ID3DXEffect* e = reinterpret_cast<ID3DXEffect*>(1);
     EXPECT_LT(library_->CreateFromFile("no\\such\\file.fx", &e, messages), 0);
     EXPECT_EQ(e, nullptr);
+    EXPECT_LT(library_->CreateFromFile("/tmp", &e, messages), 0);   // a folder
 }
 
 TEST_F(FxTest, UndeclaredOrMistypedParametersFailAndChangeNothing) {

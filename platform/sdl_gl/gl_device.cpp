@@ -383,8 +383,10 @@ void GlDevice::ApplyRenderStates(bool lines) {
     uint32_t mask = rs_[RS_COLORWRITEENABLE];
     for (int i = 0; i < 4; ++i) s.mask[i] = (mask >> i) & 1 ? GL_TRUE : GL_FALSE;
     s.multisample = desc_.samples && rs_[RS_MULTISAMPLEANTIALIAS] ? GL_TRUE : GL_FALSE;
-    // Antialiased lines count only on single-sampled targets, as in Direct3D.
-    s.lineSmooth = lines && !desc_.samples && rs_[RS_ANTIALIASEDLINEENABLE] ? GL_TRUE : GL_FALSE;
+    // ANTIALIASEDLINEENABLE is kept but drawn as plain one-pixel lines: GL's smooth lines
+    // come out two pixels wide and solid unless blending is on, far from Direct3D's look.
+    (void)lines;
+    s.lineSmooth = GL_FALSE;
 
     if (applied_ && std::memcmp(&s, &current_, sizeof s) == 0) return;
     auto Toggle = [](GLenum cap, GLboolean on) { on ? glEnable(cap) : glDisable(cap); };

@@ -166,6 +166,26 @@ TEST_F(DeviceTest, WireframeDrawsOnlyTheEdges) {
     EXPECT_TRUE(Near(Pixel(230, 30), 0x00FF00));                   // solid again
 }
 
+TEST_F(DeviceTest, LineListsDrawOnePixelLinesWithAntialiasedLinesOn) {
+    // The markers' way: lit, untextured, black-material lines from memory.
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    D3DMATERIAL9 m = Material({1, 1, 0, 1}, {0, 0, 0, 1});
+    device_->SetMaterial(&m);
+    ColourVertex line[4] = {{-1, 0.0f, 0.5f, 0xFF000000}, {1, 0.0f, 0.5f, 0xFF000000},
+                            {-0.5f, 1, 0.5f, 0xFF000000}, {-0.5f, -1, 0.5f, 0xFF000000}};
+    device_->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_LINELIST, 2, line, sizeof(ColourVertex)), D3D_OK);
+    device_->EndScene();
+    int lit = 0;
+    for (int y = kHeight / 2 - 2; y <= kHeight / 2 + 2; ++y) lit += Near(Pixel(200, y), 0xFFFF00, 8);
+    EXPECT_EQ(lit, 1) << "one row of the horizontal line at x 200";
+    lit = 0;
+    for (int x = kWidth / 4 - 2; x <= kWidth / 4 + 2; ++x) lit += Near(Pixel(x, 20), 0xFFFF00, 8);
+    EXPECT_EQ(lit, 1) << "one column of the vertical line at y 20";
+    EXPECT_TRUE(Near(Pixel(200, 20), 0x000000, 0));
+}
+
 TEST_F(DeviceTest, PreTransformedVerticesLandOnTheirPixels) {
     device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
     device_->BeginScene();

@@ -106,6 +106,7 @@ HRESULT GlTest::MakeDevice(D3DMULTISAMPLE_TYPE samples) {
     if (SUCCEEDED(hr)) {
         // The states the engine sets on its device.
         device_->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+        device_->SetRenderState(D3DRS_ANTIALIASEDLINEENABLE, 1);
         device_->SetRenderState(D3DRS_AMBIENT, 0xFFFFFFFF);
         device_->SetRenderState(D3DRS_CULLMODE, 0x7FFFFFFF);
         device_->SetRenderState(D3DRS_LIGHTING, 1);

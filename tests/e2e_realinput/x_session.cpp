@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <thread>
 
 #include "level_run.h"
@@ -21,7 +22,7 @@ namespace {
 struct Session {
     pid_t server = -1, manager = -1;
     bool tried = false, ok = false;
-    std::string problem;
+    std::string problem, config;
 };
 
 Session& TheSession() {
@@ -49,6 +50,7 @@ public:
     void TearDown() override {
         Stop(TheSession().manager);
         Stop(TheSession().server);
+        if (!TheSession().config.empty()) unlink(TheSession().config.c_str());
     }
 };
 
@@ -160,7 +162,16 @@ bool EnsureX(bool windowManager) {
     unsetenv("WAYLAND_DISPLAY");
     setenv("SDL_VIDEODRIVER", "x11", 1);
     if (windowManager) {
-        s.manager = Spawn({"openbox"}, -1);
+        // No mouse or key bindings: the manager then holds no passive grabs, which would
+        // freeze the pointer at every click until the manager itself gets to run.
+        std::string& config = s.config;
+        config = "/tmp/meshes_openbox_" + std::to_string(getpid()) + ".xml";
+        std::ofstream(config) << "<?xml version=\"1.0\"?>\n"
+                                 "<openbox_config xmlns=\"http://openbox.org/3.4/rc\">\n"
+                                 "  <focus><focusNew>yes</focusNew></focus>\n"
+                                 "  <keyboard></keyboard>\n  <mouse></mouse>\n"
+                                 "</openbox_config>\n";
+        s.manager = Spawn({"openbox", "--config-file", config}, -1);
         bool up = false;
         for (int i = 0; i < 150 && !up; ++i) {   // the manager announces itself on the root
             up = Tool({"wmctrl", "-m"}, nullptr, 10) == 0;

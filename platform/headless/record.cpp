@@ -1,4 +1,5 @@
 // The backend state, object bookkeeping, the call record and the trace file.
+#include "platform/core/file_bytes.h"
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -83,17 +84,7 @@ std::string Obj(const void* p) {
 std::string HrText(HRESULT hr) { return Hex((uint32_t)hr); }
 
 bool ReadFileBytes(const char* path, std::vector<uint8_t>& out) {
-    out.clear();
-    if (!path || !*path) return false;
-    std::ifstream in(winpath::Map(path), std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    if (size < 0) return false;
-    in.seekg(0, std::ios::beg);
-    out.resize((size_t)size);
-    if (size > 0 && !in.read(reinterpret_cast<char*>(out.data()), size)) return false;
-    return true;
+    return core::ReadFileBytes(path, out);
 }
 
 namespace {

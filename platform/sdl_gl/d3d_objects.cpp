@@ -1,3 +1,4 @@
+#include "platform/core/file_bytes.h"
 #include "platform/sdl_gl/d3d_objects.h"
 
 #include <algorithm>
@@ -337,10 +338,7 @@ INT SdlFont::DrawTextA(ID3DXSprite*, LPCSTR text, INT count, LPRECT rect, DWORD 
 }
 
 static bool ReadWholeFile(const char* file, std::vector<uint8_t>& out) {
-    std::ifstream in(winpath::Map(file), std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+    return core::ReadFileBytes(file, out);
 }
 
 HRESULT LoadMeshFromFile(SdlDevice* device, const char* file, LPD3DXBUFFER* ppMaterials,

@@ -1,3 +1,4 @@
+#include "platform/core/file_bytes.h"
 #include "platform/sdl_gl/window_system.h"
 
 #include <time.h>
@@ -128,11 +129,20 @@ HWND WindowSystem::CreateWindowExA(LPCSTR className, LPCSTR title, DWORD style, 
     if (h == CW_USEDEFAULT) h = 480;
     if (x == CW_USEDEFAULT) x = 0;
     if (y == CW_USEDEFAULT) y = 0;
+    FrameSize f = FrameOf(style);
+    // A window is never larger than its maximum tracking size (SM_CXMAXTRACK/SM_CYMAXTRACK),
+    // which follows the virtual screen: here the union of the displays plus the frame.
+    SDL_Rect screen{0, 0, 0, 0};
+    for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+        SDL_Rect b;
+        if (SDL_GetDisplayBounds(i, &b) == 0) SDL_UnionRect(&screen, &b, &screen);
+    }
+    if (screen.w > 0 && w > screen.w + f.left + f.right) w = screen.w + f.left + f.right;
+    if (screen.h > 0 && h > screen.h + f.top + f.bottom) h = screen.h + f.top + f.bottom;
     win->x = x;
     win->y = y;
     win->width = w;
     win->height = h;
-    FrameSize f = FrameOf(style);
     win->clientWidth = w - f.left - f.right > 1 ? w - f.left - f.right : 1;
     win->clientHeight = h - f.top - f.bottom > 1 ? h - f.top - f.bottom : 1;
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
@@ -420,9 +430,8 @@ BOOL WindowSystem::ScreenToClient(HWND hwnd, LPPOINT pt) {
 HCURSOR WindowSystem::LoadCursorFromFileA(LPCSTR path) {
     std::string err;
     if (!path || !EnsureVideo(err)) return nullptr;
-    std::ifstream in(winpath::Map(path), std::ios::binary);
-    if (!in) return nullptr;
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes;
+    if (!core::ReadFileBytes(path, bytes)) return nullptr;
     core::Cursor cur;
     if (!core::ReadCursor(bytes.data(), bytes.size(), cur, err)) return nullptr;
     auto obj = std::make_unique<CursorObject>();

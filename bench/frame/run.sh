@@ -46,6 +46,7 @@ for _ in $(seq 50); do
 done
 [ -e "/tmp/.X11-unix/X$display" ] || { echo "run.sh: Xvfb did not start on :$display" >&2; exit 2; }
 export DISPLAY=":$display"
+unset SDL_VIDEODRIVER   # a real X11 window, never an off-screen driver
 
 # "<label>: F frames in S s, mean M ms, p50 P ms, p99 Q ms, cpu C ms" -> "M P Q C"
 figures() {

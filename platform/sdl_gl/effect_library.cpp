@@ -2,11 +2,8 @@
 
 #include <cctype>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
-#include "platform/core/win_path.h"
+#include "platform/core/file_bytes.h"
 #include "platform/sdl_gl/effect_gl.h"
 
 namespace sdlgl {
@@ -211,18 +208,13 @@ HRESULT EffectLibrary::CreateFromFile(const char* path, ID3DXEffect** out,
                                       std::string& messages) {
     if (out) *out = nullptr;
     if (!path || !out) return D3DERR_INVALIDCALL;
-    std::string mapped = winpath::Map(path);
-    std::error_code ec;
-    std::ifstream file;
-    if (std::filesystem::is_regular_file(mapped, ec)) file.open(mapped, std::ios::binary);
-    if (!file.is_open()) {
+    std::vector<uint8_t> bytes;
+    if (!core::ReadFileBytes(path, bytes)) {
         messages = std::string(path) + ": error: cannot open the effect file\n";
         std::fputs(messages.c_str(), stderr);
         return D3DERR_NOTFOUND;
     }
-    std::stringstream ss;
-    ss << file.rdbuf();
-    return CreateFromText(ss.str(), path, out, messages);
+    return CreateFromText(std::string(bytes.begin(), bytes.end()), path, out, messages);
 }
 
 HRESULT EffectLibrary::CreateFromText(const std::string& text, const std::string& name,

@@ -12,14 +12,12 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
 #include <list>
 #include <memory>
 #include <mutex>
-#include <sstream>
 
+#include "platform/core/file_bytes.h"
 #include "platform/core/fxfile.h"
-#include "platform/core/win_path.h"
 
 namespace sdlgl {
 
@@ -201,20 +199,19 @@ bool ParseArgument(const std::string& text, std::vector<float>& value) {
 }
 
 // `#include "file"`: read relative to the including file and found as every file of the
-// system is (winpath::Map), with its effect-only syntax blanked as the effect's own is.
+// system is (backslashes, case-blind), with its effect-only syntax blanked as the effect's is.
 class EffectIncluder : public glslang::TShader::Includer {
 public:
     IncludeResult* includeLocal(const char* header, const char* includer, size_t) override {
         std::string from = includer ? includer : "";
         size_t slash = from.find_last_of("/\\");
         std::string path = slash == std::string::npos ? header : from.substr(0, slash + 1) + header;
-        std::ifstream f(winpath::Map(path.c_str()), std::ios::binary);
-        if (!f) return nullptr;
-        std::stringstream ss;
-        ss << f.rdbuf();
+        std::vector<uint8_t> bytes;
+        if (!core::ReadFileBytes(path.c_str(), bytes)) return nullptr;
+        std::string raw(bytes.begin(), bytes.end());
         core::FxFile fx;
         std::string err;
-        contents_.push_back(core::ParseFx(ss.str(), fx, err) ? fx.hlsl : ss.str());
+        contents_.push_back(core::ParseFx(raw, fx, err) ? fx.hlsl : raw);
         const std::string& text = contents_.back();
         return new IncludeResult(path, text.data(), text.size(), nullptr);
     }

@@ -177,6 +177,12 @@ public:
     virtual HRESULT SetFloat(D3DXHANDLE hParameter, FLOAT f) = 0;
     virtual HRESULT SetVector(D3DXHANDLE hParameter, const D3DXVECTOR4* pVector) = 0;
     virtual HRESULT SetMatrix(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix) = 0;
+    // Backends without effect textures keep this default, which fails.
+    virtual HRESULT SetTexture(D3DXHANDLE hParameter, IDirect3DBaseTexture9* pTexture) {
+        (void)hParameter;
+        (void)pTexture;
+        return D3DERR_INVALIDCALL;
+    }
 };
 
 class ID3DXEffect : public ID3DXBaseEffect {

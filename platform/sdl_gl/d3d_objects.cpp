@@ -13,6 +13,7 @@
 #include "platform/core/image.h"
 #include "platform/core/win_path.h"
 #include "platform/core/xfile.h"
+#include "platform/sdl_gl/effect_library.h"
 #include "platform/sdl_gl/screenshot.h"
 #include "platform/sdl_gl/window_system.h"
 
@@ -84,6 +85,16 @@ std::set<IDirect3DDevice9*>& LiveDevices() {
 
 bool IsSdlDevice(IDirect3DDevice9* device) { return device && LiveDevices().count(device); }
 
+EffectLibrary& SdlDevice::Effects() {
+    if (!effects_) {
+        auto textureOf = [](IDirect3DBaseTexture9* t) {
+            return static_cast<SdlTexture*>(t)->Gl();
+        };
+        effects_.reset(new EffectLibrary(gl_, textureOf, this));
+    }
+    return *effects_;
+}
+
 SdlDevice::SdlDevice(WindowSystem* windows, SDL_Window* window, SDL_GLContext context,
                      const ScreenshotPlan* plan)
     : windows_(windows), window_(window), context_(context), plan_(plan) {
@@ -96,6 +107,7 @@ SdlDevice::~SdlDevice() {
         if (t) t->Release();
     if (boundStream_) boundStream_->Release();
     MakeCurrent();
+    effects_.reset();   // its GL programs, while the context lives
     gl_.Shutdown();
     SDL_GL_DeleteContext(context_);
 }

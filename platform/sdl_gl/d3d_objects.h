@@ -6,6 +6,7 @@
 #include <SDL.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 namespace sdlgl {
 
 class WindowSystem;
+class EffectLibrary;
 
 // Reference counting shared by every object here.
 template <class Interface>
@@ -118,6 +120,8 @@ public:
     uint64_t PresentedFrames() const { return presented_; }
     // Writes the back buffer to a PNG; false when it cannot be written.
     bool SaveScreenshot(const std::string& path);
+    // The effect files compiled on this device (effect_library.h), made on first use.
+    EffectLibrary& Effects();
 
 private:
     ~SdlDevice() override;
@@ -131,6 +135,7 @@ private:
     uint64_t presented_ = 0;
     IDirect3DBaseTexture9* boundTextures_[8] = {};   // references held while bound
     IDirect3DVertexBuffer9* boundStream_ = nullptr;
+    std::unique_ptr<EffectLibrary> effects_;
 };
 
 // True for a live device made by this backend.

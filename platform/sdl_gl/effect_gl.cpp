@@ -251,7 +251,7 @@ void GlEffect::SaveState() {
     savedSampler_.clear();
     savedTexture_.clear();
     savedMaterialValid_ = false;
-    savedProgram_ = 0;
+    savedProgram_ = device_.ProgramOverride();
     auto SaveRender = [&](uint32_t state) {
         for (const SavedRender& r : savedRender_)
             if (r.state == state) return;

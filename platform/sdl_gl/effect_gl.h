@@ -29,7 +29,7 @@ public:
     HRESULT SetVector(D3DXHANDLE hParameter, const D3DXVECTOR4* pVector) override;
     HRESULT SetMatrix(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix) override;
     // Holds a reference to the texture while it is set. Null clears the parameter.
-    HRESULT SetTexture(D3DXHANDLE hParameter, IDirect3DBaseTexture9* pTexture);
+    HRESULT SetTexture(D3DXHANDLE hParameter, IDirect3DBaseTexture9* pTexture) override;
 
     HRESULT SetTechnique(D3DXHANDLE hTechnique) override;
     HRESULT Begin(UINT* pPasses, DWORD Flags) override;

@@ -127,6 +127,7 @@ public:
     // A program that replaces the fixed-function one for the draws that follow (0 = fixed
     // function). The caller keeps its uniforms current; vertex attributes follow Attrib.
     void SetProgramOverride(GLuint program) { programOverride_ = program; }
+    GLuint ProgramOverride() const { return programOverride_; }
     // The GL state the current render states ask for, applied now (also done by every draw).
     void ApplyRenderStates(bool lines);
 

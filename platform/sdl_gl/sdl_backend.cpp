@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/sdl_gl/d3d_objects.h"
+#include "platform/sdl_gl/effect_library.h"
 #include "platform/sdl_gl/screenshot.h"
 #include "platform/sdl_gl/window_system.h"
 
@@ -101,19 +102,23 @@ public:
         if (!Ours(device)) return D3DERR_INVALIDCALL;
         return CreateTextureFromFile(Ours(device), file, texture);
     }
-    // Effects are not compiled by this backend yet: creation fails and the engine draws
-    // those objects with the fixed-function pipeline.
+    // Effect files compiled with glslang and SPIRV-Cross (effect_library.h); compiler
+    // messages go to stderr and, when asked for, into the errors buffer.
     HRESULT D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR file, const D3DXMACRO*,
                                       LPD3DXINCLUDE, DWORD, LPD3DXEFFECTPOOL,
                                       LPD3DXEFFECT* effect, LPD3DXBUFFER* errors) override {
         if (effect) *effect = nullptr;
         if (errors) *errors = nullptr;
         if (!Ours(device) || !file || !effect) return D3DERR_INVALIDCALL;
-        if (errors) {
-            std::string text = std::string(file) + ": effects are not available on this backend";
-            *errors = new SdlBuffer(std::vector<uint8_t>(text.begin(), text.end() + 1));
+        Ours(device)->MakeCurrent();
+        std::string messages;
+        HRESULT hr = Ours(device)->Effects().CreateFromFile(file, effect, messages);
+        if (errors && !messages.empty()) {
+            std::vector<uint8_t> bytes(messages.begin(), messages.end());
+            bytes.push_back(0);
+            *errors = new SdlBuffer(std::move(bytes));
         }
-        return E_NOTIMPL;
+        return hr;
     }
     HRESULT D3DXCreateFontA(LPDIRECT3DDEVICE9 device, INT height, UINT width, UINT weight,
                             UINT, BOOL italic, DWORD, DWORD, DWORD, DWORD, LPCSTR face,

@@ -48,6 +48,9 @@ const Rect kTitle{470, 0, 632, 55};         // the title, right of the log lines
 const Rect kCommandLine{10, 123, 120, 142}; // the empty command line: its cursor only
 const Rect kPanel{20, 128, 390, 139};       // an empty strip of the panel
 const Rect kFloor{100, 440, 700, 556};      // floor in front of the first camera
+const Rect kLeftBack{0, 230, 200, 330};     // floor near the blue lamp, behind the crate
+const Rect kRightBack{560, 230, 784, 380};  // floor near the green lamp
+const Rect kBall{445, 190, 560, 300};       // the marble ball
 const uint32_t kBackground = 0x181C28;      // BACK_RENDERER_COLOR of the demo's ini.txt
 
 // A private X server on a display it picks itself, ended by its pid after the tests.
@@ -294,7 +297,27 @@ TEST_F(Golden, FirstFrameShowsTheLitSceneTheInfoTextAndTheMarkers) {
     EXPECT_GT(golden::CountColours(shot, kWhole), 2000u) << "too few colours for a lit, textured scene";
     long bare = golden::CountNear(shot, kFloor, kBackground, 6);
     EXPECT_LT(bare, 600 * 116 / 10) << "the floor in front of the camera is missing";
-    MatchesReference("first", shot, {kFrameRate}, {{"info text", kInfoText}, {"floor", kFloor}});
+    // Each light shows in its own colour: the warm sun on the grey floor in front, the blue
+    // and the green lamp on the floor near them, and the sun's highlight on the ball.
+    auto count = [&](Rect r, bool (*test)(int, int, int)) {
+        long n = 0;
+        for (int y = r.y0; y < r.y1; ++y)
+            for (int x = r.x0; x < r.x1; ++x) {
+                const uint8_t* p = &shot.rgba[(size_t(y) * shot.width + x) * 4];
+                n += test(p[0], p[1], p[2]);
+            }
+        return n;
+    };
+    EXPECT_GT(count(kFloor, [](int r, int, int b) { return r > b + 25; }), 600 * 116 / 3)
+        << "the floor is not lit by the warm sun";
+    EXPECT_GT(count(kLeftBack, [](int r, int g, int b) { return b > r + 30 && b > g + 10; }), 2000)
+        << "no blue light on the floor near the blue lamp";
+    EXPECT_GT(count(kRightBack, [](int r, int g, int b) { return g > r + 30 && g > b + 30; }), 2000)
+        << "no green light on the floor near the green lamp";
+    EXPECT_GT(count(kBall, [](int r, int, int b) { return r >= 200 && r > b + 30; }), 150)
+        << "no warm highlight on the ball";
+    MatchesReference("first", shot, {kFrameRate},
+                     {{"info text", kInfoText}, {"floor", kFloor}, {"ball", kBall}});
 }
 
 TEST_F(Golden, ConsoleKeyShowsThePanelOverTheWireframeScene) {

@@ -42,10 +42,10 @@ constexpr double kRegionShare = 0.05;  // of one region
 const Rect kWhole{0, 0, 4096, 4096};
 const Rect kInfoText{0, 0, 320, 42};        // camera number, object count, camera position
 const Rect kFrameRate{0, 42, 90, 62};       // frames per second: depends on the machine
-const Rect kMessages{8, 8, 470, 124};       // log lines: their time stamps differ per run
+const Rect kMessages{8, 8, 480, 128};       // log lines: their time stamps differ per run
 const Rect kClock{550, 58, 632, 82};        // the console's running clock
-const Rect kTitle{470, 0, 632, 55};         // the title, right of the log lines
-const Rect kCommandLine{10, 123, 120, 142}; // the empty command line: its cursor only
+const Rect kTitle{480, 0, 632, 55};         // the title, right of the log lines
+const Rect kCommandLine{10, 128, 120, 142}; // the empty command line: its cursor only
 const Rect kPanel{20, 128, 390, 139};       // an empty strip of the panel
 const Rect kFloor{100, 440, 700, 556};      // floor in front of the first camera
 const Rect kLeftBack{0, 230, 200, 330};     // floor near the blue lamp, behind the crate
@@ -264,6 +264,8 @@ protected:
         ASSERT_EQ(ref.height, half.height);
         core::Image marks;
         golden::Difference whole = golden::Compare(ref, half, kWhole, masks, 2, kTolerance, &marks);
+        std::printf("%s: %.3f%% of the pixels differ, largest channel difference %d\n",
+                    name.c_str(), 100.0 * whole.Fraction(), whole.largest);
         EXPECT_LE(whole.Fraction(), kFrameShare)
             << name << ": " << whole.differing << " of " << whole.compared
             << " pixels differ (largest channel difference " << whole.largest << ")";

@@ -25,9 +25,11 @@ rm -f LOG.dr demo.png
 echo "No display: running the demo under Xvfb for $seconds seconds."
 # MESHES_BENCH closes the window after that time, as its close box would, so the log is saved;
 # timeout only guards against a run that does not end.
+rc=0
 MESHES_BENCH=$seconds MESHES_NO_DIALOGS=1 MESHES_SCREENSHOT="$demo/demo.png@$frame" \
   timeout --signal=TERM --kill-after=10 $((seconds + 120)) \
-  xvfb-run -a -s "-screen 0 1024x768x24" ../meshes
+  xvfb-run -a -s "-screen 0 1024x768x24" ../meshes || rc=$?
+[ $rc -eq 0 ] || echo "meshes ended with exit code $rc." >&2
 if [ -s demo.png ]; then
   echo "Screenshot: $demo/demo.png  (frame $frame)"
 else
@@ -38,3 +40,4 @@ if [ ! -s LOG.dr ]; then
   exit 1
 fi
 echo "Log:        $demo/LOG.dr  (read it with: $drtool dump $demo/LOG.dr)"
+exit $rc

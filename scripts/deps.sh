@@ -6,7 +6,7 @@ pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
       libsdl2-dev libepoxy-dev libfreetype-dev libfontconfig-dev
       fonts-dejavu-core fonts-liberation
       glslang-dev spirv-cross libspirv-cross-c-shared-dev
-      xvfb xauth xdotool x11-utils imagemagick python3
+      libgl1-mesa-dri xvfb xauth xdotool x11-utils imagemagick python3
       openbox wmctrl x11-xserver-utils)
 missing=()
 for p in "${pkgs[@]}"; do

@@ -5,6 +5,7 @@
 
 #include "platform/core/file_bytes.h"
 #include "platform/sdl_gl/effect_gl.h"
+#include "platform/sdl_gl/ffp_program.h"
 
 namespace sdlgl {
 
@@ -56,49 +57,6 @@ std::string FallbackPixelShader(const std::string& vertexGlsl) {
         s += "    if (dx_textured != 0) c *= texture(ps_s0, vec2(dx_TEXCOORD0.xy));\n";
     s += "    dx_out_COLOR0 = c;\n}\n";
     return s;
-}
-
-GLuint CompileGl(GLenum kind, const std::string& src, std::string& log) {
-    GLuint s = glCreateShader(kind);
-    const char* p = src.c_str();
-    glShaderSource(s, 1, &p, nullptr);
-    glCompileShader(s);
-    GLint ok = 0;
-    glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
-    if (!ok) {
-        char buf[4096];
-        glGetShaderInfoLog(s, sizeof buf, nullptr, buf);
-        log += buf;
-        glDeleteShader(s);
-        return 0;
-    }
-    return s;
-}
-
-GLuint LinkGl(const std::string& vs, const std::string& fs, std::string& log) {
-    GLuint v = CompileGl(GL_VERTEX_SHADER, vs, log);
-    if (!v) return 0;
-    GLuint f = CompileGl(GL_FRAGMENT_SHADER, fs, log);
-    if (!f) {
-        glDeleteShader(v);
-        return 0;
-    }
-    GLuint p = glCreateProgram();
-    glAttachShader(p, v);
-    glAttachShader(p, f);
-    glLinkProgram(p);
-    glDeleteShader(v);
-    glDeleteShader(f);
-    GLint ok = 0;
-    glGetProgramiv(p, GL_LINK_STATUS, &ok);
-    if (!ok) {
-        char buf[4096];
-        glGetProgramInfoLog(p, sizeof buf, nullptr, buf);
-        log += buf;
-        glDeleteProgram(p);
-        return 0;
-    }
-    return p;
 }
 
 // Floats per element of a GL uniform type; 0 for types effects do not upload.
@@ -439,7 +397,7 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
                 const HlslStage* fsStage = st.hasPs ? &stages[static_cast<size_t>(st.ps)] : nullptr;
                 std::string fs = fsStage ? fsStage->glsl : FallbackPixelShader(vs.glsl);
                 std::string llog;
-                GLuint prog = LinkGl(vs.glsl, fs, llog);
+                GLuint prog = BuildProgram(vs.glsl, fs, llog);
                 if (!prog) {
                     log += Where(name, pass.line) + ": error: the pass " +
                            "does not link: " + llog + "\n";

@@ -135,6 +135,24 @@ GlDevice::GlDevice() {
     tss_[TSS_ALPHAARG2] = TA_CURRENT;
 }
 
+// The single-sampled buffer that Present copies into the window. It is stored as 8-bit BGRA,
+// the layout of a 24/32-bit window, so that the same-size copy can be a plain memory copy
+// where the driver allows it (Mesa's llvmpipe does, for an unsized RGBA texture specified as
+// BGRA bytes) instead of a textured draw over the whole window. A back buffer without alpha
+// keeps its alpha at 1: clears write 1 and draws never write alpha.
+GLuint GlDevice::MakePresentTexture(int width, int height) {
+    GLuint tex = 0;
+    glGenTextures(1, &tex);
+    glBindTexture(GL_TEXTURE_2D, tex);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
+                 nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return tex;
+}
+
 bool GlDevice::Init(const BackBufferDesc& desc, std::string& err) {
     desc_ = desc;
     if (desc_.samples < 2) desc_.samples = 0;
@@ -149,13 +167,13 @@ bool GlDevice::Init(const BackBufferDesc& desc, std::string& err) {
               " samples is not available (at most " + std::to_string(maxSamples) + ")";
         return false;
     }
-    GLenum colorFormat = desc_.alpha ? GL_RGBA8 : GL_RGB8;
     glGenFramebuffers(1, &drawFbo_);
-    glGenRenderbuffers(1, &colorRb_);
-    glBindRenderbuffer(GL_RENDERBUFFER, colorRb_);
-    glRenderbufferStorageMultisample(GL_RENDERBUFFER, desc_.samples, colorFormat, desc_.width,
-                                     desc_.height);
     if (desc_.samples) {
+        glGenRenderbuffers(1, &colorRb_);
+        glBindRenderbuffer(GL_RENDERBUFFER, colorRb_);
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, desc_.samples,
+                                         desc_.alpha ? GL_RGBA8 : GL_RGB8, desc_.width,
+                                         desc_.height);
         GLint got = 0;
         glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_SAMPLES, &got);
         if (got != desc_.samples) {
@@ -164,9 +182,14 @@ bool GlDevice::Init(const BackBufferDesc& desc, std::string& err) {
             Shutdown();
             return false;
         }
+    } else {
+        presentTex_ = MakePresentTexture(desc_.width, desc_.height);
     }
     glBindFramebuffer(GL_FRAMEBUFFER, drawFbo_);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorRb_);
+    if (colorRb_)
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorRb_);
+    else
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, presentTex_, 0);
     if (desc_.depth) {
         glGenRenderbuffers(1, &depthRb_);
         glBindRenderbuffer(GL_RENDERBUFFER, depthRb_);
@@ -182,18 +205,23 @@ bool GlDevice::Init(const BackBufferDesc& desc, std::string& err) {
     }
     if (desc_.samples) {
         glGenFramebuffers(1, &resolveFbo_);
-        glGenRenderbuffers(1, &resolveRb_);
-        glBindRenderbuffer(GL_RENDERBUFFER, resolveRb_);
-        glRenderbufferStorage(GL_RENDERBUFFER, colorFormat, desc_.width, desc_.height);
+        presentTex_ = MakePresentTexture(desc_.width, desc_.height);
         glBindFramebuffer(GL_FRAMEBUFFER, resolveFbo_);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                                  resolveRb_);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, presentTex_, 0);
         if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
             err = "the multisample resolve buffer cannot be made";
             Shutdown();
             return false;
         }
     }
+    // A known start: black (opaque when the format has no alpha), depth 1, stencil 0.
+    glBindFramebuffer(GL_FRAMEBUFFER, drawFbo_);
+    glClearColor(0, 0, 0, desc_.alpha ? 0.0f : 1.0f);
+    glClearDepth(1.0);
+    glClearStencil(0);
+    glClear(GL_COLOR_BUFFER_BIT | (desc_.depth ? GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT : 0));
+    stencilUniform_ = desc_.depth;
+    stencilValue_ = 0;
     rs_[RS_ZENABLE] = desc_.depth ? 1 : 0;
     glGenVertexArrays(1, &vao_);
     glBindVertexArray(vao_);
@@ -216,13 +244,15 @@ void GlDevice::Shutdown() {
     ffp_.Release();
     if (samplers_[0]) glDeleteSamplers(8, samplers_);
     std::fill(std::begin(samplers_), std::end(samplers_), 0u);
-    GLuint rbs[] = {colorRb_, depthRb_, resolveRb_};
-    glDeleteRenderbuffers(3, rbs);
+    GLuint rbs[] = {colorRb_, depthRb_};
+    glDeleteRenderbuffers(2, rbs);
+    if (presentTex_) glDeleteTextures(1, &presentTex_);
     GLuint fbos[] = {drawFbo_, resolveFbo_};
     glDeleteFramebuffers(2, fbos);
     if (streamVbo_) glDeleteBuffers(1, &streamVbo_);
     if (vao_) glDeleteVertexArrays(1, &vao_);
-    colorRb_ = depthRb_ = resolveRb_ = drawFbo_ = resolveFbo_ = streamVbo_ = vao_ = 0;
+    colorRb_ = depthRb_ = presentTex_ = drawFbo_ = resolveFbo_ = streamVbo_ = vao_ = 0;
+    stencilUniform_ = false;
 }
 
 bool GlDevice::SetRenderState(uint32_t state, uint32_t value) {
@@ -306,6 +336,7 @@ bool GlDevice::Clear(uint32_t count, const int* rects, uint32_t flags, uint32_t 
     if (flags & CLEAR_TARGET) {
         float c[4];
         ColorToFloats(color, c);
+        if (!desc_.alpha) c[3] = 1.0f;
         glClearColor(c[0], c[1], c[2], c[3]);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);  // Clear ignores COLORWRITEENABLE
         bits |= GL_COLOR_BUFFER_BIT;
@@ -315,8 +346,21 @@ bool GlDevice::Clear(uint32_t count, const int* rects, uint32_t flags, uint32_t 
         glDepthMask(GL_TRUE);
         bits |= GL_DEPTH_BUFFER_BIT;
     }
+    // Draws never write stencil, so it stays one value after a clear of the whole buffer.
+    // A depth clear then also rewrites that value: clearing depth alone in a combined
+    // depth-stencil buffer costs a read and a write of every pixel, clearing both only a write.
+    bool wholeBuffer = viewport_.x == 0 && viewport_.y == 0 && viewport_.width == desc_.width &&
+                       viewport_.height == desc_.height && (count == 0 || !rects);
+    uint32_t stencilValue = stencil & 0xFF;
     if (flags & CLEAR_STENCIL) {
-        glClearStencil(static_cast<GLint>(stencil));
+        stencilUniform_ = wholeBuffer || (stencilUniform_ && stencilValue == stencilValue_);
+        stencilValue_ = stencilValue;
+    } else if ((flags & CLEAR_ZBUFFER) && stencilUniform_) {
+        stencilValue = stencilValue_;
+        flags |= CLEAR_STENCIL;
+    }
+    if (flags & CLEAR_STENCIL) {
+        glClearStencil(static_cast<GLint>(stencilValue));
         glStencilMask(0xFF);
         bits |= GL_STENCIL_BUFFER_BIT;
     }
@@ -382,6 +426,7 @@ void GlDevice::ApplyRenderStates(bool lines) {
     ColorToFloats(rs_[193], s.blendColor);
     uint32_t mask = rs_[RS_COLORWRITEENABLE];
     for (int i = 0; i < 4; ++i) s.mask[i] = (mask >> i) & 1 ? GL_TRUE : GL_FALSE;
+    if (!desc_.alpha) s.mask[3] = GL_FALSE;   // an X8 back buffer's alpha stays 1
     s.multisample = desc_.samples && rs_[RS_MULTISAMPLEANTIALIAS] ? GL_TRUE : GL_FALSE;
     // ANTIALIASEDLINEENABLE is kept but drawn as plain one-pixel lines: GL's smooth lines
     // come out two pixels wide and solid unless blending is on, far from Direct3D's look.

@@ -75,6 +75,7 @@ public:
     int Height() const { return desc_.height; }
     int Samples() const { return desc_.samples; }
     bool HasDepth() const { return desc_.depth; }
+    bool HasAlpha() const { return desc_.alpha; }
     float MaxAnisotropy() const { return maxAnisotropy_; }
 
     // State setters take Direct3D 9 values. Out-of-range indices are refused (false).
@@ -137,10 +138,14 @@ private:
     bool PrepareDraw(const VertexLayout& layout, bool lines);
     void ApplySamplers();
     void Resolve();
+    static GLuint MakePresentTexture(int width, int height);
 
     BackBufferDesc desc_;
-    GLuint drawFbo_ = 0, colorRb_ = 0, depthRb_ = 0;  // where drawing goes
-    GLuint resolveFbo_ = 0, resolveRb_ = 0;           // single-sampled copy (MSAA only)
+    GLuint drawFbo_ = 0, colorRb_ = 0, depthRb_ = 0;  // where drawing goes (colorRb_: MSAA)
+    GLuint resolveFbo_ = 0;                           // single-sampled copy (MSAA only)
+    GLuint presentTex_ = 0;   // the single-sampled colour that Present copies to the window
+    bool stencilUniform_ = false;   // the whole stencil buffer holds stencilValue_
+    uint32_t stencilValue_ = 0;
     GLuint vao_ = 0, streamVbo_ = 0;
     GLuint samplers_[8] = {};
     bool samplerDirty_[8] = {};

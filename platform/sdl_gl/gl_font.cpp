@@ -321,7 +321,7 @@ int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
     glDisable(GL_CULL_FACE);
     glDisable(GL_STENCIL_TEST);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, device.HasAlpha() ? GL_TRUE : GL_FALSE);
     glEnable(GL_BLEND);
     glBlendEquation(GL_FUNC_ADD);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

@@ -12,6 +12,7 @@
 #include "platform/core/image.h"
 #include "platform/backend.h"
 #include "platform/sdl_gl/d3d_objects.h"
+#include "platform/sdl_gl/gl_device.h"
 #include "platform/sdl_gl/screenshot.h"
 #include "platform/sdl_gl/sdl_backend.h"
 
@@ -312,6 +313,75 @@ TEST_F(DeviceTest, PresentScalesIntoAResizedWindowAndTheBackBufferKeepsItsSize) 
     EXPECT_EQ(bbWidth_, kWidth);
     EXPECT_EQ(bbHeight_, kHeight);
     EXPECT_TRUE(Near(Pixel(kWidth - 1, kHeight - 1), 0x0000FF, 0));
+}
+
+TEST_F(DeviceTest, PresentCopiesTheBackBufferUprightIntoTheWindow) {
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0);
+    device_->BeginScene();
+    Rect(0, 0, 16, 8, 0xFF00FF00);   // top-left corner of the screen
+    device_->EndScene();
+    sdlgl::GlDevice* gl = sdlgl::DeviceGl(device_);
+    ASSERT_NE(gl, nullptr);
+    gl->Present(kWidth, kHeight);   // the copy alone, before any swap
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glReadBuffer(GL_BACK);
+    uint8_t top[4] = {}, bottom[4] = {};
+    glReadPixels(4, kHeight - 1 - 4, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, top);   // GL rows run up
+    glReadPixels(4, 4, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, bottom);
+    gl->RestoreGlState();
+    EXPECT_EQ(top[1], 255);
+    EXPECT_EQ(top[2], 0);
+    EXPECT_EQ(bottom[1], 0);
+    EXPECT_EQ(bottom[2], 255);
+}
+
+TEST_F(DeviceTest, BackBufferWithoutAlphaReadsAlphaAsOne) {
+    // X8R8G8B8: a clear with alpha 0 and a draw with alpha 0x40 leave alpha at 1, so blending
+    // by the destination's alpha keeps the source whole.
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
+    device_->BeginScene();
+    device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
+    Rect(0, 0, 50, 50, 0x40202020);
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_DESTALPHA);
+    device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+    Rect(0, 0, 100, 100, 0xFF808080);
+    device_->EndScene();
+    EXPECT_TRUE(Near(Pixel(25, 25), 0x808080, 1));
+    EXPECT_TRUE(Near(Pixel(75, 75), 0x808080, 1));
+    EXPECT_EQ(pixels_[(10 * size_t(bbWidth_) + 10) * 4 + 3], 255);
+}
+
+TEST_F(DeviceTest, DepthClearsKeepTheStencilValues) {
+    sdlgl::GlDevice* gl = sdlgl::DeviceGl(device_);
+    ASSERT_NE(gl, nullptr);
+    auto stencilAt = [&](int x, int y) {
+        gl->BindBackBuffer();
+        uint8_t v = 0;
+        glReadPixels(x, y, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &v);   // rows top first
+        return int(v);
+    };
+    auto depthAt = [&](int x, int y) {
+        gl->BindBackBuffer();
+        float z = 0;
+        glReadPixels(x, y, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &z);
+        return z;
+    };
+    device_->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 5);
+    D3DRECT r = {10, 10, 20, 20};
+    device_->Clear(1, &r, D3DCLEAR_STENCIL, 0, 1.0f, 7);
+    device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.25f, 0);
+    EXPECT_EQ(stencilAt(15, 15), 7);
+    EXPECT_EQ(stencilAt(50, 50), 5);
+    EXPECT_NEAR(depthAt(50, 50), 0.25f, 1e-6);
+    // A whole-buffer stencil clear makes it one value again; depth clears keep that value.
+    device_->Clear(0, nullptr, D3DCLEAR_STENCIL | D3DCLEAR_ZBUFFER, 0, 1.0f, 9);
+    device_->Clear(1, &r, D3DCLEAR_ZBUFFER, 0, 0.5f, 3);
+    device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.75f, 3);
+    EXPECT_EQ(stencilAt(15, 15), 9);
+    EXPECT_EQ(stencilAt(50, 50), 9);
+    EXPECT_NEAR(depthAt(15, 15), 0.75f, 1e-6);
+    gl->RestoreGlState();
 }
 
 TEST_F(DeviceTest, ScreenshotFilesHoldTheBackBuffer) {

@@ -41,7 +41,7 @@ void GlEffect::Store(int param, const float* values, size_t n) {
     const EffectPass& pass = code_->techniques[static_cast<size_t>(technique_)]
                                  .passes[static_cast<size_t>(pass_)];
     bool used = false;
-    for (const UniformBinding& b : pass.uniforms) used = used || b.param == param;
+    for (const UniformBinding& b : pass.plain.uniforms) used = used || b.param == param;
     if (used) UploadPassValues(pass);
 }
 
@@ -137,7 +137,12 @@ HRESULT GlEffect::BeginPass(UINT Pass) {
     if (Pass >= t.passes.size()) return D3DERR_INVALIDCALL;
     pass_ = static_cast<int>(Pass);
     const EffectPass& pass = t.passes[Pass];
-    device_.SetProgramOverride(pass.program);
+    GlDevice::ProgramOverride programs;
+    programs.plain = pass.plain.program;
+    programs.alphaTested = pass.alphaTested.program;
+    programs.alphaFunc = pass.alphaTested.alphaFunc;
+    programs.alphaRef = pass.alphaTested.alphaRef;
+    device_.SetProgramOverride(programs);
     for (const EffectState& s : pass.states) ApplyState(s, -1);
     for (int sp : pass.samplers) {
         const EffectParam& s = code_->params[static_cast<size_t>(sp)];
@@ -148,8 +153,7 @@ HRESULT GlEffect::BeginPass(UINT Pass) {
                                tex && textureOf_ ? textureOf_(tex) : nullptr);
         }
     }
-    // After the states: the alpha test the pass may have set goes up with the values.
-    if (pass.program) UploadPassValues(pass);
+    UploadPassValues(pass);
     return D3D_OK;
 }
 
@@ -168,24 +172,20 @@ HRESULT GlEffect::End() {
 }
 
 void GlEffect::UploadPassValues(const EffectPass& pass) {
-    glUseProgram(pass.program);
-    if (pass.halfPixel >= 0) {
-        const Viewport& vp = device_.GetViewport();
-        glUniform2f(pass.halfPixel, vp.width > 0 ? 1.0f / static_cast<float>(vp.width) : 0.0f,
-                    vp.height > 0 ? 1.0f / static_cast<float>(vp.height) : 0.0f);
-    }
-    if (pass.textured >= 0) glUniform1i(pass.textured, device_.GetTexture(0) ? 1 : 0);
-    if (pass.alphaFunc >= 0) {
-        bool test = device_.GetRenderState(d3d::RS_ALPHATESTENABLE) != 0;
-        glUniform1i(pass.alphaFunc,
-                    test ? static_cast<GLint>(device_.GetRenderState(d3d::RS_ALPHAFUNC)) : 8);
-        glUniform1f(pass.alphaRef,
-                    static_cast<float>(device_.GetRenderState(d3d::RS_ALPHAREF) & 0xFF) / 255.0f);
-    }
-    for (const UniformBinding& b : pass.uniforms) {
-        const std::vector<float>& v =
-            b.param >= 0 ? values_[static_cast<size_t>(b.param)] : b.fixedValue;
-        UploadUniform(b.location, b.type, b.count, v.data());
+    for (const PassProgram* p : {&pass.plain, &pass.alphaTested}) {
+        if (!p->program) continue;
+        glUseProgram(p->program);
+        if (p->halfPixel >= 0) {
+            const Viewport& vp = device_.GetViewport();
+            glUniform2f(p->halfPixel, vp.width > 0 ? 1.0f / static_cast<float>(vp.width) : 0.0f,
+                        vp.height > 0 ? 1.0f / static_cast<float>(vp.height) : 0.0f);
+        }
+        if (p->textured >= 0) glUniform1i(p->textured, device_.GetTexture(0) ? 1 : 0);
+        for (const UniformBinding& b : p->uniforms) {
+            const std::vector<float>& v =
+                b.param >= 0 ? values_[static_cast<size_t>(b.param)] : b.fixedValue;
+            UploadUniform(b.location, b.type, b.count, v.data());
+        }
     }
 }
 
@@ -251,7 +251,7 @@ void GlEffect::SaveState() {
     savedSampler_.clear();
     savedTexture_.clear();
     savedMaterialValid_ = false;
-    savedProgram_ = device_.ProgramOverride();
+    savedProgram_ = device_.GetProgramOverride();
     auto SaveRender = [&](uint32_t state) {
         for (const SavedRender& r : savedRender_)
             if (r.state == state) return;

@@ -75,7 +75,7 @@ private:
     std::vector<SavedTexture> savedTexture_;
     bool savedMaterialValid_ = false;
     Material savedMaterial_;
-    GLuint savedProgram_ = 0;
+    GlDevice::ProgramOverride savedProgram_;
 };
 
 }  // namespace sdlgl

@@ -59,6 +59,14 @@ std::string FallbackPixelShader(const std::string& vertexGlsl) {
     return s;
 }
 
+// The pixel stage with its alpha test switched on ("" when it has none).
+std::string WithAlphaTest(const std::string& fs) {
+    if (fs.find(std::string("#ifdef ") + kAlphaTestDefine) == std::string::npos) return "";
+    size_t nl = fs.find('\n');
+    if (nl == std::string::npos) return "";
+    return fs.substr(0, nl + 1) + "#define " + kAlphaTestDefine + "\n" + fs.substr(nl + 1);
+}
+
 // Floats per element of a GL uniform type; 0 for types effects do not upload.
 int FloatsOf(GLenum type) {
     switch (type) {
@@ -379,12 +387,106 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
     const std::vector<HlslStage>& stages = source.stages;
     const std::vector<std::vector<PassShaders>>& passStages = source.passShaders;
 
-    // Link one program per vertex/pixel pair and find where each parameter goes.
-    std::map<std::pair<int, int>, size_t> programOf;   // -> index into code->programs
-    std::vector<std::vector<UniformBinding>> bindingsOf;
-    std::vector<std::vector<int>> samplersOf;
-    std::vector<GLint> halfPixelOf, texturedOf;
-    std::vector<std::pair<GLint, GLint>> alphaOf;
+    // Link one program (and its alpha-tested twin) per vertex/pixel pair and find where each
+    // parameter goes.
+    auto Link = [&](const HlslStage& vs, const HlslStage* fsStage, const std::string& fs,
+                    PassProgram& out, std::vector<int>& samplers, std::string& llog) {
+        GLuint prog = BuildProgram(vs.glsl, fs, llog);
+        if (!prog) return false;
+        code->programs.push_back(prog);
+        out.program = prog;
+        GLint active = 0;
+        glGetProgramiv(prog, GL_ACTIVE_UNIFORMS, &active);
+        glUseProgram(prog);
+        for (GLint u = 0; u < active; ++u) {
+            char buf[256];
+            GLint size = 0;
+            GLenum type = 0;
+            glGetActiveUniform(prog, static_cast<GLuint>(u), sizeof buf, nullptr, &size,
+                               &type, buf);
+            std::string glName = buf;
+            GLint location = glGetUniformLocation(prog, buf);
+            if (glName.size() > 3 && glName.compare(glName.size() - 3, 3, "[0]") == 0)
+                glName.resize(glName.size() - 3);
+            const HlslStage* owner = nullptr;
+            if (glName.compare(0, 3, "vs_") == 0) owner = &vs;
+            if (glName.compare(0, 3, "ps_") == 0) owner = fsStage;
+            if (type == GL_SAMPLER_2D) {
+                int unit = 0;
+                if (owner) {
+                    for (const HlslSampler& s : owner->samplers) {
+                        if (s.glslName != glName) continue;
+                        int param = code->FindParam(s.hlslName);
+                        if (param >= 0 && code->params[static_cast<size_t>(param)].isSampler) {
+                            unit = code->params[static_cast<size_t>(param)].unit;
+                            samplers.push_back(param);
+                        }
+                    }
+                }
+                glUniform1i(location, unit);
+                continue;
+            }
+            if (type == GL_SAMPLER_CUBE || type == GL_SAMPLER_3D ||
+                type == GL_SAMPLER_1D || type == GL_SAMPLER_2D_SHADOW) {
+                // The device has 2D textures only; a unit of their own keeps these
+                // from clashing with the 2D samplers (they read nothing).
+                glUniform1i(location, kSpareUnit);
+                continue;
+            }
+            if (!owner) continue;   // the half-pixel and fallback uniforms
+            for (const HlslUniform& h : owner->uniforms) {
+                if (h.glslName != glName) continue;
+                UniformBinding b;
+                b.location = location;
+                b.type = type;
+                b.count = size;
+                int floats = FloatsOf(type);
+                if (h.fixed) {
+                    b.fixedValue = h.fixedValue;
+                    b.fixedValue.resize(static_cast<size_t>(floats * size), 0.0f);
+                    out.uniforms.push_back(b);
+                    break;
+                }
+                int param = code->FindParam(h.hlslName);
+                if (param < 0) {
+                    // Declared where the effect reader does not see it: take the
+                    // compiler's view of it.
+                    EffectParam e;
+                    e.name = h.hlslName;
+                    e.base = h.base;
+                    e.rows = h.rows;
+                    e.columns = h.columns;
+                    e.elements = h.elements;
+                    e.paramClass = h.rows > 1 ? core::FxClass::Matrix
+                                   : h.columns > 1 ? core::FxClass::Vector
+                                                   : core::FxClass::Scalar;
+                    e.initial.assign(e.FloatCount(), 0.0f);
+                    code->params.push_back(e);
+                    param = static_cast<int>(code->params.size()) - 1;
+                }
+                const EffectParam& e = code->params[static_cast<size_t>(param)];
+                if (floats != e.rows * e.columns || size > (e.elements > 0 ? e.elements : 1)) {
+                    log += name + ": warning: parameter " + e.name +
+                           " does not match its shader type; not uploaded\n";
+                    break;
+                }
+                b.param = param;
+                out.uniforms.push_back(b);
+                break;
+            }
+        }
+        glUseProgram(0);
+        out.halfPixel = glGetUniformLocation(prog, kHalfPixelUniform);
+        out.textured = glGetUniformLocation(prog, "dx_textured");
+        out.alphaFunc = glGetUniformLocation(prog, kAlphaFuncUniform);
+        out.alphaRef = glGetUniformLocation(prog, kAlphaRefUniform);
+        return true;
+    };
+    struct Linked {
+        PassProgram plain, alphaTested;
+        std::vector<int> samplers;
+    };
+    std::map<std::pair<int, int>, Linked> programOf;
     for (size_t t = 0; t < code->techniques.size(); ++t) {
         for (size_t p = 0; p < code->techniques[t].passes.size(); ++p) {
             PassShaders st = passStages[t][p];
@@ -396,112 +498,26 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
                 const HlslStage& vs = stages[static_cast<size_t>(st.vs)];
                 const HlslStage* fsStage = st.hasPs ? &stages[static_cast<size_t>(st.ps)] : nullptr;
                 std::string fs = fsStage ? fsStage->glsl : FallbackPixelShader(vs.glsl);
+                Linked linked;
+                std::vector<int> unused;
                 std::string llog;
-                GLuint prog = BuildProgram(vs.glsl, fs, llog);
-                if (!prog) {
+                bool ok = Link(vs, fsStage, fs, linked.plain, linked.samplers, llog);
+                std::string tested = WithAlphaTest(fs);
+                size_t warnings = log.size();   // the twin would repeat the first's warnings
+                if (ok && !tested.empty()) {
+                    ok = Link(vs, fsStage, tested, linked.alphaTested, unused, llog);
+                    log.resize(warnings);
+                }
+                if (!ok) {
                     log += Where(name, pass.line) + ": error: the pass " +
                            "does not link: " + llog + "\n";
                     return code;
                 }
-                std::vector<UniformBinding> bindings;
-                std::vector<int> samplers;
-                GLint active = 0;
-                glGetProgramiv(prog, GL_ACTIVE_UNIFORMS, &active);
-                glUseProgram(prog);
-                for (GLint u = 0; u < active; ++u) {
-                    char buf[256];
-                    GLint size = 0;
-                    GLenum type = 0;
-                    glGetActiveUniform(prog, static_cast<GLuint>(u), sizeof buf, nullptr, &size,
-                                       &type, buf);
-                    std::string glName = buf;
-                    GLint location = glGetUniformLocation(prog, buf);
-                    if (glName.size() > 3 && glName.compare(glName.size() - 3, 3, "[0]") == 0)
-                        glName.resize(glName.size() - 3);
-                    const HlslStage* owner = nullptr;
-                    if (glName.compare(0, 3, "vs_") == 0) owner = &vs;
-                    if (glName.compare(0, 3, "ps_") == 0) owner = fsStage;
-                    if (type == GL_SAMPLER_2D) {
-                        int unit = 0;
-                        if (owner) {
-                            for (const HlslSampler& s : owner->samplers) {
-                                if (s.glslName != glName) continue;
-                                int param = code->FindParam(s.hlslName);
-                                if (param >= 0 && code->params[static_cast<size_t>(param)].isSampler) {
-                                    unit = code->params[static_cast<size_t>(param)].unit;
-                                    samplers.push_back(param);
-                                }
-                            }
-                        }
-                        glUniform1i(location, unit);
-                        continue;
-                    }
-                    if (type == GL_SAMPLER_CUBE || type == GL_SAMPLER_3D ||
-                        type == GL_SAMPLER_1D || type == GL_SAMPLER_2D_SHADOW) {
-                        // The device has 2D textures only; a unit of their own keeps these
-                        // from clashing with the 2D samplers (they read nothing).
-                        glUniform1i(location, kSpareUnit);
-                        continue;
-                    }
-                    if (!owner) continue;   // the half-pixel and fallback uniforms
-                    for (const HlslUniform& h : owner->uniforms) {
-                        if (h.glslName != glName) continue;
-                        UniformBinding b;
-                        b.location = location;
-                        b.type = type;
-                        b.count = size;
-                        int floats = FloatsOf(type);
-                        if (h.fixed) {
-                            b.fixedValue = h.fixedValue;
-                            b.fixedValue.resize(static_cast<size_t>(floats * size), 0.0f);
-                            bindings.push_back(b);
-                            break;
-                        }
-                        int param = code->FindParam(h.hlslName);
-                        if (param < 0) {
-                            // Declared where the effect reader does not see it: take the
-                            // compiler's view of it.
-                            EffectParam e;
-                            e.name = h.hlslName;
-                            e.base = h.base;
-                            e.rows = h.rows;
-                            e.columns = h.columns;
-                            e.elements = h.elements;
-                            e.paramClass = h.rows > 1 ? core::FxClass::Matrix
-                                           : h.columns > 1 ? core::FxClass::Vector
-                                                           : core::FxClass::Scalar;
-                            e.initial.assign(e.FloatCount(), 0.0f);
-                            code->params.push_back(e);
-                            param = static_cast<int>(code->params.size()) - 1;
-                        }
-                        const EffectParam& e = code->params[static_cast<size_t>(param)];
-                        if (floats != e.rows * e.columns || size > (e.elements > 0 ? e.elements : 1)) {
-                            log += name + ": warning: parameter " + e.name +
-                                   " does not match its shader type; not uploaded\n";
-                            break;
-                        }
-                        b.param = param;
-                        bindings.push_back(b);
-                        break;
-                    }
-                }
-                glUseProgram(0);
-                code->programs.push_back(prog);
-                bindingsOf.push_back(bindings);
-                samplersOf.push_back(samplers);
-                halfPixelOf.push_back(glGetUniformLocation(prog, kHalfPixelUniform));
-                texturedOf.push_back(glGetUniformLocation(prog, "dx_textured"));
-                alphaOf.push_back({glGetUniformLocation(prog, kAlphaFuncUniform),
-                                   glGetUniformLocation(prog, kAlphaRefUniform)});
-                it = programOf.emplace(key, code->programs.size() - 1).first;
+                it = programOf.emplace(key, std::move(linked)).first;
             }
-            pass.program = code->programs[it->second];
-            pass.uniforms = bindingsOf[it->second];
-            pass.samplers = samplersOf[it->second];
-            pass.halfPixel = halfPixelOf[it->second];
-            pass.textured = texturedOf[it->second];
-            pass.alphaFunc = alphaOf[it->second].first;
-            pass.alphaRef = alphaOf[it->second].second;
+            pass.plain = it->second.plain;
+            pass.alphaTested = it->second.alphaTested;
+            pass.samplers = it->second.samplers;
         }
     }
     code->ok = true;

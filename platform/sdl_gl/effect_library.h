@@ -59,14 +59,23 @@ struct UniformBinding {
     std::vector<float> fixedValue;
 };
 
-struct EffectPass {
-    std::string name;
-    int line = 0;
-    GLuint program = 0;                     // 0: the fixed-function pipeline
+// One linked program of a pass and where its values go.
+struct PassProgram {
+    GLuint program = 0;
     GLint halfPixel = -1;
     GLint alphaFunc = -1, alphaRef = -1;
     GLint textured = -1;   // passes without a pixel shader: whether stage 0 has a texture
     std::vector<UniformBinding> uniforms;
+};
+
+struct EffectPass {
+    std::string name;
+    int line = 0;
+    PassProgram plain;         // program 0: the fixed-function pipeline
+    // The same shaders ending in Direct3D's alpha test, drawn with while the test is on;
+    // program 0 when the pixel stage writes no colour. A shader that may discard makes the
+    // rasteriser shade before the depth test, so the test is only built in where it is used.
+    PassProgram alphaTested;
     std::vector<EffectState> states;
     std::vector<int> samplers;              // sampler parameters the program reads
 };

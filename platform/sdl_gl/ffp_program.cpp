@@ -8,7 +8,8 @@ namespace sdlgl {
 
 uint32_t FfpKey::Pack() const {
     return (rhw ? 1u : 0u) | (hasDiffuse ? 2u : 0u) | (hasSpecular ? 4u : 0u) |
-           (lighting && !rhw ? 8u : 0u) | (textured ? 16u : 0u) | (flat ? 32u : 0u);
+           (lighting && !rhw ? 8u : 0u) | (textured ? 16u : 0u) | (flat ? 32u : 0u) |
+           (alphaTest ? 64u : 0u);
 }
 
 static const char* kVertexBody = R"(
@@ -136,7 +137,9 @@ void main() {
                             0.0, 1.0);
     }
     if (uSpecularEnable != 0) color.rgb = clamp(color.rgb + vSpecular.rgb, 0.0, 1.0);
+#if ALPHA_TEST
     if (!AlphaPasses(color.a)) discard;
+#endif
     fragColor = color;
 }
 )";
@@ -147,6 +150,7 @@ static std::string Header(const FfpKey& key) {
     h += std::string("#define LIGHTING ") + (key.lighting && !key.rhw ? "1" : "0") + "\n";
     h += std::string("#define TEXTURED ") + (key.textured ? "1" : "0") + "\n";
     h += std::string("#define INTERP ") + (key.flat ? "flat" : "") + "\n";
+    h += std::string("#define ALPHA_TEST ") + (key.alphaTest ? "1" : "0") + "\n";
     return h;
 }
 

@@ -1,6 +1,6 @@
 // The fixed-function pipeline of Direct3D 9 as GLSL 3.30 programs, generated per vertex format
 // and state (pre-transformed or not, which vertex colours exist, lighting, texture bound, flat
-// shading) and cached. What varies freely (matrices, material, ambient, stage-0 operations,
+// shading, alpha test on) and cached. What varies freely (matrices, material, ambient, stage-0 operations,
 // alpha test) is passed as uniforms. Lights are not modelled: with lighting on, the colour is
 // global ambient x ambient source + emissive source, which is exact while no light is enabled.
 #pragma once
@@ -20,6 +20,9 @@ struct FfpKey {
     bool lighting = false;     // D3DRS_LIGHTING (ignored for rhw)
     bool textured = false;     // a texture is bound on stage 0
     bool flat = false;         // D3DSHADE_FLAT
+    // The alpha test is on. Only then may the program discard: a program that may discard
+    // makes the rasteriser shade every pixel before its depth test.
+    bool alphaTest = false;
     uint32_t Pack() const;
 };
 

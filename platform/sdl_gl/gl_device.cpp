@@ -522,8 +522,16 @@ bool GlDevice::PrepareDraw(const VertexLayout& layout, bool lines) {
         glBindSampler(i, samplers_[i]);
     }
     glActiveTexture(GL_TEXTURE0);
-    if (programOverride_) {
-        glUseProgram(programOverride_);
+    bool alphaTest = rs_[RS_ALPHATESTENABLE] && rs_[RS_ALPHAFUNC] != CMP_ALWAYS;
+    if (programOverride_.plain) {
+        const ProgramOverride& o = programOverride_;
+        if (alphaTest && o.alphaTested) {
+            glUseProgram(o.alphaTested);
+            glUniform1i(o.alphaFunc, static_cast<GLint>(rs_[RS_ALPHAFUNC]));
+            glUniform1f(o.alphaRef, (rs_[RS_ALPHAREF] & 0xFF) / 255.0f);
+        } else {
+            glUseProgram(o.plain);
+        }
         return true;
     }
     FfpKey key;
@@ -533,6 +541,7 @@ bool GlDevice::PrepareDraw(const VertexLayout& layout, bool lines) {
     key.lighting = rs_[RS_LIGHTING] != 0;
     key.textured = textures_[0] != nullptr && tss_[TSS_COLOROP] != TOP_DISABLE;
     key.flat = rs_[RS_SHADEMODE] == SHADE_FLAT;
+    key.alphaTest = alphaTest;
     const FfpProgram* p = ffp_.Get(key, lastError_);
     if (!p) return false;
     glUseProgram(p->program);

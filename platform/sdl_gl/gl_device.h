@@ -125,10 +125,16 @@ public:
     // buffer, then after drawing call RestoreGlState so the next draw re-applies everything.
     void BindBackBuffer();
     void RestoreGlState();
-    // A program that replaces the fixed-function one for the draws that follow (0 = fixed
-    // function). The caller keeps its uniforms current; vertex attributes follow Attrib.
-    void SetProgramOverride(GLuint program) { programOverride_ = program; }
-    GLuint ProgramOverride() const { return programOverride_; }
+    // Programs that replace the fixed-function one for the draws that follow (plain 0 = fixed
+    // function). `alphaTested` (0 when there is none) draws while the alpha test is on and
+    // gets the test's function and reference at each draw. The caller keeps the other
+    // uniforms of both current; vertex attributes follow Attrib.
+    struct ProgramOverride {
+        GLuint plain = 0, alphaTested = 0;
+        GLint alphaFunc = -1, alphaRef = -1;   // uniforms of alphaTested
+    };
+    void SetProgramOverride(const ProgramOverride& p) { programOverride_ = p; }
+    const ProgramOverride& GetProgramOverride() const { return programOverride_; }
     // The GL state the current render states ask for, applied now (also done by every draw).
     void ApplyRenderStates(bool lines);
 
@@ -161,7 +167,7 @@ private:
     GlVertexBuffer* stream_ = nullptr;
     uint32_t streamOffset_ = 0, streamStride_ = 0;
     Viewport viewport_;
-    GLuint programOverride_ = 0;
+    ProgramOverride programOverride_;
 
     // Last GL pipeline state applied; `applied_` false forces a full re-application.
     struct PipelineState {

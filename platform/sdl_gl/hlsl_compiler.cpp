@@ -23,6 +23,7 @@ namespace sdlgl {
 
 const char* const kHalfPixelUniform = "dx_halfPixel";
 const char* const kAlphaFuncUniform = "dx_alphaFunc";
+const char* const kAlphaTestDefine = "DX_ALPHA_TEST";
 const char* const kAlphaRefUniform = "dx_alphaRef";
 
 namespace {
@@ -421,14 +422,17 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
                     "    gl_Position.y = -gl_Position.y;\n";
     } else {
         if (hasColor0)
-            // Direct3D's alpha test follows the pixel shader: compare function 8 passes all.
-            epilogue += "    if (" + std::string(kAlphaFuncUniform) + " != 8) {\n"
+            // Direct3D's alpha test follows the pixel shader, built in only where defined:
+            // compare function 8 passes all.
+            epilogue += "#ifdef " + std::string(kAlphaTestDefine) + "\n"
+                        "    if (" + kAlphaFuncUniform + " != 8) {\n"
                         "        float a = dx_out_COLOR0.a, r = " + kAlphaRefUniform + ";\n"
                         "        int f = " + kAlphaFuncUniform + ";\n"
                         "        bool keep = f == 2 ? a < r : f == 3 ? a == r : f == 4 ? a <= r :\n"
                         "                    f == 5 ? a > r : f == 6 ? a != r : f == 7 ? a >= r : false;\n"
                         "        if (!keep) discard;\n"
-                        "    }\n";
+                        "    }\n"
+                        "#endif\n";
         if (!depthOutput.empty()) epilogue += "    gl_FragDepth = " + depthOutput + ";\n";
     }
     if (!epilogue.empty()) {

@@ -8,7 +8,8 @@
 //    Direct3D 9 places pixel centres (uniform kHalfPixelUniform) and with depth 0..w mapped
 //    to GL's -w..w, and y negated since the device keeps its back buffer top row first;
 //    COLOR outputs are clamped to 0..1;
-//  - pixel stages end with the alpha test (kAlphaFuncUniform, kAlphaRefUniform);
+//  - pixel stages end with the alpha test (kAlphaFuncUniform, kAlphaRefUniform) when
+//    kAlphaTestDefine is defined;
 //  - globals become members of a plain uniform struct per stage, members named "m<i>";
 //    samplers are renamed "<stage>_s<i>". The tables below give the HLSL names back.
 // Not done: Direct3D 10 style textures and sampler objects, DEPTH outputs of vs stages.
@@ -53,6 +54,8 @@ extern const char* const kHalfPixelUniform;
 // (D3DCMP value, 8 = always) and a float reference in 0..1.
 extern const char* const kAlphaFuncUniform;
 extern const char* const kAlphaRefUniform;
+// The macro that builds the alpha test into a pixel stage (#define it after #version).
+extern const char* const kAlphaTestDefine;
 
 // The stage a profile compiles for: vs_1_1..vs_3_0 and ps_1_1..ps_3_0 (with _a/_b variants).
 bool ProfileStage(const std::string& profile, ShaderStage& stage);

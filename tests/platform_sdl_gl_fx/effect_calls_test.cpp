@@ -113,7 +113,7 @@ TEST_F(FxTest, EndRestoresTheStatesThePassesChanged) {
     e->End();
     EXPECT_EQ(gl.GetRenderState(8), 2u);
     gl.SetRenderState(8, 3);
-    gl.SetProgramOverride(0);
+    gl.SetProgramOverride({});
     e->Release();
 }
 

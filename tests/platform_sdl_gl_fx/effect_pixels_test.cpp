@@ -228,6 +228,34 @@ TEST_F(FxTest, AlphaTestOfThePassAppliesAfterThePixelShader) {
     e->Release();
 }
 
+TEST_F(FxTest, AlphaTestSetInsideThePassAppliesAtTheDraw) {
+    // The pass leaves the test alone; the caller switches it on and off between draws.
+    sdlgl::GlEffect* e = Make(ColourEffect(kOnePass));
+    ASSERT_NE(e, nullptr);
+    D3DXVECTOR4 faint(1, 1, 1, 0.4f);
+    e->SetVector("Colour", &faint);
+    Clear(0xFF000000);
+    UINT passes = 0;
+    ASSERT_EQ(e->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(e->BeginPass(0), D3D_OK);
+    device_->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    device_->SetRenderState(D3DRS_ALPHAREF, 0x80);
+    device_->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+    DrawQuadPlain(-1, -1, 0, 1);   // discarded: 0.4 is not greater than 0x80
+    device_->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_LESS);
+    DrawQuadPlain(0, -1, 0.5f, 1);   // kept
+    device_->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+    device_->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_NEVER);
+    DrawQuadPlain(0.5f, -1, 1, 1);   // the test is off: NEVER does not apply
+    e->EndPass();
+    e->End();
+    EXPECT_TRUE(Near(PixelAt(-0.5f, 0), 0x000000));
+    EXPECT_TRUE(Near(PixelAt(0.25f, 0), 0xFFFFFF));
+    EXPECT_TRUE(Near(PixelAt(0.75f, 0), 0xFFFFFF));
+    device_->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_ALWAYS);
+    e->Release();
+}
+
 // Idioms of effect files written for D3DX: semantics and annotations on parameters, a
 // sampler2D with sampler_state, an entry named main taking and returning structs, vs_1_1
 // and upper-case profiles, a pass with no pixel shader, a fixed-function pass.

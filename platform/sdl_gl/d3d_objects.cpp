@@ -48,6 +48,7 @@ HRESULT SdlDirect3D::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFoc
     desc.samples = samples;
     desc.alpha = pp->BackBufferFormat == D3DFMT_A8R8G8B8;
     desc.depth = pp->EnableAutoDepthStencil != 0;
+    desc.keepAfterPresent = pp->SwapEffect == D3DSWAPEFFECT_COPY;
 
     SDL_GLContext ctx = SDL_GL_CreateContext(sdl);
     if (!ctx) return D3DERR_NOTAVAILABLE;
@@ -64,6 +65,9 @@ HRESULT SdlDirect3D::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFoc
         device->Release();
         return D3DERR_INVALIDCALL;   // e.g. a multisample type that cannot be had
     }
+    int drawableW = 0, drawableH = 0;
+    SDL_GL_GetDrawableSize(sdl, &drawableW, &drawableH);
+    device->Gl().WindowSized(drawableW, drawableH);
     // Direct3D writes back what it chose.
     pp->BackBufferWidth = static_cast<UINT>(desc.width);
     pp->BackBufferHeight = static_cast<UINT>(desc.height);
@@ -170,13 +174,17 @@ HRESULT SdlDevice::Present(const RECT*, const RECT*, HWND, const RGNDATA*) {
     int w = 0, h = 0;
     SDL_GL_GetDrawableSize(window_, &w, &h);
     gl_.Present(w, h);
-    SDL_GL_SwapWindow(window_);
-    ++presented_;
-    if (platform::BenchPresent()) windows_->Post(windows_->MainWindow(), WM_CLOSE, 0, 0);   // timed run over
-    if (plan_ && !plan_->path.empty() && presented_ == plan_->frame &&
+    // Screenshots of this frame are read before the swap, after which the window's buffer
+    // may hold anything.
+    if (plan_ && !plan_->path.empty() && presented_ + 1 == plan_->frame &&
         !SaveScreenshot(plan_->path))
         std::fprintf(stderr, "meshes: cannot write the screenshot %s\n", plan_->path.c_str());
     for (int n = windows_->TakeScreenshotRequests(); n > 0; --n) SaveScreenshot(NextScreenshotName(""));
+    SDL_GL_SwapWindow(window_);
+    ++presented_;
+    SDL_GL_GetDrawableSize(window_, &w, &h);
+    gl_.WindowSized(w, h);
+    if (platform::BenchPresent()) windows_->Post(windows_->MainWindow(), WM_CLOSE, 0, 0);   // timed run over
     return D3D_OK;
 }
 

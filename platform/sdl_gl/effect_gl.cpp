@@ -181,6 +181,11 @@ void GlEffect::UploadPassValues(const EffectPass& pass) {
                         vp.height > 0 ? 1.0f / static_cast<float>(vp.height) : 0.0f);
         }
         if (p->textured >= 0) glUniform1i(p->textured, device_.GetTexture(0) ? 1 : 0);
+        if (p->rowFromFragY >= 0) {
+            float rows[2];
+            device_.RowFromFragY(rows);
+            glUniform2fv(p->rowFromFragY, 1, rows);
+        }
         for (const UniformBinding& b : p->uniforms) {
             const std::vector<float>& v =
                 b.param >= 0 ? values_[static_cast<size_t>(b.param)] : b.fixedValue;

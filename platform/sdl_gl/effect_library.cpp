@@ -478,6 +478,7 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
         glUseProgram(0);
         out.halfPixel = glGetUniformLocation(prog, kHalfPixelUniform);
         out.textured = glGetUniformLocation(prog, "dx_textured");
+        out.rowFromFragY = glGetUniformLocation(prog, kRowFromFragYUniform);
         out.alphaFunc = glGetUniformLocation(prog, kAlphaFuncUniform);
         out.alphaRef = glGetUniformLocation(prog, kAlphaRefUniform);
         return true;

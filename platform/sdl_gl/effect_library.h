@@ -65,6 +65,7 @@ struct PassProgram {
     GLint halfPixel = -1;
     GLint alphaFunc = -1, alphaRef = -1;
     GLint textured = -1;   // passes without a pixel shader: whether stage 0 has a texture
+    GLint rowFromFragY = -1;
     std::vector<UniformBinding> uniforms;
 };
 

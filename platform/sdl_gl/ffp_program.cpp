@@ -201,7 +201,7 @@ GLuint BuildProgram(const std::string& vs, const std::string& fs, std::string& l
     return p;
 }
 
-const FfpProgram* FfpCache::Get(const FfpKey& key, std::string& log) {
+FfpProgram* FfpCache::Get(const FfpKey& key, std::string& log) {
     uint32_t packed = key.Pack();
     auto it = programs_.find(packed);
     if (it != programs_.end()) return &it->second;
@@ -233,6 +233,8 @@ const FfpProgram* FfpCache::Get(const FfpKey& key, std::string& log) {
     fp.alphaFunc = U("uAlphaFunc");
     fp.alphaRef = U("uAlphaRef");
     fp.sampler0 = U("uSampler0");
+    glUseProgram(p);
+    glUniform1i(fp.sampler0, 0);
     return &(programs_[packed] = fp);
 }
 

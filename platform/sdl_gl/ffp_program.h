@@ -26,6 +26,20 @@ struct FfpKey {
     uint32_t Pack() const;
 };
 
+// The uniform values of one draw, kept per program so that unchanged values are not sent
+// again (runs of marker lines and text-like quads share all of them).
+struct FfpValues {
+    float worldViewProj[16];
+    float targetSize[2];
+    float matDiffuse[4], matAmbient[4], matSpecular[4], matEmissive[4];
+    float globalAmbient[4];
+    int32_t sources[4];   // diffuse, ambient, specular, emissive
+    int32_t ops[6];       // colour op, arg1, arg2, alpha op, arg1, arg2
+    float textureFactor[4];
+    int32_t specularEnable, alphaFunc;
+    float alphaRef;
+};
+
 struct FfpProgram {
     GLuint program = 0;
     GLint worldViewProj = -1, targetSize = -1;
@@ -36,6 +50,8 @@ struct FfpProgram {
     GLint alphaOp = -1, alphaArg1 = -1, alphaArg2 = -1;
     GLint textureFactor = -1, specularEnable = -1, alphaFunc = -1, alphaRef = -1;
     GLint sampler0 = -1;
+    FfpValues sent{};          // what the program holds, once `hasSent`
+    bool hasSent = false;
 };
 
 // Compiles and links a vertex and a fragment shader; attribute locations follow Attrib.
@@ -45,7 +61,7 @@ GLuint BuildProgram(const std::string& vs, const std::string& fs, std::string& l
 class FfpCache {
 public:
     // The program for `key`, built on first use; null if it does not compile (a bug).
-    const FfpProgram* Get(const FfpKey& key, std::string& log);
+    FfpProgram* Get(const FfpKey& key, std::string& log);
     void Release();
     ~FfpCache() = default;
 

@@ -214,6 +214,25 @@ bool GlDevice::Init(const BackBufferDesc& desc, std::string& err) {
             return false;
         }
     }
+    // The window's own framebuffer can take the drawing when it has what the back buffer has.
+    if (!desc_.samples && !desc_.alpha && !desc_.keepAfterPresent &&
+        (epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control"))) {
+        GLint depthBits = 0, stencilBits = 0, doubleBuffered = 0;
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        if (desc_.depth) {
+            glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH,
+                                                  GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE, &depthBits);
+            glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_STENCIL,
+                                                  GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE,
+                                                  &stencilBits);
+        }
+        GLboolean db = GL_FALSE;
+        glGetBooleanv(GL_DOUBLEBUFFER, &db);
+        doubleBuffered = db;
+        while (glGetError() != GL_NO_ERROR) {
+        }
+        canDirect_ = doubleBuffered && (!desc_.depth || (depthBits >= 24 && stencilBits >= 8));
+    }
     // A known start: black (opaque when the format has no alpha), depth 1, stencil 0.
     glBindFramebuffer(GL_FRAMEBUFFER, drawFbo_);
     glClearColor(0, 0, 0, desc_.alpha ? 0.0f : 1.0f);
@@ -253,6 +272,8 @@ void GlDevice::Shutdown() {
     if (vao_) glDeleteVertexArrays(1, &vao_);
     colorRb_ = depthRb_ = presentTex_ = drawFbo_ = resolveFbo_ = streamVbo_ = vao_ = 0;
     stencilUniform_ = false;
+    if (direct_) glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+    canDirect_ = direct_ = false;
 }
 
 bool GlDevice::SetRenderState(uint32_t state, uint32_t value) {
@@ -318,8 +339,50 @@ bool GlDevice::SetViewport(const Viewport& vp) {
 }
 
 void GlDevice::BindBackBuffer() {
-    glBindFramebuffer(GL_FRAMEBUFFER, drawFbo_);
+    glBindFramebuffer(GL_FRAMEBUFFER, direct_ ? 0 : drawFbo_);
     glBindVertexArray(vao_);
+}
+
+void GlDevice::WindowSized(int windowW, int windowH) {
+    bool direct = canDirect_ && directAllowed_ && windowW == desc_.width &&
+                  windowH == desc_.height;
+    if (direct == direct_) return;
+    if (direct) {
+        // The window takes over with the picture the back buffer holds (readers may look at
+        // it between frames).
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, drawFbo_);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        glDisable(GL_SCISSOR_TEST);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glBlitFramebuffer(0, 0, desc_.width, desc_.height, 0, desc_.height, desc_.width, 0,
+                          GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    }
+    // Depth and stencil of the buffer now drawn into start as a fresh device's do.
+    if (desc_.depth) {
+        glBindFramebuffer(GL_FRAMEBUFFER, direct ? 0 : drawFbo_);
+        glDisable(GL_SCISSOR_TEST);
+        glDepthMask(GL_TRUE);
+        glStencilMask(0xFF);
+        glClearDepth(1.0);
+        glClearStencil(0);
+        glClear(GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    }
+    // The upper-left origin turns the top-row-first drawing upright in the window and keeps
+    // Direct3D's fill rule and facing; off-screen drawing goes back to GL's default.
+    glClipControl(direct ? GL_UPPER_LEFT : GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+    direct_ = direct;
+    stencilUniform_ = desc_.depth;
+    stencilValue_ = 0;
+    RestoreGlState();
+}
+
+void GlDevice::Scissor(int left, int top, int right, int bottom) const {
+    glScissor(left, GlRow(top, bottom - top), right - left, bottom - top);
+}
+
+void GlDevice::RowFromFragY(float out[2]) const {
+    out[0] = direct_ ? static_cast<float>(desc_.height) : 0.0f;
+    out[1] = direct_ ? -1.0f : 1.0f;
 }
 
 void GlDevice::RestoreGlState() {
@@ -374,7 +437,7 @@ bool GlDevice::Clear(uint32_t count, const int* rects, uint32_t flags, uint32_t 
         r = std::min(r, viewport_.x + viewport_.width);
         b = std::min(b, viewport_.y + viewport_.height);
         if (r <= l || b <= t) return;
-        glScissor(l, t, r - l, b - t);   // rows are stored top first
+        Scissor(l, t, r, b);
         glClear(bits);
     };
     if (count == 0 || !rects) {
@@ -451,7 +514,8 @@ void GlDevice::ApplyRenderStates(bool lines) {
     Toggle(GL_LINE_SMOOTH, s.lineSmooth);
     glDisable(GL_SCISSOR_TEST);
     glDisable(GL_STENCIL_TEST);
-    glViewport(viewport_.x, viewport_.y, viewport_.width, viewport_.height);
+    glViewport(viewport_.x, GlRow(viewport_.y, viewport_.height), viewport_.width,
+               viewport_.height);
     glDepthRange(viewport_.minZ, viewport_.maxZ);
     current_ = s;
     applied_ = true;
@@ -542,46 +606,62 @@ bool GlDevice::PrepareDraw(const VertexLayout& layout, bool lines) {
     key.textured = textures_[0] != nullptr && tss_[TSS_COLOROP] != TOP_DISABLE;
     key.flat = rs_[RS_SHADEMODE] == SHADE_FLAT;
     key.alphaTest = alphaTest;
-    const FfpProgram* p = ffp_.Get(key, lastError_);
+    FfpProgram* p = ffp_.Get(key, lastError_);
     if (!p) return false;
     glUseProgram(p->program);
+    FfpValues v{};
     Mat4 wvp = Multiply(Multiply(world_, view_), proj_);
-    glUniformMatrix4fv(p->worldViewProj, 1, GL_FALSE, wvp.m);
-    glUniform2f(p->targetSize, static_cast<float>(viewport_.width),
-                static_cast<float>(viewport_.height));
-    glUniform4fv(p->matDiffuse, 1, material_.diffuse);
-    glUniform4fv(p->matAmbient, 1, material_.ambient);
-    glUniform4fv(p->matSpecular, 1, material_.specular);
-    glUniform4fv(p->matEmissive, 1, material_.emissive);
-    float ambient[4];
-    ColorToFloats(rs_[RS_AMBIENT], ambient);
-    glUniform4fv(p->globalAmbient, 1, ambient);
+    std::memcpy(v.worldViewProj, wvp.m, sizeof v.worldViewProj);
+    v.targetSize[0] = static_cast<float>(viewport_.width);
+    v.targetSize[1] = static_cast<float>(viewport_.height);
+    std::memcpy(v.matDiffuse, material_.diffuse, sizeof v.matDiffuse);
+    std::memcpy(v.matAmbient, material_.ambient, sizeof v.matAmbient);
+    std::memcpy(v.matSpecular, material_.specular, sizeof v.matSpecular);
+    std::memcpy(v.matEmissive, material_.emissive, sizeof v.matEmissive);
+    ColorToFloats(rs_[RS_AMBIENT], v.globalAmbient);
     // Where each lighting colour comes from: 0 material, 1 vertex diffuse, 2 vertex specular.
-    auto Source = [&](uint32_t state) -> int {
+    auto Source = [&](uint32_t state) -> int32_t {
         if (!rs_[RS_COLORVERTEX]) return 0;
-        uint32_t v = rs_[state];
-        if (v == MCS_COLOR1 && layout.diffuse >= 0) return 1;
-        if (v == MCS_COLOR2 && layout.specular >= 0) return 2;
+        uint32_t value = rs_[state];
+        if (value == MCS_COLOR1 && layout.diffuse >= 0) return 1;
+        if (value == MCS_COLOR2 && layout.specular >= 0) return 2;
         return 0;
     };
-    glUniform1i(p->diffuseSource, Source(RS_DIFFUSEMATERIALSOURCE));
-    glUniform1i(p->ambientSource, Source(RS_AMBIENTMATERIALSOURCE));
-    glUniform1i(p->specularSource, Source(RS_SPECULARMATERIALSOURCE));
-    glUniform1i(p->emissiveSource, Source(RS_EMISSIVEMATERIALSOURCE));
-    glUniform1i(p->colorOp, static_cast<GLint>(tss_[TSS_COLOROP]));
-    glUniform1i(p->colorArg1, static_cast<GLint>(tss_[TSS_COLORARG1]));
-    glUniform1i(p->colorArg2, static_cast<GLint>(tss_[TSS_COLORARG2]));
-    glUniform1i(p->alphaOp, static_cast<GLint>(tss_[TSS_ALPHAOP]));
-    glUniform1i(p->alphaArg1, static_cast<GLint>(tss_[TSS_ALPHAARG1]));
-    glUniform1i(p->alphaArg2, static_cast<GLint>(tss_[TSS_ALPHAARG2]));
-    float factor[4];
-    ColorToFloats(rs_[RS_TEXTUREFACTOR], factor);
-    glUniform4fv(p->textureFactor, 1, factor);
-    glUniform1i(p->specularEnable, rs_[RS_SPECULARENABLE] ? 1 : 0);
-    glUniform1i(p->alphaFunc,
-                static_cast<GLint>(rs_[RS_ALPHATESTENABLE] ? rs_[RS_ALPHAFUNC] : uint32_t(CMP_ALWAYS)));
-    glUniform1f(p->alphaRef, (rs_[RS_ALPHAREF] & 0xFF) / 255.0f);
-    glUniform1i(p->sampler0, 0);
+    v.sources[0] = Source(RS_DIFFUSEMATERIALSOURCE);
+    v.sources[1] = Source(RS_AMBIENTMATERIALSOURCE);
+    v.sources[2] = Source(RS_SPECULARMATERIALSOURCE);
+    v.sources[3] = Source(RS_EMISSIVEMATERIALSOURCE);
+    const uint32_t ops[6] = {TSS_COLOROP, TSS_COLORARG1, TSS_COLORARG2,
+                             TSS_ALPHAOP, TSS_ALPHAARG1, TSS_ALPHAARG2};
+    for (int i = 0; i < 6; ++i) v.ops[i] = static_cast<int32_t>(tss_[ops[i]]);
+    ColorToFloats(rs_[RS_TEXTUREFACTOR], v.textureFactor);
+    v.specularEnable = rs_[RS_SPECULARENABLE] ? 1 : 0;
+    v.alphaFunc = static_cast<int32_t>(alphaTest ? rs_[RS_ALPHAFUNC] : uint32_t(CMP_ALWAYS));
+    v.alphaRef = (rs_[RS_ALPHAREF] & 0xFF) / 255.0f;
+    if (p->hasSent && std::memcmp(&v, &p->sent, sizeof v) == 0) return true;
+    glUniformMatrix4fv(p->worldViewProj, 1, GL_FALSE, v.worldViewProj);
+    glUniform2fv(p->targetSize, 1, v.targetSize);
+    glUniform4fv(p->matDiffuse, 1, v.matDiffuse);
+    glUniform4fv(p->matAmbient, 1, v.matAmbient);
+    glUniform4fv(p->matSpecular, 1, v.matSpecular);
+    glUniform4fv(p->matEmissive, 1, v.matEmissive);
+    glUniform4fv(p->globalAmbient, 1, v.globalAmbient);
+    glUniform1i(p->diffuseSource, v.sources[0]);
+    glUniform1i(p->ambientSource, v.sources[1]);
+    glUniform1i(p->specularSource, v.sources[2]);
+    glUniform1i(p->emissiveSource, v.sources[3]);
+    glUniform1i(p->colorOp, v.ops[0]);
+    glUniform1i(p->colorArg1, v.ops[1]);
+    glUniform1i(p->colorArg2, v.ops[2]);
+    glUniform1i(p->alphaOp, v.ops[3]);
+    glUniform1i(p->alphaArg1, v.ops[4]);
+    glUniform1i(p->alphaArg2, v.ops[5]);
+    glUniform4fv(p->textureFactor, 1, v.textureFactor);
+    glUniform1i(p->specularEnable, v.specularEnable);
+    glUniform1i(p->alphaFunc, v.alphaFunc);
+    glUniform1f(p->alphaRef, v.alphaRef);
+    p->sent = v;
+    p->hasSent = true;
     return true;
 }
 
@@ -689,6 +769,7 @@ void GlDevice::Resolve() {
 }
 
 void GlDevice::Present(int windowW, int windowH) {
+    if (direct_) return;   // already in the window
     Resolve();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, desc_.samples ? resolveFbo_ : drawFbo_);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
@@ -705,9 +786,25 @@ void GlDevice::Present(int windowW, int windowH) {
 bool GlDevice::ReadBackBuffer(std::vector<uint8_t>& rgba) {
     if (!drawFbo_) return false;
     Resolve();
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, desc_.samples ? resolveFbo_ : drawFbo_);
-    rgba.resize(size_t(desc_.width) * desc_.height * 4);   // stored top row first already
+    size_t row = size_t(desc_.width) * 4;
+    rgba.resize(row * size_t(desc_.height));
+    if (direct_) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glReadBuffer(GL_BACK);
+    } else {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, desc_.samples ? resolveFbo_ : drawFbo_);
+    }
     glReadPixels(0, 0, desc_.width, desc_.height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    if (direct_) {   // the window's rows run bottom up
+        std::vector<uint8_t> swap(row);
+        for (int y = 0; y < desc_.height / 2; ++y) {
+            uint8_t* a = rgba.data() + size_t(y) * row;
+            uint8_t* b = rgba.data() + size_t(desc_.height - 1 - y) * row;
+            std::copy(a, a + row, swap.data());
+            std::copy(b, b + row, a);
+            std::copy(swap.data(), swap.data() + row, b);
+        }
+    }
     BindBackBuffer();
     return true;
 }

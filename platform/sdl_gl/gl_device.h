@@ -2,8 +2,11 @@
 // transforms, material, textures, vertex buffers and draws, drawn into an off-screen back
 // buffer (multisampled when asked) that Present scales into the window. The back buffer is
 // kept top row first (GL row 0 is the screen's top row), so GL's fill rules meet Direct3D's
-// top-left rule and reading it back needs no flip. Needs a current GL
-// context; knows nothing of SDL. Not done here: lights, fog, stencil, index buffers of the
+// top-left rule and reading it back needs no flip. While the window's framebuffer matches the
+// back buffer (same size, no samples, no alpha, a depth-stencil buffer) and GL has clip
+// control, the device draws straight into the window instead: clip control's upper-left
+// origin turns the same drawing upright with the same fill rule, and Present has nothing to
+// copy. Needs a current GL context; knows nothing of SDL. Not done here: lights, fog, stencil, index buffers of the
 // caller, more than one vertex stream.
 #pragma once
 
@@ -52,6 +55,7 @@ struct BackBufferDesc {
     int samples = 0;            // 0 or 1: single-sampled; otherwise the exact sample count
     bool alpha = false;         // the format keeps alpha (A8R8G8B8)
     bool depth = true;          // an automatic D24S8 depth-stencil buffer
+    bool keepAfterPresent = false;   // D3DSWAPEFFECT_COPY: Present leaves the contents alone
 };
 
 // 4x4 row-major matrix in the row-vector convention.
@@ -118,6 +122,17 @@ public:
     // Scales the back buffer into the default framebuffer of windowW x windowH pixels; the
     // caller swaps. The back buffer itself keeps its size and contents.
     void Present(int windowW, int windowH);
+    // The window's drawable size after a swap (and at creation): the frames that follow are
+    // drawn straight into the window when it matches the back buffer and `allowed`.
+    void WindowSized(int windowW, int windowH);
+    void AllowDirect(bool allowed) { directAllowed_ = allowed; }
+    bool DrawsIntoWindow() const { return direct_; }
+    // GL window-space row of a back-buffer rectangle's top edge, and a scissor rectangle given
+    // as left, top, right, bottom in back-buffer pixels.
+    int GlRow(int top, int height) const { return direct_ ? desc_.height - top - height : top; }
+    void Scissor(int left, int top, int right, int bottom) const;
+    // (offset, scale) that turn gl_FragCoord.y into the back buffer's row from the top.
+    void RowFromFragY(float out[2]) const;
     // The back buffer as RGBA8, top row first.
     bool ReadBackBuffer(std::vector<uint8_t>& rgba);
 
@@ -151,6 +166,9 @@ private:
     GLuint resolveFbo_ = 0;                           // single-sampled copy (MSAA only)
     GLuint presentTex_ = 0;   // the single-sampled colour that Present copies to the window
     bool stencilUniform_ = false;   // the whole stencil buffer holds stencilValue_
+    bool canDirect_ = false;        // the window's framebuffer could stand in for the back buffer
+    bool directAllowed_ = true;
+    bool direct_ = false;           // drawing goes into the window's framebuffer
     uint32_t stencilValue_ = 0;
     GLuint vao_ = 0, streamVbo_ = 0;
     GLuint samplers_[8] = {};

@@ -327,7 +327,7 @@ int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     if (clip) {
         glEnable(GL_SCISSOR_TEST);
-        glScissor(rect[0], rect[1], rect[2] - rect[0], rect[3] - rect[1]);
+        device.Scissor(rect[0], rect[1], rect[2], rect[3]);
     } else {
         glDisable(GL_SCISSOR_TEST);
     }

@@ -24,6 +24,7 @@ namespace sdlgl {
 const char* const kHalfPixelUniform = "dx_halfPixel";
 const char* const kAlphaFuncUniform = "dx_alphaFunc";
 const char* const kAlphaTestDefine = "DX_ALPHA_TEST";
+const char* const kRowFromFragYUniform = "dx_rowFromFragY";
 const char* const kAlphaRefUniform = "dx_alphaRef";
 
 namespace {
@@ -468,7 +469,10 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
         std::string type = text.substr(lineStart + 4, p - lineStart - 4);
         text.erase(lineStart + 1, 3);
         bool face = name.compare(0, 8, "dx_VFACE") == 0;
-        std::string value = face ? "(gl_FrontFacing ? 1.0 : -1.0)" : "floor(gl_FragCoord.xy)";
+        // Pixel rows count from the top whichever way the target's rows are stored.
+        std::string value = face ? "(gl_FrontFacing ? 1.0 : -1.0)"
+                                 : std::string("floor(vec2(gl_FragCoord.x, ") + kRowFromFragYUniform +
+                                       ".x + " + kRowFromFragYUniform + ".y * gl_FragCoord.y))";
         if (type == "float") value = face ? value : "floor(gl_FragCoord.x)";
         else if (type == "vec2") value = face ? "vec2" + value : value;
         else if (type == "vec3") value = face ? "vec3" + value : "vec3(" + value + ", 0.0)";
@@ -489,6 +493,13 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
     else if (hasColor0)
         declarations = "uniform int " + std::string(kAlphaFuncUniform) + ";\nuniform float " +
                        kAlphaRefUniform + ";\n";
+    if (stage == ShaderStage::Pixel) {
+        // ddy follows the screen downwards, as the rows of the target may not.
+        declarations += "uniform vec2 " + std::string(kRowFromFragYUniform) + ";\n";
+        if (text.find("dFdy(") != std::string::npos)
+            declarations += "#define dFdy(x) (" + std::string(kRowFromFragYUniform) +
+                            ".y * dFdy(x))\n";
+    }
     if (!declarations.empty()) {
         // Declared after the #version and extension lines.
         size_t nl = text.find('\n');

@@ -9,7 +9,8 @@
 //    to GL's -w..w, and y negated since the device keeps its back buffer top row first;
 //    COLOR outputs are clamped to 0..1;
 //  - pixel stages end with the alpha test (kAlphaFuncUniform, kAlphaRefUniform) when
-//    kAlphaTestDefine is defined;
+//    kAlphaTestDefine is defined; VPOS and ddy take the target's row order from
+//    kRowFromFragYUniform;
 //  - globals become members of a plain uniform struct per stage, members named "m<i>";
 //    samplers are renamed "<stage>_s<i>". The tables below give the HLSL names back.
 // Not done: Direct3D 10 style textures and sampler objects, DEPTH outputs of vs stages.
@@ -56,6 +57,9 @@ extern const char* const kAlphaFuncUniform;
 extern const char* const kAlphaRefUniform;
 // The macro that builds the alpha test into a pixel stage (#define it after #version).
 extern const char* const kAlphaTestDefine;
+// vec2 uniform of every pixel stage: (offset, scale) turning gl_FragCoord.y into the row from
+// the top of the target, for VPOS and the sign of ddy.
+extern const char* const kRowFromFragYUniform;
 
 // The stage a profile compiles for: vs_1_1..vs_3_0 and ps_1_1..ps_3_0 (with _a/_b variants).
 bool ProfileStage(const std::string& profile, ShaderStage& stage);

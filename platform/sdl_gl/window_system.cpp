@@ -79,13 +79,14 @@ bool WindowSystem::EnsureVideo(std::string& err) {
         err = "no display (DISPLAY is not set or cannot be opened)";
         return false;
     }
-    // The device draws into its own buffers: the window needs no depth or samples.
+    // A window with depth and stencil lets the device draw straight into it while the back
+    // buffer and the window agree in size; samples come from the device's own buffers.
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 0);
     video_ = true;
     return true;
@@ -151,6 +152,15 @@ HWND WindowSystem::CreateWindowExA(LPCSTR className, LPCSTR title, DWORD style, 
     std::string utf8 = core::Cp1251ToUtf8(win->title);
     win->sdl = SDL_CreateWindow(utf8.c_str(), x + f.left, y + f.top, win->clientWidth,
                                 win->clientHeight, flags);
+    if (!win->sdl && (flags & SDL_WINDOW_OPENGL)) {
+        // No visual with depth and stencil: the device then draws into its own buffers.
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+        SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+        win->sdl = SDL_CreateWindow(utf8.c_str(), x + f.left, y + f.top, win->clientWidth,
+                                    win->clientHeight, flags);
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+        SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    }
     if (!win->sdl) return nullptr;
     Window* raw = win.get();
     windows_.push_back(std::move(win));

@@ -301,6 +301,8 @@ TEST_F(DeviceTest, MultisamplingIsGivenOrRefusedAsAsked) {
 }
 
 TEST_F(DeviceTest, PresentScalesIntoAResizedWindowAndTheBackBufferKeepsItsSize) {
+    // D3DSWAPEFFECT_COPY promises the contents after Present, even across a resize.
+    ASSERT_EQ(MakeDevice(D3DMULTISAMPLE_NONE, D3DSWAPEFFECT_COPY), D3D_OK);
     SDL_Window* w = SDL_GL_GetCurrentWindow();
     ASSERT_NE(w, nullptr);
     device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0);
@@ -315,24 +317,63 @@ TEST_F(DeviceTest, PresentScalesIntoAResizedWindowAndTheBackBufferKeepsItsSize) 
     EXPECT_TRUE(Near(Pixel(kWidth - 1, kHeight - 1), 0x0000FF, 0));
 }
 
-TEST_F(DeviceTest, PresentCopiesTheBackBufferUprightIntoTheWindow) {
-    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0);
-    device_->BeginScene();
-    Rect(0, 0, 16, 8, 0xFF00FF00);   // top-left corner of the screen
-    device_->EndScene();
+TEST_F(DeviceTest, DrawsIntoTheWindowOnlyWhileTheSizesMatch) {
     sdlgl::GlDevice* gl = sdlgl::DeviceGl(device_);
     ASSERT_NE(gl, nullptr);
-    gl->Present(kWidth, kHeight);   // the copy alone, before any swap
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    glReadBuffer(GL_BACK);
-    uint8_t top[4] = {}, bottom[4] = {};
-    glReadPixels(4, kHeight - 1 - 4, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, top);   // GL rows run up
-    glReadPixels(4, 4, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, bottom);
-    gl->RestoreGlState();
-    EXPECT_EQ(top[1], 255);
-    EXPECT_EQ(top[2], 0);
-    EXPECT_EQ(bottom[1], 0);
-    EXPECT_EQ(bottom[2], 255);
+    SDL_Window* w = SDL_GL_GetCurrentWindow();
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(gl->DrawsIntoWindow()) << "llvmpipe has clip control and a depth-stencil window";
+    auto frame = [&](D3DCOLOR colour) {
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        device_->BeginScene();
+        Rect(0, 0, 20, 10, colour);   // top-left corner
+        device_->EndScene();
+        ReadBack();
+        EXPECT_TRUE(Near(Pixel(5, 5), colour & 0xFFFFFF, 0));
+        EXPECT_TRUE(Near(Pixel(5, kHeight - 5), 0x000000, 0));
+        EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    };
+    auto resize = [&](int width, int height) {
+        SDL_SetWindowSize(w, width, height);
+        MSG m;
+        while (PeekMessageA(&m, NULL, 0, 0, PM_REMOVE)) {
+        }
+        frame(0xFF00FF00);   // the frame in flight when the size changed
+    };
+    frame(0xFFFF0000);
+    resize(kWidth + 40, kHeight);
+    EXPECT_FALSE(gl->DrawsIntoWindow());
+    frame(0xFF0000FF);   // drawn off screen and scaled into the window
+    resize(kWidth, kHeight);
+    EXPECT_TRUE(gl->DrawsIntoWindow());
+    frame(0xFFFFFF00);
+    EXPECT_EQ(bbWidth_, kWidth);
+    EXPECT_EQ(bbHeight_, kHeight);
+}
+
+TEST_F(DeviceTest, PresentShowsTheBackBufferUprightInTheWindow) {
+    sdlgl::GlDevice* gl = sdlgl::DeviceGl(device_);
+    ASSERT_NE(gl, nullptr);
+    for (bool direct : {true, false}) {   // drawn in the window, or copied there
+        gl->AllowDirect(direct);
+        gl->WindowSized(kWidth, kHeight);
+        ASSERT_EQ(gl->DrawsIntoWindow(), direct);
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0);
+        device_->BeginScene();
+        Rect(0, 0, 16, 8, 0xFF00FF00);   // top-left corner of the screen
+        device_->EndScene();
+        gl->Present(kWidth, kHeight);   // before any swap
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glReadBuffer(GL_BACK);
+        uint8_t top[4] = {}, bottom[4] = {};
+        glReadPixels(4, kHeight - 1 - 4, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, top);   // rows run up
+        glReadPixels(4, 4, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, bottom);
+        gl->RestoreGlState();
+        EXPECT_EQ(top[1], 255) << "direct " << direct;
+        EXPECT_EQ(top[2], 0) << "direct " << direct;
+        EXPECT_EQ(bottom[1], 0) << "direct " << direct;
+        EXPECT_EQ(bottom[2], 255) << "direct " << direct;
+    }
 }
 
 TEST_F(DeviceTest, BackBufferWithoutAlphaReadsAlphaAsOne) {
@@ -358,13 +399,13 @@ TEST_F(DeviceTest, DepthClearsKeepTheStencilValues) {
     auto stencilAt = [&](int x, int y) {
         gl->BindBackBuffer();
         uint8_t v = 0;
-        glReadPixels(x, y, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &v);   // rows top first
+        glReadPixels(x, gl->GlRow(y, 1), 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &v);
         return int(v);
     };
     auto depthAt = [&](int x, int y) {
         gl->BindBackBuffer();
         float z = 0;
-        glReadPixels(x, y, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &z);
+        glReadPixels(x, gl->GlRow(y, 1), 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &z);
         return z;
     };
     device_->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 5);

@@ -91,12 +91,12 @@ void GlTest::SetUp() {
     if (FAILED(hr)) GTEST_SKIP() << "no OpenGL 3.3 core context (CreateDevice failed)";
 }
 
-HRESULT GlTest::MakeDevice(D3DMULTISAMPLE_TYPE samples) {
+HRESULT GlTest::MakeDevice(D3DMULTISAMPLE_TYPE samples, D3DSWAPEFFECT swap) {
     if (device_) device_->Release();
     device_ = nullptr;
     D3DPRESENT_PARAMETERS pp{};
     pp.MultiSampleType = samples;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.SwapEffect = swap;
     pp.Windowed = TRUE;
     pp.EnableAutoDepthStencil = TRUE;
     pp.AutoDepthStencilFormat = D3DFMT_D24S8;

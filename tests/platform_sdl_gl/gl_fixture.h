@@ -46,7 +46,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
     // Creates the device with this multisample type; the result of CreateDevice.
-    HRESULT MakeDevice(D3DMULTISAMPLE_TYPE samples = D3DMULTISAMPLE_NONE);
+    HRESULT MakeDevice(D3DMULTISAMPLE_TYPE samples = D3DMULTISAMPLE_NONE,
+                       D3DSWAPEFFECT swap = D3DSWAPEFFECT_DISCARD);
 
     Rgb Pixel(int x, int y);            // from the back buffer, top-left origin
     void ReadBack();                    // refreshes the copy Pixel reads

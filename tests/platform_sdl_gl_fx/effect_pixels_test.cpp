@@ -344,6 +344,23 @@ TEST_F(FxTest, VaryingsMatchBySemanticNotByOrder) {
 namespace sdltest {
 namespace {
 
+TEST_F(FxTest, DdyFollowsTheScreenDownwards) {
+    // A value growing down the screen has a positive ddy and a zero ddx.
+    sdlgl::GlEffect* e = Make(
+        "struct V { float4 p : POSITION; float down : TEXCOORD0; };\n"
+        "V VS(float4 p : POSITION) { V v; v.p = p; v.down = -p.y * 100; return v; }\n"
+        "float4 PS(float down : TEXCOORD0) : COLOR {\n"
+        "  return float4(ddx(down) != 0 ? 1 : 0, ddy(down) > 0 ? 1 : 0, ddy(down) < 0 ? 1 : 0, 1); }\n"
+        "technique T { pass { VertexShader = compile vs_3_0 VS(); PixelShader = compile ps_3_0 PS();\n"
+        "  CullMode = None; } }\n");
+    ASSERT_NE(e, nullptr);
+    Clear(0xFF000000);
+    DrawQuad(e, -1, -1, 1, 1);
+    EXPECT_TRUE(Near(PixelAt(0.3f, 0.3f), 0x00FF00)) << PixelAt(0.3f, 0.3f);
+    EXPECT_TRUE(Near(PixelAt(-0.6f, -0.5f), 0x00FF00)) << PixelAt(-0.6f, -0.5f);
+    e->Release();
+}
+
 TEST_F(FxTest, PositionAndFaceSemanticsOfPixelShaders) {
     // SV_Position out of the vertex shader; VPOS (pixel coordinates from the top left) and
     // VFACE (positive on the front) into ps_3_0.

@@ -141,8 +141,25 @@ HRESULT Korvel_Console::Start() {
 
 // ---- the log ----
 
+void Korvel_Console::SyncLines() {
+    size_t children = log.iCountKnots(logRootId) + log.iCountParams(logRootId);
+    if (lines_.size() == children &&
+        (lines_.empty() ? log.TopId(logRootId) == 0
+                        : log.TopId(logRootId) == lines_.front() && log.NextId(lines_.back()) == 0))
+        return;
+    lines_.clear();
+    for (unsigned id = log.TopId(logRootId); id != 0; id = log.NextId(id)) lines_.push_back(id);
+}
+
 void Korvel_Console::AddLine(const char* line, short kind) {
+    SyncLines();
+    while (lines_.size() >= kMaxLines) {
+        log.DeleteById(lines_.front());
+        lines_.pop_front();
+    }
     unsigned id = log.AddToId(logRootId, true, MakeString(line));
+    if (!id) return;
+    lines_.push_back(id);
     if (kind >= KIND_TEXT && kind <= KIND_SYSTEM) log.AddToId(id, false, kTags[kind]);
 }
 
@@ -184,6 +201,8 @@ bool Korvel_Console::Save(const char* fileName) {
 }
 
 void Korvel_Console::ClearLog() {
+    log.DeleteById(logRootId);   // releases the old lines; fresh() alone would only forget them
+    lines_.clear();
     log.fresh();
     logRootId = log.AddToId(0, true, "LOG");
 }
@@ -229,13 +248,15 @@ void Korvel_Console::Draw() {
     RECT title = {382, -7, 0, 0};
     if (titleFont) titleFont->DrawTextA(NULL, "Velmora", -1, &title, DT_NOCLIP, 0xFF969696);
 
-    // Message window: lines count - viewEnd .. count - viewStart, oldest at the top.
+    // Message window: lines count - viewEnd .. count - viewStart, oldest at the top. Only
+    // the lines in the window are visited, however long the log.
+    SyncLines();
     const int count = static_cast<int>(log.iCountKnots(logRootId));
     const int lowest = count - viewEnd;
     const int highest = count - viewStart;
-    int i = 1;
-    for (unsigned line = log.TopId(logRootId); line != 0; line = log.NextId(line), ++i) {
-        if (i < lowest || i > highest) continue;
+    const int children = static_cast<int>(lines_.size());
+    for (int i = lowest < 1 ? 1 : lowest; i <= highest && i <= children; ++i) {
+        const unsigned line = lines_[i - 1];
         Zarvik_string tag = log.iLookName(log.TopId(line));
         for (int kind = KIND_TEXT; kind <= KIND_SYSTEM; ++kind) {
             if (tag == kTags[kind]) {

@@ -4,6 +4,8 @@
 // It is single-threaded and never releases its fonts, buffers or trees.
 #pragma once
 
+#include <deque>
+
 #include "windows.h"
 #include "d3d9.h"
 #include "d3dx9.h"
@@ -71,10 +73,19 @@ public:
     void ExecuteLine(Zarvik_string line);
     void SetCommandQueue(DynamicRow* queue);
 
+    // Lines the log keeps; adding one more drops the oldest, so the log's memory stays
+    // bounded and its "LOG" knot always fits the tree file's 16-bit child count.
+    static constexpr unsigned int kMaxLines = 65535;
+
 private:
     // Stamps `text` and adds it as one or more lines; nothing of the text is lost.
     void AddStamped(const char* text, short kind);
     void AddLine(const char* line, short kind);
     void HistoryBack();
     void HistoryForward();
+    // Makes `lines_` list the children of the "LOG" knot again when the tree was changed
+    // behind the console's back (a cheap check; a walk only then).
+    void SyncLines();
+
+    std::deque<unsigned int> lines_;   // ids of the children of the "LOG" knot, oldest first
 };

@@ -13,6 +13,7 @@
 
 #include <climits>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
@@ -20,6 +21,17 @@
 #include <vector>
 
 #include "platform/core/win_path.h"
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <process.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 typedef DynamicRow::NODE_TYP Node;
 
@@ -42,6 +54,9 @@ static_assert(std::is_standard_layout<NodeBox>::value, "NodeBox must be standard
 struct TreeBlock {
     std::vector<Node *> byId;  // slot id - base; null for released or never-issued ids
     unsigned int base = 0;
+    std::vector<Node *> early; // the few indexed nodes with ids below base, by id
+    size_t holes = 0;          // released slots in byId
+    size_t holeLimit = 4096;   // holes that make the next release compact byId
     bool indexed = true;       // byId holds exactly the nodes a walk from the root finds
     bool linked = true;        // no raw edits: parent, last and lastTop are right
     Node *lastTop = nullptr;   // last node of the top-level list
@@ -61,12 +76,63 @@ size_t WalkBudget(Node *start) {
 void DropIndex(TreeBlock *b) {
     b->indexed = false;
     std::vector<Node *>().swap(b->byId);
+    std::vector<Node *>().swap(b->early);
+    b->holes = 0;
+}
+
+const size_t kEarlyMax = 64;
+
+// A tree that releases its oldest nodes (a log dropping old lines) leaves a run of released
+// slots at the front of byId. Cut them off: the few live nodes before the cut move to `early`.
+// Runs after enough releases that its cost is spread over them.
+void CompactIndex(TreeBlock *b) {
+    std::vector<Node *> &ids = b->byId;
+    size_t lastLive = ids.size();
+    for (size_t i = ids.size(); i-- > 0;) {
+        if (ids[i]) { lastLive = i; break; }
+    }
+    size_t cut = 0;
+    if (lastLive == ids.size()) {
+        cut = ids.size();  // nothing live here: the next id starts the table again
+    } else {
+        size_t room = b->early.size() < kEarlyMax ? kEarlyMax - b->early.size() : 0;
+        size_t moved = 0;
+        for (cut = 0; cut < lastLive; ++cut) {
+            if (!ids[cut]) continue;
+            if (moved == room) break;
+            ++moved;
+        }
+    }
+    size_t movedLive = 0;
+    for (size_t i = 0; i < cut; ++i) {
+        if (ids[i]) { b->early.push_back(ids[i]); ++movedLive; }
+    }
+    b->holes -= cut - movedLive;
+    if (cut == ids.size()) {
+        std::vector<Node *>().swap(ids);
+    } else {
+        ids.erase(ids.begin(), ids.begin() + static_cast<std::ptrdiff_t>(cut));
+        b->base += static_cast<unsigned int>(cut);
+        if (ids.capacity() > 2 * ids.size() + 4096) std::vector<Node *>(ids).swap(ids);
+    }
+    b->holeLimit = b->holes + ids.size() / 2 + 4096;
+}
+
+// The early node with `id`, as its place in `early`; early.size() when there is none.
+size_t EarlySlot(const TreeBlock *b, unsigned int id) {
+    const std::vector<Node *> &e = b->early;
+    size_t lo = 0, hi = e.size();
+    while (lo < hi) {
+        size_t mid = (lo + hi) / 2;
+        if (e[mid]->id < id) lo = mid + 1; else hi = mid;
+    }
+    return lo < e.size() && e[lo]->id == id ? lo : e.size();
 }
 
 void IndexInsert(TreeBlock *b, Node *n) {
     if (!b->indexed) return;
     unsigned int id = n->id;
-    if (b->byId.empty() && b->live == 1) b->base = id;
+    if (b->byId.empty() && id >= b->base) b->base = id;
     if (id < b->base) { DropIndex(b); return; }
     size_t slot = id - b->base;
     // A far jump in ids (lastId set by hand) would make the table huge: walk instead.
@@ -79,9 +145,18 @@ void IndexInsert(TreeBlock *b, Node *n) {
 }
 
 void IndexErase(TreeBlock *b, Node *n) {
-    if (!b->indexed || n->id < b->base) return;
+    if (!b->indexed) return;
+    if (n->id < b->base) {
+        size_t at = EarlySlot(b, n->id);
+        if (at < b->early.size() && b->early[at] == n)
+            b->early.erase(b->early.begin() + static_cast<std::ptrdiff_t>(at));
+        return;
+    }
     size_t slot = n->id - b->base;
-    if (slot < b->byId.size() && b->byId[slot] == n) b->byId[slot] = nullptr;
+    if (slot < b->byId.size() && b->byId[slot] == n) {
+        b->byId[slot] = nullptr;
+        if (++b->holes > b->holeLimit) CompactIndex(b);
+    }
 }
 
 // Stops trusting the index and the parent/last links: the tree is searched by walking.
@@ -121,7 +196,10 @@ Node *Find(const DynamicRow &row, unsigned int id) {
     if (id == 0 || !row.root) return nullptr;
     TreeBlock *b = BlockOf(row);
     if (b->indexed) {
-        if (id < b->base) return nullptr;
+        if (id < b->base) {
+            size_t at = EarlySlot(b, id);
+            return at < b->early.size() ? b->early[at] : nullptr;
+        }
         size_t slot = id - b->base;
         return slot < b->byId.size() ? b->byId[slot] : nullptr;
     }
@@ -410,6 +488,46 @@ bool ReadRecords(DynamicRow &row, FILE *file, unsigned int parentId, unsigned sh
     }
 }
 
+// "<target>.<process id>.tmp": beside the target, so the rename stays on one file system.
+std::string TempNameBeside(const std::string &target) {
+#ifdef _WIN32
+    unsigned long pid = static_cast<unsigned long>(_getpid());
+#else
+    unsigned long pid = static_cast<unsigned long>(getpid());
+#endif
+    return target + "." + std::to_string(pid) + ".tmp";
+}
+
+// True when the save may replace `target` whole: a regular file or a name not there yet. A
+// link is followed, so the file it names is replaced and the link stays. Anything else (a
+// device, a pipe) is written in place.
+bool ReplaceableTarget(std::string &target) {
+#ifdef _WIN32
+    DWORD attributes = GetFileAttributesA(target.c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+#else
+    struct stat st;
+    if (lstat(target.c_str(), &st) != 0) return true;
+    if (S_ISLNK(st.st_mode)) {
+        char *real = realpath(target.c_str(), nullptr);
+        if (!real) return true;  // a dangling link: replaced by the file
+        target = real;
+        std::free(real);
+        if (stat(target.c_str(), &st) != 0) return true;
+    }
+    return S_ISREG(st.st_mode);
+#endif
+}
+
+// Renames `from` over `to`, replacing a file that is there.
+bool ReplaceWith(const std::string &from, const std::string &to) {
+#ifdef _WIN32
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+    return std::rename(from.c_str(), to.c_str()) == 0;
+#endif
+}
+
 FILE *OpenMapped(Zarvik_string &path, const char *mode) {
     std::string mapped = winpath::Map(path.getChars());
     return std::fopen(mapped.c_str(), mode);
@@ -644,13 +762,24 @@ bool DynamicRow::LinkTopToId(unsigned int a, unsigned int b) {
     return true;
 }
 
+// The whole tree goes to a temporary file beside the target, which replaces the target only
+// once complete: a failed save leaves the previous file as it was.
 bool DynamicRow::iSaveToFile(Zarvik_string path) {
-    FILE *f = OpenMapped(path, "wb");
+    std::string target = winpath::Map(path.getChars());
+    if (target.empty()) return false;
+    bool replace = ReplaceableTarget(target);
+    std::string temp = replace ? TempNameBeside(target) : target;
+    FILE *f = std::fopen(temp.c_str(), "wb");
     if (!f) return false;
-    bool ok = root != nullptr && WriteNodes(f, root);
-    if (std::ferror(f)) ok = false;
-    if (std::fclose(f) != 0) ok = false;  // buffered data that cannot be written fails here
-    return ok;
+    bool empty = root == nullptr;
+    bool written = empty || WriteNodes(f, root);
+    if (std::fflush(f) != 0 || std::ferror(f)) written = false;
+    if (std::fclose(f) != 0) written = false;  // buffered data that cannot be written fails here
+    if (replace && (!written || !ReplaceWith(temp, target))) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    return written && !empty;  // an empty tree leaves an empty file and reports false
 }
 
 bool DynamicRow::iLoadFromFile(Zarvik_string path) {

@@ -128,6 +128,26 @@ TEST_F(DrawTest, ShowsTheNewestElevenLinesAndShiftsTheWindow) {
     EXPECT_EQ(console->viewStart, 16);
 }
 
+TEST_F(DrawTest, LogPastTheLineLimitKeepsShowingTheNewest) {
+    const int total = static_cast<int>(Korvel_Console::kMaxLines) + 700;
+    FillTo(total);
+    EXPECT_EQ(console->log.iCountKnots(console->logRootId), Korvel_Console::kMaxLines);
+    console->visible = true;
+    console->Draw();
+    std::vector<std::pair<std::string, LONG>> lines = Window();
+    ASSERT_EQ(lines.size(), 11u);
+    EXPECT_EQ(lines.front(), std::make_pair("m" + std::to_string(total - 10), LONG(12)));
+    EXPECT_EQ(lines.back(), std::make_pair("m" + std::to_string(total), LONG(112)));
+    console->AddText("newest");
+    console->ShiftView(true);  // one line back: the one before "newest" is at the bottom
+    console->Draw();
+    lines = Window();
+    EXPECT_EQ(lines.back(), std::make_pair("m" + std::to_string(total), LONG(112)));
+    console->ShiftView(false);
+    console->Draw();
+    EXPECT_EQ(Window().back(), std::make_pair(std::string("newest"), LONG(112)));
+}
+
 TEST_F(DrawTest, FewLinesSitAtTheBottomAndClearedLogShowsNone) {
     FillTo(3);
     console->visible = true;

@@ -112,4 +112,34 @@ TEST_F(ConsoleTest, SaveWritesTheWholeLogTree) {
     EXPECT_FALSE(console->Save("no_such_folder/LOG.dr"));
 }
 
+TEST_F(ConsoleTest, LongLogKeepsTheNewestLinesAndSavesThemAll) {
+    const unsigned int limit = Korvel_Console::kMaxLines;
+    console->AddMessage(std::string(200, 'x').c_str(), KIND_ERROR);  // three lines, dropped later
+    for (unsigned int i = 1; i <= limit; ++i) {
+        headless::SetTime(kOpened + i);
+        console->AddMessage(("n" + std::to_string(i)).c_str(), static_cast<short>(i % 4));
+    }
+    std::vector<Line> lines = Lines();
+    ASSERT_EQ(lines.size(), limit);
+    EXPECT_EQ(console->log.iCountKnots(console->logRootId), limit);
+    EXPECT_EQ(Unstamped(lines.front().text), "n1");  // the start line and the long one are gone
+    EXPECT_EQ(Unstamped(lines.back().text), "n" + std::to_string(limit));
+    EXPECT_EQ(lines.front().tag, "_ERROR_");  // kinds follow i % 4
+    EXPECT_EQ(lines.back().tag, "_SYSTEM_");
+    for (const Line& line : lines) ASSERT_FALSE(line.tag.empty());
+
+    ASSERT_TRUE(console->Save("LOG.dr"));
+    DynamicRow read;
+    Zarvik_string name;
+    name = "LOG.dr";
+    ASSERT_TRUE(read.iLoadFromFile(name));
+    EXPECT_EQ(LinesOf(read), lines);
+
+    // Clearing releases the full log and starts again at id 1.
+    console->ClearLog();
+    EXPECT_EQ(console->log.lastId, 1u);
+    console->AddText("after");
+    EXPECT_EQ(Lines().size(), 1u);
+}
+
 }  // namespace

@@ -4,7 +4,12 @@
 #include <string>
 #include <vector>
 
+#include <csignal>
+
+#include <dirent.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "tree_test_util.h"
 
@@ -230,6 +235,70 @@ TEST_F(TreeFile, MillionNestedKnotsLoadWithoutRecursion) {
     EXPECT_TRUE(t.DeleteById(1));
     std::remove(File("nest.dr").c_str());
     std::remove(File("nest2.dr").c_str());
+}
+
+// Names in `dir` other than `keep`: a save must leave no temporary file behind.
+Names Leftovers(const std::string &dir, const Names &keep) {
+    Names out;
+    if (DIR *d = opendir(dir.c_str())) {
+        while (dirent *e = readdir(d)) {
+            std::string n = e->d_name;
+            if (n == "." || n == "..") continue;
+            bool kept = false;
+            for (const std::string &k : keep) kept = kept || k == n;
+            if (!kept) out.push_back(n);
+        }
+        closedir(d);
+    }
+    return out;
+}
+
+TEST_F(TreeFile, FailedSaveLeavesThePreviousFileAsItWas) {
+    WriteBytes(File("old.dr"), kExample);
+    DynamicRow big;
+    unsigned int r = big.AddToId(0, true, "R");
+    for (int i = 0; i < 70000; ++i) big.AddToId(r, "p");
+    EXPECT_FALSE(big.iSaveToFile(Path(File("old.dr"))));  // more children than the format counts
+    EXPECT_EQ(ReadBytes(File("old.dr")), kExample);
+
+    // A write that fails part way: the file size limit stops it after 4 KiB.
+    DynamicRow wide;
+    r = wide.AddToId(0, true, "R");
+    for (int i = 0; i < 2000; ++i) wide.AddToId(r, "a longer param name to fill the file");
+    struct rlimit before;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    struct rlimit small = before;
+    small.rlim_cur = 4096;
+    void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool saved = wide.iSaveToFile(Path(File("old.dr")));
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(ReadBytes(File("old.dr")), kExample);
+    EXPECT_EQ(Leftovers(dir, {"old.dr"}), Names{});
+
+    // And a save that works replaces it, leaving nothing else.
+    ASSERT_TRUE(wide.iSaveToFile(Path(File("old.dr"))));
+    DynamicRow back;
+    ASSERT_TRUE(back.iLoadFromFile(Path(File("old.dr"))));
+    EXPECT_EQ(back.iCountParams(1), 2000u);
+    EXPECT_EQ(Leftovers(dir, {"old.dr"}), Names{});
+}
+
+TEST_F(TreeFile, SaveThroughALinkReplacesTheFileItNames) {
+    WriteBytes(File("real.dr"), {});
+    ASSERT_EQ(symlink("real.dr", File("link.dr").c_str()), 0);
+    DynamicRow t;
+    unsigned int r = t.AddToId(0, true, "R");
+    t.AddToId(r, "a");
+    t.AddToId(r, "bc");
+    ASSERT_TRUE(t.iSaveToFile(Path(File("link.dr"))));
+    EXPECT_EQ(ReadBytes(File("real.dr")), kExample);
+    struct stat st;
+    ASSERT_EQ(lstat(File("link.dr").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(Leftovers(dir, {"real.dr", "link.dr"}), Names{});
 }
 
 TEST_F(TreeFile, FailedWritesReportFalse) {

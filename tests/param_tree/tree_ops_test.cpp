@@ -430,6 +430,53 @@ TEST(TreeIndex, AgreesWithPlainWalks) {
     }
 }
 
+// A log-shaped tree: lines appended, the oldest deleted, a few old ones kept for good. Its
+// id table is cut down as the old ids go; lookups must still agree with plain walks.
+TEST(TreeIndex, DroppingTheOldestKeepsLookupsRight) {
+    DynamicRow fast, slow;
+    for (DynamicRow *t : {&fast, &slow}) {
+        t->AddToId(0, true, "LOG");
+        t->AddToId(t->AddToId(1, true, "start"), "_SYSTEM_");
+    }
+    ASSERT_TRUE(slow.LinkBackToId(2, 1));  // a raw edit that changes nothing: plain walks
+    std::vector<unsigned int> live;
+    unsigned int checked = 0;
+    for (int step = 0; step < 12000; ++step) {
+        std::string text = "line " + std::to_string(step);
+        unsigned int a = fast.AddToId(1, true, text.c_str());
+        unsigned int b = slow.AddToId(1, true, text.c_str());
+        ASSERT_EQ(a, b);
+        fast.AddToId(a, "_TEXT_");
+        slow.AddToId(b, "_TEXT_");
+        if (step % 97 == 0) continue;  // kept for good: ids below the cut stay reachable
+        live.push_back(a);
+        if (live.size() > 50) {
+            ASSERT_TRUE(fast.DeleteById(live.front()));
+            ASSERT_TRUE(slow.DeleteById(live.front()));
+            live.erase(live.begin());
+        }
+        if (step % 1000 == 999) {
+            for (unsigned int i = 0; i <= fast.lastId + 1; i += (i < 200 ? 1 : 7)) {
+                ASSERT_EQ(Name(fast, i), Name(slow, i)) << "step " << step << " id " << i;
+                ASSERT_EQ(fast.NextId(i), slow.NextId(i)) << "id " << i;
+                ASSERT_EQ(fast.PrevId(i), slow.PrevId(i)) << "id " << i;
+                ASSERT_EQ(fast.TopId(i), slow.TopId(i)) << "id " << i;
+                ++checked;
+            }
+        }
+    }
+    EXPECT_GT(checked, 10000u);
+    EXPECT_EQ(fast.iCountKnots(1), slow.iCountKnots(1));
+    EXPECT_EQ(Name(fast, 1), "LOG");
+    EXPECT_EQ(Name(fast, 4), "line 0");  // kept since the start
+    EXPECT_EQ(Name(fast, 6), "none");    // dropped
+    // Deleting everything and adding again still works with the table cut down.
+    EXPECT_TRUE(fast.DeleteById(1));
+    EXPECT_EQ(fast.root, nullptr);
+    unsigned int again = fast.AddToId(0, true, "LOG");
+    EXPECT_EQ(Name(fast, again), "LOG");
+}
+
 TEST(TreeDeep, MillionNestedKnotsBuildWalkSaveAndDelete) {
     DynamicRow t;
     unsigned int id = t.AddToId(0, true, "k");

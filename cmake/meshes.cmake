@@ -22,3 +22,8 @@ function(meshes_add_subdirs dir)
     endif()
   endforeach()
 endfunction()
+
+# Installed programs find the installed shared libraries beside them, wherever the prefix is.
+if(NOT WIN32 AND NOT APPLE AND NOT CMAKE_INSTALL_RPATH)
+  set(CMAKE_INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+endif()

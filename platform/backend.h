@@ -116,8 +116,17 @@ bool Select(const char* name, std::string& err);
 std::string RequestedBackend();
 
 // The active backend; selects RequestedBackend() on first use and stops the process with a
-// message on stderr when that name is unknown.
+// message on stderr when that name is unknown. After StartOnFirstUse, the first call also
+// runs the backend's Start, and a Start that fails stops the process with exit code 2 and
+// its reason on stderr.
 Backend& Active();
+
+// The program entry: the selected backend starts when the program first calls into it, so
+// that what the program does before (reading its arguments, entering its folder) needs no
+// display and happens before the backend reads its own settings.
+void StartOnFirstUse();
+// True once the active backend has been started through StartOnFirstUse.
+bool Started();
 
 // Defined by the platform_sdl_gl library; called by the entry when the program links it.
 void RegisterSdlGlBackend();

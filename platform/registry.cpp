@@ -20,6 +20,8 @@ struct Entry {
 struct Registry {
     std::vector<Entry> entries;
     Backend* active = nullptr;
+    bool startPending = false;   // StartOnFirstUse was called and Start has not run yet
+    bool started = false;
 };
 
 Registry& Reg() {
@@ -81,7 +83,25 @@ Backend& Active() {
             std::exit(2);
         }
     }
+    if (reg.startPending) {
+        reg.startPending = false;
+        std::string err;
+        if (!reg.active->Start(err)) {
+            std::fprintf(stderr, "meshes: platform '%s' cannot start: %s\n", reg.active->Name(),
+                         err.c_str());
+            std::exit(2);
+        }
+        reg.started = true;
+    }
     return *reg.active;
+}
+
+void StartOnFirstUse() {
+    Reg().startPending = true;
+}
+
+bool Started() {
+    return Reg().started;
 }
 
 }  // namespace platform

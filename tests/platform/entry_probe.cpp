@@ -28,11 +28,13 @@ LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR cmd, int show) {
+    // The backend starts at the first call into it: bad settings stop the program here.
+    HINSTANCE module = GetModuleHandleA(NULL);
     std::printf("start %s %d\n", cmd, show);
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = Proc;
-    wc.hInstance = GetModuleHandleA(NULL);
+    wc.hInstance = module;
     wc.lpszClassName = "Probe";
     RegisterClassExA(&wc);
     HWND w = CreateWindowExA(0, "Probe", "probe", WS_OVERLAPPEDWINDOW, 0, 0, 320, 240, NULL, NULL,

@@ -1,16 +1,22 @@
 // The recording D3DX objects: buffers, textures, meshes, effects and fonts, created from the
 // real files through the core readers so that a missing or broken file fails where the real
-// call would. Effects check their syntax, parameters and techniques but compile no HLSL;
-// fonts measure with a fixed cell and draw nothing.
+// call would. Effects check their syntax, parameters and techniques, and compile their
+// shaders as the OpenGL backend does, so that an effect failing there fails here; fonts
+// measure with a fixed cell and draw nothing.
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <map>
+#include <set>
 #include <strings.h>
 
 #include "platform/core/fxfile.h"
 #include "platform/core/image.h"
 #include "platform/core/xfile.h"
 #include "platform/headless/headless_impl.h"
+#include "platform/shader/hlsl_compiler.h"
 
 namespace headless {
 namespace {
@@ -145,6 +151,53 @@ bool ParseStateValue(const std::string& text, DWORD& out) {
         start = bar + 1;
     }
     return any;
+}
+
+// Compiles the shader of every pass's `VertexShader = compile ...` and `PixelShader = compile
+// ...`, each (profile, entry, arguments) once. Returns the compiler's messages, empty when all
+// compile.
+std::string CompileShaders(const core::FxFile& fx, const std::string& name) {
+    std::string log;
+    std::set<std::string> seen;
+    for (const core::FxTechnique& t : fx.techniques) {
+        for (const core::FxPass& p : t.passes) {
+            for (const core::FxState& s : p.states) {
+                bool vertex = strcasecmp(s.name.c_str(), "VertexShader") == 0;
+                if (!s.isCompile || (!vertex && strcasecmp(s.name.c_str(), "PixelShader") != 0))
+                    continue;
+                std::string profile = s.profile;
+                for (char& c : profile)
+                    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                if (!seen.insert(profile + "|" + s.entry + "|" + s.arguments).second) continue;
+                hlsl::ShaderStage stage;
+                if (!hlsl::ProfileStage(s.profile, stage) ||
+                    (stage == hlsl::ShaderStage::Vertex) != vertex) {
+                    log += name + "(" + std::to_string(s.line) + "): error: profile '" +
+                           s.profile + "' does not fit " + s.name + "\n";
+                    continue;
+                }
+                hlsl::HlslStage compiled;
+                std::string messages;
+                if (!hlsl::CompileHlsl(fx.hlsl, name, s.line, s.entry, s.profile, s.arguments,
+                                       compiled, messages))
+                    log += messages.empty() ? name + ": error: " + s.entry + " does not compile\n"
+                                            : messages;
+            }
+        }
+    }
+    return log;
+}
+
+// The messages of CompileShaders, kept per file content as the OpenGL backend keeps its
+// compiled effects: a level loading one effect file many times compiles it once. Files that
+// #include others are kept per path too, as the included files are found next to them.
+const std::string& ShaderMessages(const core::FxFile& fx, const std::string& text,
+                                  const std::string& name) {
+    static std::map<std::string, std::string> byContent;
+    std::string key = text.find("#include") == std::string::npos ? text : name + "\n" + text;
+    auto it = byContent.find(key);
+    if (it == byContent.end()) it = byContent.emplace(key, CompileShaders(fx, name)).first;
+    return it->second;
 }
 
 class Effect : public Counted<ID3DXEffect> {
@@ -443,7 +496,7 @@ HRESULT CreateEffect(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, DWORD Flags, LP
     RecDevice* dev = LookupAs<RecDevice>(pDevice);
     std::vector<uint8_t> bytes;
     core::FxFile fx;
-    std::string err;
+    std::string err, text;   // err: a message to place at the file, text: messages in full
     if (ppEffect) *ppEffect = nullptr;
     if (ppCompilationErrors) *ppCompilationErrors = nullptr;
     if (!dev || !pSrcFile || !ppEffect) {
@@ -455,10 +508,16 @@ HRESULT CreateEffect(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, DWORD Flags, LP
         err = "cannot open file";
     } else if (!core::ParseFx(std::string(bytes.begin(), bytes.end()), fx, err)) {
         hr = D3DXERR_INVALIDDATA;
+    } else {
+        text = ShaderMessages(fx, std::string(bytes.begin(), bytes.end()), pSrcFile);
+        if (!text.empty()) {
+            hr = D3DXERR_INVALIDDATA;
+            std::fputs(text.c_str(), stderr);
+        }
     }
     if (FAILED(hr)) {
-        if (ppCompilationErrors && !err.empty()) {
-            std::string text = std::string(pSrcFile) + ": error: " + err;
+        if (!err.empty()) text = std::string(pSrcFile) + ": error: " + err;
+        if (ppCompilationErrors && !text.empty()) {
             Buffer* b = NewBuffer(text.size() + 1);
             std::memcpy(b->bytes.data(), text.c_str(), text.size() + 1);
             *ppCompilationErrors = b;

@@ -1,7 +1,7 @@
 // Effect files compiled for one OpenGL device: each distinct file content is parsed with the
-// core .fx reader, its pass shaders compiled once (hlsl_compiler.h) and linked into one GL
-// program per vertex/pixel pair, then shared by every effect made from that content. Effects
-// keep their own parameter values and upload them when a pass begins.
+// core .fx reader, its pass shaders compiled once (platform/shader/hlsl_compiler.h) and linked
+// into one GL program per vertex/pixel pair, then shared by every effect made from that
+// content. Effects keep their own parameter values and upload them when a pass begins.
 // Files an effect #includes are compiled as HLSL only: their parameters are known through the
 // compiler's reflection, their sampler_state blocks and techniques are not read.
 // Not done: effect pools, macros given at creation, passes with a pixel shader but no vertex
@@ -19,9 +19,23 @@
 #include "platform/d3dx9.h"
 #include "platform/sdl_gl/effect_states.h"
 #include "platform/sdl_gl/gl_device.h"
-#include "platform/sdl_gl/hlsl_compiler.h"
+#include "platform/shader/hlsl_compiler.h"
 
 namespace sdlgl {
+
+// The shader compiler is shared with the headless backend.
+using hlsl::CompileHlsl;
+using hlsl::HlslBase;
+using hlsl::HlslSampler;
+using hlsl::HlslStage;
+using hlsl::HlslUniform;
+using hlsl::kAlphaFuncUniform;
+using hlsl::kAlphaRefUniform;
+using hlsl::kAlphaTestDefine;
+using hlsl::kHalfPixelUniform;
+using hlsl::kRowFromFragYUniform;
+using hlsl::ProfileStage;
+using hlsl::ShaderStage;
 
 // A state assignment with its value read; `param` >= 0 takes the value from that parameter
 // when the pass begins.

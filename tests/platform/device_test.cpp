@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <sys/stat.h>
 
 #include "platform/d3dx9.h"
 #include "platform/headless/headless.h"
@@ -390,6 +391,66 @@ TEST_F(Effects, MissingOrBrokenFilesFailWithTheirReason) {
     EXPECT_TRUE(FAILED(D3DXCreateEffectFromFileA(dev, "phong.fx", NULL, NULL, 0, NULL, &none, NULL)));
     EXPECT_EQ(D3DXCreateEffectFromFileA(dev, "phong.fx", NULL, NULL, 0, NULL, &none, NULL), D3D_OK);
     EXPECT_EQ(headless::NameOf(none), "effect2");
+}
+
+// The shaders compile as in a window: what fails there fails here, with the compiler's words.
+TEST_F(Effects, ShadersThatDoNotCompileFailAsInAWindow) {
+    const std::string globals = "float4x4 matWorld;\nfloat4 Tint;\n";
+    const std::string vs = "float4 VS(float4 p : POSITION) : POSITION { return mul(p, matWorld); }\n";
+    const std::string ps = "float4 PS() : COLOR { return Tint; }\n";
+    auto Technique = [](const std::string& vsCompile, const std::string& psCompile) {
+        return "technique T { pass P0 {\n VertexShader = compile " + vsCompile +
+               ";\n PixelShader = compile " + psCompile + ";\n} }\n";
+    };
+    struct Case {
+        const char* what;
+        std::string text;
+        const char* message;   // expected in the error buffer
+    };
+    const Case cases[] = {
+        {"unknown profile", globals + vs + ps + Technique("vs_9_9 VS()", "ps_2_0 PS()"),
+         "vs_9_9"},
+        {"pixel profile for the vertex shader", globals + vs + ps + Technique("ps_2_0 VS()", "ps_2_0 PS()"),
+         "does not fit VertexShader"},
+        {"undefined entry point", globals + vs + ps + Technique("vs_2_0 VS()", "ps_2_0 Nowhere()"),
+         "Nowhere"},
+        {"HLSL syntax error", globals + vs + "float4 PS() : COLOR { return Tint +; }\n" +
+                                  Technique("vs_2_0 VS()", "ps_2_0 PS()"),
+         "error"},
+        {"undeclared name", globals + vs + "float4 PS() : COLOR { return Shade; }\n" +
+                                Technique("vs_2_0 VS()", "ps_2_0 PS()"),
+         "Shade"},
+        {"missing #include", "#include \"nowhere.fxh\"\n" + globals + vs + ps +
+                                 Technique("vs_2_0 VS()", "ps_2_0 PS()"),
+         "nowhere.fxh"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testfiles::Write("bad.fx", c.text);
+        ID3DXEffect* none = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        EXPECT_EQ(D3DXCreateEffectFromFileA(dev, "bad.fx", NULL, NULL, 0, NULL, &none, &errors),
+                  D3DXERR_INVALIDDATA);
+        EXPECT_EQ(none, nullptr);
+        ASSERT_NE(errors, nullptr);
+        std::string text(static_cast<const char*>(errors->GetBufferPointer()));
+        EXPECT_NE(text.find("bad.fx"), std::string::npos) << text;
+        EXPECT_NE(text.find(c.message), std::string::npos) << text;
+        errors->Release();
+    }
+
+    // The same shaders with what they lack, and an include found next to the effect file.
+    mkdir("parts", 0755);
+    testfiles::Write("parts/common.fxh", globals);
+    testfiles::Write("parts/good.fx", "#include \"common.fxh\"\n" + vs + ps +
+                                          Technique("vs_2_0 VS()", "ps_2_0 PS()"));
+    ID3DXEffect* good = nullptr;
+    EXPECT_EQ(D3DXCreateEffectFromFileA(dev, "parts\\good.fx", NULL, NULL, 0, NULL, &good, NULL),
+              D3D_OK);
+    EXPECT_NE(good, nullptr);
+    testfiles::Write("bad.fx", globals + vs + ps + Technique("vs_2_0 VS()", "ps_2_0 PS()"));
+    EXPECT_EQ(D3DXCreateEffectFromFileA(dev, "bad.fx", NULL, NULL, 0, NULL, &good, NULL), D3D_OK)
+        << "the results are kept by content, not by file name";
 }
 
 TEST_F(Device, FontsAcceptAnyFaceAndRecordEveryText) {

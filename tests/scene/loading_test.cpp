@@ -280,4 +280,38 @@ TEST_F(LoadingTest, BrokenEffectIsReportedAndStillCounted)
     EXPECT_EQ(effects->FindEffect(name, &view, &projection), effects->first->effect);
 }
 
+TEST_F(LoadingTest, EffectsWhoseShadersDoNotCompileAreReported)
+{
+    const std::string body =
+        "float4x4 mat_World_View_Proj;\n"
+        "float4 VS(float4 p : POSITION) : POSITION { return mul(p, mat_World_View_Proj); }\n"
+        "float4 PS() : COLOR { return 1; }\n";
+    const std::string pass = "VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS();";
+    auto Effect = [&](const std::string& extra, const std::string& passText) {
+        return extra + body + "technique ald_Phong { pass P0 { " + passText + " } }\n";
+    };
+    std::string profile = pass;
+    profile.replace(profile.find("vs_2_0"), 6, "vs_9_9");
+    WriteFile("fx/profile.fx", Effect("", profile));
+    WriteFile("fx/include.fx", Effect("#include \"absent.fxh\"\n", pass));
+    WriteFile("fx/good.fx", Effect("", pass));
+    WriteTree("POLYGON01",
+              "L { _EFFECTS_ { profile include good }\n"
+              "  profile { _FILE_FX_ { \"fx\\\\profile.fx\" } _FILE_ { none } }\n"
+              "  include { _FILE_FX_ { \"fx\\\\include.fx\" } _FILE_ { none } }\n"
+              "  good { _FILE_FX_ { \"fx\\\\good.fx\" } _FILE_ { none } } }");
+    effects->Load("POLYGON01");
+
+    std::vector<LogLine> log = Log();
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[0].text, "fx\\profile.fx");
+    EXPECT_EQ(log[0].tag, "_ERROR_");
+    EXPECT_EQ(log[1].text, "fx\\include.fx");
+    EXPECT_EQ(log[1].tag, "_ERROR_");
+    EXPECT_EQ(log[2].text, "[+] Effect:  good");
+    EXPECT_EQ(log[3].text, "Effect Manager setup completed with 3 Effects.");
+    ASSERT_NE(effects->first, nullptr);
+    EXPECT_EQ(effects->first->next, nullptr);
+}
+
 }  // namespace

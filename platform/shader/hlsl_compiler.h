@@ -1,5 +1,6 @@
 // Direct3D 9 style HLSL turned into GLSL 3.30 core: glslang's HLSL front end (DirectX 9
-// compatible mode) makes SPIR-V, SPIRV-Cross makes GLSL. Needs no GL context.
+// compatible mode) makes SPIR-V, SPIRV-Cross makes GLSL. Needs no GL context: the OpenGL
+// backend links the result, the headless backend compiles to find the same errors.
 // The GLSL follows fixed conventions so that any vertex and pixel stage link together:
 //  - vertex inputs sit at the device's attribute locations (POSITION 0, NORMAL 1, COLOR0 2,
 //    COLOR1 3, PSIZE 4, TEXCOORDn 5+n; other semantics 13..15, which no vertex format feeds);
@@ -19,7 +20,7 @@
 #include <string>
 #include <vector>
 
-namespace sdlgl {
+namespace hlsl {
 
 enum class ShaderStage { Vertex, Pixel };
 
@@ -74,4 +75,4 @@ bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,
                  const std::string& entry, const std::string& profile,
                  const std::string& arguments, HlslStage& out, std::string& log);
 
-}  // namespace sdlgl
+}  // namespace hlsl

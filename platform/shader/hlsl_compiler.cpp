@@ -1,4 +1,4 @@
-#include "platform/sdl_gl/hlsl_compiler.h"
+#include "platform/shader/hlsl_compiler.h"
 
 // The packaged glslang is built with its HLSL front end; its headers hide the HLSL options
 // unless told so.
@@ -19,7 +19,7 @@
 #include "platform/core/file_bytes.h"
 #include "platform/core/fxfile.h"
 
-namespace sdlgl {
+namespace hlsl {
 
 const char* const kHalfPixelUniform = "dx_halfPixel";
 const char* const kAlphaFuncUniform = "dx_alphaFunc";
@@ -627,4 +627,4 @@ bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,
     return true;
 }
 
-}  // namespace sdlgl
+}  // namespace hlsl

@@ -1,5 +1,6 @@
 // Wire markers of the cameras other than the current one and of the lights. Line lists are
-// drawn from memory with the vertex format SetMarkerFormat selects; nothing else is set here.
+// drawn from memory with the vertex format SetMarkerFormat selects; camera markers draw with
+// their camera's world transform, light markers with the identity.
 #include "scene/markers.h"
 
 #include "scene/camera.h"
@@ -78,7 +79,13 @@ void Korvel_Light_Manager::DrawMarkers(IDirect3DDevice9** device, IDirect3DTextu
                                        IDirect3DTexture9** b)
 {
     if (!first) return;
-    SetMarkerFormat(DeviceOf(device));
+    IDirect3DDevice9* d = DeviceOf(device);
+    // The marker vertices are world positions: no object's or camera's world transform may
+    // move them away from their light.
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    if (d) d->SetTransform(D3DTS_WORLD, &identity);
+    SetMarkerFormat(d);
     for (LightNode* node = first; node; node = node->next) {
         if (node->light) node->light->DrawMarker(device, a, b);
     }

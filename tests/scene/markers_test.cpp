@@ -1,4 +1,5 @@
 // Wire markers: the line lists the free functions draw, and the markers of cameras and lights.
+#include <algorithm>
 #include <cstring>
 
 #include "console/console.h"
@@ -92,17 +93,19 @@ TEST_F(MarkersTest, LightMarkerIsACubeWithDiagonalsAndTwoPyramids)
     // The second light has no position: its marker sits around the origin.
     EXPECT_EQ(lines[25], "15 15 15 - -15 -15 -15");
 
-    // Texture a for the diagonals, b for the box and pyramids; no world transform of its own.
+    // Texture a for the diagonals, b for the box and pyramids; the world transform is set
+    // once, before the first marker.
     std::vector<std::string> order;
     for (const headless::Call& call : headless::Calls()) {
         if (call.method == "SetTexture") order.push_back(call.args.at(1));
         if (call.method == "DrawPrimitiveUP") order.push_back(call.args.at(1));
-        EXPECT_NE(call.method, "SetTransform");
+        if (call.method == "SetTransform") order.push_back("world " + call.args.at(0));
     }
     std::string ta = headless::NameOf(a), tb = headless::NameOf(b);
     std::vector<std::string> one = {ta, "1", "1", "1", "1", "1", tb, "12", "1", "1", "1", "1",
                                     "1", "1", "1", "1"};
-    std::vector<std::string> both = one;
+    std::vector<std::string> both = {"world 256"};  // D3DTS_WORLD
+    both.insert(both.end(), one.begin(), one.end());
     both.insert(both.end(), one.begin(), one.end());
     EXPECT_EQ(order, both);
     EXPECT_EQ(headless::Device().fvf, kMarkerFVF);
@@ -116,6 +119,73 @@ TEST_F(MarkersTest, LightMarkerIsACubeWithDiagonalsAndTwoPyramids)
     headless::ClearCalls();
     none.DrawMarkers(&device, &a, &b);
     EXPECT_TRUE(headless::Calls().empty());
+}
+
+// The frame draws the objects, then the camera markers, then the light markers. Whatever
+// world transform the objects or camera markers leave, a light's marker is centred on it.
+TEST_F(MarkersTest, LightMarkersSitAtTheirLight)
+{
+    for (int cameraCount : {1, 2}) {
+        SCOPED_TRACE(cameraCount == 1 ? "no camera marker" : "one camera marker");
+        WriteTree("POLYGON01",
+                  std::string("L { _LIGHTS_ { lamp } lamp { _POSITION_ { 0 120 0 } }\n") +
+                      (cameraCount == 1 ? "_CAMERAS_ { c1 }" : "_CAMERAS_ { c1 c2 }") +
+                      "  c1 { _POSITION_ { 0 50 -300 } } c2 { _POSITION_ { 200 50 0 } } }");
+        Korvel_Light_Manager lights(&world, console);
+        lights.Load("POLYGON01");
+        Korvel_Camera_Manager cameras(&world, console);
+        cameras.Load("POLYGON01");
+        ASSERT_EQ(cameras.cameraCount, static_cast<unsigned>(cameraCount));
+
+        // The last object drawn: at (100, 0, 0), turned 45 degrees about y.
+        D3DXMATRIX turn, move, object;
+        D3DXMatrixRotationY(&turn, D3DX_PI / 4);
+        D3DXMatrixTranslation(&move, 100, 0, 0);
+        D3DXMatrixMultiply(&object, &turn, &move);
+        device->SetTransform(D3DTS_WORLD, &object);
+        headless::ClearCalls();
+        cameras.DrawMarkers(&device);
+        size_t lightCalls = headless::Calls().size();
+        IDirect3DTexture9* none = nullptr;
+        lights.DrawMarkers(&device, &none, &none);
+
+        // Follow the world transform through the calls; transform each light-marker vertex.
+        D3DXMATRIX inForce = object;
+        std::vector<headless::Call> calls = headless::Calls();
+        size_t markerDraws = 0;
+        for (size_t i = 0; i < calls.size(); ++i) {
+            const headless::Call& call = calls[i];
+            if (call.method == "SetTransform" && call.args.at(0) == "256") {  // D3DTS_WORLD
+                std::vector<float> m = Floats(call.args.at(1));
+                ASSERT_EQ(m.size(), 16u);
+                inForce = D3DXMATRIX(m.data());
+            }
+            if (call.method != "DrawPrimitiveUP" || i < lightCalls) continue;
+            ++markerDraws;
+            std::vector<MarkerVertex> v(call.data.size() / sizeof(MarkerVertex));
+            memcpy(v.data(), call.data.data(), v.size() * sizeof(MarkerVertex));
+            D3DXVECTOR3 low(1e9f, 1e9f, 1e9f), high(-1e9f, -1e9f, -1e9f);
+            for (const MarkerVertex& m : v) {
+                D3DXVECTOR3 p(m.x, m.y, m.z), w;
+                D3DXVec3TransformCoord(&w, &p, &inForce);
+                low = D3DXVECTOR3(std::min(low.x, w.x), std::min(low.y, w.y), std::min(low.z, w.z));
+                high = D3DXVECTOR3(std::max(high.x, w.x), std::max(high.y, w.y), std::max(high.z, w.z));
+            }
+            // Every line of the marker lies within the cube of edge 30 and the points 20
+            // above and below the light.
+            EXPECT_GE(low.x, -15.001f);
+            EXPECT_LE(high.x, 15.001f);
+            EXPECT_GE(low.y, 100 - 0.001f);
+            EXPECT_LE(high.y, 140 + 0.001f);
+            EXPECT_GE(low.z, -15.001f);
+            EXPECT_LE(high.z, 15.001f);
+        }
+        EXPECT_EQ(markerDraws, 5u + 1 + 8);
+        D3DMATRIX last = headless::Transform(D3DTS_WORLD);
+        D3DXMATRIX identity;
+        D3DXMatrixIdentity(&identity);
+        EXPECT_EQ(0, memcmp(&last, &identity, sizeof(last)));
+    }
 }
 
 TEST_F(MarkersTest, CameraMarkersSkipTheCurrentCamera)

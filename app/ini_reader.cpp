@@ -16,6 +16,15 @@ static const int kReadChunk = 255;
 
 Zarvik_cIniReader::~Zarvik_cIniReader() {}
 
+// The box shown when the file cannot be read; the caller then returns the root alone.
+static void ReportUnreadable(Zarvik_string& path) {
+    Zarvik_string text;
+    text = "| File loading failed! |";
+    text += path.getChars();
+    text += " | ";
+    MessageBoxA(NULL, text.getChars(), "ERROR", MB_OK | MB_ICONWARNING);
+}
+
 DynamicRow Zarvik_cIniReader::ReadIni(Zarvik_string path) {
     DynamicRow tree;
     tree.fresh();
@@ -23,11 +32,7 @@ DynamicRow Zarvik_cIniReader::ReadIni(Zarvik_string path) {
 
     FILE* file = fopen(winpath::Map(path.getChars()).c_str(), "r");
     if (!file) {
-        Zarvik_string text;
-        text = "| File loading failed! |";
-        text += path.getChars();
-        text += " | ";
-        MessageBoxA(NULL, text.getChars(), "ERROR", MB_OK | MB_ICONWARNING);
+        ReportUnreadable(path);
         return tree;
     }
 
@@ -46,6 +51,16 @@ DynamicRow Zarvik_cIniReader::ReadIni(Zarvik_string path) {
         unsigned int knotId = tree.AddToId(rootId, true, name);
         tree.AddToIdSeparated(knotId, values, ',');
     }
+    // A folder opens on some systems but yields a read error, not an end: it is reported as
+    // a missing file is, and the defaults apply.
+    bool failed = ferror(file) != 0;
     fclose(file);
+    if (failed) {
+        ReportUnreadable(path);
+        DynamicRow defaults;
+        defaults.fresh();
+        defaults.AddToId(0, true, kIniRootName);
+        return defaults;
+    }
     return tree;
 }

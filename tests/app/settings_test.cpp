@@ -1,4 +1,7 @@
 // The settings file reader, the settings it feeds and the stopwatch.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "app/ini_reader.h"
 #include "app/korvel_timer.h"
 #include "app/program.h"
@@ -40,6 +43,26 @@ TEST_F(SettingsTest, MissingFileShowsTheBoxAndGivesTheRootOnly) {
     EXPECT_STREQ(tree.iLookName(1).getChars(), kIniRootName);
     ASSERT_EQ(headless::MessageBoxes().size(), 1u);
     EXPECT_EQ(headless::MessageBoxes()[0], "ERROR: | File loading failed! |nope.txt | ");
+}
+
+// A settings file that is there but cannot be read is reported as a missing one.
+TEST_F(SettingsTest, UnreadableFileShowsTheBoxAndGivesTheRootOnly) {
+    WriteFile("ini.txt/inside", "[SCREEN] = 640, 480\n");  // a folder named ini.txt
+    DynamicRow tree = engine->LoadIni("ini.txt");
+    EXPECT_EQ(tree.lastId, 1u);
+    EXPECT_STREQ(tree.iLookName(1).getChars(), kIniRootName);
+    ASSERT_EQ(headless::MessageBoxes().size(), 1u);
+    EXPECT_EQ(headless::MessageBoxes()[0], "ERROR: | File loading failed! |ini.txt | ");
+}
+
+TEST_F(SettingsTest, FileWithoutReadPermissionShowsTheBox) {
+    if (geteuid() == 0) GTEST_SKIP() << "root reads files without read permission";
+    WriteFile("locked.txt", "[SCREEN] = 640, 480\n");
+    ASSERT_EQ(chmod((folder + "/locked.txt").c_str(), 0200), 0);
+    DynamicRow tree = engine->LoadIni("locked.txt");
+    EXPECT_EQ(tree.lastId, 1u);
+    ASSERT_EQ(headless::MessageBoxes().size(), 1u);
+    EXPECT_EQ(headless::MessageBoxes()[0], "ERROR: | File loading failed! |locked.txt | ");
 }
 
 TEST_F(SettingsTest, DumpLandsWhereTheFolderExists) {

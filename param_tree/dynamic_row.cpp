@@ -27,6 +27,7 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <io.h>
 #include <process.h>
 #else
 #include <sys/stat.h>
@@ -528,9 +529,34 @@ bool ReplaceWith(const std::string &from, const std::string &to) {
 #endif
 }
 
-FILE *OpenMapped(Zarvik_string &path, const char *mode) {
+// Opens a tree file for reading, only when it is a regular file: a folder, a device such as
+// /dev/zero or a pipe fails at once, as a missing file does, instead of blocking or reading
+// without end.
+FILE *OpenRegularFile(Zarvik_string &path) {
     std::string mapped = winpath::Map(path.getChars());
-    return std::fopen(mapped.c_str(), mode);
+#ifdef _WIN32
+    DWORD attributes = GetFileAttributesA(mapped.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return nullptr;
+    FILE *file = std::fopen(mapped.c_str(), "rb");
+    if (file && GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) !=
+                    FILE_TYPE_DISK) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+#else
+    // Checked before opening, as opening a pipe waits for a writer; checked again on the open
+    // file in case the name was replaced in between.
+    struct stat st;
+    if (stat(mapped.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    FILE *file = std::fopen(mapped.c_str(), "rb");
+    if (file && (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode))) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+#endif
 }
 
 }  // namespace
@@ -783,7 +809,7 @@ bool DynamicRow::iSaveToFile(Zarvik_string path) {
 }
 
 bool DynamicRow::iLoadFromFile(Zarvik_string path) {
-    FILE *f = OpenMapped(path, "rb");
+    FILE *f = OpenRegularFile(path);
     if (!f) return false;
     bool ok = ReadRecords(*this, f, 0, 0);
     std::fclose(f);

@@ -69,6 +69,25 @@ TEST_F(TreeFile, ZeroLengthFileLoadsNothing) {
     EXPECT_FALSE(t.iLoadFromFile(Path(dir)));  // a folder opens but cannot be read
 }
 
+// Anything but a regular file fails at once, as a missing file does: a device would read
+// without end and a pipe would wait for a writer. A link to a file is followed.
+TEST_F(TreeFile, OnlyRegularFilesLoad) {
+    ASSERT_EQ(mkfifo(File("pipe.dr").c_str(), 0644), 0);
+    WriteBytes(File("ex.dr"), kExample);
+    ASSERT_EQ(symlink(File("ex.dr").c_str(), File("link.dr").c_str()), 0);
+    alarm(20);  // a load that blocks ends the test here instead of hanging the run
+    for (const std::string& path : {std::string("/dev/zero"), std::string("/dev/null"),
+                                    File("pipe.dr"), dir}) {
+        DynamicRow t;
+        EXPECT_FALSE(t.iLoadFromFile(Path(path))) << path;
+        EXPECT_EQ(t.root, nullptr) << path;
+    }
+    alarm(0);
+    DynamicRow linked;
+    EXPECT_TRUE(linked.iLoadFromFile(Path(File("link.dr"))));
+    EXPECT_EQ(Name(linked, 1), "R");
+}
+
 TEST_F(TreeFile, ChildlessKnotAndEmptyName) {
     DynamicRow t;
     unsigned int r = t.AddToId(0, true, "");

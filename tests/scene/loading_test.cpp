@@ -1,5 +1,8 @@
 // Loading through the headless device: object messages and error counts, placement, textures
 // and their fallbacks, light values, effects that fail to compile.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 
 #include "console/console.h"
@@ -91,6 +94,32 @@ TEST_F(LoadingTest, ObjectFilesGiveMessagesIdsAndErrorCount)
     good = "objects\\a.dr";
     EXPECT_EQ(objects->AddObject(missing, zero, zero), 0u);
     EXPECT_EQ(objects->AddObject(good, zero, zero), 3u);
+}
+
+// Object and effect parameter files that are no regular files fail at once, as missing
+// files do; a device would otherwise be read without end and a pipe wait for a writer.
+TEST_F(LoadingTest, DevicesFoldersAndPipesAreRefusedLikeMissingFiles)
+{
+    WriteFile("objects/folder.dr/inside", "");
+    ASSERT_EQ(mkfifo("objects/pipe.dr", 0644), 0);
+    WriteEffect("fx/glass.fx");
+    WriteTree("POLYGON01", "L { _OBJECTS_ {\n" + Entry("/dev/zero") + Entry("objects\\\\folder.dr") +
+                               Entry("objects\\\\pipe.dr") + "}\n"
+                               "  _EFFECTS_ { glass }\n"
+                               "  glass { _FILE_FX_ { \"fx\\\\glass.fx\" } _FILE_ { \"/dev/zero\" } } }");
+    alarm(20);  // a load that blocks ends the test here instead of hanging the run
+    objects->Load("POLYGON01");
+    effects->Load("POLYGON01");
+    alarm(0);
+
+    EXPECT_THAT(LogTexts(),
+                ElementsAre("[O.F.] /dev/zero", "[!] Object File is corrupted and parameters are not loaded!",
+                            "[O.F.] objects\\folder.dr",
+                            "[!] Object File is corrupted and parameters are not loaded!",
+                            "[O.F.] objects\\pipe.dr",
+                            "[!] Object File is corrupted and parameters are not loaded!",
+                            "Object Manager setup completed with 3 errors and 0 objects.",
+                            "[+] Effect:  glass", "Effect Manager setup completed with 1 Effects."));
 }
 
 TEST_F(LoadingTest, MissingLevelStillReportsTotals)

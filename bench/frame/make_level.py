@@ -2,13 +2,20 @@
 """Writes a benchmark level: N copies of one textured sphere (2000 triangles) on a grid, lit
 by L lights, seen by one camera that frames the whole grid.
 
-    python3 bench/frame/make_level.py N L OUTDIR [--drtool PATH] [--build BUILD]
+    python3 bench/frame/make_level.py N L OUTDIR [--spacing RADII] [--wide [--cut]]
+                                      [--drtool PATH] [--build BUILD]
 
 OUTDIR becomes a complete level directory that meshes runs in: "POLYGON01", the object file,
 the mesh, the texture, the default textures, the Phong effect, the command base, ini.txt
 (640 x 480) and mouse.cur. Tree files are written in drtool's text form (kept as *.txt next to
 the result) and compiled with drtool. The same scene is also written to scene.txt, the plain
 list the minimal OpenGL program (bench/frame/minimal_gl.cpp) draws from.
+
+--spacing sets the grid step in sphere radii (default 2.8, 70 units; 3 packs them so that they
+overlap on screen). --wide spreads the spheres over a square 6 radii apart and puts the camera
+inside it near the floor, looking ahead and down, so that about a tenth of them are in view;
+--cut then keeps only the spheres the camera sees (any part of them inside its view volume),
+the same frame with the rest left out.
 """
 import argparse
 import math
@@ -24,7 +31,10 @@ sys.path.insert(0, os.path.join(DEMO, "tools"))
 import make_assets  # noqa: E402  (the demo's .x and BMP writers)
 
 RADIUS = 25.0     # sphere radius; it rests on y = 0, so its centre is at y = 25
-SPACING = 70.0    # grid step between sphere centres
+SPACING = 70.0    # default grid step between sphere centres (2.8 radii)
+WIDE_SPACING = 6.0 * RADIUS
+# The engine's projection: vertical field of view, aspect ratio, near and far planes.
+FOV_Y, ASPECT, Z_NEAR, Z_FAR = math.pi / 4, 4.0 / 3.0, 1.0, 15000.0
 SLICES, STACKS = 40, 26   # 40 * 2 * (26 - 1) = 2000 triangles
 SCREEN = (640, 480)
 # The client area of a SCREEN-sized window with a caption and a sizing frame (8 pixels a side,
@@ -34,15 +44,15 @@ LIGHT_COLOURS = [(1.0, 0.85, 0.65), (0.3, 0.5, 1.0), (0.35, 1.0, 0.4), (1.0, 0.3
                  (0.9, 0.9, 0.3), (0.8, 0.4, 1.0), (0.3, 0.95, 0.95), (1.0, 1.0, 1.0)]
 
 
-def grid(n):
+def grid(n, spacing=SPACING):
     """Sphere centres on the floor: a square grid of ceil(sqrt(n)) columns, centred on 0."""
     cols = max(1, math.ceil(math.sqrt(n)))
     rows = math.ceil(n / cols)
     out = []
     for k in range(n):
         i, j = k % cols, k // cols
-        out.append(((i - (cols - 1) / 2) * SPACING, 0.0, (j - (rows - 1) / 2) * SPACING))
-    return out, (max(cols, rows) - 1) / 2 * SPACING
+        out.append(((i - (cols - 1) / 2) * spacing, 0.0, (j - (rows - 1) / 2) * spacing))
+    return out, (max(cols, rows) - 1) / 2 * spacing
 
 
 def camera(extent):
@@ -50,6 +60,60 @@ def camera(extent):
     half = extent + RADIUS * 1.3
     d = half / math.tan(math.pi / 8) + RADIUS
     return (0.0, 0.75 * d + RADIUS, -d), (0.0, RADIUS, 0.0)
+
+
+def sub(a, b):
+    return tuple(x - y for x, y in zip(a, b))
+
+
+def dot(a, b):
+    return sum(x * y for x, y in zip(a, b))
+
+
+def cross(a, b):
+    return (a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0])
+
+
+def unit(a):
+    n = math.sqrt(dot(a, a))
+    return tuple(x / n for x in a)
+
+
+def in_view(centre, eye, look):
+    """Whether any part of a sphere (its centre on the floor, lifted by RADIUS) lies inside the
+    camera's view volume: its bounding sphere against the six planes."""
+    z = unit(sub(look, eye))
+    x = unit(cross((0.0, 1.0, 0.0), z))
+    y = cross(z, x)
+    c = sub((centre[0], centre[1] + RADIUS, centre[2]), eye)
+    cx, cy, cz = dot(c, x), dot(c, y), dot(c, z)
+    r = RADIUS * 1.01
+    if cz < Z_NEAR - r or cz > Z_FAR + r:
+        return False
+    ty = math.tan(FOV_Y / 2)
+    tx = ty * ASPECT
+    # Distance to each side plane through the eye: the plane x = tx * z has the normal
+    # (1, 0, -tx) / sqrt(1 + tx^2).
+    for t, v in ((tx, cx), (ty, cy)):
+        k = math.sqrt(1 + t * t)
+        if (v - t * cz) / k > r or (-v - t * cz) / k > r:
+            return False
+    return True
+
+
+def wide_camera(centres, extent):
+    """Eye near the floor at the middle of one side, looking across and down: the pitch is the
+    one that leaves the count of spheres in view closest to a tenth of them."""
+    eye = (0.0, 4 * RADIUS, -extent * 0.55)
+    best = None
+    for step in range(1, 450):
+        drop = math.tan(math.radians(step * 0.1))
+        look = (eye[0], eye[1] - drop * 100.0, eye[2] + 100.0)
+        seen = sum(1 for c in centres if in_view(c, eye, look))
+        score = abs(seen - len(centres) / 10)
+        if best is None or score < best[0]:
+            best = (score, look)
+    return eye, best[1]
 
 
 def lights(count, extent):
@@ -152,11 +216,23 @@ def main(argv):
     ap.add_argument("spheres", type=int)
     ap.add_argument("lights", type=int)
     ap.add_argument("outdir")
+    ap.add_argument("--spacing", type=float, default=SPACING / RADIUS,
+                    help="grid step in sphere radii (default 2.8)")
+    ap.add_argument("--far-first", action="store_true",
+                    help="list the spheres farthest from the camera first")
+    ap.add_argument("--wide", action="store_true",
+                    help="spread wide, the camera seeing about a tenth of the spheres")
+    ap.add_argument("--cut", action="store_true",
+                    help="with --wide: keep only the spheres in view")
     ap.add_argument("--drtool", help="path of drtool (default: BUILD/tools/drtool/drtool)")
     ap.add_argument("--build", default=os.path.join(ROOT, "build"), help="build folder")
     a = ap.parse_args(argv)
     if a.spheres < 1 or a.spheres > 10000 or a.lights < 1 or a.lights > 64:
         ap.error("spheres must be 1..10000 and lights 1..64")
+    if not 2.0 <= a.spacing <= 100.0:
+        ap.error("spacing must be 2..100 radii")
+    if a.cut and not a.wide:
+        ap.error("--cut goes with --wide")
     drtool = a.drtool or os.path.join(a.build, "tools", "drtool", "drtool")
     if not os.access(drtool, os.X_OK):
         ap.error("drtool not found at %s (build it, or pass --drtool)" % drtool)
@@ -165,8 +241,16 @@ def main(argv):
     for d in ("meshes", "objects", "fx", os.path.join("textures", "_def"), "Wendlor2.0"):
         os.makedirs(os.path.join(out, d), exist_ok=True)
 
-    centres, extent = grid(a.spheres)
-    eye, look = camera(extent)
+    if a.wide:
+        centres, extent = grid(a.spheres, WIDE_SPACING)
+        eye, look = wide_camera(centres, extent)
+        if a.cut:
+            centres = [c for c in centres if in_view(c, eye, look)]
+    else:
+        centres, extent = grid(a.spheres, a.spacing * RADIUS)
+        eye, look = camera(extent)
+    if a.far_first:
+        centres.sort(key=lambda c: -dot(sub(c, eye), sub(c, eye)))
     light_list = lights(a.lights, extent)
 
     mesh = make_assets.sphere_mesh(radius=RADIUS, slices=SLICES, stacks=STACKS, lift=RADIUS)
@@ -188,7 +272,7 @@ def main(argv):
                 "[MULTISAMPLE_TYPE] = 0\n[MULTISAMPLEANTIALIAS] = 0\n[FILLMODE] = 3\n" % SCREEN)
 
     texts = {
-        "POLYGON01": level_text(a.spheres, a.lights, centres, eye, look, light_list),
+        "POLYGON01": level_text(len(centres), a.lights, centres, eye, look, light_list),
         os.path.join("objects", "ball.dr"):
             'ball {\n    _MODEL_FILE_ { "meshes\\\\ball.x" }\n    _FX_ { phong }\n}\n',
     }

@@ -7,15 +7,18 @@
 #
 #   bash bench/frame/run.sh [SECONDS]        (default 10 seconds per run)
 #
-# Environment: BUILD (build folder, default build/), LEVELS (default "1x1 25x1 25x3 100x3",
-# spheres x lights), REPEAT (runs of each program per level, alternating; the median mean is
-# reported, default 1), JOBS (parallel compiles, default 2).
+# Environment: BUILD (build folder, default build/), LEVELS (spheres x lights, default below),
+# REPEAT (runs of each program per level, alternating; the median mean is reported, default
+# 1), JOBS (parallel compiles, default 2).
+# A level "NxL" is a grid 2.8 radii apart; "NxLd" is packed densely (3 radii apart, spheres
+# overlap on screen); "NxLw" is spread wide with about a tenth in view, and is compared not
+# with the minimal program but with meshes on the same level cut down to the spheres in view.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 SECONDS_PER_RUN=${1:-10}
 BUILD=${BUILD:-$ROOT/build}
-LEVELS=${LEVELS:-"1x1 25x1 25x3 100x3"}
+LEVELS=${LEVELS:-"1x1 25x1 25x3 100x3 100x1d 400x1d 100x3d 200x3d 1000x1d 1000x1w"}
 REPEAT=${REPEAT:-1}
 JOBS=${JOBS:-2}
 
@@ -57,25 +60,51 @@ figures() {
 median_run() { sort -n -k1,1 | awk '{ a[NR] = $0 } END { print a[int((NR + 1) / 2)] }'; }
 
 echo "frame benchmark: ${SECONDS_PER_RUN} s a run, $REPEAT run(s) each, window 640x480, times in ms"
+run_meshes() {   # LEVEL_DIR -> "mean p50 p99 cpu"
+    local line
+    line=$(cd "$1" && MESHES_PLATFORM=sdl MESHES_BENCH=$SECONDS_PER_RUN "$MESHES" 2>/dev/null | grep '^meshes:' || true)
+    [ -n "$line" ] || { echo "run.sh: meshes printed no statistics in $1 (see its LOG.dr)" >&2; return 1; }
+    echo "$line" | figures
+}
+
+run_minimal() {
+    local line
+    line=$("$MINIMAL" "$1" "$SECONDS_PER_RUN" | grep '^minimal:' || true)
+    [ -n "$line" ] || { echo "run.sh: the minimal program printed no statistics in $1" >&2; return 1; }
+    echo "$line" | figures
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+
 for level in $LEVELS; do
-    n=${level%x*}
-    l=${level#*x}
-    dir=$OUT/n${n}_l${l}
+    kind=${level##*[0-9]}   # "", d or w
+    nl=${level%"$kind"}
+    n=${nl%x*}
+    l=${nl#*x}
+    dir=$OUT/n${n}_l${l}${kind}
     rm -rf "$dir"
-    python3 "$ROOT/bench/frame/make_level.py" "$n" "$l" "$dir" --drtool "$BUILD/tools/drtool/drtool"
+    base_label=minimal
+    case "$kind" in
+        "") python3 "$ROOT/bench/frame/make_level.py" "$n" "$l" "$dir" --drtool "$BUILD/tools/drtool/drtool"
+            base=run_minimal; base_dir=$dir ;;
+        d) python3 "$ROOT/bench/frame/make_level.py" "$n" "$l" "$dir" --spacing 3 --drtool "$BUILD/tools/drtool/drtool"
+            base=run_minimal; base_dir=$dir ;;
+        w) base_dir=${dir}_cut
+            rm -rf "$base_dir"
+            python3 "$ROOT/bench/frame/make_level.py" "$n" "$l" "$dir" --wide --drtool "$BUILD/tools/drtool/drtool"
+            python3 "$ROOT/bench/frame/make_level.py" "$n" "$l" "$base_dir" --wide --cut --drtool "$BUILD/tools/drtool/drtool"
+            base=run_meshes; base_label="cut($(grep -c '^object' "$base_dir/scene.txt"))" ;;
+        *) echo "run.sh: level '$level' is not NxL, NxLd or NxLw" >&2; exit 2 ;;
+    esac
     engine_runs=""
-    minimal_runs=""
+    base_runs=""
     for _ in $(seq "$REPEAT"); do
-        line=$(cd "$dir" && MESHES_PLATFORM=sdl MESHES_BENCH=$SECONDS_PER_RUN "$MESHES" 2>/dev/null | grep '^meshes:' || true)
-        [ -n "$line" ] || { echo "run.sh: meshes printed no statistics for $level (see $dir/LOG.dr)" >&2; exit 1; }
-        engine_runs+="$(echo "$line" | figures)"$'\n'
-        line=$("$MINIMAL" "$dir" "$SECONDS_PER_RUN" | grep '^minimal:' || true)
-        [ -n "$line" ] || { echo "run.sh: the minimal program printed no statistics for $level" >&2; exit 1; }
-        minimal_runs+="$(echo "$line" | figures)"$'\n'
+        engine_runs+="$(run_meshes "$dir")"$'\n'
+        base_runs+="$($base "$base_dir")"$'\n'
     done
     read -r em ep eq ec <<<"$(printf '%s' "$engine_runs" | median_run)"
-    read -r mm mp mq mc <<<"$(printf '%s' "$minimal_runs" | median_run)"
-    ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
-    printf 'N=%-3s L=%s  meshes mean %7.3f p50 %7.3f p99 %7.3f cpu %7.3f | minimal mean %7.3f p50 %7.3f p99 %7.3f cpu %7.3f | ratio %s cpu %s\n' \
-        "$n" "$l" "$em" "$ep" "$eq" "$ec" "$mm" "$mp" "$mq" "$mc" "$(ratio "$em" "$mm")" "$(ratio "$ec" "$mc")"
+    read -r mm mp mq mc <<<"$(printf '%s' "$base_runs" | median_run)"
+    printf '%-8s meshes mean %7.3f p50 %7.3f p99 %7.3f cpu %7.3f | %s mean %7.3f p50 %7.3f p99 %7.3f cpu %7.3f | ratio %s cpu %s | load %s\n' \
+        "$level" "$em" "$ep" "$eq" "$ec" "$base_label" "$mm" "$mp" "$mq" "$mc" "$(ratio "$em" "$mm")" "$(ratio "$ec" "$mc")" \
+        "$(cut -d' ' -f1 /proc/loadavg)"
 done

@@ -13,6 +13,13 @@ GlEffect::GlEffect(GlDevice& device, std::shared_ptr<const EffectCode> code,
 }
 
 GlEffect::~GlEffect() {
+    // The device may still point into this effect's values for its view test.
+    GlDevice::ProgramOverride o = device_.GetProgramOverride();
+    if (o.positionOwner == this) {
+        o.positionCount = -1;
+        o.positionOwner = nullptr;
+        device_.SetProgramOverride(o);
+    }
     for (IDirect3DBaseTexture9* t : textures_)
         if (t) t->Release();
     // The programs go before the device that holds the GL context may go.
@@ -142,6 +149,15 @@ HRESULT GlEffect::BeginPass(UINT Pass) {
     programs.alphaTested = pass.alphaTested.program;
     programs.alphaFunc = pass.alphaTested.alphaFunc;
     programs.alphaRef = pass.alphaTested.alphaRef;
+    if (pass.positionKnown &&
+        pass.positionFactors.size() <= GlDevice::ProgramOverride::kMaxPositionFactors) {
+        programs.positionCount = static_cast<int>(pass.positionFactors.size());
+        for (size_t i = 0; i < pass.positionFactors.size(); ++i) {
+            programs.position[i] = values_[static_cast<size_t>(pass.positionFactors[i].first)].data();
+            programs.positionTransposed[i] = pass.positionFactors[i].second;
+        }
+        programs.positionOwner = this;
+    }
     device_.SetProgramOverride(programs);
     for (const EffectState& s : pass.states) ApplyState(s, -1);
     for (int sp : pass.samplers) {

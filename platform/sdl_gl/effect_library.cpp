@@ -5,6 +5,7 @@
 
 #include "platform/core/file_bytes.h"
 #include "platform/sdl_gl/effect_gl.h"
+#include "platform/sdl_gl/effect_position.h"
 #include "platform/sdl_gl/ffp_program.h"
 
 namespace sdlgl {
@@ -375,6 +376,23 @@ EffectSource CompileEffect(const std::string& text, const std::string& name) {
     return source;
 }
 
+// Where the pass's vertex program puts vertices, in the effect's parameters.
+static void PassPosition(const HlslStage& vs, const EffectCode& code, EffectPass& pass) {
+    PositionTransform t = AnalysePosition(vs);
+    pass.positionKnown = false;
+    pass.positionFactors.clear();
+    if (!t.known) return;
+    for (const PositionFactor& f : t.factors) {
+        int param = code.FindParam(f.hlslName);
+        if (param < 0) return;
+        const EffectParam& e = code.params[static_cast<size_t>(param)];
+        if (e.rows != 4 || e.columns != 4 || e.elements > 0 || e.base != HlslBase::Float)
+            return;
+        pass.positionFactors.emplace_back(param, f.transposed);
+    }
+    pass.positionKnown = true;
+}
+
 std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
                                                  const std::string& name) {
     auto code = std::make_shared<EffectCode>();
@@ -519,6 +537,7 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
             pass.plain = it->second.plain;
             pass.alphaTested = it->second.alphaTested;
             pass.samplers = it->second.samplers;
+            PassPosition(stages[static_cast<size_t>(st.vs)], *code, pass);
         }
     }
     code->ok = true;

@@ -93,6 +93,10 @@ struct EffectPass {
     PassProgram alphaTested;
     std::vector<EffectState> states;
     std::vector<int> samplers;              // sampler parameters the program reads
+    // Where the vertex program puts vertices (effect_position.h): position times these
+    // parameters' values in order, each (parameter, transposed); -1 entries never occur.
+    bool positionKnown = false;
+    std::vector<std::pair<int, bool>> positionFactors;
 };
 
 struct EffectTechnique {

@@ -698,8 +698,67 @@ bool GlDevice::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const voi
     return true;
 }
 
+bool GlDevice::OutsideView(const Bounds& b, uint32_t fvf) const {
+    // The row-vector matrix taking model positions to clip space.
+    double m[16];
+    auto Load = [](const float* src, bool transposed, double out[16]) {
+        for (int r = 0; r < 4; ++r)
+            for (int c = 0; c < 4; ++c) out[4 * r + c] = transposed ? src[4 * c + r] : src[4 * r + c];
+    };
+    if (programOverride_.plain) {
+        const ProgramOverride& o = programOverride_;
+        if (o.positionCount < 0 || o.positionCount > ProgramOverride::kMaxPositionFactors)
+            return false;
+        for (int i = 0; i < 16; ++i) m[i] = i % 5 == 0 ? 1.0 : 0.0;
+        for (int f = 0; f < o.positionCount; ++f) {
+            if (!o.position[f]) return false;
+            double x[16], r[16];
+            Load(o.position[f], o.positionTransposed[f], x);
+            for (int i = 0; i < 4; ++i)
+                for (int j = 0; j < 4; ++j) {
+                    double s = 0;
+                    for (int k = 0; k < 4; ++k) s += m[4 * i + k] * x[4 * k + j];
+                    r[4 * i + j] = s;
+                }
+            std::memcpy(m, r, sizeof m);
+        }
+    } else {
+        if (LayoutOf(fvf).rhw) return false;   // already in screen space
+        Mat4 wvp = Multiply(Multiply(world_, view_), proj_);
+        Load(wvp.m, false, m);
+    }
+    // Direct3D's volume is -w <= x, y <= w, 0 <= z <= w. The device moves x and y by half a
+    // pixel, so the sides are widened by two pixels; near and far by a little for rounding.
+    // Each test is linear in the homogeneous corner, so a box with all eight corners outside
+    // one plane has every point outside it, behind the eye included.
+    const double mx = 4.0 / std::max(1, viewport_.width), my = 4.0 / std::max(1, viewport_.height);
+    const double ez = 1e-4;
+    unsigned outside = 0x3F;   // planes that every corner so far lies beyond
+    for (int k = 0; k < 8 && outside; ++k) {
+        double v[3] = {(k & 1) ? b.max[0] : b.min[0], (k & 2) ? b.max[1] : b.min[1],
+                       (k & 4) ? b.max[2] : b.min[2]};
+        double c[4];
+        for (int j = 0; j < 4; ++j)
+            c[j] = v[0] * m[j] + v[1] * m[4 + j] + v[2] * m[8 + j] + m[12 + j];
+        unsigned here = 0;
+        if (c[0] > (1 + mx) * c[3]) here |= 1;
+        if (c[0] < -(1 + mx) * c[3]) here |= 2;
+        if (c[1] > (1 + my) * c[3]) here |= 4;
+        if (c[1] < -(1 + my) * c[3]) here |= 8;
+        if (c[2] < -ez * c[3]) here |= 16;
+        if (c[2] > (1 + ez) * c[3]) here |= 32;
+        outside &= here;
+    }
+    return outside != 0;
+}
+
 bool GlDevice::DrawIndexedTriangles(GLuint vbo, GLuint ibo, uint32_t fvf, uint32_t stride,
-                                    uint32_t firstIndex, uint32_t indexCount) {
+                                    uint32_t firstIndex, uint32_t indexCount,
+                                    const Bounds* bounds) {
+    if (bounds && viewCulling_ && OutsideView(*bounds, fvf)) {
+        ++culledDraws_;
+        return true;
+    }
     VertexLayout layout = LayoutOf(fvf);
     if (!PrepareDraw(layout, false)) return false;
     glBindBuffer(GL_ARRAY_BUFFER, vbo);

@@ -58,6 +58,13 @@ struct BackBufferDesc {
     bool keepAfterPresent = false;   // D3DSWAPEFFECT_COPY: Present leaves the contents alone
 };
 
+// An axis-aligned box around a mesh's vertex positions; not valid when a position is not a
+// finite number.
+struct Bounds {
+    float min[3] = {0, 0, 0}, max[3] = {0, 0, 0};
+    bool valid = false;
+};
+
 // 4x4 row-major matrix in the row-vector convention.
 struct Mat4 {
     float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -108,9 +115,18 @@ public:
     bool DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const void* data,
                          uint32_t stride);
     // Indexed triangles from GL buffers the caller owns (meshes): the current states,
-    // material and textures apply; `fvf` describes the vertices.
+    // material and textures apply; `fvf` describes the vertices. With `bounds` (around every
+    // vertex drawn), a draw that lies wholly outside the view volume is not rasterised.
     bool DrawIndexedTriangles(GLuint vbo, GLuint ibo, uint32_t fvf, uint32_t stride,
-                              uint32_t firstIndex, uint32_t indexCount);
+                              uint32_t firstIndex, uint32_t indexCount,
+                              const Bounds* bounds = nullptr);
+    // Whether a box (model space) lies wholly outside the view volume of the transforms in
+    // force: the fixed-function world x view x projection, or what the program override says
+    // of its position. False when that cannot be told.
+    bool OutsideView(const Bounds& bounds, uint32_t fvf) const;
+    // Skipping draws outside the view is on by default; tests turn it off to compare.
+    void SetViewCulling(bool on) { viewCulling_ = on; }
+    uint64_t CulledDraws() const { return culledDraws_; }
 
     // Resources.
     GlTexture* CreateTexture(int width, int height, const uint8_t* rgba, int levels);
@@ -144,9 +160,17 @@ public:
     // function). `alphaTested` (0 when there is none) draws while the alpha test is on and
     // gets the test's function and reference at each draw. The caller keeps the other
     // uniforms of both current; vertex attributes follow Attrib.
+    // `position` says where the programs put vertices, when their owner knows it:
+    // clip = position * M1 * ... * Mn (row vectors, n = positionCount), each Mi 16 floats row
+    // by row, transposed where flagged, read at each draw; positionCount -1 when not known.
     struct ProgramOverride {
         GLuint plain = 0, alphaTested = 0;
         GLint alphaFunc = -1, alphaRef = -1;   // uniforms of alphaTested
+        static constexpr int kMaxPositionFactors = 4;
+        int positionCount = -1;
+        const float* position[kMaxPositionFactors] = {};
+        bool positionTransposed[kMaxPositionFactors] = {};
+        const void* positionOwner = nullptr;   // whose values `position` points into
     };
     void SetProgramOverride(const ProgramOverride& p) { programOverride_ = p; }
     const ProgramOverride& GetProgramOverride() const { return programOverride_; }
@@ -186,6 +210,8 @@ private:
     uint32_t streamOffset_ = 0, streamStride_ = 0;
     Viewport viewport_;
     ProgramOverride programOverride_;
+    bool viewCulling_ = true;
+    uint64_t culledDraws_ = 0;
 
     // Last GL pipeline state applied; `applied_` false forces a full re-application.
     struct PipelineState {

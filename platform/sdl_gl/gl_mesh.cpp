@@ -1,5 +1,7 @@
 #include "platform/sdl_gl/gl_mesh.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform/sdl_gl/d3d_values.h"
@@ -33,6 +35,7 @@ bool GlMesh::Upload(const core::XMesh& mesh) {
         if (l.diffuse >= 0) std::memcpy(out + l.diffuse, &x.color, 4);
         if (l.texCount > 0) std::memcpy(out + l.tex[0], x.uv, 8);
     }
+    RefreshBounds();
     glGenBuffers(1, &vbo_);
     glBindBuffer(GL_ARRAY_BUFFER, vbo_);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertexBytes_.size()),
@@ -43,6 +46,20 @@ bool GlMesh::Upload(const core::XMesh& mesh) {
                  static_cast<GLsizeiptr>(faceCount_ * 3 * sizeof(uint32_t)), mesh.indices.data(),
                  GL_STATIC_DRAW);
     return true;
+}
+
+void GlMesh::RefreshBounds() {
+    bounds_ = Bounds();
+    bounds_.valid = vertexCount_ > 0;
+    for (uint32_t v = 0; v < vertexCount_; ++v) {
+        float p[3];
+        std::memcpy(p, &vertexBytes_[size_t(v) * stride_], sizeof p);
+        for (int i = 0; i < 3; ++i) {
+            if (!std::isfinite(p[i])) bounds_.valid = false;
+            bounds_.min[i] = v ? std::min(bounds_.min[i], p[i]) : p[i];
+            bounds_.max[i] = v ? std::max(bounds_.max[i], p[i]) : p[i];
+        }
+    }
 }
 
 void GlMesh::Release() {
@@ -59,7 +76,8 @@ bool GlMesh::DrawSubset(GlDevice& device, uint32_t attribId) const {
         if (s.attribId != attribId || s.faceCount == 0) continue;
         if (uint64_t(s.faceStart) + s.faceCount > faceCount_) return false;
         ok = device.DrawIndexedTriangles(vbo_, ibo_, fvf_, stride_, s.faceStart * 3,
-                                         s.faceCount * 3) && ok;
+                                         s.faceCount * 3,
+                                         bounds_.valid ? &bounds_ : nullptr) && ok;
     }
     return ok;
 }

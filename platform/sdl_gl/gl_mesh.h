@@ -28,6 +28,10 @@ public:
     uint32_t VertexCount() const { return vertexCount_; }
     uint32_t FaceCount() const { return faceCount_; }
     const std::vector<core::XSubset>& Subsets() const { return subsets_; }
+    // The box around every vertex, found at upload (again by RefreshBounds after the vertex
+    // bytes change); draws wholly outside the view are not rasterised.
+    const Bounds& GetBounds() const { return bounds_; }
+    void RefreshBounds();
     // The vertex bytes as uploaded (the layout of Fvf()), for callers that read them back.
     const std::vector<uint8_t>& VertexBytes() const { return vertexBytes_; }
 
@@ -36,6 +40,7 @@ private:
     uint32_t fvf_ = 0, stride_ = 0, vertexCount_ = 0, faceCount_ = 0;
     std::vector<core::XSubset> subsets_;
     std::vector<uint8_t> vertexBytes_;
+    Bounds bounds_;
 };
 
 // The vertex format the loader gives a mesh with these contents.

@@ -182,6 +182,12 @@ private:
     }
 
     Value Term() {
+        struct Nest {   // parentheses and calls nest this deep at most
+            explicit Nest(int& n) : n_(++n) {}
+            ~Nest() { --n_; }
+            int& n_;
+        } nest(nest_);
+        if (nest_ > 64) return {};
         if (Eat('(')) {
             Value v = Product();
             if (!Eat(')')) v.ok = false;
@@ -252,6 +258,7 @@ private:
     std::string s_;
     size_t p_ = 0;
     int depth_ = 0;
+    int nest_ = 0;
 };
 
 // The one statement among `statements` that assigns `name` as a whole: its right-hand side.

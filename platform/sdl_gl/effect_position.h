@@ -8,9 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/sdl_gl/hlsl_compiler.h"
+#include "platform/shader/hlsl_compiler.h"
 
 namespace sdlgl {
+
+using hlsl::HlslBase;
+using hlsl::HlslStage;
+using hlsl::HlslUniform;
+using hlsl::ShaderStage;
 
 struct PositionFactor {
     std::string hlslName;      // a float4x4 parameter of the effect

@@ -1,6 +1,7 @@
 // The camera list: loading from the level's "_CAMERAS_" knot, selection by number and the
 // debounced switch to the next camera.
 #include "scene/camera_manager.h"
+#include "scene/tree_release.h"
 
 #include <cmath>
 #include <cstring>
@@ -38,6 +39,7 @@ bool Korvel_Camera_Manager::Load(const char* level) {
     tree.fresh();
     tree.iLoadFromFile(name);  // a missing file leaves the tree empty: no cameras
     ReadCameras(&tree);
+    ReleaseTree(tree);
     return true;
 }
 

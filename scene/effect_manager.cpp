@@ -1,6 +1,7 @@
 // Korvel_Effect_Manager: effects compiled from the files the level names, looked up by name
 // at draw time together with the current camera's position and matrices.
 #include "scene/effect_manager.h"
+#include "scene/tree_release.h"
 
 #include "console/console.h"
 #include "param_tree/dynamic_row.h"
@@ -33,6 +34,7 @@ bool Korvel_Effect_Manager::Load(const char* level)
     DynamicRow tree;
     tree.iLoadFromFile(file);
     ReadEffects(&tree);
+    ReleaseTree(tree);
 
     Zarvik_string message;
     message = "Effect Manager setup completed with ";
@@ -75,6 +77,7 @@ unsigned int Korvel_Effect_Manager::AddEffect(Zarvik_string name, DynamicRow* tr
     if (paramFile != "none") {
         DynamicRow parameters;
         parameters.iLoadFromFile(paramFile);
+        ReleaseTree(parameters);
     }
 
     console->AddMessage(SceneText("[+] Effect:  ", name.getChars()), KIND_TEXT);

@@ -1,5 +1,6 @@
 // Korvel_Light_Manager: the light list, its loading from the level and the light constants.
 #include "scene/light_manager.h"
+#include "scene/tree_release.h"
 
 #include "console/console.h"
 #include "param_tree/dynamic_row.h"
@@ -28,6 +29,7 @@ bool Korvel_Light_Manager::Load(const char* level)
     DynamicRow tree;
     tree.iLoadFromFile(file);
     ReadLights(&tree);
+    ReleaseTree(tree);
 
     Zarvik_string message;
     message = "Light Manager setup completed with ";

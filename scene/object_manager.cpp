@@ -1,5 +1,6 @@
 // Korvel_Object_Manager: reading the level's object entries and adding objects to the list.
 #include "scene/object_manager.h"
+#include "scene/tree_release.h"
 
 #include "console/console.h"
 #include "param_tree/dynamic_row.h"
@@ -34,6 +35,7 @@ bool Korvel_Object_Manager::Load(const char* level)
     DynamicRow tree;
     tree.iLoadFromFile(file);
     ReadObjects(&tree);
+    ReleaseTree(tree);
     return true;
 }
 

@@ -1,6 +1,7 @@
 // Static_CObject: loading the object file, mesh, materials and textures, the world matrix,
 // and drawing once per light with each named effect or, failing that, with fixed function.
 #include "scene/static_object.h"
+#include "scene/tree_release.h"
 
 #include <string>
 
@@ -41,6 +42,7 @@ Static_CObject::~Static_CObject()
     delete[] textures;
     delete[] materials;
     if (mesh) mesh->Release();
+    ReleaseTree(parameters);
 }
 
 bool Static_CObject::Load()

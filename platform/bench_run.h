@@ -1,7 +1,7 @@
 // MESHES_BENCH=seconds: a timed run. Every backend reports each Present here; once the given
 // time has passed since the first Present the backend posts WM_CLOSE to its main window, the
 // program shuts down as it would for the user, and the entry prints one line of frame
-// statistics at exit. Does nothing when MESHES_BENCH is unset or empty.
+// statistics (and one of the start-up) at exit. Does nothing when MESHES_BENCH is unset or empty.
 #pragma once
 
 #include <cstdio>
@@ -20,7 +20,12 @@ bool BenchActive();
 // the run's time, when the backend should post WM_CLOSE to its main window.
 bool BenchPresent();
 
-// Writes the statistics line to `out` when a timed run was started; nothing otherwise.
+// Called by a backend at each BeginScene; the first one marks the end of loading.
+void BenchBeginScene();
+
+// Writes the statistics line to `out` when a timed run was started, and after it a line with
+// the wall time, process CPU time and peak memory from the start of the program to the first
+// BeginScene and to the end of the first Present.
 void BenchReport(std::FILE* out);
 
 }  // namespace platform

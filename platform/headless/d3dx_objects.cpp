@@ -14,6 +14,7 @@
 
 #include "platform/core/fxfile.h"
 #include "platform/core/image.h"
+#include "platform/core/load_cache.h"
 #include "platform/core/xfile.h"
 #include "platform/headless/headless_impl.h"
 #include "platform/shader/hlsl_compiler.h"
@@ -41,11 +42,34 @@ public:
     TextureInfo info;
 };
 
+// What a texture file decodes to, as far as this backend keeps it.
+struct TextureData {
+    int width = 0, height = 0;
+};
+
+// A parsed .x file with the vertex format and subset sizes the loader derives from it; shared
+// by every mesh loaded from the same unchanged file, and never changed once made.
+struct MeshData {
+    core::XMesh x;
+    DWORD fvf = 0;
+    std::vector<DWORD> subsetFaces;
+};
+
+core::LoadCache<const TextureData>& TextureCache() {
+    static core::LoadCache<const TextureData>* cache = new core::LoadCache<const TextureData>;
+    return *cache;
+}
+
+core::LoadCache<const MeshData>& MeshCache() {
+    static core::LoadCache<const MeshData>* cache = new core::LoadCache<const MeshData>;
+    return *cache;
+}
+
 class Mesh : public Counted<ID3DXMesh> {
 public:
     RecDevice* device = nullptr;
     std::string file;
-    core::XMesh data;
+    std::shared_ptr<const MeshData> data;
     DWORD fvf = 0;
     std::vector<DWORD> subsetFaces;
 
@@ -391,24 +415,39 @@ public:
 HRESULT CreateTexture(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, LPDIRECT3DTEXTURE9* ppTexture) {
     std::vector<std::string> args = {Obj(pDevice), Str(pSrcFile)};
     HRESULT hr = D3D_OK;
-    std::vector<uint8_t> bytes;
-    core::Image image;
-    std::string err;
+    std::shared_ptr<const TextureData> data;
     if (ppTexture) *ppTexture = nullptr;
-    if (!LookupAs<RecDevice>(pDevice) || !pSrcFile || !ppTexture)
+    if (!LookupAs<RecDevice>(pDevice) || !pSrcFile || !ppTexture) {
         hr = D3DERR_INVALIDCALL;
-    else if (TakeFailure(Kind::Texture))
+    } else if (TakeFailure(Kind::Texture)) {
         hr = E_OUTOFMEMORY;
-    else if (!ReadFileBytes(pSrcFile, bytes) || !core::DecodeImage(bytes.data(), bytes.size(), image, err))
-        hr = D3DXERR_INVALIDDATA;
+    } else {
+        core::LoadProbe probe;
+        data = TextureCache().Find(pSrcFile, probe);
+        core::Image image;
+        std::string err;
+        if (data) {
+            // decoded before from the same file
+        } else if ((!probe.haveBytes && !ReadFileBytes(pSrcFile, probe.bytes)) ||
+                   !core::DecodeImage(probe.bytes.data(), probe.bytes.size(), image, err)) {
+            hr = D3DXERR_INVALIDDATA;
+        } else {
+            probe.haveBytes = true;
+            std::shared_ptr<TextureData> made(new TextureData);
+            made->width = image.width;
+            made->height = image.height;
+            data = made;
+            TextureCache().Put(probe, data);
+        }
+    }
     if (FAILED(hr)) {
         Record("d3dx", "D3DXCreateTextureFromFileA", args, HrText(hr));
         return hr;
     }
     Texture* t = new Texture;
     t->info.file = pSrcFile;
-    t->info.width = image.width;
-    t->info.height = image.height;
+    t->info.width = data->width;
+    t->info.height = data->height;
     IDirect3DTexture9* iface = t;
     Track(t, iface, "texture");
     *ppTexture = iface;
@@ -422,23 +461,40 @@ HRESULT LoadMesh(LPCSTR pFilename, DWORD Options, LPDIRECT3DDEVICE9 pD3DDevice, 
     std::vector<std::string> args = {Str(pFilename), Hex(Options), Obj(pD3DDevice)};
     HRESULT hr = D3D_OK;
     RecDevice* dev = LookupAs<RecDevice>(pD3DDevice);
-    std::vector<uint8_t> bytes;
-    core::XMesh xm;
-    std::string err;
+    std::shared_ptr<const MeshData> data;
     if (ppMesh) *ppMesh = nullptr;
     if (ppMaterials) *ppMaterials = nullptr;
     if (ppAdjacency) *ppAdjacency = nullptr;
     if (ppEffectInstances) *ppEffectInstances = nullptr;
-    if (!pFilename || !dev || !ppMesh)
+    if (!pFilename || !dev || !ppMesh) {
         hr = D3DERR_INVALIDCALL;
-    else if (TakeFailure(Kind::Mesh))
+    } else if (TakeFailure(Kind::Mesh)) {
         hr = E_OUTOFMEMORY;
-    else if (!ReadFileBytes(pFilename, bytes))
-        hr = D3DXERR_INVALIDDATA;
-    else if (!core::ReadXFile(bytes.data(), bytes.size(), xm, err))
-        hr = E_FAIL;
-    else if (!(Options & D3DXMESH_32BIT) && xm.vertices.size() > 0xFFFF)
-        hr = E_FAIL;   // 16-bit indices cannot address them
+    } else {
+        core::LoadProbe probe;
+        data = MeshCache().Find(pFilename, probe);
+        std::shared_ptr<MeshData> made(new MeshData);
+        std::string err;
+        if (data) {
+            // parsed before from the same file
+        } else if (!probe.haveBytes && !ReadFileBytes(pFilename, probe.bytes)) {
+            hr = D3DXERR_INVALIDDATA;
+        } else if (!core::ReadXFile(probe.bytes.data(), probe.bytes.size(), made->x, err)) {
+            hr = E_FAIL;
+        } else {
+            probe.haveBytes = true;
+            const core::XMesh& xm = made->x;
+            made->fvf = D3DFVF_XYZ | (xm.hasNormals ? D3DFVF_NORMAL : 0) |
+                        (xm.hasColors ? D3DFVF_DIFFUSE : 0) | (xm.hasTexCoords ? D3DFVF_TEX1 : 0);
+            made->subsetFaces.assign(xm.materials.size(), 0);
+            for (uint32_t a : xm.attributes)
+                if (a < made->subsetFaces.size()) ++made->subsetFaces[a];
+            data = made;
+            MeshCache().Put(probe, data);
+        }
+        if (data && !(Options & D3DXMESH_32BIT) && data->x.vertices.size() > 0xFFFF)
+            hr = E_FAIL;   // 16-bit indices cannot address them
+    }
     if (FAILED(hr)) {
         Record("d3dx", "D3DXLoadMeshFromXA", args, HrText(hr));
         return hr;
@@ -446,17 +502,14 @@ HRESULT LoadMesh(LPCSTR pFilename, DWORD Options, LPDIRECT3DDEVICE9 pD3DDevice, 
     Mesh* m = new Mesh;
     m->device = dev;
     m->file = pFilename;
-    m->fvf = D3DFVF_XYZ | (xm.hasNormals ? D3DFVF_NORMAL : 0) | (xm.hasColors ? D3DFVF_DIFFUSE : 0) |
-             (xm.hasTexCoords ? D3DFVF_TEX1 : 0);
-    m->subsetFaces.assign(xm.materials.size(), 0);
-    for (uint32_t a : xm.attributes)
-        if (a < m->subsetFaces.size()) ++m->subsetFaces[a];
-    m->data = std::move(xm);
+    m->fvf = data->fvf;
+    m->subsetFaces = data->subsetFaces;
+    m->data = data;
     ID3DXMesh* iface = m;
     Track(m, iface, "mesh");
     *ppMesh = iface;
 
-    const std::vector<core::XMaterial>& mats = m->data.materials;
+    const std::vector<core::XMaterial>& mats = m->data->x.materials;
     if (ppMaterials) {
         // The materials, then their texture names, all in one buffer.
         size_t size = mats.size() * sizeof(D3DXMATERIAL);
@@ -591,8 +644,8 @@ bool GetMeshInfo(ID3DXMesh* mesh, MeshInfo& out) {
     Mesh* m = LookupAs<Mesh>(mesh);
     if (!m) return false;
     out.file = m->file;
-    out.vertices = static_cast<DWORD>(m->data.vertices.size());
-    out.faces = static_cast<DWORD>(m->data.indices.size() / 3);
+    out.vertices = static_cast<DWORD>(m->data->x.vertices.size());
+    out.faces = static_cast<DWORD>(m->data->x.indices.size() / 3);
     out.fvf = m->fvf;
     out.subsetFaces = m->subsetFaces;
     return true;

@@ -3,6 +3,7 @@
 // that tests read; nothing is drawn.
 #include <cstring>
 
+#include "platform/bench_run.h"
 #include "platform/headless/headless_impl.h"
 
 namespace headless {
@@ -230,6 +231,7 @@ HRESULT RecDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPO
 HRESULT RecDevice::BeginScene() {
     HRESULT hr = st.inScene ? D3DERR_INVALIDCALL : D3D_OK;
     st.inScene = true;
+    platform::BenchBeginScene();
     Record(name, "BeginScene", {}, HrText(hr));
     return hr;
 }

@@ -135,6 +135,7 @@ HRESULT SdlDevice::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPO
 HRESULT SdlDevice::BeginScene() {
     if (inScene_) return D3DERR_INVALIDCALL;
     inScene_ = true;
+    platform::BenchBeginScene();
     return D3D_OK;
 }
 
@@ -305,30 +306,45 @@ HRESULT SdlVertexBuffer::Unlock() {
     return D3D_OK;
 }
 
-SdlTexture::SdlTexture(SdlDevice* device, GlTexture* t) : device_(device), texture_(t) {
+SharedTexture::~SharedTexture() {
+    device->MakeCurrent();
+    device->Gl().DestroyTexture(gl);
+}
+
+SdlTexture::SdlTexture(SdlDevice* device, GlTexture* t)
+    : SdlTexture(device, std::make_shared<SharedTexture>(device, t)) {}
+
+SdlTexture::SdlTexture(SdlDevice* device, std::shared_ptr<SharedTexture> shared)
+    : device_(device), shared_(std::move(shared)) {
     device_->AddRef();
 }
 
 SdlTexture::~SdlTexture() {
-    device_->MakeCurrent();
-    device_->Gl().DestroyTexture(texture_);
+    shared_.reset();   // the last user frees the GL texture while the device lives
     device_->Release();
 }
 
 // ---- D3DX objects ----
 
-SdlMesh::SdlMesh(SdlDevice* device) : device_(device) { device_->AddRef(); }
+SharedMesh::~SharedMesh() {
+    device->MakeCurrent();
+    gl.Release();
+}
+
+SdlMesh::SdlMesh(SdlDevice* device, std::shared_ptr<SharedMesh> shared)
+    : device_(device), shared_(std::move(shared)) {
+    device_->AddRef();
+}
 
 SdlMesh::~SdlMesh() {
-    device_->MakeCurrent();
-    mesh_.Release();
+    shared_.reset();
     device_->Release();
 }
 
 HRESULT SdlMesh::DrawSubset(DWORD AttribId) {
     if (!device_->InScene()) return D3DERR_INVALIDCALL;
     device_->MakeCurrent();
-    return mesh_.DrawSubset(device_->Gl(), AttribId) ? D3D_OK : D3DERR_INVALIDCALL;
+    return shared_->gl.DrawSubset(device_->Gl(), AttribId) ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
 SdlFont::SdlFont(SdlDevice* device) : device_(device) { device_->AddRef(); }
@@ -365,29 +381,35 @@ HRESULT LoadMeshFromFile(SdlDevice* device, const char* file, LPD3DXBUFFER* ppMa
                          DWORD* pNumMaterials, LPD3DXMESH* ppMesh, LPD3DXBUFFER* ppAdjacency) {
     if (!device || !file || !ppMesh) return D3DERR_INVALIDCALL;
     *ppMesh = nullptr;
-    std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(file, bytes)) return D3DERR_NOTFOUND;
-    core::XMesh x;
-    std::string err;
-    if (!core::ReadXFile(bytes.data(), bytes.size(), x, err)) return D3DXERR_INVALIDDATA;
-    device->MakeCurrent();
-    auto* mesh = new SdlMesh(device);
-    if (!mesh->Gl().Upload(x)) {
-        mesh->Release();
-        return D3DXERR_INVALIDDATA;
+    core::LoadProbe probe;
+    std::shared_ptr<SharedMesh> shared = device->MeshLoads().Find(file, probe);
+    if (!shared) {
+        if (!probe.haveBytes && !ReadWholeFile(file, probe.bytes)) return D3DERR_NOTFOUND;
+        probe.haveBytes = true;
+        core::XMesh x;
+        std::string err;
+        if (!core::ReadXFile(probe.bytes.data(), probe.bytes.size(), x, err))
+            return D3DXERR_INVALIDDATA;
+        device->MakeCurrent();
+        shared.reset(new SharedMesh(device));
+        if (!shared->gl.Upload(x)) return D3DXERR_INVALIDDATA;
+        shared->materials = std::move(x.materials);
+        device->MeshLoads().Put(probe, shared);
     }
+    auto* mesh = new SdlMesh(device, shared);
+    const std::vector<core::XMaterial>& materials = shared->materials;
     if (ppMaterials) {
         // D3DXMATERIAL records, then the texture names they point at, in one buffer.
-        size_t head = x.materials.size() * sizeof(D3DXMATERIAL), total = head;
-        for (const auto& m : x.materials)
+        size_t head = materials.size() * sizeof(D3DXMATERIAL), total = head;
+        for (const auto& m : materials)
             if (!m.textureFile.empty()) total += m.textureFile.size() + 1;
         std::vector<uint8_t> buf(total, 0);
         auto* buffer = new SdlBuffer(std::move(buf));
         auto* base = static_cast<uint8_t*>(buffer->GetBufferPointer());
         auto* mats = reinterpret_cast<D3DXMATERIAL*>(base);
         size_t at = head;
-        for (size_t i = 0; i < x.materials.size(); ++i) {
-            const core::XMaterial& m = x.materials[i];
+        for (size_t i = 0; i < materials.size(); ++i) {
+            const core::XMaterial& m = materials[i];
             std::memcpy(&mats[i].MatD3D.Diffuse, m.diffuse, 16);
             std::memcpy(&mats[i].MatD3D.Ambient, m.ambient, 16);
             std::memcpy(&mats[i].MatD3D.Specular, m.specular, 16);
@@ -402,7 +424,7 @@ HRESULT LoadMeshFromFile(SdlDevice* device, const char* file, LPD3DXBUFFER* ppMa
         }
         *ppMaterials = buffer;
     }
-    if (pNumMaterials) *pNumMaterials = static_cast<DWORD>(x.materials.size());
+    if (pNumMaterials) *pNumMaterials = static_cast<DWORD>(materials.size());
     if (ppAdjacency) *ppAdjacency = nullptr;   // adjacency is not computed by this backend
     *ppMesh = mesh;
     return D3D_OK;
@@ -444,16 +466,23 @@ static void StretchToPowerOfTwo(core::Image& img) {
 HRESULT CreateTextureFromFile(SdlDevice* device, const char* file, LPDIRECT3DTEXTURE9* out) {
     if (!device || !file || !out) return D3DERR_INVALIDCALL;
     *out = nullptr;
-    std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(file, bytes)) return D3DERR_NOTFOUND;
-    core::Image img;
-    std::string err;
-    if (!core::DecodeImage(bytes.data(), bytes.size(), img, err)) return D3DXERR_INVALIDDATA;
-    StretchToPowerOfTwo(img);
-    device->MakeCurrent();
-    GlTexture* t = device->Gl().CreateTexture(img.width, img.height, img.rgba.data(), 0);
-    if (!t) return D3DXERR_INVALIDDATA;
-    *out = new SdlTexture(device, t);
+    core::LoadProbe probe;
+    std::shared_ptr<SharedTexture> shared = device->TextureLoads().Find(file, probe);
+    if (!shared) {
+        if (!probe.haveBytes && !ReadWholeFile(file, probe.bytes)) return D3DERR_NOTFOUND;
+        probe.haveBytes = true;
+        core::Image img;
+        std::string err;
+        if (!core::DecodeImage(probe.bytes.data(), probe.bytes.size(), img, err))
+            return D3DXERR_INVALIDDATA;
+        StretchToPowerOfTwo(img);
+        device->MakeCurrent();
+        GlTexture* t = device->Gl().CreateTexture(img.width, img.height, img.rgba.data(), 0);
+        if (!t) return D3DXERR_INVALIDDATA;
+        shared = std::make_shared<SharedTexture>(device, t);
+        device->TextureLoads().Put(probe, shared);
+    }
+    *out = new SdlTexture(device, shared);
     return D3D_OK;
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/load_cache.h"
+#include "platform/core/xfile.h"
 #include "platform/d3dx9.h"
 #include "platform/sdl_gl/gl_device.h"
 #include "platform/sdl_gl/gl_font.h"
@@ -73,15 +75,34 @@ private:
     UINT lockStart_ = 0, lockEnd_ = 0;   // bytes written since the first Lock
 };
 
+// A GL texture with the device it was made on; freed, with that device's context current,
+// when the last texture object using it goes.
+struct SharedTexture {
+    SharedTexture(SdlDevice* device, GlTexture* texture) : device(device), gl(texture) {}
+    ~SharedTexture();
+    SdlDevice* device;
+    GlTexture* gl;
+};
+
+// The GL buffers and the materials of one .x file, shared by every mesh loaded from it.
+struct SharedMesh {
+    explicit SharedMesh(SdlDevice* device) : device(device) {}
+    ~SharedMesh();
+    SdlDevice* device;
+    GlMesh gl;
+    std::vector<core::XMaterial> materials;
+};
+
 class SdlTexture : public RefCounted<IDirect3DTexture9> {
 public:
-    SdlTexture(SdlDevice* device, GlTexture* t);
-    GlTexture* Gl() const { return texture_; }
+    SdlTexture(SdlDevice* device, GlTexture* t);   // takes the GL texture over
+    SdlTexture(SdlDevice* device, std::shared_ptr<SharedTexture> shared);
+    GlTexture* Gl() const { return shared_->gl; }
 
 private:
     ~SdlTexture() override;
     SdlDevice* device_;
-    GlTexture* texture_;
+    std::shared_ptr<SharedTexture> shared_;
 };
 
 class SdlDevice : public RefCounted<IDirect3DDevice9> {
@@ -122,6 +143,9 @@ public:
     bool SaveScreenshot(const std::string& path);
     // The effect files compiled on this device (effect_library.h), made on first use.
     EffectLibrary& Effects();
+    // What mesh and texture files loaded to on this device, for loads of the same files.
+    core::LoadCache<SharedMesh>& MeshLoads() { return meshLoads_; }
+    core::LoadCache<SharedTexture>& TextureLoads() { return textureLoads_; }
 
 private:
     ~SdlDevice() override;
@@ -136,6 +160,8 @@ private:
     IDirect3DBaseTexture9* boundTextures_[8] = {};   // references held while bound
     IDirect3DVertexBuffer9* boundStream_ = nullptr;
     std::unique_ptr<EffectLibrary> effects_;
+    core::LoadCache<SharedMesh> meshLoads_;
+    core::LoadCache<SharedTexture> textureLoads_;
 };
 
 // True for a live device made by this backend.
@@ -153,14 +179,14 @@ private:
 
 class SdlMesh : public RefCounted<ID3DXMesh> {
 public:
-    explicit SdlMesh(SdlDevice* device);
+    SdlMesh(SdlDevice* device, std::shared_ptr<SharedMesh> shared);
     HRESULT DrawSubset(DWORD AttribId) override;
-    GlMesh& Gl() { return mesh_; }
+    const GlMesh& Gl() const { return shared_->gl; }
 
 private:
     ~SdlMesh() override;
     SdlDevice* device_;
-    GlMesh mesh_;
+    std::shared_ptr<SharedMesh> shared_;
 };
 
 class SdlFont : public RefCounted<ID3DXFont> {

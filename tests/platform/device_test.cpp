@@ -298,6 +298,81 @@ TEST_F(Device, MeshesLoadWithTheirMaterialsInOneBuffer) {
     EXPECT_TRUE(FAILED(D3DXLoadMeshFromXA("quad.x", D3DXMESH_SYSTEMMEM, dev, NULL, &mats, NULL, &count, &none)));
 }
 
+// Loads of one unchanged file share what was parsed, yet each object is its own, and the call
+// record reads as if every load had read the file.
+TEST_F(Device, LoadsOfOneFileAreEachTheirOwnAndSeeChanges) {
+    CreateDefault();
+    testfiles::Write("quad.x", testfiles::QuadX("wood.bmp"));
+    testfiles::Write("wood.bmp", testfiles::Bmp(3, 2));
+    ID3DXMesh* a = nullptr;
+    ID3DXMesh* b = nullptr;
+    ID3DXBuffer* mats = nullptr;
+    DWORD count = 0;
+    ASSERT_EQ(D3DXLoadMeshFromXA("quad.x", D3DXMESH_SYSTEMMEM, dev, NULL, &mats, NULL, &count, &a), D3D_OK);
+    EXPECT_EQ(mats->Release(), 0u);
+    ASSERT_EQ(D3DXLoadMeshFromXA("QUAD.X", D3DXMESH_SYSTEMMEM, dev, NULL, &mats, NULL, &count, &b), D3D_OK);
+    ASSERT_NE(a, b);
+    EXPECT_EQ(count, 2u);
+    EXPECT_STREQ(static_cast<const D3DXMATERIAL*>(mats->GetBufferPointer())[0].pTextureFilename, "wood.bmp");
+    EXPECT_EQ(mats->Release(), 0u);
+    auto loads = headless::CallsOf("D3DXLoadMeshFromXA");
+    ASSERT_EQ(loads.size(), 2u);
+    EXPECT_EQ(loads[0].result.substr(0, 17), "mesh1 materials=2");
+    EXPECT_EQ(loads[1].result.substr(0, 17), "mesh2 materials=2");
+    EXPECT_EQ(loads[1].args[0], "QUAD.X");
+
+    // Each has its own count: releasing one leaves the other whole.
+    EXPECT_EQ(b->AddRef(), 2u);
+    EXPECT_EQ(a->Release(), 0u);
+    dev->BeginScene();
+    EXPECT_EQ(b->DrawSubset(0), D3D_OK);
+    headless::MeshInfo info;
+    ASSERT_TRUE(headless::GetMeshInfo(b, info));
+    EXPECT_EQ(info.faces, 2u);
+    EXPECT_EQ(info.file, "QUAD.X");
+
+    // A changed file is read again; the mesh loaded before keeps what it had.
+    testfiles::Write("quad.x", "xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n");
+    ID3DXMesh* c = nullptr;
+    ASSERT_EQ(D3DXLoadMeshFromXA("quad.x", D3DXMESH_SYSTEMMEM, dev, NULL, NULL, NULL, &count, &c), D3D_OK);
+    ASSERT_TRUE(headless::GetMeshInfo(c, info));
+    EXPECT_EQ(info.faces, 1u);
+    EXPECT_EQ(count, 1u);
+    ASSERT_TRUE(headless::GetMeshInfo(b, info));
+    EXPECT_EQ(info.faces, 2u);
+    // A file that became unreadable fails as before, whatever was loaded from it.
+    testfiles::Write("quad.x", "xof 0303txt 0032\nMesh { 3; 0;0;0;,");
+    ID3DXMesh* none = nullptr;
+    EXPECT_EQ(D3DXLoadMeshFromXA("quad.x", D3DXMESH_SYSTEMMEM, dev, NULL, NULL, NULL, &count, &none), E_FAIL);
+    EXPECT_EQ(none, nullptr);
+
+    // Textures alike.
+    IDirect3DTexture9* t1 = nullptr;
+    IDirect3DTexture9* t2 = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileA(dev, "wood.bmp", &t1), D3D_OK);
+    ASSERT_EQ(D3DXCreateTextureFromFileA(dev, "wood.bmp", &t2), D3D_OK);
+    ASSERT_NE(t1, t2);
+    EXPECT_EQ(t1->Release(), 0u);
+    headless::TextureInfo tinfo;
+    ASSERT_TRUE(headless::GetTextureInfo(t2, tinfo));
+    EXPECT_EQ(tinfo.width, 3);
+    testfiles::Write("wood.bmp", testfiles::Bmp(5, 4));
+    IDirect3DTexture9* t3 = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileA(dev, "wood.bmp", &t3), D3D_OK);
+    ASSERT_TRUE(headless::GetTextureInfo(t3, tinfo));
+    EXPECT_EQ(tinfo.width, 5);
+    EXPECT_EQ(tinfo.height, 4);
+    auto textures = headless::CallsOf("D3DXCreateTextureFromFileA");
+    ASSERT_EQ(textures.size(), 3u);
+    EXPECT_EQ(textures[0].result + textures[1].result + textures[2].result, "texture1texture2texture3");
+    headless::FailNext(headless::Kind::Texture);
+    EXPECT_EQ(D3DXCreateTextureFromFileA(dev, "wood.bmp", &t1), E_OUTOFMEMORY) << "failures injected still fail";
+    t2->Release();
+    t3->Release();
+    b->Release();
+    c->Release();
+}
+
 class Effects : public Device {
 protected:
     ID3DXEffect* fx = nullptr;

@@ -68,6 +68,21 @@ TEST(TimedRun, EndsByItselfAfterTheTimeAndPrintsOneLine) {
     EXPECT_NEAR(l.mean * (l.frames - 1), l.seconds * 1000.0, l.frames * 0.0005 + 5.0 + l.seconds * 10.0)
         << "the mean is over the intervals between Presents";
     EXPECT_EQ(r.out.find("meshes: "), r.out.rfind("meshes: ")) << "one line only";
+    // Start-up: to the first BeginScene, then to the end of the first Present.
+    double scene = -1, sceneCpu = -1, sceneRss = -1, frame = -1, frameCpu = -1, frameRss = -1;
+    size_t at = r.out.find("meshes start-up: ");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    ASSERT_EQ(std::sscanf(r.out.c_str() + at,
+                          "meshes start-up: first scene after %lf s, cpu %lf s, max RSS %lf MB; "
+                          "first frame after %lf s, cpu %lf s, max RSS %lf MB",
+                          &scene, &sceneCpu, &sceneRss, &frame, &frameCpu, &frameRss), 6)
+        << r.out;
+    EXPECT_GE(scene, 0.0);
+    EXPECT_LE(scene, frame);
+    EXPECT_LT(frame, 5.0) << "the probe presents at once";
+    EXPECT_LE(sceneCpu, frameCpu);
+    EXPECT_GT(sceneRss, 0.0);
+    EXPECT_LE(sceneRss, frameRss);
 }
 
 TEST(TimedRun, AnExplicitFrameLimitStillEndsTheRunFirst) {

@@ -1,7 +1,9 @@
 // D3DX over OpenGL: fonts drawn through the glyph atlas (Windows-1251 text included) and .x
 // meshes drawn one subset at a time.
 #include "gl_fixture.h"
+#include "platform/sdl_gl/d3d_objects.h"
 #include "platform/sdl_gl/gl_font.h"
+#include "platform/sdl_gl/screenshot.h"
 #include "platform/sdl_gl/sdl_backend.h"
 
 namespace sdltest {
@@ -245,6 +247,75 @@ TEST_F(MeshTest, DrawSubsetDrawsOnlyThatMaterialsTriangles) {
                                  nullptr, nullptr, &broken), 0);
     materials->Release();
     mesh->Release();
+}
+
+// Loads of one unchanged file share the GL buffers and the GL texture; each object keeps its
+// own count, the shared GL objects go with the last of them, and a changed file is read again.
+TEST_F(MeshTest, LoadsOfOneFileShareTheirGlObjects) {
+    TempDir dir;
+    WriteFile(dir.File("quads.x"), kTwoQuads);
+    auto* sdl = static_cast<sdlgl::SdlDevice*>(device_);
+    ID3DXMesh* a = nullptr;
+    ID3DXMesh* b = nullptr;
+    ID3DXBuffer* materials = nullptr;
+    DWORD count = 0;
+    ASSERT_EQ(D3DXLoadMeshFromXA(dir.File("quads.x").c_str(), 0, device_, nullptr, &materials,
+                                 nullptr, &count, &a), D3D_OK);
+    materials->Release();
+    ASSERT_EQ(D3DXLoadMeshFromXA(dir.File("quads.x").c_str(), 0, device_, nullptr, &materials,
+                                 nullptr, &count, &b), D3D_OK);
+    ASSERT_NE(a, b);
+    EXPECT_EQ(count, 2u);
+    auto* mats = static_cast<D3DXMATERIAL*>(materials->GetBufferPointer());
+    EXPECT_STREQ(mats[0].pTextureFilename, "red.bmp");
+    EXPECT_EQ(&static_cast<sdlgl::SdlMesh*>(a)->Gl(), &static_cast<sdlgl::SdlMesh*>(b)->Gl());
+    EXPECT_EQ(sdl->MeshLoads().Live(), 1u);
+
+    // Releasing one leaves the other drawing.
+    EXPECT_EQ(a->Release(), 0u);
+    const int rightX = 3 * kWidth / 4, y = kHeight / 2;
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    device_->SetMaterial(&mats[1].MatD3D);
+    EXPECT_EQ(b->DrawSubset(1), D3D_OK);
+    device_->EndScene();
+    ReadBack();
+    EXPECT_TRUE(Near(Pixel(rightX, y), 0x0000FF));
+    EXPECT_EQ(b->Release(), 0u);
+    EXPECT_EQ(sdl->MeshLoads().Live(), 0u) << "the last mesh takes the buffers with it";
+    materials->Release();
+
+    // A changed file gives new buffers.
+    ASSERT_EQ(D3DXLoadMeshFromXA(dir.File("quads.x").c_str(), 0, device_, nullptr, nullptr,
+                                 nullptr, nullptr, &a), D3D_OK);
+    WriteFile(dir.File("quads.x"), std::string(kTwoQuads) + "\n");
+    ASSERT_EQ(D3DXLoadMeshFromXA(dir.File("quads.x").c_str(), 0, device_, nullptr, nullptr,
+                                 nullptr, nullptr, &b), D3D_OK);
+    EXPECT_NE(&static_cast<sdlgl::SdlMesh*>(a)->Gl(), &static_cast<sdlgl::SdlMesh*>(b)->Gl());
+    a->Release();
+    b->Release();
+
+    // Textures share their GL texture the same way.
+    std::vector<uint8_t> rgba = {255, 0, 0, 255, 0, 255, 0, 255};   // 2 x 1
+    ASSERT_TRUE(sdlgl::WritePng(dir.File("t.png"), 2, 1, rgba));
+    IDirect3DTexture9* t1 = nullptr;
+    IDirect3DTexture9* t2 = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileA(device_, dir.File("t.png").c_str(), &t1), D3D_OK);
+    ASSERT_EQ(D3DXCreateTextureFromFileA(device_, dir.File("t.png").c_str(), &t2), D3D_OK);
+    ASSERT_NE(t1, t2);
+    EXPECT_EQ(static_cast<sdlgl::SdlTexture*>(t1)->Gl(), static_cast<sdlgl::SdlTexture*>(t2)->Gl());
+    device_->SetTexture(0, t1);
+    EXPECT_EQ(t1->Release(), 1u) << "the device holds the bound one";
+    device_->SetTexture(0, nullptr);
+    EXPECT_EQ(sdl->TextureLoads().Live(), 1u);
+    EXPECT_EQ(static_cast<sdlgl::SdlTexture*>(t2)->Gl()->width, 2);
+    ASSERT_TRUE(sdlgl::WritePng(dir.File("t.png"), 4, 1, std::vector<uint8_t>(16, 255)));
+    IDirect3DTexture9* t3 = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileA(device_, dir.File("t.png").c_str(), &t3), D3D_OK);
+    EXPECT_EQ(static_cast<sdlgl::SdlTexture*>(t3)->Gl()->width, 4);
+    t2->Release();
+    t3->Release();
+    EXPECT_EQ(sdl->TextureLoads().Live(), 0u);
 }
 
 TEST_F(MeshTest, EffectsThatCannotBeMadeLeaveNoObject) {

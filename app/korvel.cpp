@@ -2,7 +2,11 @@
 // Device creation lives with the rendering code (render/device.cpp).
 #include "app/korvel.h"
 
+#include <cstdlib>
+
+#include "app/command_line.h"
 #include "app/ini_reader.h"
+#include "app/level_watch.h"
 #include "console/console.h"
 #include "console/time_line.h"
 #include "core/win_path.h"
@@ -21,7 +25,8 @@ Korvel::Korvel()
     : direct3d(NULL), device(NULL), deviceAddress(NULL), cameraManager(NULL),
       objectManager(NULL), console(NULL), timeLine(NULL), renderManager(NULL),
       lightManager(NULL), effectManager(NULL), backColour(0), multisampleType(0), fillMode(0),
-      multisampleAntialias(0), redTexture(NULL), whiteTexture(NULL), blueTexture(NULL) {}
+      multisampleAntialias(0), redTexture(NULL), whiteTexture(NULL), blueTexture(NULL),
+      levelWatch(NULL) {}
 
 Korvel::~Korvel() {
     SaveLog();
@@ -86,6 +91,10 @@ void Korvel::ReadSettings(DynamicRow* tree) {
 
 void Korvel::StartLevel() {
     console = new Korvel_Console(&device);
+    StartScene();
+}
+
+void Korvel::StartScene() {
     deviceAddress = &device;
     D3DXMatrixIdentity(&world);
     cameraManager = new Korvel_Camera_Manager(&world, console);
@@ -93,7 +102,12 @@ void Korvel::StartLevel() {
     lightManager = new Korvel_Light_Manager(&world, console);
     objectManager =
         new Korvel_Object_Manager(&world, deviceAddress, effectManager, lightManager, console);
-    timeLine = new Korvel_TimeLine(cameraManager, objectManager);
+    if (timeLine) {
+        timeLine->cameraManager = cameraManager;
+        timeLine->objectManager = objectManager;
+    } else {
+        timeLine = new Korvel_TimeLine(cameraManager, objectManager);
+    }
     renderManager =
         new Korvel_Render_Manager(device, cameraManager, objectManager, lightManager, console);
 
@@ -128,4 +142,70 @@ void Korvel::StartLevel() {
 
 void Korvel::ProcessTimeLine() {
     if (timeLine) timeLine->Process();
+}
+
+static void ReleaseCell(IDirect3DTexture9**& cell) {
+    if (cell && *cell) (*cell)->Release();
+    delete cell;
+    cell = NULL;
+}
+
+void Korvel::ReleaseScene() {
+    // The render manager draws with the others, objects with effects and lights: users first.
+    delete renderManager;
+    renderManager = NULL;
+    delete objectManager;
+    objectManager = NULL;
+    delete effectManager;
+    effectManager = NULL;
+    delete lightManager;
+    lightManager = NULL;
+    delete cameraManager;
+    cameraManager = NULL;
+    if (timeLine) {
+        timeLine->cameraManager = NULL;
+        timeLine->objectManager = NULL;
+    }
+    ReleaseCell(whiteTexture);
+    ReleaseCell(redTexture);
+    ReleaseCell(blueTexture);
+}
+
+void Korvel::RestartLevel() {
+    if (!console) return;
+    unsigned int camera = cameraManager && cameraManager->current ? cameraManager->current->number : 0;
+    ReleaseScene();
+    StartScene();
+    if (camera) cameraManager->SelectCamera(camera);  // no change when the level lost it
+    if (levelWatch) levelWatch->Build(kLevelName, effectManager, objectManager, false);
+}
+
+void Korvel::WatchFiles() {
+    bool watch = true;
+    ReadWatchSetting(std::getenv("MESHES_WATCH"), &watch);
+    if (!watch || levelWatch) return;
+    levelWatch = new Korvel_Level_Watch;
+    levelWatch->Build(kLevelName, effectManager, objectManager, false);
+}
+
+void Korvel::WatchLevel() {
+    if (!console) return;
+    if (console->reloadAsked) {
+        console->reloadAsked = false;
+        RestartLevel();
+        return;
+    }
+    if (!levelWatch) return;
+    // Objects loaded by a command are watched from the next pass on.
+    if (objectManager && objectManager->objectCount != levelWatch->objectCount)
+        levelWatch->Build(kLevelName, effectManager, objectManager, true);
+    Korvel_Level_Changes changes;
+    if (!levelWatch->Check(&changes)) return;
+    if (changes.restart) {
+        RestartLevel();
+        return;
+    }
+    for (unsigned int number : changes.effects) effectManager->ReloadEffect(number);
+    for (unsigned int id : changes.objects) objectManager->ReloadObject(id);
+    levelWatch->Build(kLevelName, effectManager, objectManager, true);
 }

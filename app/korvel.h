@@ -1,6 +1,8 @@
 // The engine object: owns the Direct3D device, the shared world matrix, the console, the
 // command time line and every scene manager, and the values read from "ini.txt".
-// Nothing it creates is ever released; the only shutdown work is saving the console log.
+// The scene managers and the render manager are released only when the level starts again
+// (a changed level or object file, or the console's "reload"); the console and the time line
+// live as long as the engine. The only shutdown work is saving the console log.
 #pragma once
 
 #include "windows.h"
@@ -15,6 +17,7 @@ class Korvel_TimeLine;
 class Korvel_Render_Manager;
 class Korvel_Light_Manager;
 class Korvel_Effect_Manager;
+class Korvel_Level_Watch;
 
 class Korvel {
 public:
@@ -37,6 +40,7 @@ public:
     IDirect3DTexture9** redTexture;
     IDirect3DTexture9** whiteTexture;
     IDirect3DTexture9** blueTexture;
+    Korvel_Level_Watch* levelWatch;    // the level's files; null when not watching
 
     Korvel();
     virtual ~Korvel();  // saves the log to "LOG.dr" when a console exists
@@ -47,5 +51,19 @@ public:
     HRESULT CreateDevice(HWND window);
     void StartLevel();
     void ProcessTimeLine();
+
+    // The level start-up after the console: managers, time line, render manager, the level
+    // and the default textures, with their messages.
+    void StartScene();
+    // Releases what StartScene made, except the time line, which keeps its queue.
+    void ReleaseScene();
+    // Starts the level again as at start-up: the console, its log and history stay, and the
+    // current camera number stays when the new level has that camera.
+    void RestartLevel();
+    // Starts watching the level's files unless MESHES_WATCH is 0.
+    void WatchFiles();
+    // Once per idle pass: the console's "reload", then the paced look at the level's files,
+    // reloading what changed. Does nothing else while nothing changed.
+    void WatchLevel();
     void SaveLog();  // the destructor's body; also run when the window is destroyed
 };

@@ -81,6 +81,7 @@ bool StartProgram(DynamicRow* settings) {
     if (FAILED(engine->CreateDevice(program.window))) return false;
 
     engine->StartLevel();
+    engine->WatchFiles();
     ShowWindow(program.window, SW_SHOWDEFAULT);
     UpdateWindow(program.window);
     program.cursor = LoadCursorFromFileA("mouse.cur");
@@ -104,6 +105,7 @@ void IdlePass() {
     float step = (float)program.frameTimer.Elapsed();
     engine->cameraManager->KeyboardSteer(step);
     engine->cameraManager->MouseLook(program.window, program.mouseButtonDown);
+    engine->WatchLevel();
 }
 
 bool LoopStep() {

@@ -43,7 +43,8 @@ bool StartProgram(DynamicRow* settings);
 // False once WM_QUIT has been taken.
 bool LoopStep();
 
-// Frame count, frame, frames-per-second window, commands, keyboard and mouse steering.
+// Frame count, frame, frames-per-second window, commands, keyboard and mouse steering, then
+// the reloads of what changed in the level.
 void IdlePass();
 
 // Unregisters the window class; the entry's result (always 0).

@@ -1,5 +1,6 @@
 // The console's command line: showing and hiding, the keyboard poll with its timing gates,
-// the character table, the history and the built-in commands "hide", "save" and "clr".
+// the character table, the history and the built-in commands "hide", "save", "clr" and
+// "reload".
 // Letters come from the key codes alone: no Caps Lock, no layout.
 #include "console/console.h"
 
@@ -165,6 +166,11 @@ void Korvel_Console::ExecuteLine(Zarvik_string line) {
     } else if (first == "clr") {
         AddMessage(line, KIND_TEXT);
         ClearLog();
+    } else if (first == "reload") {
+        // The console cannot restart the level it lives beside; the engine does it at the end
+        // of the frame, when no manager is in use.
+        AddMessage(line, KIND_TEXT);
+        reloadAsked = true;
     } else {
         if (commandQueue) commandQueue->AddToId(1, false, line);
         AddMessage(line, KIND_COMMENT);

@@ -92,7 +92,7 @@ Korvel_Console::Korvel_Console(IDirect3DDevice9** deviceAddress)
     : logRootId(0), viewStart(0), viewEnd(10), panelBuffer(NULL), frameBuffer(NULL),
       device(deviceAddress), messageFont(NULL), lineFont(NULL), titleFont(NULL),
       panelColour(0xFF222222), frameColour(0xFF0A0A0A), commandQueue(NULL), historyCursor(0),
-      visible(false) {
+      visible(false), reloadAsked(false) {
     log.fresh();
     logRootId = log.AddToId(0, true, "LOG");
     Start();

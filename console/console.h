@@ -1,5 +1,5 @@
 // The console: a stamped message log that every subsystem writes to, a panel drawn over the
-// scene while shown, and a command line with history and three built-in commands.
+// scene while shown, and a command line with history and four built-in commands.
 // Lines that are not built in are queued on the time line's tree; the console never runs them.
 // It is single-threaded and never releases its fonts, buffers or trees.
 #pragma once
@@ -46,6 +46,7 @@ public:
     Korvel_Timer editTimer;            // gates Backspace, Enter and the hide key
     Korvel_Timer keyTimer;             // gates keyboard polls and the show key
     bool visible;
+    bool reloadAsked;                  // "reload" was entered; the engine restarts the level
 
     // Start-up: timers, command base, history, buffers, fonts and the start line.
     HRESULT Start();

@@ -1,5 +1,6 @@
 // The render manager's shared resources: four default textures, three fonts and one effect,
-// each failure counted and named in the log. Nothing here is released.
+// each failure counted and named in the log. They live as long as the manager, which the
+// engine replaces only when it starts the level again.
 #include "render/render_manager.h"
 
 #include "console/console.h"
@@ -14,7 +15,28 @@ Korvel_Render_Manager::Korvel_Render_Manager(IDirect3DDevice9* device,
       largeFont(NULL), smallFont(NULL), redTexture(NULL), whiteTexture(NULL), blueTexture(NULL),
       yellowTexture(NULL), effect(NULL) {}
 
-Korvel_Render_Manager::~Korvel_Render_Manager() {}
+template <class T>
+static void ReleaseObject(T*& object) {
+    if (object) object->Release();
+    object = NULL;
+}
+
+static void ReleaseCell(IDirect3DTexture9**& cell) {
+    if (cell) ReleaseObject(*cell);
+    delete cell;
+    cell = NULL;
+}
+
+Korvel_Render_Manager::~Korvel_Render_Manager() {
+    ReleaseObject(infoFont);
+    ReleaseObject(largeFont);
+    ReleaseObject(smallFont);
+    ReleaseCell(whiteTexture);
+    ReleaseCell(redTexture);
+    ReleaseCell(blueTexture);
+    ReleaseCell(yellowTexture);
+    ReleaseObject(effect);
+}
 
 void Korvel_Render_Manager::Initialize() {
     errorCount = 0;

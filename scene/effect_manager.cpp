@@ -3,6 +3,9 @@
 #include "scene/effect_manager.h"
 #include "scene/tree_release.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "console/console.h"
 #include "param_tree/dynamic_row.h"
 #include "scene/camera.h"
@@ -13,18 +16,34 @@ Korvel_Effect_Manager::Korvel_Effect_Manager(IDirect3DDevice9* device,
                                              Korvel_Camera_Manager* cameraManager,
                                              Korvel_Console* console)
     : device(device), effectCount(0), first(nullptr), console(console),
-      cameraManager(cameraManager)
+      cameraManager(cameraManager), failed(nullptr)
 {
+}
+
+static void DeleteList(EffectNode* node)
+{
+    while (node) {
+        EffectNode* next = node->next;
+        if (node->effect) node->effect->Release();
+        delete node;
+        node = next;
+    }
 }
 
 Korvel_Effect_Manager::~Korvel_Effect_Manager()
 {
-    while (first) {
-        EffectNode* next = first->next;
-        if (first->effect) first->effect->Release();
-        delete first;
-        first = next;
-    }
+    DeleteList(first);
+    DeleteList(failed);
+}
+
+// Appends `node` to the list at `head`, or inserts it before the first record with a higher
+// number, so that records stay in load order.
+static void InsertByNumber(EffectNode** head, EffectNode* node)
+{
+    EffectNode** at = head;
+    while (*at && (*at)->number < node->number) at = &(*at)->next;
+    node->next = *at;
+    *at = node;
 }
 
 bool Korvel_Effect_Manager::Load(const char* level)
@@ -66,9 +85,16 @@ unsigned int Korvel_Effect_Manager::AddEffect(Zarvik_string name, DynamicRow* tr
     Zarvik_string fxFile = tree->iLookName(tree->TopId(tree->iLookInFor(id, "_FILE_FX_")));
     HRESULT hr = D3DXCreateEffectFromFileA(device, fxFile.getChars(), nullptr, nullptr, 0,
                                            nullptr, &node->effect, nullptr);
+    node->number = effectCount;
+    node->name = name;
+    node->file = fxFile;
+    node->next = nullptr;
     if (FAILED(hr) || !node->effect) {
         console->AddMessage(fxFile, KIND_ERROR);
-        delete node;  // never listed; the attempt stays counted in effectCount
+        // Never listed; the attempt stays counted in effectCount.
+        if (node->effect) node->effect->Release();
+        node->effect = nullptr;
+        InsertByNumber(&failed, node);
         return 0;
     }
 
@@ -81,17 +107,66 @@ unsigned int Korvel_Effect_Manager::AddEffect(Zarvik_string name, DynamicRow* tr
     }
 
     console->AddMessage(SceneText("[+] Effect:  ", name.getChars()), KIND_TEXT);
-    node->number = effectCount;
-    node->name = name;
-    node->next = nullptr;
-    if (!first) {
-        first = node;
-    } else {
-        EffectNode* last = first;
-        while (last->next) last = last->next;
-        last->next = node;
-    }
+    InsertByNumber(&first, node);
     return node->number;
+}
+
+// Unlinks and returns the record with `number` from the list at `head`, or null.
+static EffectNode* TakeByNumber(EffectNode** head, unsigned int number)
+{
+    for (EffectNode** at = head; *at; at = &(*at)->next) {
+        if ((*at)->number != number) continue;
+        EffectNode* node = *at;
+        *at = node->next;
+        node->next = nullptr;
+        return node;
+    }
+    return nullptr;
+}
+
+bool Korvel_Effect_Manager::ReloadEffect(unsigned int number)
+{
+    EffectNode* node = first;
+    while (node && node->number != number) node = node->next;
+    EffectNode* was = failed;
+    while (!node && was && was->number != number) was = was->next;
+    if (!node && !was) return false;
+    const Zarvik_string file = node ? node->file : was->file;
+
+    ID3DXEffect* effect = nullptr;
+    ID3DXBuffer* errors = nullptr;
+    HRESULT hr = D3DXCreateEffectFromFileA(device, file.getChars(), nullptr, nullptr, 0, nullptr,
+                                           &effect, &errors);
+    if (FAILED(hr) || !effect) {
+        // The compiler's own words, with file and line, for the author's terminal.
+        const char* text = errors ? static_cast<const char*>(errors->GetBufferPointer()) : nullptr;
+        if (text && errors->GetBufferSize() > 0 && *text) {
+            const void* end = std::memchr(text, 0, errors->GetBufferSize());
+            size_t length = end ? static_cast<size_t>(static_cast<const char*>(end) - text)
+                                : errors->GetBufferSize();
+            std::fwrite(text, 1, length, stderr);
+            if (text[length - 1] != '\n') std::fputc('\n', stderr);
+        } else {
+            std::fprintf(stderr, "%s: error: the effect could not be created (0x%08X)\n",
+                         file.getChars(), static_cast<unsigned>(hr));
+        }
+        if (errors) errors->Release();
+        if (effect) effect->Release();
+        console->AddMessage(SceneText("[!] Reload failed: ", file.getChars()), KIND_ERROR);
+        return false;
+    }
+    if (errors) errors->Release();  // warnings only
+
+    if (node) {
+        node->effect->Release();
+        node->effect = effect;
+    } else {
+        node = TakeByNumber(&failed, number);
+        node->effect = effect;
+        InsertByNumber(&first, node);
+    }
+    console->AddMessage(SceneText("[~] Reloaded: ", file.getChars()), KIND_SYSTEM);
+    return true;
 }
 
 ID3DXEffect* Korvel_Effect_Manager::FindEffect(Zarvik_string name, D3DXMATRIX* view,

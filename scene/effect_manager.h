@@ -12,8 +12,9 @@ class Korvel_Camera_Manager;
 struct EffectNode {
     unsigned int number;   // effectCount when the effect was added (failed effects count too)
     Zarvik_string name;    // the name listed under "_EFFECTS_"
-    ID3DXEffect* effect;   // owned through the record
+    ID3DXEffect* effect;   // owned through the record; null only in the failed list
     EffectNode* next;      // null for the last
+    Zarvik_string file;    // the effect file as the level names it
 };
 
 class Korvel_Effect_Manager {
@@ -23,6 +24,9 @@ public:
     EffectNode* first;         // null while empty
     Korvel_Console* console;
     Korvel_Camera_Manager* cameraManager;
+    // Effects whose file did not compile, in load order: not in the list, kept so that a
+    // corrected file can be created again in its place.
+    EffectNode* failed;
 
     Korvel_Effect_Manager(IDirect3DDevice9* device, Korvel_Camera_Manager* cameraManager,
                           Korvel_Console* console);
@@ -36,4 +40,10 @@ public:
     // from the current camera (identity, and the origin as "View_Pos", without one) and sets
     // "View_Pos" on every effect up to and including the one returned.
     ID3DXEffect* FindEffect(Zarvik_string name, D3DXMATRIX* view, D3DXMATRIX* projection);
+
+    // Creates effect `number` again from its file. On success the new effect takes the old
+    // one's place (a failed one joins the list in load order) and "[~] Reloaded: <file>" is
+    // logged; on failure the old effect stays, "[!] Reload failed: <file>" is logged and the
+    // compiler's messages go to stderr. False on failure or when no effect has the number.
+    bool ReloadEffect(unsigned int number);
 };

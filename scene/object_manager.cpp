@@ -114,3 +114,23 @@ unsigned int Korvel_Object_Manager::AddObject(Zarvik_string path, D3DXVECTOR3 po
     }
     return node->id;
 }
+
+bool Korvel_Object_Manager::ReloadObject(unsigned int id)
+{
+    ObjectNode* node = first;
+    while (node && node->id != id) node = node->next;
+    if (!node) return false;
+
+    console->AddMessage(SceneText("[O.F.] ", node->file.getChars()), KIND_TEXT);
+    Object_Super* object = new Static_CObject(worldAddress, node->file.getChars(), deviceAddress,
+                                              effectManager, lightManager, console);
+    object->position = node->object ? node->object->position : D3DXVECTOR3(0, 0, 0);
+    object->rotation = node->object ? node->object->rotation : D3DXVECTOR3(0, 0, 0);
+    if (!object->Load()) {
+        delete object;
+        return false;
+    }
+    delete node->object;
+    node->object = object;
+    return true;
+}

@@ -40,6 +40,11 @@ public:
     // The new object's id, or 0 when its object file could not be read.
     unsigned int AddObject(Zarvik_string path, D3DXVECTOR3 position, D3DXVECTOR3 rotation);
 
+    // Loads object `id` again from its object file, mesh and textures, with the messages of
+    // AddObject, and puts it in the place of the old one (same id, visibility and placement).
+    // False, keeping the old object, when there is no such object or its file cannot be read.
+    bool ReloadObject(unsigned int id);
+
     // Every visible object once per light (defined with the frame drawing in render/).
     void DrawObjects();
 

@@ -65,6 +65,7 @@ void Static_CObject::LoadMesh()
     if (static_cast<int>(id) <= 0 || static_cast<int>(n) <= 0) return;
 
     Zarvik_string file = parameters.iLookName(parameters.TopId(id));
+    meshFile = file.getChars();
     IDirect3DDevice9* device = deviceAddress ? *deviceAddress : nullptr;
     ID3DXBuffer* materialBuffer = nullptr;
     DWORD count = 0;
@@ -97,14 +98,21 @@ void Static_CObject::LoadMesh()
 void Static_CObject::LoadTexture(unsigned int i, const char* name)
 {
     IDirect3DDevice9* device = *deviceAddress;
-    if (SUCCEEDED(D3DXCreateTextureFromFileA(device, name, &textures[i])) && textures[i]) return;
+    if (SUCCEEDED(D3DXCreateTextureFromFileA(device, name, &textures[i])) && textures[i]) {
+        textureFiles.push_back(name);
+        return;
+    }
     textures[i] = nullptr;
     std::string below = std::string("textures\\") + name;
-    if (SUCCEEDED(D3DXCreateTextureFromFileA(device, below.c_str(), &textures[i])) && textures[i])
+    if (SUCCEEDED(D3DXCreateTextureFromFileA(device, below.c_str(), &textures[i])) && textures[i]) {
+        textureFiles.push_back(below);
         return;
+    }
     textures[i] = nullptr;
-    if (SUCCEEDED(D3DXCreateTextureFromFileA(device, kDefaultTexture, &textures[i])) && textures[i])
+    if (SUCCEEDED(D3DXCreateTextureFromFileA(device, kDefaultTexture, &textures[i])) && textures[i]) {
+        textureFiles.push_back(kDefaultTexture);
         return;
+    }
     textures[i] = nullptr;
     console->AddMessage(SceneText("[T.F] cannot find: ", name), KIND_ERROR);
 }

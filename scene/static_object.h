@@ -2,6 +2,9 @@
 // and drawn once per light with the effects its parameter file names under "_FX_".
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "d3dx9.h"
 #include "scene/object_super.h"
 #include "strings/zarvik_string.h"
@@ -20,6 +23,10 @@ public:
     Korvel_Effect_Manager* effectManager;
     Korvel_Light_Manager* lightManager;
     unsigned int fxCount;            // number of names under "_FX_"
+    // Files Load read besides the object file, as named: the mesh (also when it failed) and
+    // each texture as it was found (a fallback's own name); watched for changes.
+    std::string meshFile;
+    std::vector<std::string> textureFiles;
 
     // Reads the object file at `file` into `parameters`; `world` starts as a copy of *world.
     Static_CObject(D3DXMATRIX* world, const char* file, IDirect3DDevice9** deviceAddress,

@@ -123,8 +123,10 @@ DWORD RenderState(D3DRENDERSTATETYPE state);   // of the newest device; 0 when t
 D3DMATRIX Transform(D3DTRANSFORMSTATETYPE state);
 
 // ---- Objects ----
-// Objects do not hold references to the device or to what is bound to it; the engine
-// releases nothing, and Reset() frees everything at once.
+// Objects do not hold references to the device or to what is bound to it; Release frees an
+// object at its last reference, and Reset() frees everything at once.
+// Objects created and not yet freed (devices, buffers, textures, meshes, effects, fonts).
+size_t LiveObjects();
 // The bytes a vertex buffer holds (empty for an unknown pointer).
 std::vector<uint8_t> VertexBufferBytes(IDirect3DVertexBuffer9* vb);
 struct TextureInfo {

@@ -110,6 +110,10 @@ HRESULT HeadlessBackend::D3DXCreateFontA(LPDIRECT3DDEVICE9 pDevice, INT Height, 
                     PitchAndFamily, pFaceName, ppFont);
 }
 
+size_t LiveObjects() {
+    return S().live.size();
+}
+
 void Reset() {
     State& s = S();
     std::vector<Tracked*> objects;

@@ -59,6 +59,7 @@ void Korvel_Level_Watch::Build(const char* levelFile, Korvel_Effect_Manager* eff
         AddEffects(this, effects->first);
         AddEffects(this, effects->failed);
     }
+    next = files.size();  // a new list waits for the next round
 
     for (File& f : files) {
         auto was = std::find_if(old.begin(), old.end(),
@@ -79,9 +80,14 @@ static void SortUnique(std::vector<unsigned int>* v) {
 }
 
 bool Korvel_Level_Watch::Check(Korvel_Level_Changes* changes) {
-    if (timer.Elapsed() < kIntervalMs) return false;
-    timer.Reset();
-    for (File& f : files) {
+    if (next >= files.size()) {
+        if (timer.Elapsed() < kIntervalMs) return false;
+        timer.Reset();
+        next = 0;
+    }
+    size_t end = std::min(files.size(), next + kFilesPerPass);
+    for (; next < end; ++next) {
+        File& f = files[next];
         filestamp::Stamp now = filestamp::Read(f.mapped.c_str());
         if (now == f.known) {
             f.seen = now;  // changed and changed back: nothing to do

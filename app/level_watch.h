@@ -1,8 +1,9 @@
 // Watching the files the running level read: the level file, the object files, the meshes,
-// the textures the objects use, the effect files and every file they #include. A check looks
-// at each file's size and modification time, at most every 250 ms on the engine's clock, and
-// reports a change once the file has looked the same at two checks in a row, so that a file
-// caught half-written is not loaded. It reads no file while checking and makes no Direct3D
+// the textures the objects use, the effect files and every file they #include. A round of
+// looks at each file's size and modification time starts at most every 250 ms on the engine's
+// clock and is spread over frames, at most kFilesPerPass files a frame, so that no frame pays
+// for a large level at once. A change is reported once the file has looked the same in two
+// rounds in a row, so that a file caught half-written is not loaded. It reads no file while checking and makes no Direct3D
 // call; what to do about a change is the engine's business (Korvel::WatchLevel).
 // ini.txt, the cursor and the command base are read at start-up only and are not watched.
 #pragma once
@@ -28,6 +29,7 @@ struct Korvel_Level_Changes {
 class Korvel_Level_Watch {
 public:
     static const unsigned int kIntervalMs = 250;
+    static const size_t kFilesPerPass = 32;
 
     struct File {
         std::string path;            // as the level (or the including file) names it
@@ -40,7 +42,8 @@ public:
     };
 
     std::vector<File> files;
-    Korvel_Timer timer;              // paces the checks
+    Korvel_Timer timer;              // paces the rounds
+    size_t next = 0;                 // next file of the round; files.size(): round over
     unsigned int objectCount = 0;    // the object manager's count when the list was made
 
     Korvel_Level_Watch();
@@ -50,8 +53,9 @@ public:
     void Build(const char* levelFile, Korvel_Effect_Manager* effects,
                Korvel_Object_Manager* objects, bool keep);
 
-    // Looks at every file when kIntervalMs have passed since the last look; false (and no
-    // change) otherwise. Files reported changed count as read again.
+    // Once per frame: starts a round when kIntervalMs have passed since the last one began,
+    // and looks at the round's next kFilesPerPass files. True when one of them changed; files
+    // reported changed count as read again.
     bool Check(Korvel_Level_Changes* changes);
 
     // Adds a file with what reads it; merges with an entry for the same file.

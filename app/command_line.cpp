@@ -47,6 +47,15 @@ std::vector<std::string> SplitCommandLine(const char* line) {
     return args;
 }
 
+// An argument as a message shows it: control characters (a quoted line break) as '?', so that
+// the message stays one line.
+static std::string Shown(const std::string& arg) {
+    std::string s = arg;
+    for (char& c : s)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return s;
+}
+
 Korvel_Launch ReadArguments(const std::vector<std::string>& args) {
     Korvel_Launch launch;
     bool options = true;
@@ -63,15 +72,15 @@ Korvel_Launch ReadArguments(const std::vector<std::string>& args) {
         }
         if (options && a.size() > 1 && a[0] == '-') {
             launch.action = Korvel_Launch::FAIL;
-            launch.message = "unknown option '" + a + "' (meshes --help shows the usage)";
+            launch.message = "unknown option '" + Shown(a) + "' (meshes --help shows the usage)";
             return launch;
         }
         folders.push_back(a);
     }
     if (folders.size() > 1) {
         launch.action = Korvel_Launch::FAIL;
-        launch.message = "one level folder at most, got '" + folders[0] + "' and '" + folders[1] +
-                         "' (meshes --help shows the usage)";
+        launch.message = "one level folder at most, got '" + Shown(folders[0]) + "' and '" +
+                         Shown(folders[1]) + "' (meshes --help shows the usage)";
         return launch;
     }
     if (!folders.empty()) {
@@ -152,15 +161,16 @@ int Launch(const char* commandLine, std::FILE* out, std::FILE* err) {
     // The folder is found as every other path is (backslashes, any case).
     std::string folder = winpath::Map(launch.folder.c_str());
     if (!filestamp::Read(folder.c_str()).exists) {
-        std::fprintf(err, "meshes: no such level folder: %s\n", launch.folder.c_str());
+        std::fprintf(err, "meshes: no such level folder: %s\n", Shown(launch.folder).c_str());
         return 2;
     }
     if (!filestamp::IsFolder(folder.c_str())) {
-        std::fprintf(err, "meshes: not a folder: %s\n", launch.folder.c_str());
+        std::fprintf(err, "meshes: not a folder: %s\n", Shown(launch.folder).c_str());
         return 2;
     }
     if (!filestamp::EnterFolder(folder.c_str())) {
-        std::fprintf(err, "meshes: cannot enter the level folder: %s\n", launch.folder.c_str());
+        std::fprintf(err, "meshes: cannot enter the level folder: %s\n",
+                     Shown(launch.folder).c_str());
         return 2;
     }
     return -1;

@@ -85,7 +85,7 @@ bool Korvel_Level_Watch::Check(Korvel_Level_Changes* changes) {
         timer.Reset();
         next = 0;
     }
-    size_t end = std::min(files.size(), next + kFilesPerPass);
+    size_t end = (std::min)(files.size(), next + kFilesPerPass);
     for (; next < end; ++next) {
         File& f = files[next];
         filestamp::Stamp now = filestamp::Read(f.mapped.c_str());
@@ -123,6 +123,9 @@ static std::string IncludeName(const std::string& line) {
 }
 
 std::vector<std::string> EffectIncludes(const std::string& effectFile, size_t limit) {
+    // Includes sit at the top of a file: only its first bytes are looked at, and only plain
+    // files are opened (a device or pipe named by an #include would never end).
+    const size_t kMaxBytes = size_t(1) << 20;
     std::vector<std::string> found;
     std::vector<std::string> pending(1, effectFile);
     std::vector<std::string> visited;
@@ -132,15 +135,20 @@ std::vector<std::string> EffectIncludes(const std::string& effectFile, size_t li
         std::string mapped = winpath::Map(file.c_str());
         if (std::find(visited.begin(), visited.end(), mapped) != visited.end()) continue;
         visited.push_back(mapped);
+        filestamp::Stamp stamp = filestamp::Read(mapped.c_str());
+        if (!stamp.regular || stamp.size == 0) continue;
         std::ifstream in(mapped, std::ios::binary);
-        if (!in) continue;
+        std::string text(stamp.size < kMaxBytes ? static_cast<size_t>(stamp.size) : kMaxBytes, '\0');
+        in.read(&text[0], static_cast<std::streamsize>(text.size()));
+        text.resize(static_cast<size_t>(in.gcount()));
         size_t slash = file.find_last_of("/\\");
         std::string folder = slash == std::string::npos ? "" : file.substr(0, slash + 1);
-        std::string line;
-        // Only the first lines of a huge file are looked at: includes sit at the top.
-        for (int n = 0; n < 100000 && std::getline(in, line); ++n) {
-            std::string name = IncludeName(line);
-            if (name.empty() || found.size() >= limit) continue;
+        for (size_t at = 0; at < text.size() && found.size() < limit;) {
+            size_t end = text.find('\n', at);
+            if (end == std::string::npos) end = text.size();
+            std::string name = IncludeName(text.substr(at, end - at));
+            at = end + 1;
+            if (name.empty()) continue;
             bool absolute = name[0] == '/' || name[0] == '\\' ||
                             (name.size() > 1 && name[1] == ':');
             std::string path = absolute ? name : folder + name;

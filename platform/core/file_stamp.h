@@ -9,6 +9,9 @@
 #include <sys/types.h>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #include <direct.h>
 #else

@@ -10,16 +10,12 @@ GlEffect::GlEffect(GlDevice& device, std::shared_ptr<const EffectCode> code,
     if (owner_) owner_->AddRef();
     for (const EffectParam& p : code_->params) values_.push_back(p.initial);
     textures_.assign(code_->params.size(), nullptr);
+    device_.AddOverrideOwner(this);
 }
 
 GlEffect::~GlEffect() {
-    // The device may still point into this effect's values for its view test.
-    GlDevice::ProgramOverride o = device_.GetProgramOverride();
-    if (o.positionOwner == this) {
-        o.positionCount = -1;
-        o.positionOwner = nullptr;
-        device_.SetProgramOverride(o);
-    }
+    // The device's program override may still point into this effect.
+    device_.RemoveOverrideOwner(this);
     for (IDirect3DBaseTexture9* t : textures_)
         if (t) t->Release();
     // The programs go before the device that holds the GL context may go.
@@ -44,6 +40,7 @@ void GlEffect::Store(int param, const float* values, size_t n) {
         if (p.base == HlslBase::Int) f = static_cast<float>(static_cast<int>(f));
         v[i] = f;
     }
+    twinStale_ = true;
     if (pass_ < 0) return;
     const EffectPass& pass = code_->techniques[static_cast<size_t>(technique_)]
                                  .passes[static_cast<size_t>(pass_)];
@@ -156,8 +153,10 @@ HRESULT GlEffect::BeginPass(UINT Pass) {
             programs.position[i] = values_[static_cast<size_t>(pass.positionFactors[i].first)].data();
             programs.positionTransposed[i] = pass.positionFactors[i].second;
         }
-        programs.positionOwner = this;
     }
+    if (pass.alphaTested.program) programs.refreshAlphaTested = &GlEffect::RefreshTwin;
+    programs.source = &pass;
+    programs.owner = this;
     device_.SetProgramOverride(programs);
     for (const EffectState& s : pass.states) ApplyState(s, -1);
     for (int sp : pass.samplers) {
@@ -188,25 +187,37 @@ HRESULT GlEffect::End() {
 }
 
 void GlEffect::UploadPassValues(const EffectPass& pass) {
-    for (const PassProgram* p : {&pass.plain, &pass.alphaTested}) {
-        if (!p->program) continue;
-        glUseProgram(p->program);
-        if (p->halfPixel >= 0) {
-            const Viewport& vp = device_.GetViewport();
-            glUniform2f(p->halfPixel, vp.width > 0 ? 1.0f / static_cast<float>(vp.width) : 0.0f,
-                        vp.height > 0 ? 1.0f / static_cast<float>(vp.height) : 0.0f);
-        }
-        if (p->textured >= 0) glUniform1i(p->textured, device_.GetTexture(0) ? 1 : 0);
-        if (p->rowFromFragY >= 0) {
-            float rows[2];
-            device_.RowFromFragY(rows);
-            glUniform2fv(p->rowFromFragY, 1, rows);
-        }
-        for (const UniformBinding& b : p->uniforms) {
-            const std::vector<float>& v =
-                b.param >= 0 ? values_[static_cast<size_t>(b.param)] : b.fixedValue;
-            UploadUniform(b.location, b.type, b.count, v.data());
-        }
+    twinStale_ = true;
+    UploadProgramValues(pass.plain);
+}
+
+void GlEffect::RefreshTwin(const void* effect, const void* pass) {
+    auto* self = const_cast<GlEffect*>(static_cast<const GlEffect*>(effect));
+    auto* p = static_cast<const EffectPass*>(pass);
+    if (!self->twinStale_ && self->twinFor_ == p) return;
+    self->UploadProgramValues(p->alphaTested);
+    self->twinStale_ = false;
+    self->twinFor_ = p;
+}
+
+void GlEffect::UploadProgramValues(const PassProgram& p) {
+    if (!p.program) return;
+    glUseProgram(p.program);
+    if (p.halfPixel >= 0) {
+        const Viewport& vp = device_.GetViewport();
+        glUniform2f(p.halfPixel, vp.width > 0 ? 1.0f / static_cast<float>(vp.width) : 0.0f,
+                    vp.height > 0 ? 1.0f / static_cast<float>(vp.height) : 0.0f);
+    }
+    if (p.textured >= 0) glUniform1i(p.textured, device_.GetTexture(0) ? 1 : 0);
+    if (p.rowFromFragY >= 0) {
+        float rows[2];
+        device_.RowFromFragY(rows);
+        glUniform2fv(p.rowFromFragY, 1, rows);
+    }
+    for (const UniformBinding& b : p.uniforms) {
+        const std::vector<float>& v =
+            b.param >= 0 ? values_[static_cast<size_t>(b.param)] : b.fixedValue;
+        UploadUniform(b.location, b.type, b.count, v.data());
     }
 }
 

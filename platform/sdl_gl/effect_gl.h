@@ -47,7 +47,11 @@ private:
     // Stores values[0..n) into the parameter (converted to its type) and uploads it when
     // the current pass reads it.
     void Store(int param, const float* values, size_t n);
+    // Uploads into the pass's plain program; its alpha-tested twin is brought up to date only
+    // before a draw uses it (RefreshTwin, called by the device).
     void UploadPassValues(const EffectPass& pass);
+    void UploadProgramValues(const PassProgram& p);
+    static void RefreshTwin(const void* effect, const void* pass);
     void ApplyState(const EffectState& s, int unitForSampler);
     uint32_t DynamicValue(const EffectState& s, float vec[4]) const;
     void SaveState();
@@ -65,6 +69,8 @@ private:
     bool begun_ = false;
     bool saving_ = false;
     int pass_ = -1;
+    bool twinStale_ = true;
+    const EffectPass* twinFor_ = nullptr;   // the pass whose twin has the current values
 
     // State saved by Begin.
     struct SavedRender { uint32_t state, value; };

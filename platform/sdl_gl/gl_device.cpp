@@ -590,6 +590,7 @@ bool GlDevice::PrepareDraw(const VertexLayout& layout, bool lines) {
     if (programOverride_.plain) {
         const ProgramOverride& o = programOverride_;
         if (alphaTest && o.alphaTested) {
+            if (o.refreshAlphaTested && owners_.count(o.owner)) o.refreshAlphaTested(o.owner, o.source);
             glUseProgram(o.alphaTested);
             glUniform1i(o.alphaFunc, static_cast<GLint>(rs_[RS_ALPHAFUNC]));
             glUniform1f(o.alphaRef, (rs_[RS_ALPHAREF] & 0xFF) / 255.0f);
@@ -707,7 +708,8 @@ bool GlDevice::OutsideView(const Bounds& b, uint32_t fvf) const {
     };
     if (programOverride_.plain) {
         const ProgramOverride& o = programOverride_;
-        if (o.positionCount < 0 || o.positionCount > ProgramOverride::kMaxPositionFactors)
+        if (o.positionCount < 0 || o.positionCount > ProgramOverride::kMaxPositionFactors ||
+            !owners_.count(o.owner))
             return false;
         for (int i = 0; i < 16; ++i) m[i] = i % 5 == 0 ? 1.0 : 0.0;
         for (int f = 0; f < o.positionCount; ++f) {

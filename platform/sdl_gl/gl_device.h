@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/sdl_gl/d3d_values.h"
@@ -170,10 +171,18 @@ public:
         int positionCount = -1;
         const float* position[kMaxPositionFactors] = {};
         bool positionTransposed[kMaxPositionFactors] = {};
-        const void* positionOwner = nullptr;   // whose values `position` points into
+        // Called before a draw with alphaTested, given `owner` and `source`, to bring that
+        // program's uniforms up to date (null when it needs nothing).
+        void (*refreshAlphaTested)(const void* owner, const void* source) = nullptr;
+        const void* source = nullptr;
+        const void* owner = nullptr;   // whose values `position` and the refresh read
     };
     void SetProgramOverride(const ProgramOverride& p) { programOverride_ = p; }
     const ProgramOverride& GetProgramOverride() const { return programOverride_; }
+    // Owners named by overrides register while they live; an override whose owner has gone is
+    // drawn without its position and refresh.
+    void AddOverrideOwner(const void* owner) { owners_.insert(owner); }
+    void RemoveOverrideOwner(const void* owner) { owners_.erase(owner); }
     // The GL state the current render states ask for, applied now (also done by every draw).
     void ApplyRenderStates(bool lines);
 
@@ -210,6 +219,7 @@ private:
     uint32_t streamOffset_ = 0, streamStride_ = 0;
     Viewport viewport_;
     ProgramOverride programOverride_;
+    std::unordered_set<const void*> owners_;
     bool viewCulling_ = true;
     uint64_t culledDraws_ = 0;
 

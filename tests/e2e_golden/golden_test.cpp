@@ -174,7 +174,8 @@ protected:
     }
 
     // Runs the program in the copy of the demo; MESHES_SCREENSHOT saves frame 2, the first one
-    // with the scene (frame 1 is drawn before any camera has set up its matrices).
+    // with the whole scene (frame 1 is drawn before any camera has set up the device's view, so
+    // only the objects drawn with effects show in it).
     void Start() {
         child_ = fork();
         if (child_ == 0) {

@@ -18,7 +18,7 @@
 #include "platform/backend.h"
 #include "platform/sdl_gl/d3d_objects.h"
 #include "platform/sdl_gl/effect_library.h"
-#include "xvfb.h"
+#include "tests/support/x_server.h"
 
 namespace {
 
@@ -59,8 +59,8 @@ GlSetup& Gl() {
     static bool tried = false;
     if (tried) return setup;
     tried = true;
-    if (!sdltest::EnsureXvfb()) {
-        setup.reason = sdltest::Reason();
+    if (!testsupport::StartX(testsupport::kSlowKeyRepeat)) {
+        setup.reason = testsupport::XProblem();
         return setup;
     }
     platform::RegisterSdlGlBackend();

@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "tests/e2e_realinput/level_run.h"
-#include "tests/e2e_realinput/x_session.h"
+#include "tests/support/level_run.h"
+#include "tests/support/x_server.h"
 
 namespace fs = std::filesystem;
 
@@ -27,7 +27,7 @@ void Write(const std::string& file, const std::string& bytes) {
 }
 
 void Cut(const std::string& file, size_t size) {
-    std::string bytes = e2e::ReadText(file);
+    std::string bytes = testsupport::ReadText(file);
     ASSERT_GT(bytes.size(), size) << file;
     Write(file, bytes.substr(0, size));
 }
@@ -101,12 +101,12 @@ struct Expect {
 const std::vector<std::string>& IntactLog() {
     static std::vector<std::string> log;
     if (log.empty()) {
-        std::string folder = e2e::CopyLevel(DEMO_DIR, "badlevel_intact");
-        pid_t child = e2e::Start(MESHES_PATH, folder,
+        std::string folder = testsupport::CopyLevel(DEMO_DIR, "badlevel_intact");
+        pid_t child = testsupport::Start(MESHES_PATH, folder,
                                  {{"MESHES_PLATFORM", "headless"}, {"MESHES_FRAMES", "2"}});
-        e2e::Wait(child, 120);
+        testsupport::Wait(child, 120);
         std::string error;
-        log = e2e::ReadLog(DRTOOL_PATH, folder + "/LOG.dr", &error);
+        log = testsupport::ReadLog(DRTOOL_PATH, folder + "/LOG.dr", &error);
         std::error_code ec;
         fs::remove_all(folder, ec);
     }
@@ -221,18 +221,18 @@ const std::vector<Case>& Cases() {
          [] { return Expect{EmptyLevelLog({}), {}, false, true}; }},
         {"LevelFileCutAfterItsLights",
          [](const std::string& f) {
-             std::string bytes = e2e::ReadText(f + "/POLYGON01");
+             std::string bytes = testsupport::ReadText(f + "/POLYGON01");
              size_t end = SubtreeEnd(bytes, "_LIGHTS_");
              ASSERT_GT(end, 0u);
              Cut(f + "/POLYGON01", end);
          },
          [] {
-             std::string bytes = e2e::ReadText(std::string(DEMO_DIR) + "/POLYGON01");
+             std::string bytes = testsupport::ReadText(std::string(DEMO_DIR) + "/POLYGON01");
              return Expect{EmptyLevelLog(ParamsOf(bytes, "_LIGHTS_")), {}, false, true};
          }},
         {"LevelFileCutInsideAName",
          [](const std::string& f) {
-             std::string bytes = e2e::ReadText(f + "/POLYGON01");
+             std::string bytes = testsupport::ReadText(f + "/POLYGON01");
              size_t at = bytes.find("_CAMERAS_");
              ASSERT_NE(at, std::string::npos);
              Cut(f + "/POLYGON01", at + 4);
@@ -253,7 +253,7 @@ const std::vector<Case>& Cases() {
          [] { return CubeErrors("_ERROR_ [M.F] cannot find: meshes\\cube.x"); }},
         {"MeshCutShort",
          [](const std::string& f) {
-             Cut(f + "/meshes/cube.x", e2e::ReadText(f + "/meshes/cube.x").size() / 2);
+             Cut(f + "/meshes/cube.x", testsupport::ReadText(f + "/meshes/cube.x").size() / 2);
          },
          [] { return CubeErrors("_ERROR_ [M.F] cannot find: meshes\\cube.x"); }},
         {"MeshGarbage",
@@ -302,7 +302,7 @@ const std::vector<Case>& Cases() {
          [] { return PhongErrors(); }},
         {"EffectFileCutShort",
          [](const std::string& f) {
-             Cut(f + "/fx/ald_Phong.fx", e2e::ReadText(f + "/fx/ald_Phong.fx").size() / 2);
+             Cut(f + "/fx/ald_Phong.fx", testsupport::ReadText(f + "/fx/ald_Phong.fx").size() / 2);
          },
          [] { return PhongErrors(); }},
         {"EffectFileGarbage",
@@ -368,21 +368,21 @@ const std::vector<Case>& Cases() {
 
 // In a window: frame 10 is saved as a picture, then the program is asked to close as a
 // window manager or a terminal would. True when frame 10 was shown.
-bool RunInWindow(const std::string& folder, e2e::Outcome* end) {
-    pid_t child = e2e::Start(MESHES_PATH, folder,
+bool RunInWindow(const std::string& folder, testsupport::Outcome* end) {
+    pid_t child = testsupport::Start(MESHES_PATH, folder,
                              {{"MESHES_PLATFORM", "sdl"}, {"MESHES_NO_DIALOGS", "1"},
                               {"MESHES_SCREENSHOT", "frame.png@10"}});
     for (int i = 0; i < 1800; ++i) {
-        if (e2e::Ended(child, end)) return false;
-        if (e2e::Exists(folder + "/frame.png")) {
+        if (testsupport::Ended(child, end)) return false;
+        if (testsupport::Exists(folder + "/frame.png")) {
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
             kill(child, SIGTERM);
-            *end = e2e::Wait(child, 120);
+            *end = testsupport::Wait(child, 120);
             return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    *end = e2e::Wait(child, 0);
+    *end = testsupport::Wait(child, 0);
     return false;
 }
 
@@ -390,8 +390,8 @@ bool RunInWindow(const std::string& folder, e2e::Outcome* end) {
 bool WindowWorks() {
     static int works = -1;
     if (works < 0) {
-        std::string folder = e2e::CopyLevel(DEMO_DIR, "badlevel_window");
-        e2e::Outcome end;
+        std::string folder = testsupport::CopyLevel(DEMO_DIR, "badlevel_window");
+        testsupport::Outcome end;
         works = RunInWindow(folder, &end) ? 1 : 0;
         std::error_code ec;
         fs::remove_all(folder, ec);
@@ -413,31 +413,31 @@ protected:
 TEST_P(BadLevel, StartsLogsWhatIsMissingRunsAndSavesTheLog) {
     const Case& c = Cases()[std::get<0>(GetParam())];
     bool window = std::get<1>(GetParam());
-    if (window && !e2e::EnsureX(false)) GTEST_SKIP() << "no X server: " << e2e::SessionProblem();
+    if (window && !testsupport::StartX()) GTEST_SKIP() << "no X server: " << testsupport::XProblem();
     ASSERT_GT(IntactLog().size(), 10u) << "the intact demo level gave no log";
-    folder_ = e2e::CopyLevel(DEMO_DIR, "badlevel");
+    folder_ = testsupport::CopyLevel(DEMO_DIR, "badlevel");
     ASSERT_FALSE(folder_.empty());
     c.breakIt(folder_);
     if (HasFatalFailure()) return;
 
-    e2e::Outcome end;
+    testsupport::Outcome end;
     if (!window) {
-        pid_t child = e2e::Start(MESHES_PATH, folder_,
+        pid_t child = testsupport::Start(MESHES_PATH, folder_,
                                  {{"MESHES_PLATFORM", "headless"}, {"MESHES_FRAMES", "30"},
                                   {"MESHES_TRACE", "trace.txt"}});
-        end = e2e::Wait(child, 120);
+        end = testsupport::Wait(child, 120);
     } else {
         if (!WindowWorks()) GTEST_SKIP() << "no GL context: the intact level shows no window";
         bool shown = RunInWindow(folder_, &end);
         EXPECT_TRUE(shown) << "the window showed no frame 10";
     }
     ASSERT_TRUE(end.exited && end.code == 0)
-        << e2e::Describe(end) << "\n" << e2e::ReadText(folder_ + "/out.txt");
+        << testsupport::Describe(end) << "\n" << testsupport::ReadText(folder_ + "/out.txt");
 
     std::string error;
-    std::vector<std::string> log = e2e::ReadLog(DRTOOL_PATH, folder_ + "/LOG.dr", &error);
+    std::vector<std::string> log = testsupport::ReadLog(DRTOOL_PATH, folder_ + "/LOG.dr", &error);
     ASSERT_FALSE(log.empty()) << error;
-    EXPECT_EQ(e2e::BadStamp(DRTOOL_PATH, folder_ + "/LOG.dr"), "");
+    EXPECT_EQ(testsupport::BadStamp(DRTOOL_PATH, folder_ + "/LOG.dr"), "");
     ASSERT_EQ(log[0].rfind("_SYSTEM_ [Currient date: ", 0), 0u) << log[0];
     log.erase(log.begin());
 
@@ -448,8 +448,8 @@ TEST_P(BadLevel, StartsLogsWhatIsMissingRunsAndSavesTheLog) {
     } else if (want.whole) {
         EXPECT_EQ(log, want.inOrder);
     } else {
-        EXPECT_EQ(e2e::InOrder(log, kStartup), "") << "start-up lines out of order";
-        EXPECT_EQ(e2e::InOrder(log, want.inOrder), "") << "missing or out of order";
+        EXPECT_EQ(testsupport::InOrder(log, kStartup), "") << "start-up lines out of order";
+        EXPECT_EQ(testsupport::InOrder(log, want.inOrder), "") << "missing or out of order";
         EXPECT_EQ(Errors(log), want.errors);
         // Nothing is reported twice: each expected line as often as the case expects it.
         for (const std::string& line : want.inOrder)
@@ -486,14 +486,14 @@ INSTANTIATE_TEST_SUITE_P(Broken, BadLevel, ::testing::ValuesIn(Runs()), CaseName
 // The settings box of a missing "ini.txt" is shown (recorded by the headless backend) and
 // the window keeps its default size.
 TEST(BadSettings, MissingFileIsReportedInItsBox) {
-    std::string folder = e2e::CopyLevel(DEMO_DIR, "badlevel_ini");
+    std::string folder = testsupport::CopyLevel(DEMO_DIR, "badlevel_ini");
     fs::remove(folder + "/ini.txt");
-    pid_t child = e2e::Start(MESHES_PATH, folder,
+    pid_t child = testsupport::Start(MESHES_PATH, folder,
                              {{"MESHES_PLATFORM", "headless"}, {"MESHES_FRAMES", "3"},
                               {"MESHES_TRACE", "trace.txt"}});
-    e2e::Outcome end = e2e::Wait(child, 120);
-    ASSERT_TRUE(end.exited && end.code == 0) << e2e::Describe(end);
-    std::string trace = e2e::ReadText(folder + "/trace.txt");
+    testsupport::Outcome end = testsupport::Wait(child, 120);
+    ASSERT_TRUE(end.exited && end.code == 0) << testsupport::Describe(end);
+    std::string trace = testsupport::ReadText(folder + "/trace.txt");
     EXPECT_NE(trace.find("MessageBoxA(null, | File loading failed! |ini.txt | , ERROR, "),
               std::string::npos);
     EXPECT_NE(trace.find("|Zarvik|0.0.4|June 1|, 0x00CF0000, 0, 0, 640, 480)"), std::string::npos);

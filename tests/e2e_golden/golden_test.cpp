@@ -5,9 +5,7 @@
 // region by region) and checked for what must be in it whatever the reference says.
 // MESHES_GOLDEN_UPDATE=DIR writes the pictures to DIR as new references instead.
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +22,7 @@
 #include <vector>
 
 #include "picture.h"
+#include "tests/support/x_server.h"
 
 namespace fs = std::filesystem;
 using golden::Rect;
@@ -53,32 +52,6 @@ const Rect kRightBack{560, 230, 784, 380};  // floor near the green lamp
 const Rect kBall{445, 190, 560, 300};       // the marble ball
 const uint32_t kBackground = 0x181C28;      // BACK_RENDERER_COLOR of the demo's ini.txt
 
-// A private X server on a display it picks itself, ended by its pid after the tests.
-struct XServer {
-    pid_t pid = -1;
-    bool tried = false;
-    std::string problem;
-};
-
-XServer& Server() {
-    static XServer s;
-    return s;
-}
-
-class ServerEnvironment : public ::testing::Environment {
-public:
-    void TearDown() override {
-        if (Server().pid > 0) {
-            kill(Server().pid, SIGTERM);
-            waitpid(Server().pid, nullptr, 0);
-            Server().pid = -1;
-        }
-    }
-};
-
-::testing::Environment* const kServerEnvironment =
-    ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
-
 // An OpenGL 3.3 core context on the server, as the program asks for one.
 bool HaveGl(std::string& why) {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
@@ -98,46 +71,16 @@ bool HaveGl(std::string& why) {
     return ok;
 }
 
+// The private X server (tests/support) with an OpenGL 3.3 context on it; checked once.
 bool StartServer() {
-    XServer& s = Server();
-    if (s.tried) return s.problem.empty();
-    s.tried = true;
-    int fds[2];
-    if (pipe(fds) != 0) {
-        s.problem = "no pipe";
-        return false;
-    }
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        int devnull = open("/dev/null", O_WRONLY);
-        dup2(devnull, 1);
-        dup2(devnull, 2);
-        std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
-               "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    s.pid = pid;
-    std::string number;
-    pollfd p{fds[0], POLLIN, 0};
-    while (poll(&p, 1, 15000) > 0) {
-        char c;
-        if (read(fds[0], &c, 1) != 1 || c == '\n') break;
-        number += c;
-    }
-    close(fds[0]);
-    if (number.empty()) {
-        s.problem = "Xvfb did not start (Debian package xvfb)";
-        return false;
-    }
-    setenv("DISPLAY", (":" + number).c_str(), 1);
-    unsetenv("WAYLAND_DISPLAY");
-    setenv("SDL_VIDEODRIVER", "x11", 1);
-    if (!HaveGl(s.problem)) return false;
-    return true;
+    static bool tried = false, ok = false;
+    if (tried) return ok;
+    tried = true;
+    if (!testsupport::StartX()) return false;
+    std::string why;
+    ok = HaveGl(why);
+    if (!ok) testsupport::SetXProblem(why);
+    return ok;
 }
 
 std::string Output(const std::string& cmd) {
@@ -153,7 +96,7 @@ std::string Output(const std::string& cmd) {
 class Golden : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!StartServer()) GTEST_SKIP() << "no picture to test: " << Server().problem;
+        if (!StartServer()) GTEST_SKIP() << "no picture to test: " << testsupport::XProblem();
         char tmpl[] = "/tmp/e2e_golden.XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir_ = tmpl;

@@ -20,12 +20,12 @@
 #include <vector>
 
 #include "platform/core/image.h"
-#include "level_run.h"
-#include "x_session.h"
+#include "tests/support/level_run.h"
+#include "tests/support/x_server.h"
 
 namespace {
 
-using e2e::Tool;
+using testsupport::Tool;
 
 struct Shot {
     core::Image img;
@@ -79,16 +79,18 @@ class RealInput : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* tool : {"xdotool", "openbox", "wmctrl"})
-            if (!e2e::Have(tool))
+            if (!testsupport::Have(tool))
                 GTEST_SKIP() << tool << " is not installed (see scripts/deps.sh): no real input";
-        if (!e2e::EnsureX(true)) GTEST_SKIP() << "no X server: " << e2e::SessionProblem();
+        testsupport::XOptions x;
+        x.windowManager = true;
+        if (!testsupport::StartX(x)) GTEST_SKIP() << "no X server: " << testsupport::XProblem();
         // Without auto-repeat a held key sends one key-down, as a careful typist would.
-        if (e2e::Have("xset")) Tool({"xset", "r", "off"});
-        folder_ = e2e::CopyLevel(DEMO_DIR, "realinput");
+        if (testsupport::Have("xset")) Tool({"xset", "r", "off"});
+        folder_ = testsupport::CopyLevel(DEMO_DIR, "realinput");
         ASSERT_FALSE(folder_.empty());
     }
     void TearDown() override {
-        if (child_ > 0) e2e::Wait(child_, 0);   // still running: killed by its pid
+        if (child_ > 0) testsupport::Wait(child_, 0);   // still running: killed by its pid
         if (!HasFailure() && !folder_.empty()) {
             std::error_code ec;
             std::filesystem::remove_all(folder_, ec);
@@ -97,7 +99,7 @@ protected:
 
     // Starts the program; false (with the test skipped) when no GL context can be had.
     bool Launch() {
-        child_ = e2e::Start(MESHES_PATH, folder_,
+        child_ = testsupport::Start(MESHES_PATH, folder_,
                             {{"MESHES_PLATFORM", nullptr},   // the window is the default
                              {"MESHES_NO_DIALOGS", "1"},
                              {"MESHES_SCREENSHOT", "first.png@3"}});
@@ -106,16 +108,16 @@ protected:
         if (Tool({"xdotool", "search", "--sync", "--onlyvisible", "--name", "Zarvik"}, &out,
                  180) != 0 ||
             out.empty()) {
-            e2e::Outcome o;
-            if (e2e::Ended(child_, &o)) {
+            testsupport::Outcome o;
+            if (testsupport::Ended(child_, &o)) {
                 child_ = -1;
-                if (o.exited && o.code == 0 && !e2e::Exists(folder_ + "/LOG.dr")) {
+                if (o.exited && o.code == 0 && !testsupport::Exists(folder_ + "/LOG.dr")) {
                     skip_ = "no GL context (the device was not created): " +
-                            e2e::ReadText(folder_ + "/out.txt");
+                            testsupport::ReadText(folder_ + "/out.txt");
                     return false;
                 }
-                ADD_FAILURE() << "the program ended before showing its window: " << e2e::Describe(o)
-                              << "\n" << e2e::ReadText(folder_ + "/out.txt");
+                ADD_FAILURE() << "the program ended before showing its window: " << testsupport::Describe(o)
+                              << "\n" << testsupport::ReadText(folder_ + "/out.txt");
                 return false;
             }
             ADD_FAILURE() << "no window appeared";
@@ -131,12 +133,12 @@ protected:
     bool WaitFile(const std::string& name) {
         std::string path = folder_ + "/" + name;
         for (int i = 0; i < 1800; ++i) {   // up to three minutes on a crowded machine
-            if (e2e::Exists(path)) return true;
-            e2e::Outcome o;
-            if (e2e::Ended(child_, &o)) {
+            if (testsupport::Exists(path)) return true;
+            testsupport::Outcome o;
+            if (testsupport::Ended(child_, &o)) {
                 child_ = -1;
-                ADD_FAILURE() << "the program ended: " << e2e::Describe(o) << "\n"
-                              << e2e::ReadText(folder_ + "/out.txt");
+                ADD_FAILURE() << "the program ended: " << testsupport::Describe(o) << "\n"
+                              << testsupport::ReadText(folder_ + "/out.txt");
                 return false;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -149,7 +151,7 @@ protected:
     // free number). Unless kept, the file goes again at once. Its name.
     std::string Frame(bool keep = false) {
         int n = 1;
-        while (e2e::Exists(folder_ + "/screenshot-" + std::to_string(n) + ".png")) ++n;
+        while (testsupport::Exists(folder_ + "/screenshot-" + std::to_string(n) + ".png")) ++n;
         std::string name = "screenshot-" + std::to_string(n) + ".png";
         Tool({"xdotool", "key", "F12"});
         if (!WaitFile(name)) return "";
@@ -164,7 +166,7 @@ protected:
         if (name.empty()) return false;
         std::string err, kept = folder_ + "/picture-" + std::to_string(++pictures_) + ".png";
         for (int i = 0; i < 200; ++i) {
-            std::string bytes = e2e::ReadText(folder_ + "/" + name);
+            std::string bytes = testsupport::ReadText(folder_ + "/" + name);
             if (core::DecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
                                   s.img, err) &&
                 s.img.width > kTextWidth && s.img.height > 150) {
@@ -314,33 +316,33 @@ TEST_F(RealInput, KeysMouseConsoleAndCloseOnTheDemoLevel) {
 
     // The window manager's close request (WM_DELETE_WINDOW) ends the program normally.
     ASSERT_EQ(Tool({"wmctrl", "-i", "-c", window_}), 0);
-    e2e::Outcome end = e2e::Wait(child_, 120);
+    testsupport::Outcome end = testsupport::Wait(child_, 120);
     child_ = -1;
-    EXPECT_TRUE(end.exited && end.code == 0) << e2e::Describe(end) << "\n"
-                                             << e2e::ReadText(folder_ + "/out.txt");
+    EXPECT_TRUE(end.exited && end.code == 0) << testsupport::Describe(end) << "\n"
+                                             << testsupport::ReadText(folder_ + "/out.txt");
 
     // The logs. The start-up part equals a headless run's on the same level (one engine, two
     // backends); what follows is exactly what the typed commands report.
     std::string error;
-    std::vector<std::string> log = e2e::ReadLog(DRTOOL_PATH, folder_ + "/LOG.dr", &error);
+    std::vector<std::string> log = testsupport::ReadLog(DRTOOL_PATH, folder_ + "/LOG.dr", &error);
     ASSERT_FALSE(log.empty()) << error;
-    std::vector<std::string> saved = e2e::ReadLog(DRTOOL_PATH, folder_ + "/e2e.dr", &error);
+    std::vector<std::string> saved = testsupport::ReadLog(DRTOOL_PATH, folder_ + "/e2e.dr", &error);
     ASSERT_FALSE(saved.empty()) << error;
-    EXPECT_EQ(e2e::BadStamp(DRTOOL_PATH, folder_ + "/LOG.dr"), "");
+    EXPECT_EQ(testsupport::BadStamp(DRTOOL_PATH, folder_ + "/LOG.dr"), "");
 
-    std::string reference = e2e::CopyLevel(DEMO_DIR, "realinput_ref");
-    pid_t headless = e2e::Start(MESHES_PATH, reference,
+    std::string reference = testsupport::CopyLevel(DEMO_DIR, "realinput_ref");
+    pid_t headless = testsupport::Start(MESHES_PATH, reference,
                                 {{"MESHES_PLATFORM", "headless"}, {"MESHES_FRAMES", "2"}});
-    e2e::Outcome ref = e2e::Wait(headless, 120);
-    ASSERT_TRUE(ref.exited && ref.code == 0) << e2e::Describe(ref);
-    std::vector<std::string> want = e2e::ReadLog(DRTOOL_PATH, reference + "/LOG.dr", &error);
+    testsupport::Outcome ref = testsupport::Wait(headless, 120);
+    ASSERT_TRUE(ref.exited && ref.code == 0) << testsupport::Describe(ref);
+    std::vector<std::string> want = testsupport::ReadLog(DRTOOL_PATH, reference + "/LOG.dr", &error);
     ASSERT_GT(want.size(), 10u) << error;
     std::error_code ec;
     std::filesystem::remove_all(reference, ec);
     EXPECT_EQ(want[0].rfind("_SYSTEM_ [Currient date: ", 0), 0u) << want[0];
     EXPECT_EQ(log[0].rfind("_SYSTEM_ [Currient date: ", 0), 0u) << log[0];
     log[0] = saved[0] = want[0];   // the date line holds the time of each run
-    EXPECT_EQ(e2e::InOrder(want, {"_SYSTEM_ [>>>] Initializing rendering manager : ",
+    EXPECT_EQ(testsupport::InOrder(want, {"_SYSTEM_ [>>>] Initializing rendering manager : ",
                                   "_COMMENT_ Rendering manager inicialized with 0 errors.",
                                   "_SYSTEM_ [>>>] Loading level : POLYGON01",
                                   "_COMMENT_ [i] Effect Manager setup completed. "}),

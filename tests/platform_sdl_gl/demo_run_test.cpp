@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "platform/core/image.h"
-#include "xvfb.h"
+#include "tests/support/x_server.h"
 
 namespace fs = std::filesystem;
 
@@ -52,7 +52,8 @@ const uint8_t* At(const core::Image& img, int x, int y) {
 class DemoRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!sdltest::EnsureXvfb()) GTEST_SKIP() << "no X server: " << sdltest::Reason();
+        if (!testsupport::StartX(testsupport::kSlowKeyRepeat))
+            GTEST_SKIP() << "no X server: " << testsupport::XProblem();
         char tmpl[] = "/tmp/sdl_demo_run.XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir_ = tmpl;

@@ -11,7 +11,7 @@
 
 #include "platform/backend.h"
 #include "platform/sdl_gl/sdl_backend.h"
-#include "xvfb.h"
+#include "tests/support/x_server.h"
 
 namespace sdltest {
 
@@ -44,11 +44,11 @@ LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 bool StartSdlBackend() {
-    if (!EnsureXvfb()) return false;
+    if (!testsupport::StartX(testsupport::kSlowKeyRepeat)) return false;
     platform::RegisterSdlGlBackend();
     std::string err;
     if (!platform::Select("sdl", err)) {
-        SetReason(err);
+        testsupport::SetXProblem(err);
         return false;
     }
     WNDCLASSEXA wc{};
@@ -82,7 +82,7 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 void GlTest::SetUp() {
-    if (!StartSdlBackend()) GTEST_SKIP() << "no X server for OpenGL: " << Reason();
+    if (!StartSdlBackend()) GTEST_SKIP() << "no X server for OpenGL: " << testsupport::XProblem();
     window_ = MakeWindow(kWidth, kHeight);
     if (!window_) GTEST_SKIP() << "no window could be made on the private X server";
     d3d_ = Direct3DCreate9(D3D_SDK_VERSION);

@@ -25,7 +25,8 @@ struct Rgb {
 std::vector<MSG>& Received();
 LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
-// Makes sdl the active backend on a private X server; false (with Reason()) when impossible.
+// Makes sdl the active backend on a private X server; false (with testsupport::XProblem())
+// when impossible.
 bool StartSdlBackend();
 // A window of the test class with the given client size, made visible.
 HWND MakeWindow(int clientWidth, int clientHeight, const char* title = "sdl test");

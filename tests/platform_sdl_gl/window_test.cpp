@@ -6,7 +6,7 @@
 
 #include "gl_fixture.h"
 #include "platform/backend.h"
-#include "xvfb.h"
+#include "tests/support/x_server.h"
 
 namespace sdltest {
 namespace {
@@ -14,7 +14,7 @@ namespace {
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!StartSdlBackend()) GTEST_SKIP() << "no X server: " << Reason();
+        if (!StartSdlBackend()) GTEST_SKIP() << "no X server: " << testsupport::XProblem();
         window_ = MakeWindow(320, 200, "\xCA\xE0\xEC\xE5\xF0\xE0");
         if (!window_) GTEST_SKIP() << "no window on the private X server";
         sdl_ = SDL_GetWindowFromID(SDL_GetWindowID(SDL_GL_GetCurrentWindow()));

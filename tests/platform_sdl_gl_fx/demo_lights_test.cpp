@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "platform/core/image.h"
-#include "xvfb.h"
+#include "tests/support/x_server.h"
 
 namespace {
 
@@ -71,7 +71,8 @@ std::string SetLightKey(std::string text, const std::string& light, const std::s
 class DemoLightsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!sdltest::EnsureXvfb()) GTEST_SKIP() << "no X server: " << sdltest::Reason();
+        if (!testsupport::StartX(testsupport::kSlowKeyRepeat))
+            GTEST_SKIP() << "no X server: " << testsupport::XProblem();
         level_ = ReadText(std::string(MESHES_DEMO_SOURCE) + "/trees/POLYGON01.txt");
         ASSERT_FALSE(level_.empty());
         char tmpl[] = "/tmp/demo_lights.XXXXXX";

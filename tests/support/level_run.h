@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-namespace e2e {
+namespace testsupport {
 
 // A fresh folder under /tmp holding a copy of the level folder `from`.
 std::string CopyLevel(const std::string& from, const std::string& tag);
@@ -45,4 +45,4 @@ std::string InOrder(const std::vector<std::string>& have, const std::vector<std:
 std::string ReadText(const std::string& file);
 bool Exists(const std::string& file);
 
-}  // namespace e2e
+}  // namespace testsupport

@@ -1,4 +1,4 @@
-#include "level_run.h"
+#include "tests/support/level_run.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -15,7 +15,7 @@
 
 namespace fs = std::filesystem;
 
-namespace e2e {
+namespace testsupport {
 
 std::string CopyLevel(const std::string& from, const std::string& tag) {
     std::string pattern = "/tmp/meshes_" + tag + "_XXXXXX";
@@ -208,4 +208,4 @@ std::string InOrder(const std::vector<std::string>& have, const std::vector<std:
     return "";
 }
 
-}  // namespace e2e
+}  // namespace testsupport

@@ -1,4 +1,4 @@
-#include "x_session.h"
+#include "tests/support/x_server.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,9 +14,9 @@
 #include <fstream>
 #include <thread>
 
-#include "level_run.h"
+#include "tests/support/level_run.h"
 
-namespace e2e {
+namespace testsupport {
 namespace {
 
 struct Session {
@@ -78,7 +78,8 @@ pid_t Spawn(const std::vector<std::string>& argv, int keepFd) {
 
 }  // namespace
 
-const std::string& SessionProblem() { return TheSession().problem; }
+const std::string& XProblem() { return TheSession().problem; }
+void SetXProblem(const std::string& why) { TheSession().problem = why; }
 
 bool Have(const std::string& tool) {
     std::string command = "command -v '" + tool + "' >/dev/null 2>&1";
@@ -123,7 +124,8 @@ int Tool(const std::vector<std::string>& argv, std::string* out, int seconds) {
     return o.exited ? o.code : -1;
 }
 
-bool EnsureX(bool windowManager) {
+bool StartX(const XOptions& options) {
+    bool windowManager = options.windowManager;
     Session& s = TheSession();
     if (s.tried) return s.ok;
     s.tried = true;
@@ -141,9 +143,13 @@ bool EnsureX(bool windowManager) {
         return false;
     }
     // -displayfd: the server takes a free display and writes its number to the pipe.
-    s.server = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
-                      "-nolisten", "tcp", "-noreset"},
-                     fds[1]);
+    std::vector<std::string> server = {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen",
+                                       "0", "1024x768x24", "-nolisten", "tcp", "-noreset"};
+    if (options.autoRepeatDelayMs > 0) {
+        server.push_back("-ardelay");
+        server.push_back(std::to_string(options.autoRepeatDelayMs));
+    }
+    s.server = Spawn(server, fds[1]);
     close(fds[1]);
     std::string number;
     pollfd p{fds[0], POLLIN, 0};
@@ -154,7 +160,7 @@ bool EnsureX(bool windowManager) {
     }
     close(fds[0]);
     if (number.empty()) {
-        s.problem = "Xvfb did not start";
+        s.problem = "Xvfb did not start (is the xvfb package installed?)";
         Stop(s.server);
         return false;
     }
@@ -188,4 +194,18 @@ bool EnsureX(bool windowManager) {
     return true;
 }
 
-}  // namespace e2e
+}  // namespace testsupport
+
+// Under LeakSanitizer: what the system's display, GL and font libraries keep for the life of
+// the process is theirs, not a leak of ours.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libdbus-1.so\n"
+           "leak:libfontconfig.so\n"
+           "leak:libSDL2-2.0.so\n"
+           "leak:libX11.so\n"
+           "leak:libxcb.so\n"
+           "leak:libGLX_mesa.so\n"
+           "leak:libGLdispatch.so\n"
+           "leak:swrast_dri.so\n"
+           "leak:libLLVM-15.so\n";
+}

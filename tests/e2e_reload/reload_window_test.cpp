@@ -16,13 +16,13 @@
 #include <thread>
 #include <vector>
 
-#include "level_run.h"
 #include "platform/core/image.h"
-#include "x_session.h"
+#include "tests/support/level_run.h"
+#include "tests/support/x_server.h"
 
 namespace {
 
-using e2e::Tool;
+using testsupport::Tool;
 
 std::string FlatEffect(const std::string& colour) {
     const std::string pass =
@@ -51,13 +51,15 @@ class ReloadWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* tool : {"xdotool", "openbox", "wmctrl"})
-            if (!e2e::Have(tool)) GTEST_SKIP() << tool << " is not installed (see scripts/deps.sh)";
-        if (!e2e::EnsureX(true)) GTEST_SKIP() << "no X server: " << e2e::SessionProblem();
-        folder_ = e2e::CopyLevel(DEMO_DIR, "reload");
+            if (!testsupport::Have(tool)) GTEST_SKIP() << tool << " is not installed (see scripts/deps.sh)";
+        testsupport::XOptions x;
+        x.windowManager = true;
+        if (!testsupport::StartX(x)) GTEST_SKIP() << "no X server: " << testsupport::XProblem();
+        folder_ = testsupport::CopyLevel(DEMO_DIR, "reload");
         ASSERT_FALSE(folder_.empty());
     }
     void TearDown() override {
-        if (child_ > 0) e2e::Wait(child_, 0);  // still running: killed by its pid
+        if (child_ > 0) testsupport::Wait(child_, 0);  // still running: killed by its pid
         if (!HasFailure() && !folder_.empty()) {
             std::error_code ec;
             std::filesystem::remove_all(folder_, ec);
@@ -90,15 +92,15 @@ protected:
         std::string out;
         if (Tool({"xdotool", "search", "--sync", "--onlyvisible", "--name", "Zarvik"}, &out, 180) != 0 ||
             out.empty()) {
-            e2e::Outcome o;
-            if (e2e::Ended(child_, &o)) {
+            testsupport::Outcome o;
+            if (testsupport::Ended(child_, &o)) {
                 child_ = -1;
-                if (o.exited && o.code == 0 && !e2e::Exists(folder_ + "/LOG.dr")) {
-                    skip_ = "no GL context: " + e2e::ReadText(folder_ + "/out.txt");
+                if (o.exited && o.code == 0 && !testsupport::Exists(folder_ + "/LOG.dr")) {
+                    skip_ = "no GL context: " + testsupport::ReadText(folder_ + "/out.txt");
                     return false;
                 }
-                ADD_FAILURE() << "the program ended: " << e2e::Describe(o) << "\n"
-                              << e2e::ReadText(folder_ + "/out.txt");
+                ADD_FAILURE() << "the program ended: " << testsupport::Describe(o) << "\n"
+                              << testsupport::ReadText(folder_ + "/out.txt");
                 return false;
             }
             ADD_FAILURE() << "no window appeared";
@@ -113,13 +115,13 @@ protected:
     // blue pixels below the info text.
     bool Picture(Counts* c) {
         int n = 1;
-        while (e2e::Exists(folder_ + "/screenshot-" + std::to_string(n) + ".png")) ++n;
+        while (testsupport::Exists(folder_ + "/screenshot-" + std::to_string(n) + ".png")) ++n;
         std::string path = folder_ + "/screenshot-" + std::to_string(n) + ".png";
         Tool({"xdotool", "key", "--window", window_, "F12"});
         core::Image img;
         std::string err;
         for (int i = 0; i < 1200; ++i) {
-            std::string bytes = e2e::ReadText(path);
+            std::string bytes = testsupport::ReadText(path);
             if (!bytes.empty() &&
                 core::DecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), img, err) &&
                 img.height > 100) {
@@ -132,10 +134,10 @@ protected:
                     }
                 return true;
             }
-            e2e::Outcome o;
-            if (e2e::Ended(child_, &o)) {
+            testsupport::Outcome o;
+            if (testsupport::Ended(child_, &o)) {
                 child_ = -1;
-                ADD_FAILURE() << "the program ended: " << e2e::Describe(o);
+                ADD_FAILURE() << "the program ended: " << testsupport::Describe(o);
                 return false;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -180,23 +182,23 @@ TEST_F(ReloadWindow, TheRewrittenEffectColourIsDrawnAndABrokenOneKeepsTheLastGoo
     Write("fx/ald_Phong.fx", FlatEffect("0.0, 1.0, 0.0") + "float4 Broken() { return nothing; }\n");
     bool said = false;
     for (int i = 0; i < 600 && !said; ++i) {
-        said = e2e::ReadText(folder_ + "/out.txt").find("ald_Phong.fx") != std::string::npos;
+        said = testsupport::ReadText(folder_ + "/out.txt").find("ald_Phong.fx") != std::string::npos;
         if (!said) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    ASSERT_TRUE(said) << e2e::ReadText(folder_ + "/out.txt");
+    ASSERT_TRUE(said) << testsupport::ReadText(folder_ + "/out.txt");
     Counts kept;
     ASSERT_TRUE(Picture(&kept));
     EXPECT_EQ(kept.red, 0);
     EXPECT_NEAR(kept.blue, blue.blue, blue.blue / 50);
 
     ASSERT_EQ(Tool({"wmctrl", "-i", "-c", window_}), 0);
-    e2e::Outcome o = e2e::Wait(child_, 120);
+    testsupport::Outcome o = testsupport::Wait(child_, 120);
     child_ = -1;
-    ASSERT_TRUE(o.exited && o.code == 0) << e2e::Describe(o);
+    ASSERT_TRUE(o.exited && o.code == 0) << testsupport::Describe(o);
     std::string error;
-    std::vector<std::string> log = e2e::ReadLog(DRTOOL_PATH, folder_ + "/LOG.dr", &error);
+    std::vector<std::string> log = testsupport::ReadLog(DRTOOL_PATH, folder_ + "/LOG.dr", &error);
     ASSERT_TRUE(error.empty()) << error;
-    EXPECT_EQ(e2e::InOrder(log, {"_SYSTEM_ [~] Reloaded: fx\\ald_Phong.fx",
+    EXPECT_EQ(testsupport::InOrder(log, {"_SYSTEM_ [~] Reloaded: fx\\ald_Phong.fx",
                                  "_ERROR_ [!] Reload failed: fx\\ald_Phong.fx"}),
               "");
     int reloaded = 0, failed = 0;
@@ -206,7 +208,7 @@ TEST_F(ReloadWindow, TheRewrittenEffectColourIsDrawnAndABrokenOneKeepsTheLastGoo
     }
     EXPECT_EQ(reloaded, 1);
     EXPECT_EQ(failed, 1);
-    std::string out = e2e::ReadText(folder_ + "/out.txt");
+    std::string out = testsupport::ReadText(folder_ + "/out.txt");
     EXPECT_NE(out.find("fx\\ald_Phong.fx("), std::string::npos) << "file and line: " << out;
 }
 

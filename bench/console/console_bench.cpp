@@ -8,7 +8,7 @@
 
 #include "console/console.h"
 #include "platform/backend.h"
-#include "xvfb.h"
+#include "tests/support/x_server.h"
 
 namespace {
 
@@ -23,8 +23,8 @@ GlConsole& Setup() {
     static bool tried = false;
     if (tried) return setup;
     tried = true;
-    if (!sdltest::EnsureXvfb()) {
-        setup.reason = sdltest::Reason();
+    if (!testsupport::StartX(testsupport::kSlowKeyRepeat)) {
+        setup.reason = testsupport::XProblem();
         return setup;
     }
     platform::RegisterSdlGlBackend();

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "picture.h"
+#include "tests/support/level_run.h"
 #include "tests/support/x_server.h"
 
 namespace fs = std::filesystem;
@@ -97,10 +98,8 @@ class Golden : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!StartServer()) GTEST_SKIP() << "no picture to test: " << testsupport::XProblem();
-        char tmpl[] = "/tmp/e2e_golden.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        fs::copy(DEMO_DIR, dir_, fs::copy_options::recursive);
+        dir_ = testsupport::CopyLevel(DEMO_DIR, "e2e_golden");
+        ASSERT_FALSE(dir_.empty());
         if (const char* u = std::getenv("MESHES_GOLDEN_UPDATE")) update_ = u;
     }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/level_run.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -64,10 +66,8 @@ std::vector<std::string> Listing(const char* changed) {
 class ConsoleScriptTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/console_script_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder = pattern;
-        fs::copy(DEMO_DIR, folder, fs::copy_options::recursive);
+        folder = testsupport::CopyLevel(DEMO_DIR, "console_script");
+        ASSERT_FALSE(folder.empty());
         std::ofstream(folder + "/script.txt") << kScript;
     }
     void TearDown() override {
@@ -87,29 +87,12 @@ protected:
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
     }
-    // "tag text" per log line of a tree file, stamps removed and the dump's escapes undone.
+    // "tag text" per log line of a tree file, stamps removed.
     std::vector<std::string> LogOf(const std::string& file) {
-        std::string command = "'" DRTOOL_PATH "' dump '" + folder + "/" + file + "' > '" +
-                              folder + "/dump.txt'";
-        EXPECT_EQ(std::system(command.c_str()), 0) << file;
-        std::vector<std::string> dump = Read("dump.txt"), lines;
-        for (size_t i = 0; i + 1 < dump.size(); ++i) {
-            if (dump[i].rfind("    \"", 0) != 0) continue;
-            std::string quoted = dump[i].substr(5, dump[i].rfind('"') - 5), text;
-            for (size_t k = 0; k < quoted.size(); ++k) {
-                if (quoted[k] == '\\' && quoted[k + 1] == 'x') {
-                    text += static_cast<char>(std::stoi(quoted.substr(k + 2, 2), nullptr, 16));
-                    k += 3;
-                } else {
-                    if (quoted[k] == '\\') ++k;
-                    text += quoted[k];
-                }
-            }
-            size_t stamp = text.find("] ");
-            if (text[0] == '[' && stamp != std::string::npos && stamp < 12)
-                text = text.substr(stamp + 2);
-            lines.push_back(dump[i + 1].substr(dump[i + 1].find_first_not_of(' ')) + " " + text);
-        }
+        std::string error;
+        std::vector<std::string> lines =
+            testsupport::ReadLog(DRTOOL_PATH, folder + "/" + file, &error);
+        EXPECT_TRUE(error.empty()) << error;
         return lines;
     }
 

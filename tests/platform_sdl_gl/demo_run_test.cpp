@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "platform/core/image.h"
+#include "tests/support/level_run.h"
 #include "tests/support/x_server.h"
 
 namespace fs = std::filesystem;
@@ -54,16 +55,8 @@ protected:
     void SetUp() override {
         if (!testsupport::StartX(testsupport::kSlowKeyRepeat))
             GTEST_SKIP() << "no X server: " << testsupport::XProblem();
-        char tmpl[] = "/tmp/sdl_demo_run.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        fs::copy(DEMO_DIR, dir_, fs::copy_options::recursive);
-        // Pictures and logs of earlier runs in the demo folder are not this run's.
-        for (const auto& e : fs::directory_iterator(dir_)) {
-            std::string name = e.path().filename().string();
-            if (name.rfind("screenshot-", 0) == 0 || name == "first.png" || name == "LOG.dr")
-                fs::remove(e.path());
-        }
+        dir_ = testsupport::CopyLevel(DEMO_DIR, "sdl_demo_run");
+        ASSERT_FALSE(dir_.empty());
     }
     void TearDown() override {
         if (child_ > 0) {

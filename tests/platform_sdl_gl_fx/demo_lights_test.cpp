@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "platform/core/image.h"
+#include "tests/support/level_run.h"
 #include "tests/support/x_server.h"
 
 namespace {
@@ -75,10 +76,8 @@ protected:
             GTEST_SKIP() << "no X server: " << testsupport::XProblem();
         level_ = ReadText(std::string(MESHES_DEMO_SOURCE) + "/trees/POLYGON01.txt");
         ASSERT_FALSE(level_.empty());
-        char tmpl[] = "/tmp/demo_lights.XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        fs::copy(MESHES_DEMO_DIR, dir_, fs::copy_options::recursive);
+        dir_ = testsupport::CopyLevel(MESHES_DEMO_DIR, "demo_lights");
+        ASSERT_FALSE(dir_.empty());
     }
     void TearDown() override {
         std::error_code ec;

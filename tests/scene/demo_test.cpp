@@ -12,6 +12,7 @@
 #include "scene/light_manager.h"
 #include "scene/object_manager.h"
 #include "tests/scene/scene_support.h"
+#include "tests/support/level_run.h"
 
 namespace fs = std::filesystem;
 
@@ -23,11 +24,9 @@ protected:
     {
         headless::Reset();
         home_ = fs::current_path();
-        char pattern[] = "/tmp/scene_demo_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
         ASSERT_TRUE(fs::exists(fs::path(MESHES_DEMO_DIR) / "POLYGON01")) << MESHES_DEMO_DIR;
-        fs::copy(MESHES_DEMO_DIR, folder_, fs::copy_options::recursive);
+        folder_ = testsupport::CopyLevel(MESHES_DEMO_DIR, "scene_demo");
+        ASSERT_FALSE(folder_.empty());
         ASSERT_EQ(chdir(folder_.c_str()), 0);
     }
 

@@ -28,6 +28,10 @@ std::string CopyLevel(const std::string& from, const std::string& tag) {
     fs::remove_all(folder + "/CMakeFiles", ec);   // the build's own bookkeeping
     fs::remove(folder + "/cmake_install.cmake", ec);
     fs::remove(folder + "/LOG.dr", ec);
+    for (const auto& e : fs::directory_iterator(folder, ec)) {
+        std::string name = e.path().filename().string();
+        if (name.rfind("screenshot-", 0) == 0 || name == "first.png") fs::remove(e.path(), ec);
+    }
     return folder;
 }
 

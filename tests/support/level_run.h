@@ -9,7 +9,8 @@
 
 namespace testsupport {
 
-// A fresh folder under /tmp holding a copy of the level folder `from`.
+// A fresh folder under /tmp holding a copy of the level folder `from`, without the build's
+// bookkeeping and without the log and pictures of earlier runs; "" when it cannot be made.
 std::string CopyLevel(const std::string& from, const std::string& tag);
 
 // Variables for the program: a null value removes the variable.

@@ -53,6 +53,8 @@ void Korvel_Level_Watch::Build(const char* levelFile, Korvel_Effect_Manager* eff
             for (const std::string& texture : object->textureFiles)
                 Add(texture).objects.push_back(node->id);
         }
+        for (const std::string& file : objects->unreadFiles)
+            if (Named(file)) Add(file).restart = true;
         objectCount = objects->objectCount;
     }
     if (effects) {

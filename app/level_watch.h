@@ -19,7 +19,7 @@ class Korvel_Object_Manager;
 
 // What a check found changed.
 struct Korvel_Level_Changes {
-    bool restart = false;                 // the level file or an object file
+    bool restart = false;                 // the level file or an object file (read or not)
     std::vector<unsigned int> effects;    // numbers of effects to create again, ascending
     std::vector<unsigned int> objects;    // ids of objects to load again, ascending
     std::vector<std::string> files;       // the changed files, as named

@@ -95,6 +95,7 @@ unsigned int Korvel_Object_Manager::AddObject(Zarvik_string path, D3DXVECTOR3 po
     if (!object->Load()) {
         --objectCount;
         ++errorCount;
+        unreadFiles.push_back(path.getChars());
         delete object;  // never listed; the next object takes its id
         return 0;
     }

@@ -2,6 +2,9 @@
 // the level at start-up and from the load command while the program runs; none is removed.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "d3dx9.h"
 #include "strings/zarvik_string.h"
 
@@ -29,6 +32,9 @@ public:
     Korvel_Console* console;
     Korvel_Effect_Manager* effectManager;
     Korvel_Light_Manager* lightManager;
+    // Object files that could not be read, as named: watched, so that mending one starts the
+    // level again.
+    std::vector<std::string> unreadFiles;
 
     Korvel_Object_Manager(D3DXMATRIX* worldAddress, IDirect3DDevice9** deviceAddress,
                           Korvel_Effect_Manager* effectManager,

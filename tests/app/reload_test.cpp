@@ -65,6 +65,7 @@ protected:
         ASSERT_TRUE(parsed.ok) << path << ": line " << parsed.line << ": " << parsed.error;
         WriteFile(path, drtool::WriteRecords(parsed.records));
     }
+    void RemoveTree(const std::string& path) { ASSERT_EQ(std::remove(path.c_str()), 0); }
     void WriteBmp(const std::string& path, unsigned char blue) {
         const unsigned char bmp[58] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0,
                                        1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0,
@@ -311,6 +312,23 @@ TEST_F(ReloadTest, AnObjectOrLevelFileStartsTheLevelAgain) {
     EXPECT_EQ(engine->cameraManager->cameraCount, 1u);
     EXPECT_EQ(engine->cameraManager->current->number, 1u);
     EXPECT_EQ(headless::LiveObjects(), live);
+}
+
+TEST_F(ReloadTest, AnObjectFileMissingAtStartStartsTheLevelOnceWritten) {
+    MakeLevel();
+    RemoveTree("objects/two.dr");
+    ASSERT_TRUE(StartWatching());
+    EXPECT_EQ(engine->objectManager->objectCount, 1u);
+    LetTheWatcherLook();
+    EXPECT_EQ(NewLines(), Lines{});
+
+    WriteTree("objects/two.dr", "two { _MODEL_FILE_ { \"meshes\\\\two.x\" } }");
+    LetTheWatcherLook();
+    Lines again = NewLines();
+    ASSERT_FALSE(again.empty());
+    EXPECT_EQ(again.front(), "_SYSTEM_ [>>>] Initializing rendering manager : ");
+    EXPECT_EQ(engine->objectManager->objectCount, 2u);
+    EXPECT_EQ(engine->objectManager->errorCount, 0u);
 }
 
 TEST_F(ReloadTest, TheConsoleReloadStartsTheLevelAgainChangedOrNot) {

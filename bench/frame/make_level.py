@@ -2,8 +2,8 @@
 """Writes a benchmark level: N copies of one textured sphere (2000 triangles) on a grid, lit
 by L lights, seen by one camera that frames the whole grid.
 
-    python3 bench/frame/make_level.py N L OUTDIR [--spacing RADII] [--wide [--cut]]
-                                      [--drtool PATH] [--build BUILD]
+    python3 bench/frame/make_level.py N L OUTDIR [--spacing RADII] [--far-first]
+                                      [--wide [--cut]] [--drtool PATH] [--build BUILD]
 
 OUTDIR becomes a complete level directory that meshes runs in: "POLYGON01", the object file,
 the mesh, the texture, the default textures, the Phong effect, the command base, ini.txt
@@ -12,7 +12,8 @@ the result) and compiled with drtool. The same scene is also written to scene.tx
 list the minimal OpenGL program (bench/frame/minimal_gl.cpp) draws from.
 
 --spacing sets the grid step in sphere radii (default 2.8, 70 units; 3 packs them so that they
-overlap on screen). --wide spreads the spheres over a square 6 radii apart and puts the camera
+overlap on screen); --far-first lists the spheres farthest from the camera first, so that
+they are drawn back to front. --wide spreads the spheres over a square 6 radii apart and puts the camera
 inside it near the floor, looking ahead and down, so that about a tenth of them are in view;
 --cut then keeps only the spheres the camera sees (any part of them inside its view volume),
 the same frame with the rest left out.

@@ -67,7 +67,13 @@ bool StartProgram(DynamicRow* settings) {
     program.instance = GetModuleHandleA(NULL);
     WNDCLASSEXA windowClass;
     memset(&windowClass, 0, sizeof(windowClass));
+    // 48 is the structure's size in a 32-bit program, which the Linux platform layer accepts
+    // too; a 64-bit Windows refuses any size but its own.
+#ifdef _WIN64
+    windowClass.cbSize = sizeof(WNDCLASSEXA);
+#else
     windowClass.cbSize = 48;
+#endif
     windowClass.style = CS_CLASSDC;
     windowClass.lpfnWndProc = MainWindowProc;
     windowClass.hInstance = program.instance;

@@ -11,6 +11,8 @@ if(MESHES_ENGINE_SOURCES AND TARGET platform)
   target_compile_definitions(engine PRIVATE MESHES_VERSION="${PROJECT_VERSION}")
   if(EXISTS ${CMAKE_SOURCE_DIR}/app/main.cpp)
     add_executable(meshes ${CMAKE_SOURCE_DIR}/app/main.cpp)
+    # A GUI program on Windows: WinMain entry, no console window.
+    set_target_properties(meshes PROPERTIES WIN32_EXECUTABLE ON)
     target_link_libraries(meshes PRIVATE engine $<TARGET_NAME_IF_EXISTS:platform_entry>)
     install(TARGETS meshes RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need (skips what is there).
+# With --windows: also the mingw-w64 cross compilers, Wine and GoogleTest's sources, for the
+# Windows build and its tests under Wine.
 set -euo pipefail
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
       libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libstb-dev
@@ -8,6 +10,9 @@ pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
       glslang-dev spirv-cross libspirv-cross-c-shared-dev
       libgl1-mesa-dri xvfb xauth xdotool x11-utils imagemagick python3
       openbox wmctrl x11-xserver-utils)
+if [ "${1:-}" = --windows ]; then
+  pkgs+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 fonts-wine googletest zip)
+fi
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -46,7 +46,11 @@ def material(diffuse, power=24.0, specular=(0.4, 0.4, 0.4), texture=None):
 
 
 def fmt(x):
-    return ("%.5f" % x).rstrip("0").rstrip(".") if abs(x) > 1e-9 else "0"
+    # Always with a decimal point: .x readers may refuse an integer where a float belongs.
+    if abs(x) <= 1e-9:
+        return "0.0"
+    text = ("%.5f" % x).rstrip("0")
+    return text + "0" if text.endswith(".") else text
 
 
 def write_x(path, name, mesh):
@@ -86,7 +90,7 @@ def write_x(path, name, mesh):
         lines.append("   %s;%s;%s;%s;;" % tuple(fmt(c) for c in diffuse))
         lines.append("   %s;" % fmt(power))
         lines.append("   %s;%s;%s;;" % tuple(fmt(c) for c in shine))
-        lines.append("   0;0;0;;")
+        lines.append("   0.0;0.0;0.0;;")
         if tex:
             lines.append('   TextureFilename { "%s"; }' % tex)
         lines.append("  }")

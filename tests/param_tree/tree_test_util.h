@@ -8,16 +8,44 @@
 
 #include "param_tree/dynamic_row.h"
 
+#ifdef _WIN32
+#include <direct.h>
+#include <io.h>
+#else
+#include <sys/stat.h>
+#endif
+
 namespace treetest {
 
 typedef std::vector<unsigned char> Bytes;
 
+inline bool MakeDir(const std::string &path) {
+#ifdef _WIN32
+    return _mkdir(path.c_str()) == 0;
+#else
+    return mkdir(path.c_str(), 0755) == 0;
+#endif
+}
+
+// A new empty folder under the system's temporary folder.
 inline std::string ScratchDir() {
+#ifdef _WIN32
+    const char *temp = std::getenv("TEMP");
+    std::string base = temp && *temp ? temp : ".";
+    for (int i = 0; i < 1000; ++i) {
+        std::string tmpl = base + "\\dynrows_test_XXXXXX";
+        std::vector<char> buf(tmpl.begin(), tmpl.end());
+        buf.push_back(0);
+        if (_mktemp_s(buf.data(), buf.size()) == 0 && MakeDir(buf.data())) return buf.data();
+    }
+    return base;
+#else
     std::string tmpl = "/tmp/dynrows_test_XXXXXX";
     std::vector<char> buf(tmpl.begin(), tmpl.end());
     buf.push_back(0);
     const char *dir = mkdtemp(buf.data());
     return dir ? std::string(dir) : std::string("/tmp");
+#endif
 }
 
 inline void WriteBytes(const std::string &path, const Bytes &bytes) {

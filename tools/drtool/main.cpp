@@ -2,6 +2,10 @@
 // Exit codes: 0 good, 1 bad input (tree file, text, or a file that cannot be read or written),
 // 2 wrong usage.
 #include <unistd.h>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -90,11 +94,24 @@ int Build(const std::string& textPath, const std::string& outPath) {
     return WriteAll(outPath, drtool::WriteRecords(p.records)) ? 0 : 1;
 }
 
+// The folder for temporary files: TEMP (or TMP) on Windows, TMPDIR elsewhere.
+std::string TempFolder() {
+#ifdef _WIN32
+    for (const char* name : {"TEMP", "TMP"}) {
+        const char* dir = std::getenv(name);
+        if (dir && *dir) return dir;
+    }
+    return ".";
+#else
+    const char* dir = std::getenv("TMPDIR");
+    return dir && *dir ? dir : "/tmp";
+#endif
+}
+
 // Loads the file with the tree library, saves the tree again and compares the bytes.
 // Returns false when the check could not run; `diff` is the first differing byte or npos.
 bool LibraryResave(const std::string& data, size_t& diff, std::string& why) {
-    const char* tmpdir = std::getenv("TMPDIR");
-    std::string base = tmpdir && *tmpdir ? tmpdir : "/tmp";
+    std::string base = TempFolder();
     std::string in = base + "/drtool-in-XXXXXX", out = base + "/drtool-out-XXXXXX";
     if (out.size() > drtool::kMaxName) { why = "temporary path too long"; return false; }
     std::vector<char> inName(in.begin(), in.end()), outName(out.begin(), out.end());
@@ -179,6 +196,11 @@ int Check(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Tree files pass through standard input and output, so no newline translation there.
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return Usage(nullptr);
     const std::string& cmd = args[0];

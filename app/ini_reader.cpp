@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "windows.h"
-#include "platform/core/win_path.h"
+#include "core/win_path.h"
 
 // "параметры инициализации" in Windows-1251.
 const char kIniRootName[] =

@@ -9,7 +9,7 @@
 #include "app/level_watch.h"
 #include "console/console.h"
 #include "console/time_line.h"
-#include "platform/core/win_path.h"
+#include "core/win_path.h"
 #include "render/render_manager.h"
 #include "scene/camera_manager.h"
 #include "scene/effect_manager.h"

@@ -7,6 +7,11 @@ if(MESHES_ENGINE_SOURCES AND TARGET platform)
   add_library(engine STATIC ${MESHES_ENGINE_SOURCES})
   # On Windows the SDK headers are used, so platform/ stays off the include path there.
   target_include_directories(engine PUBLIC ${CMAKE_SOURCE_DIR} $<$<NOT:$<BOOL:${WIN32}>>:${CMAKE_SOURCE_DIR}/platform>)
+  if(WIN32)
+    # "core/..." (the platform's portable helpers) still resolves, searched after the system
+    # folders so that "windows.h", "d3d9.h" and "d3dx9.h" are the SDK's.
+    target_compile_options(engine PUBLIC -idirafter ${CMAKE_SOURCE_DIR}/platform)
+  endif()
   target_link_libraries(engine PUBLIC zarvik_strings dynrows platform)
   target_compile_definitions(engine PRIVATE MESHES_VERSION="${PROJECT_VERSION}")
   if(EXISTS ${CMAKE_SOURCE_DIR}/app/main.cpp)

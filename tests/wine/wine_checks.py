@@ -1,0 +1,409 @@
+#!/usr/bin/env python3
+"""Checks the Windows build (build-win, run under Wine) against the Linux build (build).
+
+  wine_checks.py LINUX_BUILD WINDOWS_BUILD
+
+1. The demo level laid out by both builds is byte for byte the same.
+2. drtool and drtool.exe dump each other's tree files to the same text, and compile the same
+   text to the same bytes, also through standard input and output.
+3. meshes (Linux, in a window) and meshes.exe (Wine) start the demo level and levels made here,
+   each in a private Xvfb, and are closed as the user would close them; their LOG.dr files hold
+   the same messages of the same kinds, line by line. Stamps and the time in the start line are
+   left out. The one other difference allowed is Wine's: its D3DX cannot compile HLSL, so each
+   effect file the level loads fails there; the lines that failure writes are named exactly
+   below (ExpectedUnderWine).
+Exits 0 when every check passes, 1 otherwise, saying what differs.
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+failures = []
+
+
+def fail(what):
+    failures.append(what)
+    print("FAIL: " + what, flush=True)
+
+
+class Builds:
+    def __init__(self, linux, windows):
+        self.linux = os.path.abspath(linux)
+        self.windows = os.path.abspath(windows)
+        self.drtool = os.path.join(self.linux, "tools", "drtool", "drtool")
+        self.meshes = os.path.join(self.linux, "meshes")
+        self.bin = os.path.join(self.windows, "bin")
+        self.prefix = os.path.join(self.windows, "wineprefix")
+
+    def wine(self, program, args, **kw):
+        """Runs a program of the Windows build under Wine with the build's prefix."""
+        cmd = [os.path.join(ROOT, "scripts", "wine_run.sh"), self.prefix, "wine",
+               os.path.join(self.bin, program)] + list(args)
+        return subprocess.run(cmd, **kw)
+
+    def wine_env(self):
+        return dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all")
+
+    def start_server(self):
+        """Makes the prefix if need be and keeps one Wine server running until stop_server:
+        each program then starts in a fraction of a second instead of seconds."""
+        self.wine("drtool.exe", ["--help"], capture_output=True, check=True)
+        subprocess.run(["wineserver", "-p"], env=self.wine_env(), check=True)
+
+    def stop_server(self):
+        subprocess.run(["wineserver", "-k"], env=self.wine_env())
+
+    def wine_popen(self, program, args, **kw):
+        cmd = [os.path.join(ROOT, "scripts", "wine_run.sh"), self.prefix, "wine",
+               os.path.join(self.bin, program)] + list(args)
+        return subprocess.Popen(cmd, **kw)
+
+
+class Xvfb:
+    """A private X server on a free display."""
+
+    def __enter__(self):
+        r, w = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+            pass_fds=(w,), stderr=subprocess.DEVNULL)
+        os.close(w)
+        data = b""
+        while not data.endswith(b"\n"):
+            chunk = os.read(r, 64)
+            if not chunk:
+                break
+            data += chunk
+        os.close(r)
+        if not data.strip():
+            raise RuntimeError("Xvfb did not start")
+        self.display = ":" + data.decode().strip()
+        return self
+
+    def __exit__(self, *exc):
+        self.proc.terminate()
+        try:
+            self.proc.wait(10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+
+
+# ---------------------------------------------------------------- tree files
+
+def tree_files(folder):
+    out = []
+    for base, _, files in os.walk(folder):
+        for f in files:
+            if f.lower().endswith(".dr") or f == "POLYGON01":
+                out.append(os.path.join(base, f))
+    return sorted(out)
+
+
+def check_demo_identical(b):
+    lin = os.path.join(b.linux, "demo")
+    win = os.path.join(b.windows, "demo")
+    names = set()
+    for base, dirs, files in os.walk(lin):
+        dirs[:] = [d for d in dirs if d != "CMakeFiles"]
+        for f in files:
+            rel = os.path.relpath(os.path.join(base, f), lin)
+            if rel not in ("cmake_install.cmake", "LOG.dr") and not rel.startswith("Wendlor2.0"):
+                names.add(rel)
+    for rel in sorted(names):
+        other = os.path.join(win, rel)
+        if not os.path.isfile(other):
+            fail("demo file %s is missing from the Windows build" % rel)
+        elif open(os.path.join(lin, rel), "rb").read() != open(other, "rb").read():
+            fail("demo file %s differs between the builds" % rel)
+    print("demo level: %d files compared" % len(names), flush=True)
+
+
+def check_drtool(b, files, work):
+    for path in files:
+        name = os.path.relpath(path, ROOT) if path.startswith(ROOT) else os.path.basename(path)
+        data = open(path, "rb").read()
+        lin = subprocess.run([b.drtool, "dump", path], capture_output=True)
+        win = b.wine("drtool.exe", ["dump", path], capture_output=True)
+        if lin.returncode != 0 or win.returncode != 0:
+            fail("%s: dump exit codes %d (Linux) and %d (Windows)" %
+                 (name, lin.returncode, win.returncode))
+            continue
+        if lin.stdout != win.stdout:
+            fail("%s: drtool and drtool.exe dump it differently" % name)
+            continue
+        text = os.path.join(work, "tree.txt")
+        with open(text, "wb") as f:
+            f.write(lin.stdout)
+        # Text from one tool compiled by the other gives the file back, byte for byte:
+        # drtool.exe writes a file, and through its standard output.
+        out = os.path.join(work, "tree.dr")
+        if os.path.exists(out):
+            os.remove(out)
+        r = b.wine("drtool.exe", ["build", text, out], capture_output=True)
+        if r.returncode != 0 or open(out, "rb").read() != data:
+            fail("%s: drtool.exe builds drtool's text into other bytes" % name)
+        r = b.wine("drtool.exe", ["build", "-", "-"], input=win.stdout, capture_output=True)
+        if r.returncode != 0 or r.stdout != data:
+            fail("%s: drtool.exe build - - (standard streams) gives other bytes" % name)
+        r = subprocess.run([b.drtool, "build", "-", "-"], input=win.stdout, capture_output=True)
+        if r.returncode != 0 or r.stdout != data:
+            fail("%s: drtool builds drtool.exe's text into other bytes" % name)
+        # A file fed through standard input dumps the same as from a file.
+        r = b.wine("drtool.exe", ["dump", "-"], input=data, capture_output=True)
+        if r.stdout != lin.stdout:
+            fail("%s: drtool.exe dump - (standard input) differs" % name)
+    print("drtool round trips: %d files" % len(files), flush=True)
+
+
+# ---------------------------------------------------------------- levels and logs
+
+OBJECT_FILES = {
+    "plain_torus.txt": 'torus { _MODEL_FILE_ { "meshes\\\\torus.x" } }',
+    "plain_crate.txt": 'crate { _MODEL_FILE_ { "meshes\\\\crate.x" } }',
+    "phong_cube.txt": 'cube { _MODEL_FILE_ { "meshes\\\\cube.x" } _FX_ { phong } }',
+    "two_fx_sphere.txt": 'sphere { _MODEL_FILE_ { "meshes\\\\sphere.x" } _FX_ { phong rim } }',
+    "lost_mesh.txt": 'lost { _MODEL_FILE_ { "meshes\\\\no_such.x" } }',
+}
+
+
+def level_text(objects, effects, lights=("sun",), extra=""):
+    parts = ["POLYGON01 {", " _LIGHTS_ { %s }" % " ".join(lights)]
+    for i, light in enumerate(lights):
+        parts.append(' %s { _POSITION_ { %d 150 -100 } _COLOR_ { 1 0.9 0.8 } _FALLOFF_ { 600 } }'
+                     % (light, -60 + 120 * i))
+    parts.append(" _OBJECTS_ {")
+    for name, path, pos, rot in objects:
+        parts.append('  %s { _OBJECT_TYPE_ { _OBJECT_SIMPLE_ } _OBJECT_PATH_ { "objects\\\\%s" }'
+                     ' _POSITION_ { %s } _ROTATION_ { %s } }' % (name, path, pos, rot))
+    parts.append(" }")
+    parts.append(" _CAMERAS_ { front top }")
+    parts.append(" front { _POSITION_ { 0 80 -220 } _LOOK_ { 0 20 0 } _UP_ { 0 1 0 } _MOVESPEED_ { 2 } }")
+    parts.append(" top { _POSITION_ { 0 300 -60 } _LOOK_ { 0 0 0 } _UP_ { 0 1 0 } _MOVESPEED_ { 2 } }")
+    parts.append(" _EFFECTS_ { %s }" % " ".join(e for e, _ in effects))
+    for e, fx in effects:
+        parts.append(' %s { _FILE_FX_ { "fx\\\\%s" } _FILE_ { none } }' % (e, fx))
+    parts.append(extra)
+    parts.append("}")
+    return "\n".join(parts) + "\n"
+
+
+# Levels made here, beside the demo. Each is the demo folder's files with its own POLYGON01,
+# object files and ini.txt.
+LEVELS = {
+    # No effects at all: both logs must be equal line for line.
+    "plain": dict(
+        objects=[("ring", "plain_torus.dr", "-40 0 -30", "0 0 0"),
+                 ("crate", "plain_crate.dr", "60 0 10", "0 30 0")],
+        effects=[], ini="[SCREEN] = 640, 480\n[BACK_RENDERER_COLOR] = 40, 40, 60\n"),
+    # Effects named but one file missing, a missing mesh, a missing object file, and an
+    # object with two effects.
+    "faults": dict(
+        objects=[("cube", "phong_cube.dr", "0 0 0", "0 45 0"),
+                 ("ball", "two_fx_sphere.dr", "50 0 40", "0 0 0"),
+                 ("lost", "lost_mesh.dr", "0 0 0", "0 0 0"),
+                 ("ghost", "no_such_object.dr", "0 0 0", "0 0 0")],
+        effects=[("phong", "ald_Phong.fx"), ("rim", "ald_Rim.fx"), ("gone", "no_such.fx")],
+        ini="[SCREEN] = 500, 400\n[FILLMODE] = 2\n"),
+}
+
+
+def make_level(b, demo, folder, spec):
+    shutil.copytree(demo, folder, ignore=shutil.ignore_patterns("CMakeFiles", "cmake_install.cmake",
+                                                                "LOG.dr"))
+    for name, text in OBJECT_FILES.items():
+        src = os.path.join(folder, "objects", name)
+        with open(src, "w") as f:
+            f.write(text + "\n")
+        subprocess.run([b.drtool, "build", src, src[:-4] + ".dr"], check=True)
+    src = os.path.join(folder, "POLYGON01.txt")
+    with open(src, "w") as f:
+        f.write(level_text(spec["objects"], spec["effects"]))
+    subprocess.run([b.drtool, "build", src, os.path.join(folder, "POLYGON01")], check=True)
+    with open(os.path.join(folder, "ini.txt"), "w") as f:
+        f.write(spec["ini"])
+
+
+def run_linux(b, folder, display, seconds=2):
+    log = os.path.join(folder, "LOG.dr")
+    if os.path.exists(log):
+        os.remove(log)
+    env = dict(os.environ, DISPLAY=display, MESHES_BENCH=str(seconds), MESHES_NO_DIALOGS="1")
+    env.pop("MESHES_PLATFORM", None)
+    r = subprocess.run([b.meshes], cwd=folder, env=env, capture_output=True, timeout=180)
+    if r.returncode != 0:
+        fail("%s: meshes ended with %d: %s" % (folder, r.returncode, r.stderr.decode(errors="replace")))
+    return log
+
+
+def run_wine(b, folder, display, settle=3.0, shot=None):
+    """Starts meshes.exe in `folder`, waits for its window and `settle` seconds, optionally
+    takes a screenshot of the root window, then closes the window with WM_CLOSE."""
+    log = os.path.join(folder, "LOG.dr")
+    if os.path.exists(log):
+        os.remove(log)
+    env = dict(os.environ, DISPLAY=display)
+    proc = b.wine_popen("meshes.exe", [], cwd=folder, env=env, stdout=subprocess.DEVNULL,
+                        stderr=subprocess.DEVNULL)
+    try:
+        r = b.wine("close_window.exe", ["Zarvik", "120", str(int(settle * 1000))], env=env,
+                   capture_output=True, timeout=200)
+        if r.returncode != 0:
+            fail("%s: close_window: %s" % (folder, r.stderr.decode(errors="replace").strip()))
+        code = proc.wait(60)
+        if code != 0:
+            fail("%s: meshes.exe ended with %d" % (folder, code))
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+    return log
+
+
+def read_log(b, path):
+    """The log's messages as (text without its stamp, kind), from drtool's dump."""
+    r = subprocess.run([b.drtool, "dump", path], capture_output=True)
+    if r.returncode != 0:
+        return None
+    lines = r.stdout.decode("latin-1").split("\n")
+    out = []
+    i = 0
+    while i < len(lines):
+        m = re.match(r'^    ("(?:[^"\\]|\\.)*"|\S+) \{$', lines[i])
+        if m and i + 1 < len(lines):
+            text = m.group(1)
+            if text.startswith('"'):
+                text = text[1:-1]
+            kind = lines[i + 1].strip()
+            out.append((text, kind))
+            i += 2
+        else:
+            i += 1
+    return out
+
+
+def normalise(messages):
+    out = []
+    for n, (text, kind) in enumerate(messages):
+        if n == 0:
+            text = re.sub(r"time: [0-9-]+", "time: T", text)
+        else:
+            text = re.sub(r"^\[\d+:\d+\] ", "", text)
+        out.append((text, kind))
+    return out
+
+
+def expected_under_wine(linux, effect_files):
+    """The Linux log turned into what Wine must write: every effect file that loads on Linux
+    fails under Wine, because Wine's D3DX cannot compile HLSL. Exactly these lines change:
+      - the render manager's own effect: 'missed:  fx\\ald_Phong.fx' (error) is added before
+        'Rendering manager inicialized with N errors.', whose N grows by one;
+      - each '[+] Effect:  NAME' line of the effect manager becomes the effect's file name as an
+        error line, as a failed effect load writes it."""
+    out = []
+    for text, kind in linux:
+        m = re.match(r"^Rendering manager inicialized with (\d+) errors\.$", text)
+        if m and ("missed:  fx\\\\ald_Phong.fx", "_ERROR_") not in linux:
+            out.append(("missed:  fx\\\\ald_Phong.fx", "_ERROR_"))
+            out.append(("Rendering manager inicialized with %d errors." % (int(m.group(1)) + 1), kind))
+            continue
+        m = re.match(r"^\[\+\] Effect:  (.*)$", text)
+        if m and m.group(1) in effect_files:
+            out.append((effect_files[m.group(1)], "_ERROR_"))
+            continue
+        out.append((text, kind))
+    return out
+
+
+def compare_logs(name, linux, wine, effect_files):
+    if linux is None or wine is None:
+        fail("%s: a log is missing or unreadable (Linux %s, Wine %s)" %
+             (name, linux is not None, wine is not None))
+        return
+    want = expected_under_wine(normalise(linux), effect_files)
+    got = normalise(wine)
+    if want == got:
+        print("%s: logs agree (%d lines)" % (name, len(got)), flush=True)
+        return
+    for i in range(max(len(want), len(got))):
+        a = want[i] if i < len(want) else None
+        c = got[i] if i < len(got) else None
+        if a != c:
+            fail("%s: log line %d: expected %r, Wine wrote %r" % (name, i + 1, a, c))
+            break
+
+
+def effect_files_of(level_txt_or_demo):
+    """Effect name -> its file as the log writes it ('fx\\\\name.fx', escaped as dumped)."""
+    text = open(level_txt_or_demo).read()
+    out = {}
+    for m in re.finditer(r'(\w+)\s*\{\s*_FILE_FX_\s*\{\s*"([^"]*)"', text):
+        out[m.group(1)] = m.group(2)
+    return out
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__)
+        return 2
+    b = Builds(sys.argv[1], sys.argv[2])
+    demo_linux = os.path.join(b.linux, "demo")
+    check_demo_identical(b)
+
+    work = tempfile.mkdtemp(prefix="wine-checks-")
+    with Xvfb() as x:
+        # Every Wine program sees the private display, also the desktop process that the first
+        # one starts and the server keeps.
+        os.environ["DISPLAY"] = x.display
+        b.start_server()
+        try:
+            run_all(b, x, work, demo_linux)
+        finally:
+            b.stop_server()
+    if failures:
+        print("Files kept in " + work)
+        print("%d Wine check(s) failed." % len(failures))
+        return 1
+    shutil.rmtree(work, ignore_errors=True)
+    print("All Wine checks passed.")
+    return 0
+
+
+def run_all(b, x, work, demo_linux):
+    levels = [("demo", os.path.join(work, "demo"), None)]
+    shutil.copytree(demo_linux, levels[0][1],
+                    ignore=shutil.ignore_patterns("CMakeFiles", "cmake_install.cmake", "LOG.dr"))
+    for name, spec in LEVELS.items():
+        folder = os.path.join(work, name)
+        make_level(b, demo_linux, folder, spec)
+        levels.append((name, folder, spec))
+    for name, folder, spec in levels:
+        lin = run_linux(b, folder, x.display)
+        keep = os.path.join(work, name + "-linux-LOG.dr")
+        if os.path.exists(lin):
+            shutil.copy(lin, keep)
+        win = run_wine(b, folder, x.display)
+        source = os.path.join(ROOT, "demo", "trees", "POLYGON01.txt") if spec is None \
+            else os.path.join(folder, "POLYGON01.txt")
+        compare_logs(name, read_log(b, keep) if os.path.exists(keep) else None,
+                     read_log(b, win) if os.path.exists(win) else None,
+                     effect_files_of(source))
+        if os.path.exists(win):
+            shutil.copy(win, os.path.join(work, name + "-wine-LOG.dr"))
+
+    # drtool round trips over the demo's tree files, the levels made here and the logs written.
+    files, seen = [], set()
+    for f in (tree_files(demo_linux) + tree_files(os.path.join(work, "faults")) +
+              [os.path.join(work, n) for n in sorted(os.listdir(work)) if n.endswith("LOG.dr")]):
+        data = open(f, "rb").read()
+        if data not in seen:
+            seen.add(data)
+            files.append(f)
+    check_drtool(b, files, work)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

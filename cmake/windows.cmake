@@ -2,6 +2,8 @@
 # SDL2 + OpenGL backend nor the headless one is built. Programs and DLLs share one folder, so
 # each .exe finds zarvik_strings.dll and dynrows.dll beside it.
 set(MESHES_SDL OFF CACHE BOOL "" FORCE)
+# The benchmarks time the Linux platform layer's backends.
+set(MESHES_BENCH OFF CACHE BOOL "" FORCE)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
 # The DLLs carry the libraries' own names (no "lib" prefix); their import libraries are

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the normal build, the sanitizer build, then a short fuzz run.
+# Sets up, builds and runs every test: the normal build, the sanitizer build, a short fuzz run,
+# then the Windows build with its tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -31,4 +32,7 @@ if [ -n "$fuzzers" ]; then
     rm -rf "$work"
   done
 fi
+
+echo "== Windows build (mingw-w64) and its tests under Wine"
+bash scripts/wine_stage.sh
 echo "All test stages passed."

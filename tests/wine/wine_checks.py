@@ -40,11 +40,22 @@ class Builds:
         self.bin = os.path.join(self.windows, "bin")
         self.prefix = os.path.join(self.windows, "wineprefix")
 
-    def wine(self, program, args, **kw):
-        """Runs a program of the Windows build under Wine with the build's prefix."""
+    def wine(self, program, args, input=None, env=None, timeout=300):
+        """Runs a program of the Windows build under Wine with the build's prefix. Its output
+        goes through files, not pipes: the service processes Wine starts alongside a program
+        inherit its handles and outlive it, so a pipe would never reach its end."""
         cmd = [os.path.join(ROOT, "scripts", "wine_run.sh"), self.prefix, "wine",
                os.path.join(self.bin, program)] + list(args)
-        return subprocess.run(cmd, **kw)
+        with tempfile.TemporaryFile() as fin, tempfile.TemporaryFile() as fout, \
+                tempfile.TemporaryFile() as ferr:
+            if input is not None:
+                fin.write(input)
+                fin.seek(0)
+            code = subprocess.run(cmd, stdin=fin, stdout=fout, stderr=ferr, env=env,
+                                  timeout=timeout).returncode
+            fout.seek(0)
+            ferr.seek(0)
+            return subprocess.CompletedProcess(cmd, code, fout.read(), ferr.read())
 
     def wine_env(self):
         return dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all")
@@ -52,8 +63,9 @@ class Builds:
     def start_server(self):
         """Makes the prefix if need be and keeps one Wine server running until stop_server:
         each program then starts in a fraction of a second instead of seconds."""
-        self.wine("drtool.exe", ["--help"], capture_output=True, check=True)
-        subprocess.run(["wineserver", "-p"], env=self.wine_env(), check=True)
+        if self.wine("drtool.exe", ["--help"]).returncode != 0:
+            raise RuntimeError("drtool.exe does not run under Wine")
+        subprocess.run(["wineserver", "-p"], env=self.wine_env())  # fails if one runs already
 
     def stop_server(self):
         subprocess.run(["wineserver", "-k"], env=self.wine_env())
@@ -128,7 +140,7 @@ def check_drtool(b, files, work):
         name = os.path.relpath(path, ROOT) if path.startswith(ROOT) else os.path.basename(path)
         data = open(path, "rb").read()
         lin = subprocess.run([b.drtool, "dump", path], capture_output=True)
-        win = b.wine("drtool.exe", ["dump", path], capture_output=True)
+        win = b.wine("drtool.exe", ["dump", path])
         if lin.returncode != 0 or win.returncode != 0:
             fail("%s: dump exit codes %d (Linux) and %d (Windows)" %
                  (name, lin.returncode, win.returncode))
@@ -144,17 +156,17 @@ def check_drtool(b, files, work):
         out = os.path.join(work, "tree.dr")
         if os.path.exists(out):
             os.remove(out)
-        r = b.wine("drtool.exe", ["build", text, out], capture_output=True)
+        r = b.wine("drtool.exe", ["build", text, out])
         if r.returncode != 0 or open(out, "rb").read() != data:
             fail("%s: drtool.exe builds drtool's text into other bytes" % name)
-        r = b.wine("drtool.exe", ["build", "-", "-"], input=win.stdout, capture_output=True)
+        r = b.wine("drtool.exe", ["build", "-", "-"], input=win.stdout)
         if r.returncode != 0 or r.stdout != data:
             fail("%s: drtool.exe build - - (standard streams) gives other bytes" % name)
         r = subprocess.run([b.drtool, "build", "-", "-"], input=win.stdout, capture_output=True)
         if r.returncode != 0 or r.stdout != data:
             fail("%s: drtool builds drtool.exe's text into other bytes" % name)
         # A file fed through standard input dumps the same as from a file.
-        r = b.wine("drtool.exe", ["dump", "-"], input=data, capture_output=True)
+        r = b.wine("drtool.exe", ["dump", "-"], input=data)
         if r.stdout != lin.stdout:
             fail("%s: drtool.exe dump - (standard input) differs" % name)
     print("drtool round trips: %d files" % len(files), flush=True)
@@ -212,7 +224,7 @@ LEVELS = {
 }
 
 
-def make_level(b, demo, folder, spec):
+def make_level(b, demo, folder, spec, lights=("sun",)):
     shutil.copytree(demo, folder, ignore=shutil.ignore_patterns("CMakeFiles", "cmake_install.cmake",
                                                                 "LOG.dr"))
     for name, text in OBJECT_FILES.items():
@@ -222,7 +234,7 @@ def make_level(b, demo, folder, spec):
         subprocess.run([b.drtool, "build", src, src[:-4] + ".dr"], check=True)
     src = os.path.join(folder, "POLYGON01.txt")
     with open(src, "w") as f:
-        f.write(level_text(spec["objects"], spec["effects"]))
+        f.write(level_text(spec["objects"], spec["effects"], lights))
     subprocess.run([b.drtool, "build", src, os.path.join(folder, "POLYGON01")], check=True)
     with open(os.path.join(folder, "ini.txt"), "w") as f:
         f.write(spec["ini"])
@@ -251,7 +263,7 @@ def run_wine(b, folder, display, settle=3.0, shot=None):
                         stderr=subprocess.DEVNULL)
     try:
         r = b.wine("close_window.exe", ["Zarvik", "120", str(int(settle * 1000))], env=env,
-                   capture_output=True, timeout=200)
+                   timeout=200)
         if r.returncode != 0:
             fail("%s: close_window: %s" % (folder, r.stderr.decode(errors="replace").strip()))
         code = proc.wait(60)
@@ -345,6 +357,111 @@ def effect_files_of(level_txt_or_demo):
     return out
 
 
+# ---------------------------------------------------------------- pictures
+
+# Levels drawn without effects, so that Wine's Direct3D 9 draws exactly what ours does.
+PICTURE_LEVELS = {
+    # One material, no texture, and a textured crate of three materials (three subsets),
+    # turned about y.
+    "materials": dict(
+        objects=[("ring", "plain_torus.dr", "-50 0 -40", "0 0 0"),
+                 ("crate", "plain_crate.dr", "50 0 20", "0 30 0")],
+        ini="[SCREEN] = 640, 480\n[BACK_RENDERER_COLOR] = 40, 40, 60\n"),
+    # The same seen larger in another window size, the crate turned further, two lights so
+    # that each object is drawn twice.
+    "rotated": dict(
+        objects=[("crate", "plain_crate.dr", "0 0 0", "0 135 0"),
+                 ("ring", "plain_torus.dr", "-70 0 60", "0 60 0")],
+        lights=("sun", "lamp"),
+        ini="[SCREEN] = 800, 600\n[BACK_RENDERER_COLOR] = 90, 90, 90\n"),
+    # Wireframe fill from the settings, in a small window.
+    "wireframe": dict(
+        objects=[("crate", "plain_crate.dr", "0 0 0", "0 20 0"),
+                 ("ring", "plain_torus.dr", "-60 0 -20", "0 0 0")],
+        ini="[SCREEN] = 500, 400\n[FILLMODE] = 2\n[BACK_RENDERER_COLOR] = 10, 10, 10\n"),
+}
+GRID = (8, 6)          # regions across and down
+TOLERANCE = 12         # largest difference of a region's mean, per channel (0 to 255)
+TEXT_MASK = (0, 0, 260, 70)   # the info text at the top left, in client pixels
+
+
+def region_means(png):
+    """Mean colour of each grid region, the info text blacked out first."""
+    x0, y0, x1, y1 = TEXT_MASK
+    r = subprocess.run(["convert", png, "-fill", "black", "-draw",
+                        "rectangle %d,%d %d,%d" % (x0, y0, x1, y1),
+                        "-scale", "%dx%d!" % GRID, "-depth", "8", "txt:-"],
+                       capture_output=True, check=True)
+    out = {}
+    for line in r.stdout.decode().splitlines():
+        m = re.match(r"^(\d+),(\d+): \(\s*([\d.]+),\s*([\d.]+),\s*([\d.]+)", line)
+        if m:
+            out[(int(m.group(1)), int(m.group(2)))] = tuple(float(m.group(i)) for i in (3, 4, 5))
+    return out
+
+
+def window_id(display, title="|Zarvik|0.0.4|June 1|"):
+    r = subprocess.run(["xwininfo", "-root", "-tree"], env=dict(os.environ, DISPLAY=display),
+                       capture_output=True)
+    for line in r.stdout.decode(errors="replace").splitlines():
+        if '"%s"' % title in line:
+            return line.split()[0]
+    return None
+
+
+def shoot_wine(b, folder, display, png):
+    """meshes.exe's client area as a PNG, taken from the X server while it runs."""
+    env = dict(os.environ, DISPLAY=display)
+    proc = b.wine_popen("meshes.exe", [], cwd=folder, env=env, stdout=subprocess.DEVNULL,
+                        stderr=subprocess.DEVNULL)
+    try:
+        deadline = time.time() + 120
+        wid = None
+        while time.time() < deadline and not wid:
+            time.sleep(0.5)
+            wid = window_id(display)
+        time.sleep(4)   # the level loaded and a good many frames drawn
+        if wid:
+            subprocess.run(["import", "-window", wid, png], env=env, check=False)
+        r = b.wine("close_window.exe", ["Zarvik", "60"], env=env, timeout=120)
+        if r.returncode != 0:
+            fail("%s: close_window: %s" % (folder, r.stderr.decode(errors="replace").strip()))
+        proc.wait(60)
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+    return os.path.exists(png)
+
+
+def shoot_linux(b, folder, display, png):
+    env = dict(os.environ, DISPLAY=display, MESHES_BENCH="3", MESHES_NO_DIALOGS="1",
+               MESHES_SCREENSHOT=png + "@40")
+    env.pop("MESHES_PLATFORM", None)
+    subprocess.run([b.meshes], cwd=folder, env=env, capture_output=True, timeout=180)
+    return os.path.exists(png)
+
+
+def compare_pictures(b, x, work, demo_linux):
+    for name, spec in PICTURE_LEVELS.items():
+        folder = os.path.join(work, "pic-" + name)
+        make_level(b, demo_linux, folder, dict(spec, effects=[]),
+                   lights=spec.get("lights", ("sun",)))
+        lin = os.path.join(work, "pic-%s-linux.png" % name)
+        win = os.path.join(work, "pic-%s-wine.png" % name)
+        if not shoot_linux(b, folder, x.display, lin) or not shoot_wine(b, folder, x.display, win):
+            fail("%s: no picture (Linux %s, Wine %s)" % (name, os.path.exists(lin), os.path.exists(win)))
+            continue
+        a, c = region_means(lin), region_means(win)
+        worst = max(max(abs(p - q) for p, q in zip(a[k], c[k])) for k in a)
+        bad = sorted(k for k in a if max(abs(p - q) for p, q in zip(a[k], c[k])) > TOLERANCE)
+        if bad:
+            fail("%s: %d of %d regions differ by more than %d (worst %.0f); first %s: Linux %s,"
+                 " Wine %s" % (name, len(bad), len(a), TOLERANCE, worst, bad[0],
+                               tuple(round(v) for v in a[bad[0]]), tuple(round(v) for v in c[bad[0]])))
+        else:
+            print("%s: pictures agree (largest region difference %.0f)" % (name, worst), flush=True)
+
+
 def main():
     if len(sys.argv) != 3:
         print(__doc__)
@@ -403,6 +520,8 @@ def run_all(b, x, work, demo_linux):
             seen.add(data)
             files.append(f)
     check_drtool(b, files, work)
+    if os.environ.get("WINE_PICTURES", "1") != "0":
+        compare_pictures(b, x, work, demo_linux)
 
 
 if __name__ == "__main__":

@@ -401,12 +401,33 @@ def region_means(png):
 
 
 def window_id(display, title="|Zarvik|0.0.4|June 1|"):
-    r = subprocess.run(["xwininfo", "-root", "-tree"], env=dict(os.environ, DISPLAY=display),
-                       capture_output=True)
+    """The X window of the program once it is shown (it is created hidden and shown only when
+    the level has loaded)."""
+    env = dict(os.environ, DISPLAY=display)
+    r = subprocess.run(["xwininfo", "-root", "-tree"], env=env, capture_output=True)
     for line in r.stdout.decode(errors="replace").splitlines():
         if '"%s"' % title in line:
-            return line.split()[0]
+            wid = line.split()[0]
+            info = subprocess.run(["xwininfo", "-id", wid], env=env, capture_output=True)
+            if b"IsViewable" in info.stdout:
+                return wid
     return None
+
+
+def grab_window(wid, env, png):
+    """The window's area of the screen as a PNG; False when it holds a single colour."""
+    info = subprocess.run(["xwininfo", "-id", wid], env=env, capture_output=True).stdout.decode()
+    geo = {}
+    for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
+        m = re.search(r"%s:\s+(-?\d+)" % key, info)
+        if not m:
+            return False
+        geo[key] = int(m.group(1))
+    subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (
+        geo["Width"], geo["Height"], geo["Absolute upper-left X"], geo["Absolute upper-left Y"]),
+        "+repage", png], env=env, check=False)
+    colours = subprocess.run(["identify", "-format", "%k", png], capture_output=True).stdout
+    return colours.strip().isdigit() and int(colours.strip()) > 2
 
 
 def shoot_wine(b, folder, display, png):
@@ -420,9 +441,22 @@ def shoot_wine(b, folder, display, png):
         while time.time() < deadline and not wid:
             time.sleep(0.5)
             wid = window_id(display)
-        time.sleep(4)   # the level loaded and a good many frames drawn
-        if wid:
-            subprocess.run(["import", "-window", wid, png], env=env, check=False)
+        # Take pictures until two in a row agree: the first frames differ from the later ones
+        # (the view is set after the objects are drawn), and a frame being presented may read
+        # back blank.
+        previous = None
+        for _ in range(8):
+            time.sleep(1.5)
+            if not wid:
+                break
+            if not grab_window(wid, env, png):
+                previous = None
+                continue
+            means = region_means(png)
+            if previous is not None and all(
+                    max(abs(p - q) for p, q in zip(means[k], previous[k])) <= 2 for k in means):
+                break
+            previous = means
         r = b.wine("close_window.exe", ["Zarvik", "60"], env=env, timeout=120)
         if r.returncode != 0:
             fail("%s: close_window: %s" % (folder, r.stderr.decode(errors="replace").strip()))

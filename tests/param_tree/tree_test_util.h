@@ -10,7 +10,9 @@
 
 #ifdef _WIN32
 #include <direct.h>
-#include <io.h>
+#include <process.h>
+
+#include <random>
 #else
 #include <sys/stat.h>
 #endif
@@ -30,13 +32,16 @@ inline bool MakeDir(const std::string &path) {
 // A new empty folder under the system's temporary folder.
 inline std::string ScratchDir() {
 #ifdef _WIN32
+    // A name made of the process, a counter and a random number; a folder that exists already
+    // is never reused.
     const char *temp = std::getenv("TEMP");
     std::string base = temp && *temp ? temp : ".";
+    static unsigned counter = 0;
+    std::random_device random;
     for (int i = 0; i < 1000; ++i) {
-        std::string tmpl = base + "\\dynrows_test_XXXXXX";
-        std::vector<char> buf(tmpl.begin(), tmpl.end());
-        buf.push_back(0);
-        if (_mktemp_s(buf.data(), buf.size()) == 0 && MakeDir(buf.data())) return buf.data();
+        std::string dir = base + "\\dynrows_test_" + std::to_string(_getpid()) + "_" +
+                          std::to_string(++counter) + "_" + std::to_string(random());
+        if (MakeDir(dir)) return dir;
     }
     return base;
 #else

@@ -9,6 +9,7 @@
 
 #include "app/program.h"
 #include "console/console.h"
+#include "tests/support/level_run.h"
 
 LevelTree::LevelTree() {
     tree.fresh();
@@ -34,11 +35,12 @@ void LevelTree::Save() {
 
 void EngineTest::SetUp() {
     headless::Reset();
-    char buffer[4096], pattern[] = "/tmp/meshes_engine_XXXXXX";
-    ASSERT_TRUE(getcwd(buffer, sizeof(buffer)) && mkdtemp(pattern));
+    char buffer[4096];
+    ASSERT_TRUE(getcwd(buffer, sizeof(buffer)));
     home = buffer;
-    folder = pattern;
-    ASSERT_EQ(chdir(pattern), 0);
+    folder = testsupport::FreshFolder("engine");
+    ASSERT_FALSE(folder.empty());
+    ASSERT_EQ(chdir(folder.c_str()), 0);
     engine = new Korvel;
 }
 
@@ -49,9 +51,7 @@ void EngineTest::TearDown() {
 }
 
 void EngineTest::WriteFile(const std::string& path, const std::string& bytes) {
-    for (size_t at = path.find('/'); at != std::string::npos; at = path.find('/', at + 1))
-        mkdir(path.substr(0, at).c_str(), 0755);
-    std::ofstream(path, std::ios::binary) << bytes;
+    testsupport::WriteFile(path, bytes);
 }
 
 void EngineTest::WriteDefaults() {

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <ostream>
 
+#include "tests/support/level_run.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -46,9 +48,8 @@ void ConsoleTest::SetUp() {
     headless::SetSystemTime(st);
 
     home_ = fs::current_path().string();
-    char pattern[] = "/tmp/console_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
+    folder = testsupport::FreshFolder("console_test");
+    ASSERT_FALSE(folder.empty());
     ASSERT_EQ(chdir(folder.c_str()), 0);
 
     WNDCLASSEXA wc{};

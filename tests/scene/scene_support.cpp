@@ -11,6 +11,7 @@
 
 #include "console/console.h"
 #include "tools/drtool/tree_records.h"
+#include "tests/support/level_run.h"
 
 namespace fs = std::filesystem;
 
@@ -27,9 +28,8 @@ void SceneTest::SetUp()
 {
     headless::Reset();
     home_ = fs::current_path().string();
-    char pattern[] = "/tmp/scene_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
+    folder_ = testsupport::FreshFolder("scene_test");
+    ASSERT_FALSE(folder_.empty());
     ASSERT_EQ(chdir(folder_.c_str()), 0);
 
     WNDCLASSEXA wc{};
@@ -65,11 +65,7 @@ void SceneTest::TearDown()
 
 void SceneTest::WriteFile(const std::string& path, const std::string& bytes)
 {
-    fs::path p(path);
-    if (p.has_parent_path()) fs::create_directories(p.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-    ASSERT_TRUE(out.good()) << path;
+    ASSERT_TRUE(testsupport::WriteFile(path, bytes)) << path;
 }
 
 void SceneTest::WriteTree(const std::string& path, const std::string& text)

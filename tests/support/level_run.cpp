@@ -17,12 +17,25 @@ namespace fs = std::filesystem;
 
 namespace testsupport {
 
-std::string CopyLevel(const std::string& from, const std::string& tag) {
+std::string FreshFolder(const std::string& tag) {
     std::string pattern = "/tmp/meshes_" + tag + "_XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
-    if (!mkdtemp(buf.data())) return "";
-    std::string folder = buf.data();
+    return mkdtemp(buf.data()) ? std::string(buf.data()) : std::string();
+}
+
+bool WriteFile(const std::string& file, const std::string& bytes) {
+    fs::path p(file);
+    std::error_code ec;
+    if (p.has_parent_path()) fs::create_directories(p.parent_path(), ec);
+    std::ofstream out(file, std::ios::binary);
+    out << bytes;
+    return out.good();
+}
+
+std::string CopyLevel(const std::string& from, const std::string& tag) {
+    std::string folder = FreshFolder(tag);
+    if (folder.empty()) return "";
     std::error_code ec;
     fs::copy(from, folder, fs::copy_options::recursive, ec);
     fs::remove_all(folder + "/CMakeFiles", ec);   // the build's own bookkeeping

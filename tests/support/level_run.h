@@ -9,6 +9,12 @@
 
 namespace testsupport {
 
+// A new empty folder /tmp/meshes_<tag>_XXXXXX; "" when it cannot be made.
+std::string FreshFolder(const std::string& tag);
+
+// Writes `bytes` to `file`, making the folders it needs; false when it cannot.
+bool WriteFile(const std::string& file, const std::string& bytes);
+
 // A fresh folder under /tmp holding a copy of the level folder `from`, without the build's
 // bookkeeping and without the log and pictures of earlier runs; "" when it cannot be made.
 std::string CopyLevel(const std::string& from, const std::string& tag);

@@ -193,6 +193,9 @@ public:
     // effect changes and restores it at End.
     virtual HRESULT Begin(UINT* pPasses, DWORD Flags) = 0;
     virtual HRESULT BeginPass(UINT Pass) = 0;
+    // Inside a pass: sends the parameters changed since BeginPass (or the last commit) to
+    // the device, the states and textures that read them included.
+    virtual HRESULT CommitChanges() = 0;
     virtual HRESULT EndPass() = 0;
     virtual HRESULT End() = 0;
 };

@@ -5,6 +5,7 @@
 #include "platform/core/fxfile.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 
 namespace core {
@@ -457,7 +458,9 @@ private:
                 if (!At(FTok::Ident)) { err = LineErr(Line(), "expected a semantic after ':'"); return false; }
                 std::string sem = t_[i_++].text;
                 if (IsP("(")) {  // register(c0), packoffset(c1)
+                    size_t b = i_;
                     if (!SkipBalanced("(", ")", err)) return false;
+                    if (sem == "register") Register(p, b, i_);
                 } else if (p.semantic.empty()) {
                     p.semantic = sem;
                 }
@@ -519,6 +522,20 @@ private:
         }
         if (effectOnly) Blank(t_[declStart].b, t_[i_ - 1].e);
         return true;
+    }
+
+    // The last `letter digits` word of a register(...) list: register(ps_2_0, s1) names s1.
+    void Register(FxParameter& p, size_t b, size_t e) const {
+        for (size_t j = b; j < e; ++j) {
+            const std::string& w = t_[j].text;
+            if (t_[j].k != FTok::Ident || w.size() < 2 || w.size() > 4) continue;
+            char k = static_cast<char>(w[0] | 0x20);
+            bool digits = true;
+            for (size_t c = 1; c < w.size(); ++c) digits = digits && IsDigit(w[c]);
+            if (!digits || (k != 's' && k != 'c' && k != 'b' && k != 'i')) continue;
+            p.registerKind = k;
+            p.registerIndex = std::atoi(w.c_str() + 1);
+        }
     }
 
     static std::string TextureRef(const std::string& v) {

@@ -49,6 +49,10 @@ struct FxParameter {
     // Samplers written `= sampler_state { ... }`:
     std::string textureName;           // the parameter named by `Texture = <name>;`
     std::vector<FxState> samplerStates;  // all states of the block, Texture included
+    // `: register(s3)` (or `register(ps, s3)`): the register letter in lower case and its
+    // number; letter 0 when the declaration gives none.
+    char registerKind = 0;
+    int registerIndex = -1;
     int line = 0;
 };
 

@@ -318,6 +318,12 @@ public:
         return hr;
     }
 
+    HRESULT CommitChanges() override {
+        // Pass states read no parameters here, so there is nothing to send again.
+        Record(name, "CommitChanges", {}, HrText(D3D_OK));
+        return D3D_OK;
+    }
+
     HRESULT EndPass() override {
         HRESULT hr = pass >= 0 ? D3D_OK : D3DERR_INVALIDCALL;
         pass = -1;

@@ -11,6 +11,7 @@ GlEffect::GlEffect(GlDevice& device, std::shared_ptr<const EffectCode> code,
     for (const EffectParam& p : code_->params) values_.push_back(p.initial);
     textures_.assign(code_->params.size(), nullptr);
     device_.AddOverrideOwner(this);
+    changed_.assign(code_->params.size(), false);
 }
 
 GlEffect::~GlEffect() {
@@ -41,6 +42,7 @@ void GlEffect::Store(int param, const float* values, size_t n) {
         v[i] = f;
     }
     twinStale_ = true;
+    changed_[static_cast<size_t>(param)] = true;
     if (pass_ < 0) return;
     const EffectPass& pass = code_->techniques[static_cast<size_t>(technique_)]
                                  .passes[static_cast<size_t>(pass_)];
@@ -95,13 +97,7 @@ HRESULT GlEffect::SetTexture(D3DXHANDLE hParameter, IDirect3DBaseTexture9* pText
     IDirect3DBaseTexture9*& slot = textures_[static_cast<size_t>(p)];
     if (slot) slot->Release();
     slot = pTexture;
-    if (pass_ >= 0) {
-        // A pass in progress samples the new texture from its next draw on.
-        for (const EffectParam& s : code_->params)
-            if (s.isSampler && s.textureParam == p)
-                device_.SetTexture(static_cast<uint32_t>(s.unit),
-                                   pTexture && textureOf_ ? textureOf_(pTexture) : nullptr);
-    }
+    changed_[static_cast<size_t>(p)] = true;
     return D3D_OK;
 }
 
@@ -158,16 +154,35 @@ HRESULT GlEffect::BeginPass(UINT Pass) {
     programs.source = &pass;
     programs.owner = this;
     device_.SetProgramOverride(programs);
-    for (const EffectState& s : pass.states) ApplyState(s, -1);
-    for (int sp : pass.samplers) {
-        const EffectParam& s = code_->params[static_cast<size_t>(sp)];
-        for (const EffectState& st : s.samplerStates) ApplyState(st, s.unit);
-        if (s.textureParam >= 0) {
+    ApplyPass(pass, false);
+    UploadPassValues(pass);
+    return D3D_OK;
+}
+
+void GlEffect::ApplyPass(const EffectPass& pass, bool changedOnly) {
+    auto Changed = [&](int param) { return param >= 0 && changed_[static_cast<size_t>(param)]; };
+    for (const EffectState& s : pass.states)
+        if (!changedOnly || Changed(s.param)) ApplyState(s, -1);
+    // D3DX sets a sampler's sampler_state on its register: the texture it names, with that
+    // parameter's value (null unbinds the stage), and its filter and address states.
+    for (const EffectPass::Sampler& sp : pass.samplers) {
+        const EffectParam& s = code_->params[static_cast<size_t>(sp.param)];
+        for (const EffectState& st : s.samplerStates)
+            if (!changedOnly || Changed(st.param)) ApplyState(st, static_cast<int>(sp.reg));
+        if (s.textureParam >= 0 && (!changedOnly || Changed(s.textureParam))) {
             IDirect3DBaseTexture9* tex = textures_[static_cast<size_t>(s.textureParam)];
-            device_.SetTexture(static_cast<uint32_t>(s.unit),
-                               tex && textureOf_ ? textureOf_(tex) : nullptr);
+            device_.SetTexture(sp.reg, tex && textureOf_ ? textureOf_(tex) : nullptr);
         }
     }
+    changed_.assign(changed_.size(), false);
+}
+
+HRESULT GlEffect::CommitChanges() {
+    // Outside a pass there is nothing to send; D3DX says so and succeeds.
+    if (!begun_ || pass_ < 0) return D3D_OK;
+    const EffectPass& pass = code_->techniques[static_cast<size_t>(technique_)]
+                                 .passes[static_cast<size_t>(pass_)];
+    ApplyPass(pass, true);
     UploadPassValues(pass);
     return D3D_OK;
 }
@@ -310,11 +325,10 @@ void GlEffect::SaveState() {
                 savedMaterialValid_ = true;
             }
         }
-        for (int sp : pass.samplers) {
-            const EffectParam& s = code_->params[static_cast<size_t>(sp)];
-            for (const EffectState& st : s.samplerStates)
-                SaveSampler(static_cast<uint32_t>(s.unit), st.id);
-            if (s.textureParam >= 0) SaveTexture(static_cast<uint32_t>(s.unit));
+        for (const EffectPass::Sampler& sp : pass.samplers) {
+            const EffectParam& s = code_->params[static_cast<size_t>(sp.param)];
+            for (const EffectState& st : s.samplerStates) SaveSampler(sp.reg, st.id);
+            if (s.textureParam >= 0) SaveTexture(sp.reg);
         }
     }
 }

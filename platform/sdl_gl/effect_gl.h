@@ -2,7 +2,8 @@
 // BeginPass makes the pass's program the device's, uploads this effect's values (so effects
 // sharing compiled programs keep their own constants) and applies the pass's states;
 // Begin with flags 0 saves every state the technique's passes change and End restores it.
-// Values set inside a pass reach the program at once (no CommitChanges needed).
+// Shader constants set inside a pass reach the program at once; textures and states that
+// read parameters follow at CommitChanges. Pixel sampler register N is device stage N.
 // Not done: parameter handles other than names, arrays through SetFloat/SetVector/SetMatrix
 // (they fail), struct parameters.
 #pragma once
@@ -28,12 +29,14 @@ public:
     HRESULT SetFloat(D3DXHANDLE hParameter, FLOAT f) override;
     HRESULT SetVector(D3DXHANDLE hParameter, const D3DXVECTOR4* pVector) override;
     HRESULT SetMatrix(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix) override;
-    // Holds a reference to the texture while it is set. Null clears the parameter.
+    // Holds a reference to the texture while it is set. Null clears the parameter. Inside a
+    // pass the device sees the new texture at CommitChanges, as with D3DX.
     HRESULT SetTexture(D3DXHANDLE hParameter, IDirect3DBaseTexture9* pTexture) override;
 
     HRESULT SetTechnique(D3DXHANDLE hTechnique) override;
     HRESULT Begin(UINT* pPasses, DWORD Flags) override;
     HRESULT BeginPass(UINT Pass) override;
+    HRESULT CommitChanges() override;
     HRESULT EndPass() override;
     HRESULT End() override;
 
@@ -53,6 +56,9 @@ private:
     void UploadProgramValues(const PassProgram& p);
     static void RefreshTwin(const void* effect, const void* pass);
     void ApplyState(const EffectState& s, int unitForSampler);
+    // The pass's states and sampler registers; with `changedOnly` those reading a parameter
+    // set since the last time.
+    void ApplyPass(const EffectPass& pass, bool changedOnly);
     uint32_t DynamicValue(const EffectState& s, float vec[4]) const;
     void SaveState();
     void RestoreState();
@@ -65,6 +71,7 @@ private:
 
     std::vector<std::vector<float>> values_;
     std::vector<IDirect3DBaseTexture9*> textures_;
+    std::vector<bool> changed_;   // per parameter: set since the pass last applied it
     int technique_ = 0;
     bool begun_ = false;
     bool saving_ = false;

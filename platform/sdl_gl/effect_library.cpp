@@ -1,5 +1,6 @@
 #include "platform/sdl_gl/effect_library.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -100,6 +101,41 @@ bool ReadState(const core::FxState& s, const StateInfo& info, const EffectSource
 }
 
 }  // namespace
+
+void AssignSamplerRegisters(const core::FxFile& fx, HlslStage& stage) {
+    // As the D3D9 compiler does: register(sN) where the declaration gives one, then the
+    // lowest free register for each other sampler the code reads, in declaration order.
+    auto DeclIndex = [&](const std::string& n) -> int {
+        for (size_t i = 0; i < fx.params.size(); ++i)
+            if (fx.params[i].name == n) return static_cast<int>(i);
+        return static_cast<int>(fx.params.size());
+    };
+    std::vector<bool> taken(16, false);
+    std::vector<std::pair<int, HlslSampler*>> rest;
+    for (HlslSampler& s : stage.samplers) {
+        if (!s.used) continue;
+        int d = DeclIndex(s.hlslName);
+        if (d < static_cast<int>(fx.params.size()) && fx.params[static_cast<size_t>(d)].registerKind == 's' &&
+            fx.params[static_cast<size_t>(d)].registerIndex >= 0 &&
+            fx.params[static_cast<size_t>(d)].registerIndex < 16) {
+            s.reg = fx.params[static_cast<size_t>(d)].registerIndex;
+            taken[static_cast<size_t>(s.reg)] = true;
+        } else {
+            rest.emplace_back(d, &s);
+        }
+    }
+    std::stable_sort(rest.begin(), rest.end(),
+                     [](const std::pair<int, HlslSampler*>& a, const std::pair<int, HlslSampler*>& b) {
+                         return a.first < b.first;
+                     });
+    for (auto& r : rest) {
+        size_t n = 0;
+        while (n < taken.size() && taken[n]) ++n;
+        if (n == taken.size()) break;
+        taken[n] = true;
+        r.second->reg = static_cast<int>(n);
+    }
+}
 
 EffectCode::~EffectCode() {
     for (GLuint p : programs) glDeleteProgram(p);
@@ -241,9 +277,7 @@ EffectSource CompileEffect(const std::string& text, const std::string& name) {
             e.initial[i] = p.initialValue[i];
         code->params.push_back(e);
     }
-    // Samplers: the texture they name and their states; each named texture gets a unit.
-    int nextUnit = 1;
-    std::map<int, int> unitOfTexture;
+    // Samplers: the texture they name and their states.
     for (size_t i = 0; i < fx.params.size(); ++i) {
         EffectParam& e = code->params[i];
         if (!e.isSampler) continue;
@@ -255,17 +289,6 @@ EffectSource CompileEffect(const std::string& text, const std::string& name) {
                        " names no texture parameter '" + p.textureName + "'\n";
                 failed = true;
                 e.textureParam = -1;
-            }
-        }
-        if (e.textureParam >= 0) {
-            auto it = unitOfTexture.find(e.textureParam);
-            if (it != unitOfTexture.end()) {
-                e.unit = it->second;
-            } else if (nextUnit < 8) {
-                e.unit = unitOfTexture[e.textureParam] = nextUnit++;
-            } else {
-                log += Where(name, p.line) + ": warning: more than 7 textures; sampler " +
-                       p.name + " reads stage 0\n";
             }
         }
         for (const core::FxState& s : p.samplerStates) {
@@ -302,6 +325,7 @@ EffectSource CompileEffect(const std::string& text, const std::string& name) {
             log += Where(name, s.line) + ": error: profile '" + s.profile + "' does not fit " +
                    s.name + "\n";
         } else if (CompileHlsl(fx.hlsl, name, s.line, s.entry, s.profile, s.arguments, st, clog)) {
+            AssignSamplerRegisters(fx, st);
             stages.push_back(st);
             index = static_cast<int>(stages.size()) - 1;
         } else {
@@ -408,7 +432,8 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
     // Link one program (and its alpha-tested twin) per vertex/pixel pair and find where each
     // parameter goes.
     auto Link = [&](const HlslStage& vs, const HlslStage* fsStage, const std::string& fs,
-                    PassProgram& out, std::vector<int>& samplers, std::string& llog) {
+                    PassProgram& out, std::vector<EffectPass::Sampler>& samplers,
+                    std::string& llog) {
         GLuint prog = BuildProgram(vs.glsl, fs, llog);
         if (!prog) return false;
         code->programs.push_back(prog);
@@ -429,26 +454,26 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
             const HlslStage* owner = nullptr;
             if (glName.compare(0, 3, "vs_") == 0) owner = &vs;
             if (glName.compare(0, 3, "ps_") == 0) owner = fsStage;
-            if (type == GL_SAMPLER_2D) {
-                int unit = 0;
-                if (owner) {
+            if (type == GL_SAMPLER_2D || type == GL_SAMPLER_CUBE || type == GL_SAMPLER_3D ||
+                type == GL_SAMPLER_1D || type == GL_SAMPLER_2D_SHADOW) {
+                // Pixel sampler register N reads device stage N, GL unit N. The stage-0
+                // sampler of the fallback pixel stage has no owner and reads unit 0.
+                // Vertex samplers and registers past the device's 8 stages read spare
+                // units that nothing binds; so do cube and volume samplers, through a
+                // texture target of their unit that the device (2D only) never binds.
+                GLint unit = 0;
+                if (owner == &vs) unit = kSpareUnit - 1;
+                else if (owner) {
+                    unit = kSpareUnit;
                     for (const HlslSampler& s : owner->samplers) {
-                        if (s.glslName != glName) continue;
+                        if (s.glslName != glName || s.reg < 0 || s.reg >= 8) continue;
+                        unit = s.reg;
                         int param = code->FindParam(s.hlslName);
-                        if (param >= 0 && code->params[static_cast<size_t>(param)].isSampler) {
-                            unit = code->params[static_cast<size_t>(param)].unit;
-                            samplers.push_back(param);
-                        }
+                        if (param >= 0 && code->params[static_cast<size_t>(param)].isSampler)
+                            samplers.push_back({param, static_cast<uint32_t>(s.reg)});
                     }
                 }
                 glUniform1i(location, unit);
-                continue;
-            }
-            if (type == GL_SAMPLER_CUBE || type == GL_SAMPLER_3D ||
-                type == GL_SAMPLER_1D || type == GL_SAMPLER_2D_SHADOW) {
-                // The device has 2D textures only; a unit of their own keeps these
-                // from clashing with the 2D samplers (they read nothing).
-                glUniform1i(location, kSpareUnit);
                 continue;
             }
             if (!owner) continue;   // the half-pixel and fallback uniforms
@@ -503,7 +528,7 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
     };
     struct Linked {
         PassProgram plain, alphaTested;
-        std::vector<int> samplers;
+        std::vector<EffectPass::Sampler> samplers;
     };
     std::map<std::pair<int, int>, Linked> programOf;
     for (size_t t = 0; t < code->techniques.size(); ++t) {
@@ -518,7 +543,7 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
                 const HlslStage* fsStage = st.hasPs ? &stages[static_cast<size_t>(st.ps)] : nullptr;
                 std::string fs = fsStage ? fsStage->glsl : FallbackPixelShader(vs.glsl);
                 Linked linked;
-                std::vector<int> unused;
+                std::vector<EffectPass::Sampler> unused;
                 std::string llog;
                 bool ok = Link(vs, fsStage, fs, linked.plain, linked.samplers, llog);
                 std::string tested = WithAlphaTest(fs);

@@ -58,7 +58,6 @@ struct EffectParam {
     std::vector<float> initial;   // rows x columns (row by row) per element
     // Samplers:
     int textureParam = -1;        // the texture parameter sampler_state names, or -1
-    int unit = 0;                 // texture unit read: 0 (stage 0) or the unit of textureParam
     std::vector<EffectState> samplerStates;
     size_t FloatCount() const {
         return static_cast<size_t>(rows * columns * (elements > 0 ? elements : 1));
@@ -92,7 +91,13 @@ struct EffectPass {
     // rasteriser shade before the depth test, so the test is only built in where it is used.
     PassProgram alphaTested;
     std::vector<EffectState> states;
-    std::vector<int> samplers;              // sampler parameters the program reads
+    // Sampler parameters the pixel stage reads and their sampler registers: register N is
+    // device stage N, which gets the sampler_state when the pass begins.
+    struct Sampler {
+        int param = -1;
+        uint32_t reg = 0;
+    };
+    std::vector<Sampler> samplers;
     // Where the vertex program puts vertices (effect_position.h): position times these
     // parameters' values in order, each (parameter, transposed); -1 entries never occur.
     bool positionKnown = false;
@@ -119,6 +124,9 @@ struct EffectSource {
     std::vector<std::vector<PassShaders>> passShaders;   // per technique, per pass
     int FindParam(const std::string& name) const;
 };
+
+// Gives each sampler `stage` reads its register, from the declarations in `fx`.
+void AssignSamplerRegisters(const core::FxFile& fx, HlslStage& stage);
 
 // Parses `text` (messages name it `name`) and compiles every pass's shaders.
 EffectSource CompileEffect(const std::string& text, const std::string& name);

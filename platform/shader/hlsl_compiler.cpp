@@ -377,11 +377,28 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
                "with tex2D\n";
         return false;
     }
+    // Samplers the code reads; only these get a sampler register.
+    std::vector<spvc_variable_id> activeSamplers;
+    {
+        spvc_set active = nullptr;
+        spvc_resources activeRes = nullptr;
+        const spvc_reflected_resource* alist = nullptr;
+        size_t acount = 0;
+        if (spvc_compiler_get_active_interface_variables(comp, &active) == SPVC_SUCCESS &&
+            spvc_compiler_create_shader_resources_for_active_variables(comp, &activeRes, active) ==
+                SPVC_SUCCESS &&
+            spvc_resources_get_resource_list_for_type(activeRes, SPVC_RESOURCE_TYPE_SAMPLED_IMAGE,
+                                                      &alist, &acount) == SPVC_SUCCESS) {
+            for (size_t i = 0; i < acount; ++i) activeSamplers.push_back(alist[i].id);
+        }
+    }
     spvc_resources_get_resource_list_for_type(res, SPVC_RESOURCE_TYPE_SAMPLED_IMAGE, &list,
                                               &count);
     for (size_t i = 0; i < count; ++i) {
         HlslSampler s;
         s.hlslName = list[i].name;
+        s.used = false;
+        for (spvc_variable_id id : activeSamplers) s.used = s.used || id == list[i].id;
         s.glslName = std::string(prefix) + "_s" + std::to_string(i);
         spvc_compiler_set_name(comp, list[i].id, s.glslName.c_str());
         spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationBinding);
@@ -504,8 +521,9 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
         // Declared after the #version and extension lines.
         size_t nl = text.find('\n');
         size_t after = nl == std::string::npos ? text.size() : nl + 1;
-        while (text.compare(after, 10, "#extension") == 0 || text.compare(after, 3, "#if") == 0 ||
-               text.compare(after, 6, "#endif") == 0) {
+        // SPIRV-Cross opens with #extension lines and, for loop and branch attributes,
+        // #if/#define/#else/#endif blocks: the declarations go after all of them.
+        while (after < text.size() && text[after] == '#') {
             size_t n2 = text.find('\n', after);
             after = n2 == std::string::npos ? text.size() : n2 + 1;
         }

@@ -41,6 +41,8 @@ struct HlslUniform {
 struct HlslSampler {
     std::string glslName;   // e.g. "ps_s0"
     std::string hlslName;
+    bool used = true;       // read by the stage's code (not only declared)
+    int reg = -1;           // sampler register sN, given by the effect (AssignSamplerRegisters)
 };
 
 struct HlslStage {

@@ -168,19 +168,19 @@ TEST_F(FxTest, StatesFromParametersAndSamplerStatesOfTheUnit) {
         "  AlphaBlendEnable = <UseBlend>; } }\n");
     ASSERT_NE(e, nullptr);
     sdlgl::GlDevice& gl = Sdl()->Gl();
-    uint32_t minBefore = gl.GetSamplerState(1, 6), addressBefore = gl.GetSamplerState(1, 1);
+    uint32_t minBefore = gl.GetSamplerState(0, 6), addressBefore = gl.GetSamplerState(0, 1);
     UINT passes = 0;
     ASSERT_EQ(e->Begin(&passes, 0), D3D_OK);
     ASSERT_EQ(e->BeginPass(0), D3D_OK);
     EXPECT_EQ(gl.GetRenderState(27), 1u);
-    EXPECT_EQ(gl.GetSamplerState(1, 6), 1u);   // the named texture's unit
-    EXPECT_EQ(gl.GetSamplerState(1, 5), 2u);
-    EXPECT_EQ(gl.GetSamplerState(1, 1), 3u);
+    EXPECT_EQ(gl.GetSamplerState(0, 6), 1u);   // the sampler's register, s0
+    EXPECT_EQ(gl.GetSamplerState(0, 5), 2u);
+    EXPECT_EQ(gl.GetSamplerState(0, 1), 3u);
     e->EndPass();
     e->End();
     EXPECT_EQ(gl.GetRenderState(27), 0u);
-    EXPECT_EQ(gl.GetSamplerState(1, 6), minBefore);
-    EXPECT_EQ(gl.GetSamplerState(1, 1), addressBefore);
+    EXPECT_EQ(gl.GetSamplerState(0, 6), minBefore);
+    EXPECT_EQ(gl.GetSamplerState(0, 1), addressBefore);
     // The parameter is read when the pass begins.
     ASSERT_EQ(e->SetFloat("UseBlend", 0), D3D_OK);
     ASSERT_EQ(e->Begin(&passes, 0), D3D_OK);

@@ -13,6 +13,7 @@
 #include <strings.h>
 
 #include "platform/core/fxfile.h"
+#include "platform/core/fxfile_preprocess.h"
 #include "platform/core/image.h"
 #include "platform/core/load_cache.h"
 #include "platform/core/xfile.h"
@@ -215,10 +216,11 @@ std::string CompileShaders(const core::FxFile& fx, const std::string& name) {
 // The messages of CompileShaders, kept per file content as the OpenGL backend keeps its
 // compiled effects: a level loading one effect file many times compiles it once. Files that
 // #include others are kept per path too, as the included files are found next to them.
-const std::string& ShaderMessages(const core::FxFile& fx, const std::string& text,
+const std::string& ShaderMessages(const core::FxFile& fx, const core::FxPreprocessed& pre,
                                   const std::string& name) {
     static std::map<std::string, std::string> byContent;
-    std::string key = text.find("#include") == std::string::npos ? text : name + "\n" + text;
+    // The preprocessed text holds the included files too.
+    std::string key = pre.includes.empty() ? pre.text : name + "\n" + pre.text;
     auto it = byContent.find(key);
     if (it == byContent.end()) it = byContent.emplace(key, CompileShaders(fx, name)).first;
     return it->second;
@@ -555,6 +557,7 @@ HRESULT CreateEffect(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, DWORD Flags, LP
     RecDevice* dev = LookupAs<RecDevice>(pDevice);
     std::vector<uint8_t> bytes;
     core::FxFile fx;
+    core::FxPreprocessed pre;
     std::string err, text;   // err: a message to place at the file, text: messages in full
     if (ppEffect) *ppEffect = nullptr;
     if (ppCompilationErrors) *ppCompilationErrors = nullptr;
@@ -565,10 +568,10 @@ HRESULT CreateEffect(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, DWORD Flags, LP
     } else if (!ReadFileBytes(pSrcFile, bytes)) {
         hr = D3DXERR_INVALIDDATA;
         err = "cannot open file";
-    } else if (!core::ParseFx(std::string(bytes.begin(), bytes.end()), fx, err)) {
-        hr = D3DXERR_INVALIDDATA;
+    } else if (!core::LoadFx(std::string(bytes.begin(), bytes.end()), pSrcFile, pre, fx, text)) {
+        hr = D3DXERR_INVALIDDATA;   // text: "file(line): error: ..." where the file says it
     } else {
-        text = ShaderMessages(fx, std::string(bytes.begin(), bytes.end()), pSrcFile);
+        text = ShaderMessages(fx, pre, pSrcFile);
         if (!text.empty()) {
             hr = D3DXERR_INVALIDDATA;
             std::fputs(text.c_str(), stderr);

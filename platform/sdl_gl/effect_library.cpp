@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/core/file_bytes.h"
+#include "platform/core/fxfile_preprocess.h"
 #include "platform/sdl_gl/effect_gl.h"
 #include "platform/sdl_gl/effect_position.h"
 #include "platform/sdl_gl/ffp_program.h"
@@ -29,10 +30,6 @@ HlslBase BaseOfType(const std::string& type) {
         t.compare(0, 6, "double") == 0 || t == "matrix" || t == "vector")
         return HlslBase::Float;
     return HlslBase::Other;
-}
-
-std::string Where(const std::string& name, int line) {
-    return name + "(" + std::to_string(line) + ")";
 }
 
 // The shader fragment used when a pass gives a vertex shader but no pixel shader: the
@@ -224,11 +221,20 @@ HRESULT EffectLibrary::CreateFromText(const std::string& text, const std::string
                                       ID3DXEffect** out, std::string& messages) {
     if (out) *out = nullptr;
     if (!out) return D3DERR_INVALIDCALL;
-    // Included files are found next to the effect file: the same text elsewhere may differ.
-    std::string key = text.find("#include") == std::string::npos ? text : name + "\n" + text;
+    // The whole file goes through the preprocessor first; its output, which holds every
+    // included file, is the cache key. Included files are found next to the effect file, so
+    // with includes the same text elsewhere may differ.
+    core::FxPreprocessed pre;
+    std::string err;
+    if (!core::PreprocessFx(text, name, {}, core::FxReadIncludeFile, pre, err)) {
+        messages = err + "\n";
+        std::fputs(messages.c_str(), stderr);
+        return D3DXERR_INVALIDDATA;
+    }
+    std::string key = pre.includes.empty() ? pre.text : name + "\n" + pre.text;
     std::shared_ptr<EffectCode>& code = byContent_[key];
     if (!code) {
-        code = Build(text, name);
+        code = Build(pre, name);
         ++compilations_;
     }
     messages = code->log;
@@ -239,11 +245,24 @@ HRESULT EffectLibrary::CreateFromText(const std::string& text, const std::string
 }
 
 EffectSource CompileEffect(const std::string& text, const std::string& name) {
+    core::FxPreprocessed pre;
+    std::string err;
+    if (!core::PreprocessFx(text, name, {}, core::FxReadIncludeFile, pre, err)) {
+        EffectSource source;
+        source.log = err + "\n";
+        return source;
+    }
+    return CompileEffect(pre, name);
+}
+
+EffectSource CompileEffect(const core::FxPreprocessed& pre, const std::string& name) {
     EffectSource source;
     EffectSource* code = &source;
+    source.text = pre.text;
+    auto Where = [&](const std::string&, int line) { return core::FxWhere(pre, name, line); };
     core::FxFile fx;
     std::string err;
-    if (!core::ParseFx(text, fx, err)) {
+    if (!core::ParseFx(pre.text, fx, err)) {
         // The reader says "line N: message".
         int line = 0;
         std::string msg = err;
@@ -252,7 +271,7 @@ EffectSource CompileEffect(const std::string& text, const std::string& name) {
             size_t colon = err.find(':');
             if (colon != std::string::npos) msg = err.substr(colon + 2 <= err.size() ? colon + 2 : colon + 1);
         }
-        code->log = Where(name, line) + ": error: " + msg + "\n";
+        code->log = (line > 0 ? Where(name, line) : name) + ": error: " + msg + "\n";
         return source;
     }
     std::string& log = code->log;
@@ -417,10 +436,11 @@ static void PassPosition(const HlslStage& vs, const EffectCode& code, EffectPass
     pass.positionKnown = true;
 }
 
-std::shared_ptr<EffectCode> EffectLibrary::Build(const std::string& text,
+std::shared_ptr<EffectCode> EffectLibrary::Build(const core::FxPreprocessed& pre,
                                                  const std::string& name) {
     auto code = std::make_shared<EffectCode>();
-    EffectSource source = CompileEffect(text, name);
+    EffectSource source = CompileEffect(pre, name);
+    auto Where = [&](const std::string&, int line) { return core::FxWhere(pre, name, line); };
     code->log = source.log;
     code->params = source.params;
     code->techniques = source.techniques;

@@ -2,8 +2,7 @@
 // core .fx reader, its pass shaders compiled once (platform/shader/hlsl_compiler.h) and linked
 // into one GL program per vertex/pixel pair, then shared by every effect made from that
 // content. Effects keep their own parameter values and upload them when a pass begins.
-// Files an effect #includes are compiled as HLSL only: their parameters are known through the
-// compiler's reflection, their sampler_state blocks and techniques are not read.
+// The preprocessor runs over the whole file first, so included files are read as part of it.
 // Not done: effect pools, macros given at creation, passes with a pixel shader but no vertex
 // shader.
 #pragma once
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "platform/core/fxfile.h"
+#include "platform/core/fxfile_preprocess.h"
 #include "platform/d3dx9.h"
 #include "platform/sdl_gl/effect_states.h"
 #include "platform/sdl_gl/gl_device.h"
@@ -122,14 +122,18 @@ struct EffectSource {
     std::vector<EffectTechnique> techniques;   // passes without programs yet
     std::vector<HlslStage> stages;             // each (profile, entry, arguments) once
     std::vector<std::vector<PassShaders>> passShaders;   // per technique, per pass
+    std::string text;                    // the file after the preprocessor
     int FindParam(const std::string& name) const;
 };
 
 // Gives each sampler `stage` reads its register, from the declarations in `fx`.
 void AssignSamplerRegisters(const core::FxFile& fx, HlslStage& stage);
 
-// Parses `text` (messages name it `name`) and compiles every pass's shaders.
+// Preprocesses and parses `text` (messages name it `name`; includes are found next to it)
+// and compiles every pass's shaders.
 EffectSource CompileEffect(const std::string& text, const std::string& name);
+// The same from the preprocessor's output.
+EffectSource CompileEffect(const core::FxPreprocessed& pre, const std::string& name);
 
 // One effect file compiled and linked. Owns its GL programs.
 class EffectCode {
@@ -175,7 +179,7 @@ public:
     void Clear() { byContent_.clear(); }
 
 private:
-    std::shared_ptr<EffectCode> Build(const std::string& text, const std::string& name);
+    std::shared_ptr<EffectCode> Build(const core::FxPreprocessed& pre, const std::string& name);
 
     GlDevice& device_;
     TextureOf textureOf_;

@@ -1,0 +1,50 @@
+// The preprocessor D3DX runs over a whole effect file before reading it: #define (object-
+// and function-like, with # and ##), #undef, #include "file" / <file> found next to the
+// including file, #if/#ifdef/#ifndef/#elif/#else/#endif with integer expressions and
+// defined(), #error. #pragma and #line stay in the text for the shader compiler.
+// The output keeps the line layout of each file; an included file's text is framed by
+// `#line N "file"` directives, so compiler messages name the original file and line, and
+// FxOrigin gives the same for the effect reader's own messages. Comments are blanked.
+// Not done: macros whose arguments run across a directive line.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace core {
+
+struct FxFile;
+
+// Reads an included file: false when it cannot be read.
+typedef bool (*FxReadFile)(const std::string& path, std::string& text);
+
+struct FxPreprocessed {
+    std::string text;
+    std::vector<std::string> includes;   // paths of the files included, in order, repeats kept
+};
+
+// `name` is the effect file's path (includes are found next to it); `defines` are macros
+// given by the caller (name, value). On failure `err` is
+// "file(line,col): error X1xxx: message" at the place in the original file.
+bool PreprocessFx(const std::string& text, const std::string& name,
+                  const std::vector<std::pair<std::string, std::string>>& defines,
+                  FxReadFile read, FxPreprocessed& out, std::string& err);
+
+// The original file and line of line `line` (1-based) of preprocessed `text` whose
+// top file is `name`.
+void FxOrigin(const std::string& text, const std::string& name, int line, std::string& file,
+              int& fileLine);
+
+// The default include reader: core::ReadFileBytes (system paths, case-blind).
+bool FxReadIncludeFile(const std::string& path, std::string& text);
+
+// "file(line)" of line `line` of the preprocessed text, for messages.
+std::string FxWhere(const FxPreprocessed& pre, const std::string& name, int line);
+
+// What both backends do with an effect file's text: preprocess it (includes read with
+// FxReadIncludeFile) and read the result with ParseFx. `err` is "file(line): error: message".
+bool LoadFx(const std::string& text, const std::string& name, FxPreprocessed& pre, FxFile& fx,
+            std::string& err, FxReadFile read = FxReadIncludeFile);
+
+}  // namespace core

@@ -545,9 +545,74 @@ private:
         return s;
     }
 
+    // Arithmetic of one initialiser element: numbers, true/false, + - * / and parentheses.
+    bool Arith(size_t& j, size_t e, float& v, int level) const {
+        if (level == 0) {   // sums
+            if (!Arith(j, e, v, 1)) return false;
+            while (j < e && (IsPAt(j, "+") || IsPAt(j, "-"))) {
+                bool plus = IsPAt(j++, "+");
+                float r;
+                if (!Arith(j, e, r, 1)) return false;
+                v = plus ? v + r : v - r;
+            }
+            return true;
+        }
+        if (level == 1) {   // products
+            if (!Arith(j, e, v, 2)) return false;
+            while (j < e && (IsPAt(j, "*") || IsPAt(j, "/"))) {
+                bool times = IsPAt(j++, "*");
+                float r;
+                if (!Arith(j, e, r, 2)) return false;
+                v = times ? v * r : v / r;
+            }
+            return true;
+        }
+        if (j >= e) return false;
+        if (IsPAt(j, "-") || IsPAt(j, "+")) {
+            bool minus = IsPAt(j++, "-");
+            if (!Arith(j, e, v, 2)) return false;
+            if (minus) v = -v;
+            return true;
+        }
+        if (IsPAt(j, "(")) {
+            ++j;
+            if (!Arith(j, e, v, 0) || j >= e || !IsPAt(j, ")")) return false;
+            ++j;
+            return true;
+        }
+        const FTok& t = t_[j++];
+        if (t.k == FTok::Number) return ParseNumberText(t.text, v);
+        if (t.k == FTok::Ident && (Lower(t.text) == "true" || Lower(t.text) == "false")) {
+            v = Lower(t.text) == "true" ? 1.0f : 0.0f;
+            return true;
+        }
+        return false;
+    }
+
+    // The initialiser's values in order: braces and constructors (float4(...)) group, the
+    // elements between commas are evaluated. False when an element is not constant arithmetic.
+    bool Values(size_t b, size_t e, std::vector<float>& out) const {
+        size_t j = b;
+        while (j < e) {
+            if (IsPAt(j, "{") || IsPAt(j, "}") || IsPAt(j, ",") || IsPAt(j, ")")) { ++j; continue; }
+            if (t_[j].k == FTok::Ident && IsPAt(j + 1, "(") && Lower(t_[j].text) != "true" &&
+                Lower(t_[j].text) != "false") {
+                j += 2;   // a type constructor
+                continue;
+            }
+            float v;
+            if (!Arith(j, e, v, 0)) return false;
+            if (j < e && !IsPAt(j, ",") && !IsPAt(j, "}") && !IsPAt(j, ")")) return false;
+            out.push_back(v);
+        }
+        return true;
+    }
+
     void Initial(FxParameter& p, size_t b, size_t e) {
         if (e == b + 1 && t_[b].k == FTok::String) p.initializerText = t_[b].text;
         else p.initializerText = Join(b, e);
+        if (Values(b, e, p.initialValue)) return;
+        p.initialValue.clear();
         for (size_t j = b; j < e; ++j) {
             const FTok& t = t_[j];
             if (t.k == FTok::Number) {

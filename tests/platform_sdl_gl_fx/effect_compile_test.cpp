@@ -129,3 +129,45 @@ TEST(EffectCompile, IncludesAreFoundNextToTheEffectFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// Parameters that macros declare and size, values from macros, and errors placed in the file
+// and line where they stand, included or not.
+TEST(EffectCompile, MacrosAndIncludesKeepValuesAndPlaces) {
+    char tmpl[] = "/tmp/fx_macros.XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    std::string dir = tmpl;
+    std::ofstream(dir + "/decl.fxh") << "#define COUNT 3\n"
+                                        "#define PARAM(type, name, value) type name = value\n"
+                                        "PARAM(float4, Tint, float4(0.5 * 2, 0.25, 0, 1));\n"
+                                        "float Weights[COUNT] = {1, 2, 3};\n";
+    std::ofstream(dir + "/broken.fxh") << "float4 Fine;\n\nfloat4 Broken() { return Fine +; }\n";
+    const std::string body =
+        "#define PROFILE ps_2_0\n"
+        "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 PS() : COLOR { return Tint * Weights[2]; }\n"
+        "technique T { pass { VertexShader = compile vs_2_0 VS();\n"
+        "  PixelShader = compile PROFILE PS(); } }\n";
+    sdlgl::EffectSource s = sdlgl::CompileEffect("#include \"decl.fxh\"\n" + body, dir + "/main.fx");
+    ASSERT_TRUE(s.ok) << s.log;
+    int tint = s.FindParam("Tint"), weights = s.FindParam("Weights");
+    ASSERT_GE(tint, 0);
+    ASSERT_GE(weights, 0);
+    EXPECT_EQ(s.params[static_cast<size_t>(tint)].initial, (std::vector<float>{1, 0.25f, 0, 1}));
+    EXPECT_EQ(s.params[static_cast<size_t>(weights)].elements, 3);
+    EXPECT_EQ(s.params[static_cast<size_t>(weights)].initial, (std::vector<float>{1, 2, 3}));
+    // An HLSL error in an included file, then an effect error after the include.
+    s = sdlgl::CompileEffect("#include \"broken.fxh\"\n" + body, dir + "/main.fx");
+    EXPECT_FALSE(s.ok);
+    EXPECT_TRUE(Has(s.log, "broken.fxh(3)")) << s.log;
+    s = sdlgl::CompileEffect("#include \"decl.fxh\"\n" + body + "technique U { pass { Bogus } }\n",
+                             dir + "/main.fx");
+    EXPECT_FALSE(s.ok);
+    EXPECT_TRUE(Has(s.log, "main.fx(7)")) << s.log;
+    std::remove((dir + "/decl.fxh").c_str());
+    std::remove((dir + "/broken.fxh").c_str());
+    rmdir(dir.c_str());
+}
+
+}  // namespace

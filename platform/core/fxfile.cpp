@@ -648,4 +648,99 @@ bool ParseFx(const std::string& text, FxFile& out, std::string& err) {
     return true;
 }
 
+namespace {
+
+std::string TrimText(const std::string& s) {
+    size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return std::string();
+    return s.substr(b, s.find_last_not_of(" \t\r\n") - b + 1);
+}
+
+// "compile vs_2_0 f(1, 2)" into a compile state.
+bool CompileText(const std::string& text, FxState& out) {
+    std::string t = TrimText(text);
+    if (t.compare(0, 8, "compile ") != 0) return false;
+    size_t p = 8;
+    auto Word = [&](std::string& w) {
+        while (p < t.size() && t[p] == ' ') ++p;
+        size_t b = p;
+        while (p < t.size() && IsIdChar(t[p])) ++p;
+        w = t.substr(b, p - b);
+        return !w.empty();
+    };
+    if (!Word(out.profile) || !Word(out.entry)) return false;
+    std::string rest = TrimText(t.substr(p));
+    if (!rest.empty()) {
+        if (rest.front() != '(' || rest.back() != ')') return false;
+        out.arguments = TrimText(rest.substr(1, rest.size() - 2));
+    }
+    out.isCompile = true;
+    out.value = t;
+    return true;
+}
+
+}  // namespace
+
+bool ResolveShaderState(const FxFile& fx, const FxState& s, FxState& out, std::string& err) {
+    out = s;
+    if (s.isCompile) return true;
+    std::string v = TrimText(s.value);
+    if (v.size() >= 2 && ((v.front() == '(' && v.back() == ')') || (v.front() == '<' && v.back() == '>')))
+        v = TrimText(v.substr(1, v.size() - 2));
+    std::string name = v, index;
+    size_t open = v.find('[');
+    if (open != std::string::npos) {
+        if (v.back() != ']') { err = "bad shader array index in '" + s.value + "'"; return false; }
+        name = TrimText(v.substr(0, open));
+        index = TrimText(v.substr(open + 1, v.size() - open - 2));
+    }
+    const FxParameter* var = nullptr;
+    for (const FxParameter& p : fx.params)
+        if (p.name == name) var = &p;
+    std::string type = var ? Lower(var->type) : std::string();
+    if (!var || (type != "vertexshader" && type != "pixelshader")) {
+        err = s.name + " = " + s.value + " names no shader variable";
+        return false;
+    }
+    // The elements of the initialiser, split at top-level commas.
+    std::string init = TrimText(var->initializerText);
+    if (!init.empty() && init.front() == '{' && init.back() == '}') init = init.substr(1, init.size() - 2);
+    std::vector<std::string> items;
+    int depth = 0;
+    std::string cur;
+    for (char c : init) {
+        if (c == '(' || c == '{') ++depth;
+        if (c == ')' || c == '}') --depth;
+        if (c == ',' && depth == 0) { items.push_back(cur); cur.clear(); continue; }
+        cur += c;
+    }
+    if (!TrimText(cur).empty()) items.push_back(cur);
+    size_t at = 0;
+    if (!index.empty()) {
+        float f = 0;
+        bool found = ParseNumberText(index, f);
+        for (const FxParameter& p : fx.params)
+            if (!found && p.name == index && p.paramClass == FxClass::Scalar) {
+                f = p.initialValue.empty() ? 0.0f : p.initialValue[0];
+                found = true;
+            }
+        if (!found || f < 0) { err = "shader index '" + index + "' is no number or int parameter"; return false; }
+        at = static_cast<size_t>(f);
+    }
+    if (at >= items.size()) {
+        err = "shader variable " + name + " has no element " + std::to_string(at);
+        return false;
+    }
+    std::string item = TrimText(items[at]);
+    if (Lower(item) == "null") {
+        out.value = "NULL";
+        return true;
+    }
+    if (!CompileText(item, out)) {
+        err = "shader variable " + name + " does not hold 'compile <profile> <entry>(...)'";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace core

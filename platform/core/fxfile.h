@@ -79,4 +79,10 @@ struct FxFile {
 // err is "line N: message" on failure.
 bool ParseFx(const std::string& text, FxFile& out, std::string& err);
 
+// A pass's `VertexShader = (vs);` / `<vs>` / `vs` / `(vsArray[i])` naming a shader variable
+// (`VertexShader vs = compile vs_2_0 f();`, arrays in braces): the compile state it holds. An
+// index may be a number or an int parameter, read at its initial value. Returns false with
+// `err` when the value names no such shader; `out` is `s` itself when it compiles already.
+bool ResolveShaderState(const FxFile& fx, const FxState& s, FxState& out, std::string& err);
+
 }  // namespace core

@@ -186,10 +186,18 @@ std::string CompileShaders(const core::FxFile& fx, const std::string& name) {
     std::set<std::string> seen;
     for (const core::FxTechnique& t : fx.techniques) {
         for (const core::FxPass& p : t.passes) {
-            for (const core::FxState& s : p.states) {
-                bool vertex = strcasecmp(s.name.c_str(), "VertexShader") == 0;
-                if (!s.isCompile || (!vertex && strcasecmp(s.name.c_str(), "PixelShader") != 0))
+            for (const core::FxState& state : p.states) {
+                bool vertex = strcasecmp(state.name.c_str(), "VertexShader") == 0;
+                if (!vertex && strcasecmp(state.name.c_str(), "PixelShader") != 0) continue;
+                if (strcasecmp(state.value.c_str(), "NULL") == 0 || state.value == "0") continue;
+                // Shader variables (`VertexShader = (vs);`) compile what they hold.
+                core::FxState s;
+                std::string why;
+                if (!core::ResolveShaderState(fx, state, s, why)) {
+                    log += name + "(" + std::to_string(state.line) + "): error: " + why + "\n";
                     continue;
+                }
+                if (!s.isCompile) continue;
                 std::string profile = s.profile;
                 for (char& c : profile)
                     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

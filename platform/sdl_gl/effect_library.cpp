@@ -374,15 +374,17 @@ EffectSource CompileEffect(const core::FxPreprocessed& pre, const std::string& n
                 if (info.target == StateTarget::VertexShader ||
                     info.target == StateTarget::PixelShader) {
                     bool vertex = info.target == StateTarget::VertexShader;
-                    if (!s.isCompile) {
-                        std::string v = Lower(s.value);
-                        if (v == "null" || v == "0") continue;   // fixed function
-                        log += Where(name, s.line) + ": error: " + s.name +
-                               " must be 'compile <profile> <entry>(...)' or NULL\n";
+                    std::string v = Lower(s.value);
+                    if (!s.isCompile && (v == "null" || v == "0")) continue;   // fixed function
+                    core::FxState shader;
+                    std::string why;
+                    if (!core::ResolveShaderState(fx, s, shader, why)) {
+                        log += Where(name, s.line) + ": error: " + why + "\n";
                         failed = true;
                         continue;
                     }
-                    int idx = StageOf(s, vertex ? ShaderStage::Vertex : ShaderStage::Pixel);
+                    if (!shader.isCompile) continue;   // a variable holding NULL
+                    int idx = StageOf(shader, vertex ? ShaderStage::Vertex : ShaderStage::Pixel);
                     if (idx < 0) failed = true;
                     (vertex ? ps.vs : ps.ps) = idx;
                     (vertex ? ps.hasVs : ps.hasPs) = true;

@@ -171,3 +171,36 @@ TEST(EffectCompile, MacrosAndIncludesKeepValuesAndPlaces) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EffectCompile, ShaderVariablesNameTheirShaderOrFail) {
+    const std::string head =
+        "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 PS(uniform float k) : COLOR { return k; }\n"
+        "VertexShader V = compile vs_2_0 VS();\n"
+        "PixelShader P[3] = { compile ps_2_0 PS(0.25), compile ps_3_0 PS(0.5), NULL };\n"
+        "int Pick = 1;\nfloat4 NotAShader;\n";
+    sdlgl::EffectSource s = sdlgl::CompileEffect(
+        head + "technique T { pass { VertexShader = (V); PixelShader = (P[Pick]); } }\n"
+               "technique U { pass { VertexShader = <V>; PixelShader = <P[2]>; } }\n",
+        "v.fx");
+    ASSERT_TRUE(s.ok) << s.log;
+    ASSERT_EQ(s.stages.size(), 2u);   // VS once, PS(0.5) once; P[2] is fixed function
+    EXPECT_TRUE(s.passShaders[0][0].hasPs);
+    EXPECT_FALSE(s.passShaders[1][0].hasPs);
+    bool half = false;
+    for (const sdlgl::HlslUniform& u : s.stages[1].uniforms)
+        half = half || (u.fixed && u.fixedValue == std::vector<float>{0.5f});
+    EXPECT_TRUE(half) << "P[Pick] is P[1]";
+    const char* bad[] = {"(NotAShader)", "(Nowhere)", "(P[3])", "(P[Missing])", "(P[1)"};
+    for (const char* b : bad) {
+        s = sdlgl::CompileEffect(head + "technique T { pass { VertexShader = (V);\n PixelShader = " +
+                                     b + "; } }\n",
+                                 "w.fx");
+        EXPECT_FALSE(s.ok) << b;
+        EXPECT_TRUE(Has(s.log, "w.fx(8): error")) << b << ": " << s.log;
+    }
+}
+
+}  // namespace

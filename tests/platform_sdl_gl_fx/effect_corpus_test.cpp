@@ -73,7 +73,7 @@ protected:
 
 TEST_F(CorpusTest, EachEffectShowsItsTextureLitAndAddsAFurtherLight) {
     const char* files[] = {"sampler_state.fx", "macros_include.fx", "loops_clip.fx",
-                           "normal_map.fx", "env_multipass.fx"};
+                           "normal_map.fx", "env_multipass.fx", "shader_variables.fx"};
     IDirect3DTexture9* texture = HalfAndHalf();
     for (const char* file : files) {
         SCOPED_TRACE(file);

@@ -16,6 +16,7 @@ namespace core {
 namespace {
 
 const int kMaxIncludeDepth = 32;
+const size_t kMaxIncludes = 1024;
 const size_t kMaxOutput = size_t(16) << 20;   // runaway expansion guards
 const long long kMaxSteps = 1000000;
 
@@ -451,6 +452,8 @@ private:
         if (!absolute && slash != std::string::npos) full = path.substr(0, slash + 1) + header;
         if (depth >= kMaxIncludeDepth)
             return Fail(path, l.line, col, "X1000", "#include nested more than 32 deep");
+        if (out_.includes.size() >= kMaxIncludes)   // a file including itself twice doubles
+            return Fail(path, l.line, col, "X1000", "more than 1024 files included");
         std::string text;
         if (!read_ || !read_(full, text))
             return Fail(path, l.line, col, "X1507", "failed to open source file: '" + header + "'");

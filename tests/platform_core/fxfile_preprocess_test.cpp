@@ -127,6 +127,12 @@ TEST(FxPreprocess, ErrorsNameTheFileAndLine) {
     EXPECT_NE(Error("#include \"nowhere.fxh\"\n").find("nowhere.fxh"), std::string::npos);
     EXPECT_EQ(Error("#include \"bad.fxh\"\n").find("fx/bad.fxh(3): error:"), 0u);
     EXPECT_NE(Error("#include \"self.fxh\"\n").find("nested"), std::string::npos);
+    // Each level including the next twice: 4096 includes, 12 deep.
+    for (int i = 1; i <= 12; ++i) {
+        std::string next = "#include \"w" + std::to_string(i + 1) + ".fxh\"\n";
+        Files()["fx/w" + std::to_string(i) + ".fxh"] = i < 12 ? next + next : "float x;\n";
+    }
+    EXPECT_NE(Error("#include \"w1.fxh\"\n").find("1024 files"), std::string::npos);
     EXPECT_EQ(Error("\n#if 1\nx\n").find("fx/main.fx(2): error:"), 0u);   // not closed
     EXPECT_EQ(Error("#endif\n").find("fx/main.fx(1): error:"), 0u);
     EXPECT_EQ(Error("#if 1\n#else\n#else\n#endif\n").find("fx/main.fx(3): error:"), 0u);

@@ -1,0 +1,39 @@
+// Effect preprocessor: any text (and the same text as every included file) expands or fails
+// with "file(line): error: ..."; what it expands to reads through ParseFx and shader
+// variables resolve or fail without harm.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "platform/core/fxfile.h"
+#include "platform/core/fxfile_preprocess.h"
+
+namespace {
+
+std::string g_text;
+
+bool ReadSame(const std::string&, std::string& text) {
+    text = g_text;
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    g_text.assign(reinterpret_cast<const char*>(data), size);
+    core::FxPreprocessed pre;
+    std::string err;
+    if (!core::PreprocessFx(g_text, "f.fx", {{"FUZZ", "1"}}, ReadSame, pre, err)) {
+        if (err.find("): error: ") == std::string::npos) std::abort();
+        return 0;
+    }
+    core::FxFile fx;
+    if (!core::ParseFx(pre.text, fx, err)) return 0;
+    for (const core::FxTechnique& t : fx.techniques)
+        for (const core::FxPass& p : t.passes)
+            for (const core::FxState& s : p.states) {
+                core::FxState out;
+                core::ResolveShaderState(fx, s, out, err);
+            }
+    return 0;
+}

@@ -20,6 +20,20 @@ Korvel_Effect_Manager::Korvel_Effect_Manager(IDirect3DDevice9* device,
 {
 }
 
+// The compiler's own words, with file and line, for the author's terminal. The platform
+// prints nothing itself when the caller takes its messages in a buffer.
+static bool PrintMessages(ID3DXBuffer* errors)
+{
+    const char* text = errors ? static_cast<const char*>(errors->GetBufferPointer()) : nullptr;
+    if (!text || errors->GetBufferSize() == 0 || !*text) return false;
+    const void* end = std::memchr(text, 0, errors->GetBufferSize());
+    size_t length = end ? static_cast<size_t>(static_cast<const char*>(end) - text)
+                        : errors->GetBufferSize();
+    std::fwrite(text, 1, length, stderr);
+    if (text[length - 1] != '\n') std::fputc('\n', stderr);
+    return true;
+}
+
 static void DeleteList(EffectNode* node)
 {
     while (node) {
@@ -138,15 +152,7 @@ bool Korvel_Effect_Manager::ReloadEffect(unsigned int number)
     HRESULT hr = D3DXCreateEffectFromFileA(device, file.getChars(), nullptr, nullptr, 0, nullptr,
                                            &effect, &errors);
     if (FAILED(hr) || !effect) {
-        // The compiler's own words, with file and line, for the author's terminal.
-        const char* text = errors ? static_cast<const char*>(errors->GetBufferPointer()) : nullptr;
-        if (text && errors->GetBufferSize() > 0 && *text) {
-            const void* end = std::memchr(text, 0, errors->GetBufferSize());
-            size_t length = end ? static_cast<size_t>(static_cast<const char*>(end) - text)
-                                : errors->GetBufferSize();
-            std::fwrite(text, 1, length, stderr);
-            if (text[length - 1] != '\n') std::fputc('\n', stderr);
-        } else {
+        if (!PrintMessages(errors)) {
             std::fprintf(stderr, "%s: error: the effect could not be created (0x%08X)\n",
                          file.getChars(), static_cast<unsigned>(hr));
         }
@@ -155,7 +161,10 @@ bool Korvel_Effect_Manager::ReloadEffect(unsigned int number)
         console->AddMessage(SceneText("[!] Reload failed: ", file.getChars()), KIND_ERROR);
         return false;
     }
-    if (errors) errors->Release();  // warnings only
+    if (errors) {  // warnings only
+        PrintMessages(errors);
+        errors->Release();
+    }
 
     if (node) {
         node->effect->Release();

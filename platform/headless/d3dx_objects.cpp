@@ -580,17 +580,19 @@ HRESULT CreateEffect(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, DWORD Flags, LP
         hr = D3DXERR_INVALIDDATA;   // text: "file(line): error: ..." where the file says it
     } else {
         text = ShaderMessages(fx, pre, pSrcFile);
-        if (!text.empty()) {
-            hr = D3DXERR_INVALIDDATA;
-            std::fputs(text.c_str(), stderr);
-        }
+        if (!text.empty()) hr = D3DXERR_INVALIDDATA;
     }
     if (FAILED(hr)) {
         if (!err.empty()) text = std::string(pSrcFile) + ": error: " + err;
+        // The messages go to the caller's buffer when it asks for them, to stderr otherwise,
+        // as the window backend does.
         if (ppCompilationErrors && !text.empty()) {
             Buffer* b = NewBuffer(text.size() + 1);
             std::memcpy(b->bytes.data(), text.c_str(), text.size() + 1);
             *ppCompilationErrors = b;
+        } else if (!text.empty()) {
+            std::fputs(text.c_str(), stderr);
+            if (text.back() != '\n') std::fputc('\n', stderr);
         }
         Record("d3dx", "D3DXCreateEffectFromFileA", args, HrText(hr));
         return hr;

@@ -211,7 +211,6 @@ HRESULT EffectLibrary::CreateFromFile(const char* path, ID3DXEffect** out,
     std::vector<uint8_t> bytes;
     if (!core::ReadFileBytes(path, bytes)) {
         messages = std::string(path) + ": error: cannot open the effect file\n";
-        std::fputs(messages.c_str(), stderr);
         return D3DERR_NOTFOUND;
     }
     return CreateFromText(std::string(bytes.begin(), bytes.end()), path, out, messages);
@@ -228,7 +227,6 @@ HRESULT EffectLibrary::CreateFromText(const std::string& text, const std::string
     std::string err;
     if (!core::PreprocessFx(text, name, {}, core::FxReadIncludeFile, pre, err)) {
         messages = err + "\n";
-        std::fputs(messages.c_str(), stderr);
         return D3DXERR_INVALIDDATA;
     }
     std::string key = pre.includes.empty() ? pre.text : name + "\n" + pre.text;
@@ -238,7 +236,6 @@ HRESULT EffectLibrary::CreateFromText(const std::string& text, const std::string
         ++compilations_;
     }
     messages = code->log;
-    if (!messages.empty()) std::fputs(messages.c_str(), stderr);
     if (!code->ok) return D3DXERR_INVALIDDATA;
     *out = new GlEffect(device_, code, textureOf_, owner_);
     return D3D_OK;

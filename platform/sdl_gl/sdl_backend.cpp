@@ -103,7 +103,7 @@ public:
         return CreateTextureFromFile(Ours(device), file, texture);
     }
     // Effect files compiled with glslang and SPIRV-Cross (effect_library.h); compiler
-    // messages go to stderr and, when asked for, into the errors buffer.
+    // messages go into the errors buffer when asked for, to stderr otherwise.
     HRESULT D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR file, const D3DXMACRO*,
                                       LPD3DXINCLUDE, DWORD, LPD3DXEFFECTPOOL,
                                       LPD3DXEFFECT* effect, LPD3DXBUFFER* errors) override {
@@ -117,6 +117,8 @@ public:
             std::vector<uint8_t> bytes(messages.begin(), messages.end());
             bytes.push_back(0);
             *errors = new SdlBuffer(std::move(bytes));
+        } else if (!messages.empty()) {
+            std::fputs(messages.c_str(), stderr);
         }
         return hr;
     }

@@ -150,9 +150,11 @@ TEST(EffectPosition, DemoEffectsAreKnown) {
         ss << f.rdbuf();
         sdlgl::EffectSource s = sdlgl::CompileEffect(ss.str(), name);
         ASSERT_TRUE(s.ok) << s.log;
-        for (const sdlgl::HlslStage& st : s.stages)
-            if (st.stage == sdlgl::ShaderStage::Vertex)
+        for (const sdlgl::HlslStage& st : s.stages) {
+            if (st.stage == sdlgl::ShaderStage::Vertex) {
                 EXPECT_EQ(Factors(sdlgl::AnalysePosition(st)), "mat_World_View_Proj") << name;
+            }
+        }
     }
 }
 

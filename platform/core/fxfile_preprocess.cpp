@@ -433,19 +433,19 @@ private:
     }
 
     bool Include(const std::string& rest, const std::string& path, const LLine& l, int col, int depth) {
-        std::string spec = rest;
-        if (spec.empty() || (spec[0] != '"' && spec[0] != '<')) {   // #include MACRO
+        std::string target = rest;
+        if (target.empty() || (target[0] != '"' && target[0] != '<')) {   // #include MACRO
             std::vector<Tok> toks;
-            Lex(spec, toks);
+            Lex(target, toks);
             std::vector<Tok> expanded;
             if (!Expand(toks, expanded, path, l.line)) return false;
-            spec = Trim(Text(expanded));
+            target = Trim(Text(expanded));
         }
-        char close = spec.empty() ? 0 : spec[0] == '"' ? '"' : spec[0] == '<' ? '>' : 0;
-        size_t end = close ? spec.find(close, 1) : std::string::npos;
+        char close = target.empty() ? 0 : target[0] == '"' ? '"' : target[0] == '<' ? '>' : 0;
+        size_t end = close ? target.find(close, 1) : std::string::npos;
         if (end == std::string::npos || end == 1)
             return Fail(path, l.line, col, "X1000", "#include expects \"file\" or <file>");
-        std::string header = spec.substr(1, end - 1);
+        std::string header = target.substr(1, end - 1);
         std::string full = header;
         bool absolute = header[0] == '/' || header[0] == '\\' || (header.size() > 1 && header[1] == ':');
         size_t slash = path.find_last_of("/\\");

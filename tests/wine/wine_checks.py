@@ -224,7 +224,7 @@ LEVELS = {
 }
 
 
-def make_level(b, demo, folder, spec, lights=("sun",)):
+def make_level(b, demo, folder, layout, lights=("sun",)):
     shutil.copytree(demo, folder, ignore=shutil.ignore_patterns("CMakeFiles", "cmake_install.cmake",
                                                                 "LOG.dr"))
     for name, text in OBJECT_FILES.items():
@@ -234,10 +234,10 @@ def make_level(b, demo, folder, spec, lights=("sun",)):
         subprocess.run([b.drtool, "build", src, src[:-4] + ".dr"], check=True)
     src = os.path.join(folder, "POLYGON01.txt")
     with open(src, "w") as f:
-        f.write(level_text(spec["objects"], spec["effects"], lights))
+        f.write(level_text(layout["objects"], layout["effects"], lights))
     subprocess.run([b.drtool, "build", src, os.path.join(folder, "POLYGON01")], check=True)
     with open(os.path.join(folder, "ini.txt"), "w") as f:
-        f.write(spec["ini"])
+        f.write(layout["ini"])
 
 
 def run_linux(b, folder, display, seconds=2):
@@ -486,13 +486,13 @@ def shoot_linux(b, folder, display, png):
 
 
 def compare_pictures(b, x, work, demo_linux):
-    for name, spec in PICTURE_LEVELS.items():
+    for name, layout in PICTURE_LEVELS.items():
         folder = os.path.join(work, "pic-" + name)
-        make_level(b, demo_linux, folder, dict(spec, effects=[]),
-                   lights=spec.get("lights", ("sun",)))
+        make_level(b, demo_linux, folder, dict(layout, effects=[]),
+                   lights=layout.get("lights", ("sun",)))
         lin = os.path.join(work, "pic-%s-linux.png" % name)
         win = os.path.join(work, "pic-%s-wine.png" % name)
-        mask = spec.get("mask", TEXT_MASK)
+        mask = layout.get("mask", TEXT_MASK)
         if not shoot_linux(b, folder, x.display, lin) or \
                 not shoot_wine(b, folder, x.display, win, mask):
             fail("%s: no picture (Linux %s, Wine %s)" % (name, os.path.exists(lin), os.path.exists(win)))
@@ -539,17 +539,17 @@ def run_all(b, x, work, demo_linux):
     levels = [("demo", os.path.join(work, "demo"), None)]
     shutil.copytree(demo_linux, levels[0][1],
                     ignore=shutil.ignore_patterns("CMakeFiles", "cmake_install.cmake", "LOG.dr"))
-    for name, spec in LEVELS.items():
+    for name, layout in LEVELS.items():
         folder = os.path.join(work, name)
-        make_level(b, demo_linux, folder, spec)
-        levels.append((name, folder, spec))
-    for name, folder, spec in levels:
+        make_level(b, demo_linux, folder, layout)
+        levels.append((name, folder, layout))
+    for name, folder, layout in levels:
         lin = run_linux(b, folder, x.display)
         keep = os.path.join(work, name + "-linux-LOG.dr")
         if os.path.exists(lin):
             shutil.copy(lin, keep)
         win = run_wine(b, folder, x.display)
-        source = os.path.join(ROOT, "demo", "trees", "POLYGON01.txt") if spec is None \
+        source = os.path.join(ROOT, "demo", "trees", "POLYGON01.txt") if layout is None \
             else os.path.join(folder, "POLYGON01.txt")
         compare_logs(name, read_log(b, keep) if os.path.exists(keep) else None,
                      read_log(b, win) if os.path.exists(win) else None,

@@ -13,6 +13,7 @@
 #include <strings.h>
 
 #include "platform/core/fxfile.h"
+#include "platform/core/fx_state_names.h"
 #include "platform/core/fxfile_preprocess.h"
 #include "platform/core/image.h"
 #include "platform/core/load_cache.h"
@@ -579,7 +580,9 @@ HRESULT CreateEffect(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, DWORD Flags, LP
     } else if (!core::LoadFx(std::string(bytes.begin(), bytes.end()), pSrcFile, pre, fx, text)) {
         hr = D3DXERR_INVALIDDATA;   // text: "file(line): error: ..." where the file says it
     } else {
-        text = ShaderMessages(fx, pre, pSrcFile);
+        // A name that is no effect state fails the effect, as with D3DX.
+        text = core::UnknownFxStates(fx, pre, pSrcFile);
+        if (text.empty()) text = ShaderMessages(fx, pre, pSrcFile);
         if (!text.empty()) hr = D3DXERR_INVALIDDATA;
     }
     if (FAILED(hr)) {

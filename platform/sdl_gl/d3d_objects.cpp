@@ -192,12 +192,13 @@ HRESULT SdlDevice::Present(const RECT*, const RECT*, HWND, const RGNDATA*) {
 HRESULT SdlDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) {
     if (!pMatrix) return D3DERR_INVALIDCALL;
     DWORD s = State;
-    if (s == D3DTS_VIEW || s == D3DTS_PROJECTION || s == 256) {
+    if (s == D3DTS_VIEW || s == D3DTS_PROJECTION || s == 256 ||
+        (s >= D3DTS_TEXTURE0 && s < D3DTS_TEXTURE0 + 8)) {
         gl_.SetTransform(s, &pMatrix->_11);
         return D3D_OK;
     }
-    // Texture transforms and further world matrices are kept by Direct3D but unused here.
-    if ((s >= D3DTS_TEXTURE0 && s < D3DTS_TEXTURE0 + 8) || (s > 256 && s < 512)) return D3D_OK;
+    // Further world matrices (vertex blending) are kept by Direct3D but unused here.
+    if (s > 256 && s < 512) return D3D_OK;
     return D3DERR_INVALIDCALL;
 }
 

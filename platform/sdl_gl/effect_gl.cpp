@@ -151,6 +151,8 @@ HRESULT GlEffect::BeginPass(UINT Pass) {
         }
     }
     if (pass.alphaTested.program) programs.refreshAlphaTested = &GlEffect::RefreshTwin;
+    if (pass.plain.fixedStage) programs.plainFixed = &pass.plain.fixed;
+    if (pass.alphaTested.fixedStage) programs.alphaTestedFixed = &pass.alphaTested.fixed;
     programs.source = &pass;
     programs.owner = this;
     device_.SetProgramOverride(programs);
@@ -277,6 +279,17 @@ void GlEffect::ApplyState(const EffectState& s, int unitForSampler) {
             device_.SetTexture(s.index, tex && textureOf_ ? textureOf_(tex) : nullptr);
             break;
         }
+        case StateTarget::Transform: {
+            float m[16];
+            if (s.param >= 0) {
+                const std::vector<float>& v = values_[static_cast<size_t>(s.param)];
+                for (size_t i = 0; i < 16; ++i) m[i] = i < v.size() ? v[i] : 0.0f;
+            } else {
+                std::memcpy(m, s.matrix, sizeof m);
+            }
+            device_.SetTransform(s.id, m);
+            break;
+        }
         case StateTarget::Material: {
             Material m = device_.GetMaterial();
             float* field = s.id == 0 ? m.diffuse : s.id == 1 ? m.ambient
@@ -297,6 +310,8 @@ void GlEffect::SaveState() {
     savedRender_.clear();
     savedSampler_.clear();
     savedTexture_.clear();
+    savedStage_.clear();
+    savedTransform_.clear();
     savedMaterialValid_ = false;
     savedProgram_ = device_.GetProgramOverride();
     auto SaveRender = [&](uint32_t state) {
@@ -320,6 +335,23 @@ void GlEffect::SaveState() {
             if (s.target == StateTarget::Render) SaveRender(s.id);
             if (s.target == StateTarget::Sampler) SaveSampler(s.index, s.id);
             if (s.target == StateTarget::Texture) SaveTexture(s.index);
+            if (s.target == StateTarget::TextureStage) {
+                bool seen = false;
+                for (const SavedSampler& t : savedStage_)
+                    seen = seen || (t.unit == s.index && t.type == s.id);
+                if (!seen)
+                    savedStage_.push_back({s.index, s.id, device_.GetTextureStageState(s.index, s.id)});
+            }
+            if (s.target == StateTarget::Transform) {
+                bool seen = false;
+                for (const SavedTransform& t : savedTransform_) seen = seen || t.kind == s.id;
+                if (!seen) {
+                    SavedTransform t;
+                    t.kind = s.id;
+                    device_.GetTransform(s.id, t.m);
+                    savedTransform_.push_back(t);
+                }
+            }
             if (s.target == StateTarget::Material && !savedMaterialValid_) {
                 savedMaterial_ = device_.GetMaterial();
                 savedMaterialValid_ = true;
@@ -338,6 +370,8 @@ void GlEffect::RestoreState() {
     for (const SavedRender& r : savedRender_) device_.SetRenderState(r.state, r.value);
     for (const SavedSampler& s : savedSampler_) device_.SetSamplerState(s.unit, s.type, s.value);
     for (const SavedTexture& t : savedTexture_) device_.SetTexture(t.unit, t.texture);
+    for (const SavedSampler& t : savedStage_) device_.SetTextureStageState(t.unit, t.type, t.value);
+    for (const SavedTransform& t : savedTransform_) device_.SetTransform(t.kind, t.m);
     if (savedMaterialValid_) device_.SetMaterial(savedMaterial_);
 }
 

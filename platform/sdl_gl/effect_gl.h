@@ -86,6 +86,9 @@ private:
     std::vector<SavedRender> savedRender_;
     std::vector<SavedSampler> savedSampler_;
     std::vector<SavedTexture> savedTexture_;
+    std::vector<SavedSampler> savedStage_;   // texture stage states: unit = stage
+    struct SavedTransform { uint32_t kind; float m[16]; };
+    std::vector<SavedTransform> savedTransform_;
     bool savedMaterialValid_ = false;
     Material savedMaterial_;
     GlDevice::ProgramOverride savedProgram_;

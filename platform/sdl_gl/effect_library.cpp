@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <set>
 
 #include "platform/core/file_bytes.h"
+#include "platform/core/fx_state_names.h"
 #include "platform/core/fxfile_preprocess.h"
 #include "platform/sdl_gl/effect_gl.h"
 #include "platform/sdl_gl/effect_position.h"
@@ -30,32 +32,6 @@ HlslBase BaseOfType(const std::string& type) {
         t.compare(0, 6, "double") == 0 || t == "matrix" || t == "vector")
         return HlslBase::Float;
     return HlslBase::Other;
-}
-
-// The shader fragment used when a pass gives a vertex shader but no pixel shader: the
-// interpolated colour, times the stage-0 texture when one is bound, as Direct3D's default
-// stage-0 cascade does.
-std::string FallbackPixelShader(const std::string& vertexGlsl) {
-    bool color = vertexGlsl.find("out vec4 dx_COLOR0;") != std::string::npos;
-    size_t tex = vertexGlsl.find(" dx_TEXCOORD0;");
-    std::string texType;
-    if (tex != std::string::npos) {
-        size_t lineStart = vertexGlsl.rfind('\n', tex);
-        std::string line = vertexGlsl.substr(lineStart + 1, tex - lineStart - 1);
-        if (line.find("out vec2") != std::string::npos) texType = "vec2";
-        else if (line.find("out vec3") != std::string::npos) texType = "vec3";
-        else if (line.find("out vec4") != std::string::npos) texType = "vec4";
-    }
-    std::string s = "#version 330\n";
-    if (color) s += "in vec4 dx_COLOR0;\n";
-    if (!texType.empty()) s += "in " + texType + " dx_TEXCOORD0;\n";
-    s += "uniform sampler2D ps_s0;\nuniform int dx_textured;\n"
-         "layout(location = 0) out vec4 dx_out_COLOR0;\nvoid main() {\n";
-    s += color ? "    vec4 c = dx_COLOR0;\n" : "    vec4 c = vec4(1.0);\n";
-    if (!texType.empty())
-        s += "    if (dx_textured != 0) c *= texture(ps_s0, vec2(dx_TEXCOORD0.xy));\n";
-    s += "    dx_out_COLOR0 = c;\n}\n";
-    return s;
 }
 
 // The pixel stage with its alpha test switched on ("" when it has none).
@@ -90,6 +66,17 @@ bool ReadState(const core::FxState& s, const StateInfo& info, const EffectSource
     out.kind = info.kind;
     out.index = s.index > 0 ? static_cast<uint32_t>(s.index) : 0;
     std::string ref = ParameterReference(s.value, info.kind);
+    if (info.target == StateTarget::Transform) {
+        out.index = 0;
+        if (info.id == 16) out.id = 16 + (s.index > 0 ? static_cast<uint32_t>(s.index) : 0);
+        if (!ref.empty()) {
+            out.param = code.FindParam(ref);
+            if (out.param < 0) return false;
+            const EffectParam& p = code.params[static_cast<size_t>(out.param)];
+            return p.rows == 4 && p.columns == 4 && p.elements == 0 && p.base == HlslBase::Float;
+        }
+        return ParseStateMatrix(s.value, out.matrix);
+    }
     if (!ref.empty()) {
         out.param = code.FindParam(ref);
         return out.param >= 0;
@@ -273,6 +260,24 @@ EffectSource CompileEffect(const core::FxPreprocessed& pre, const std::string& n
     }
     std::string& log = code->log;
     bool failed = false;
+    // A state Direct3D 9 knows but this backend does not carry out is named once and skipped
+    // (not at all when it switches something off that is off here anyway); a name that is no
+    // state fails the effect, as with D3DX.
+    std::set<std::string> named;
+    auto NotCarriedOut = [&](const core::FxState& s, bool inSampler) {
+        if (!core::IsFxStateName(s.name, inSampler)) {
+            log += Where(name, s.line) + ": error: '" + s.name + "' is no " +
+                   (inSampler ? "sampler state\n" : "effect state\n");
+            failed = true;
+            return;
+        }
+        std::string lower = Lower(s.name), v = Lower(s.value);
+        bool off = lower.size() > 6 && lower.compare(lower.size() - 6, 6, "enable") == 0 &&
+                   (v == "false" || v == "0");
+        if (off || !named.insert(lower).second) return;
+        log += Where(name, s.line) + ": warning: state " + s.name +
+               " is not carried out by this renderer; ignored\n";
+    };
 
     // Parameters as the file declares them.
     for (const core::FxParameter& p : fx.params) {
@@ -310,8 +315,7 @@ EffectSource CompileEffect(const core::FxPreprocessed& pre, const std::string& n
         for (const core::FxState& s : p.samplerStates) {
             StateInfo info;
             if (!LookupState(s.name, true, info)) {
-                log += Where(name, s.line) + ": warning: sampler state " + s.name +
-                       " is not supported; ignored\n";
+                NotCarriedOut(s, true);
                 continue;
             }
             if (info.target == StateTarget::Texture) continue;   // textureName above
@@ -363,9 +367,18 @@ EffectSource CompileEffect(const core::FxPreprocessed& pre, const std::string& n
             PassShaders ps;
             for (const core::FxState& s : p.states) {
                 StateInfo info;
-                if (!LookupState(s.name, false, info)) {
-                    log += Where(name, s.line) + ": warning: state " + s.name +
-                           " is not supported; ignored\n";
+                if (!LookupState(s.name, false, info) ||
+                    (info.target == StateTarget::Transform && info.id == 256 && s.index > 0)) {
+                    NotCarriedOut(s, false);
+                    continue;
+                }
+                // Only stage 0 blends in the fixed-function pixel stage; later stages take
+                // their texture coordinate states (for pixel shaders) and nothing else.
+                bool laterStage = s.index > 0 && info.target == StateTarget::TextureStage &&
+                             info.id != 11 && info.id != 24;
+                if (laterStage) {
+                    std::string v = Lower(s.value);
+                    if (v != "disable" && v != "d3dtop_disable") NotCarriedOut(s, false);
                     continue;
                 }
                 if (info.target == StateTarget::VertexShader ||
@@ -403,11 +416,6 @@ EffectSource CompileEffect(const core::FxPreprocessed& pre, const std::string& n
                 }
                 if (info.target == StateTarget::Unsupported) continue;
                 pass.states.push_back(st);
-            }
-            if (ps.hasPs && !ps.hasVs) {
-                log += Where(name, p.line) + ": error: a pass with a pixel shader needs a "
-                       "vertex shader here\n";
-                failed = true;
             }
             passStages.back().push_back(ps);
             tech.passes.push_back(pass);
@@ -450,10 +458,11 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const core::FxPreprocessed& pre
 
     // Link one program (and its alpha-tested twin) per vertex/pixel pair and find where each
     // parameter goes.
-    auto Link = [&](const HlslStage& vs, const HlslStage* fsStage, const std::string& fs,
+    auto Link = [&](const HlslStage* vsStage, const std::string& vsGlsl,
+                    const HlslStage* fsStage, const std::string& fs,
                     PassProgram& out, std::vector<EffectPass::Sampler>& samplers,
                     std::string& llog) {
-        GLuint prog = BuildProgram(vs.glsl, fs, llog);
+        GLuint prog = BuildProgram(vsGlsl, fs, llog);
         if (!prog) return false;
         code->programs.push_back(prog);
         out.program = prog;
@@ -471,7 +480,7 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const core::FxPreprocessed& pre
             if (glName.size() > 3 && glName.compare(glName.size() - 3, 3, "[0]") == 0)
                 glName.resize(glName.size() - 3);
             const HlslStage* owner = nullptr;
-            if (glName.compare(0, 3, "vs_") == 0) owner = &vs;
+            if (glName.compare(0, 3, "vs_") == 0) owner = vsStage;
             if (glName.compare(0, 3, "ps_") == 0) owner = fsStage;
             if (type == GL_SAMPLER_2D || type == GL_SAMPLER_CUBE || type == GL_SAMPLER_3D ||
                 type == GL_SAMPLER_1D || type == GL_SAMPLER_2D_SHADOW) {
@@ -481,7 +490,7 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const core::FxPreprocessed& pre
                 // units that nothing binds; so do cube and volume samplers, through a
                 // texture target of their unit that the device (2D only) never binds.
                 GLint unit = 0;
-                if (owner == &vs) unit = kSpareUnit - 1;
+                if (owner && owner == vsStage) unit = kSpareUnit - 1;
                 else if (owner) {
                     unit = kSpareUnit;
                     for (const HlslSampler& s : owner->samplers) {
@@ -543,6 +552,8 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const core::FxPreprocessed& pre
         out.rowFromFragY = glGetUniformLocation(prog, kRowFromFragYUniform);
         out.alphaFunc = glGetUniformLocation(prog, kAlphaFuncUniform);
         out.alphaRef = glGetUniformLocation(prog, kAlphaRefUniform);
+        out.fixedStage = !vsStage || !fsStage;
+        if (out.fixedStage) out.fixed = LocateFfp(prog, 8);
         return true;
     };
     struct Linked {
@@ -554,21 +565,26 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const core::FxPreprocessed& pre
         for (size_t p = 0; p < code->techniques[t].passes.size(); ++p) {
             PassShaders st = passStages[t][p];
             EffectPass& pass = code->techniques[t].passes[p];
-            if (!st.hasVs) continue;   // fixed function
-            auto key = std::make_pair(st.vs, st.ps);
+            if (!st.hasVs && !st.hasPs) continue;   // fixed function
+            auto key = std::make_pair(st.hasVs ? st.vs : -1, st.hasPs ? st.ps : -1);
             auto it = programOf.find(key);
             if (it == programOf.end()) {
-                const HlslStage& vs = stages[static_cast<size_t>(st.vs)];
+                // A missing stage is Direct3D's fixed-function one.
+                const HlslStage* vsStage = st.hasVs ? &stages[static_cast<size_t>(st.vs)] : nullptr;
                 const HlslStage* fsStage = st.hasPs ? &stages[static_cast<size_t>(st.ps)] : nullptr;
-                std::string fs = fsStage ? fsStage->glsl : FallbackPixelShader(vs.glsl);
+                std::string vsGlsl = vsStage ? vsStage->glsl : FixedFunctionVertexFor(fsStage->glsl);
+                std::string fs = fsStage ? fsStage->glsl
+                                         : FixedFunctionPixelFor(vsStage->glsl, kAlphaTestDefine,
+                                                                 kAlphaFuncUniform,
+                                                                 kAlphaRefUniform);
                 Linked linked;
                 std::vector<EffectPass::Sampler> unused;
                 std::string llog;
-                bool ok = Link(vs, fsStage, fs, linked.plain, linked.samplers, llog);
+                bool ok = Link(vsStage, vsGlsl, fsStage, fs, linked.plain, linked.samplers, llog);
                 std::string tested = WithAlphaTest(fs);
                 size_t warnings = log.size();   // the twin would repeat the first's warnings
                 if (ok && !tested.empty()) {
-                    ok = Link(vs, fsStage, tested, linked.alphaTested, unused, llog);
+                    ok = Link(vsStage, vsGlsl, fsStage, tested, linked.alphaTested, unused, llog);
                     log.resize(warnings);
                 }
                 if (!ok) {
@@ -581,7 +597,7 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const core::FxPreprocessed& pre
             pass.plain = it->second.plain;
             pass.alphaTested = it->second.alphaTested;
             pass.samplers = it->second.samplers;
-            PassPosition(stages[static_cast<size_t>(st.vs)], *code, pass);
+            if (st.hasVs) PassPosition(stages[static_cast<size_t>(st.vs)], *code, pass);
         }
     }
     code->ok = true;

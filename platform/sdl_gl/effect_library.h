@@ -3,8 +3,9 @@
 // into one GL program per vertex/pixel pair, then shared by every effect made from that
 // content. Effects keep their own parameter values and upload them when a pass begins.
 // The preprocessor runs over the whole file first, so included files are read as part of it.
-// Not done: effect pools, macros given at creation, passes with a pixel shader but no vertex
-// shader.
+// A pass with only one of the two shaders runs the other stage as Direct3D's fixed-function
+// stage (ffp_program.h) and the device feeds it its states at each draw.
+// Not done: effect pools, macros given at creation.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -46,6 +47,7 @@ struct EffectState {
     StateValueKind kind = StateValueKind::Dword;
     uint32_t value = 0;
     float vec[4] = {0, 0, 0, 0};
+    float matrix[16] = {};   // transforms given as constants
     int param = -1;
 };
 
@@ -80,6 +82,9 @@ struct PassProgram {
     GLint textured = -1;   // passes without a pixel shader: whether stage 0 has a texture
     GLint rowFromFragY = -1;
     std::vector<UniformBinding> uniforms;
+    // One of the stages is Direct3D's fixed-function stage, fed by the device at each draw.
+    bool fixedStage = false;
+    FfpLocations fixed;
 };
 
 struct EffectPass {

@@ -33,20 +33,11 @@ const StateName kPassStates[] = {
     {"AlphaFunc", StateTarget::Render, 25, K::Cmp},
     {"DitherEnable", StateTarget::Render, 26, K::Bool},
     {"AlphaBlendEnable", StateTarget::Render, 27, K::Bool},
-    {"FogEnable", StateTarget::Render, 28, K::Bool},
     {"SpecularEnable", StateTarget::Render, 29, K::Bool},
-    {"FogColor", StateTarget::Render, 34, K::Color},
-    {"FogTableMode", StateTarget::Render, 35, K::Dword},
-    {"FogStart", StateTarget::Render, 36, K::Float},
-    {"FogEnd", StateTarget::Render, 37, K::Float},
-    {"FogDensity", StateTarget::Render, 38, K::Float},
-    {"RangeFogEnable", StateTarget::Render, 48, K::Bool},
-    {"StencilEnable", StateTarget::Render, 52, K::Bool},
     {"TextureFactor", StateTarget::Render, 60, K::Color},
     {"Clipping", StateTarget::Render, 136, K::Bool},
     {"Lighting", StateTarget::Render, 137, K::Bool},
     {"Ambient", StateTarget::Render, 139, K::Color},
-    {"FogVertexMode", StateTarget::Render, 140, K::Dword},
     {"ColorVertex", StateTarget::Render, 141, K::Bool},
     {"LocalViewer", StateTarget::Render, 142, K::Bool},
     {"NormalizeNormals", StateTarget::Render, 143, K::Bool},
@@ -54,21 +45,13 @@ const StateName kPassStates[] = {
     {"SpecularMaterialSource", StateTarget::Render, 146, K::MaterialSource},
     {"AmbientMaterialSource", StateTarget::Render, 147, K::MaterialSource},
     {"EmissiveMaterialSource", StateTarget::Render, 148, K::MaterialSource},
-    {"PointSize", StateTarget::Render, 154, K::Float},
-    {"PointSize_Min", StateTarget::Render, 155, K::Float},
-    {"PointSpriteEnable", StateTarget::Render, 156, K::Bool},
-    {"PointScaleEnable", StateTarget::Render, 157, K::Bool},
     {"MultiSampleAntialias", StateTarget::Render, 161, K::Bool},
     {"MultiSampleMask", StateTarget::Render, 162, K::Dword},
-    {"PointSize_Max", StateTarget::Render, 166, K::Float},
     {"ColorWriteEnable", StateTarget::Render, 168, K::ColorWrite},
     {"BlendOp", StateTarget::Render, 171, K::BlendOp},
     {"ScissorTestEnable", StateTarget::Render, 174, K::Bool},
-    {"SlopeScaleDepthBias", StateTarget::Render, 175, K::Float},
     {"AntialiasedLineEnable", StateTarget::Render, 176, K::Bool},
     {"BlendFactor", StateTarget::Render, 193, K::Color},
-    {"SRGBWriteEnable", StateTarget::Render, 194, K::Bool},
-    {"DepthBias", StateTarget::Render, 195, K::Float},
     {"SeparateAlphaBlendEnable", StateTarget::Render, 206, K::Bool},
     {"SrcBlendAlpha", StateTarget::Render, 207, K::Blend},
     {"DestBlendAlpha", StateTarget::Render, 208, K::Blend},
@@ -79,7 +62,16 @@ const StateName kPassStates[] = {
     {"AlphaOp", StateTarget::TextureStage, 4, K::TextureOp},
     {"AlphaArg1", StateTarget::TextureStage, 5, K::TextureArg},
     {"AlphaArg2", StateTarget::TextureStage, 6, K::TextureArg},
+    {"TexCoordIndex", StateTarget::TextureStage, 11, K::TexCoordIndex},
+    {"TextureTransformFlags", StateTarget::TextureStage, 24, K::TransformFlags},
     {"Texture", StateTarget::Texture, 0, K::Parameter},
+    {"WorldTransform", StateTarget::Transform, 256, K::Matrix},
+    {"ViewTransform", StateTarget::Transform, 2, K::Matrix},
+    {"ProjectionTransform", StateTarget::Transform, 3, K::Matrix},
+    {"TextureTransform", StateTarget::Transform, 16, K::Matrix},
+    {"ColorWriteEnable1", StateTarget::Render, 190, K::ColorWrite},   // one render target:
+    {"ColorWriteEnable2", StateTarget::Render, 191, K::ColorWrite},   // nothing to write
+    {"ColorWriteEnable3", StateTarget::Render, 192, K::ColorWrite},
     {"MaterialDiffuse", StateTarget::Material, 0, K::Vector4},
     {"MaterialAmbient", StateTarget::Material, 1, K::Vector4},
     {"MaterialSpecular", StateTarget::Material, 2, K::Vector4},
@@ -141,11 +133,18 @@ const EnumName kTextureArg[] = {{"Diffuse", 0}, {"Current", 1}, {"Texture", 2}, 
                                 {"Specular", 4}, {"Temp", 5}, {"Constant", 6},
                                 {"Complement", 0x10}, {"AlphaReplicate", 0x20}};
 const EnumName kBool[] = {{"False", 0}, {"True", 1}};
+const EnumName kTexCoordIndex[] = {{"PassThru", 0}, {"CameraSpaceNormal", 0x10000},
+                                   {"CameraSpacePosition", 0x20000},
+                                   {"CameraSpaceReflectionVector", 0x30000},
+                                   {"SphereMap", 0x40000}};
+const EnumName kTransformFlags[] = {{"Disable", 0}, {"Count1", 1}, {"Count2", 2},
+                                    {"Count3", 3}, {"Count4", 4}, {"Projected", 256}};
 
 // Prefixes an effect file may put before an enum name.
 const char* const kPrefixes[] = {"D3DBLENDOP_", "D3DBLEND_", "D3DCMP_", "D3DCULL_", "D3DFILL_",
                                  "D3DSHADE_", "D3DZB_", "D3DMCS_", "D3DCOLORWRITEENABLE_",
-                                 "D3DTEXF_", "D3DTADDRESS_", "D3DTOP_", "D3DTA_"};
+                                 "D3DTEXF_", "D3DTADDRESS_", "D3DTOP_", "D3DTA_",
+                                 "D3DTSS_TCI_", "D3DTTFF_"};
 
 bool EqualNoCase(const std::string& a, const char* b) {
     size_t n = std::strlen(b);
@@ -335,6 +334,9 @@ bool ParseStateValue(const std::string& value, StateValueKind kind, uint32_t& ou
         }
         case K::ColorWrite: return ParseFlags(kColorWrite, t, out);
         case K::TextureArg: return ParseFlags(kTextureArg, t, out);
+        case K::TexCoordIndex: return ParseFlags(kTexCoordIndex, t, out);
+        case K::TransformFlags: return ParseFlags(kTransformFlags, t, out);
+        case K::Matrix: return false;
         case K::Parameter: return false;
         default: break;
     }
@@ -357,6 +359,30 @@ bool ParseStateValue(const std::string& value, StateValueKind kind, uint32_t& ou
     if (!ParseNumber(t, d) || d < 0) return false;
     out = static_cast<uint32_t>(d);
     return true;
+}
+
+bool ParseStateMatrix(const std::string& value, float m[16]) {
+    std::string t = Trim(value);
+    size_t open = t.find_first_of("{(");
+    if (open == std::string::npos || (t.back() != '}' && t.back() != ')')) return false;
+    t = t.substr(open + 1, t.size() - open - 2);
+    int count = 0;
+    size_t pos = 0;
+    bool atEnd = false;
+    while (!atEnd) {
+        size_t comma = t.find(',', pos);
+        if (comma == std::string::npos) comma = t.size();
+        double d;
+        std::string part = Trim(t.substr(pos, comma - pos));
+        // Rows may be nested in their own braces.
+        while (!part.empty() && (part.front() == '{' || part.front() == '(')) part.erase(0, 1);
+        while (!part.empty() && (part.back() == '}' || part.back() == ')')) part.pop_back();
+        if (count == 16 || !ParseNumber(part, d)) return false;
+        m[count++] = static_cast<float>(d);
+        atEnd = comma == t.size();
+        pos = comma + 1;
+    }
+    return count == 16;
 }
 
 }  // namespace sdlgl

@@ -2,8 +2,9 @@
 // may write (case-blind, as D3DX reads them) and their values, turned into Direct3D 9 numbers.
 // A value is a constant (enum name, TRUE/FALSE, number, {r, g, b, a}) or names a parameter,
 // written `<Name>` or `(Name)`, read when the pass begins.
-// Not done: transforms, lights, clip planes and shader constants set from passes (they are
-// reported as unsupported and skipped).
+// States that Direct3D 9 knows but this backend does not carry out (lights, fog, stencil,
+// clip planes, points, shader constants, stages past 0's blending, ...) are not looked up
+// here: the effect compiler names them once and skips them.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,9 @@ enum class StateTarget {
     TextureStage,   // SetTextureStageState(index, id, value)
     Texture,        // SetTexture(index, <parameter>)
     Material,       // material field `id` (0 diffuse, 1 ambient, 2 specular, 3 emissive, 4 power)
+    Transform,      // SetTransform(id + index, <matrix>): world 256, view 2, projection 3,
+                    // texture 16
+
     VertexShader,
     PixelShader,
     Unsupported
@@ -24,7 +28,8 @@ enum class StateTarget {
 
 enum class StateValueKind {
     Bool, Dword, Float, Color, Blend, BlendOp, Cmp, Cull, Fill, Shade, ZBuffer, MaterialSource,
-    ColorWrite, TexFilter, TexAddress, TextureOp, TextureArg, Vector4, Parameter
+    ColorWrite, TexFilter, TexAddress, TextureOp, TextureArg, Vector4, Parameter,
+    TexCoordIndex, TransformFlags, Matrix
 };
 
 struct StateInfo {
@@ -43,7 +48,11 @@ std::string ParameterReference(const std::string& value, StateValueKind kind);
 
 // Reads a constant value. Floats and colours come as their Direct3D 9 DWORD (a float's bits,
 // a D3DCOLOR); Vector4 values fill `vec` (missing components 0, except alpha 1 for colours).
+// Matrix values (16 numbers, row by row) need ParseStateMatrix.
 bool ParseStateValue(const std::string& value, StateValueKind kind, uint32_t& out,
                      float vec[4]);
+
+// A constant matrix value: 16 numbers, in braces or a float4x4(...) constructor.
+bool ParseStateMatrix(const std::string& value, float m[16]);
 
 }  // namespace sdlgl

@@ -12,19 +12,30 @@ uint32_t FfpKey::Pack() const {
            (alphaTest ? 64u : 0u);
 }
 
-static const char* kVertexBody = R"(
+// The fixed-function vertex stage as a function, shared by the fixed-function programs and by
+// the vertex stage that feeds an effect's pixel shader. IS_RHW and IS_LIGHTING are constants
+// in the first, uniforms in the second. It fills ffDiffuse, ffSpecular and ffTex[stage] for
+// TEX_STAGES stages: each stage's texture coordinate set (TexCoordIndex, low 16 bits) or the
+// coordinates it generates (high bits), through its texture transform when its
+// TextureTransformFlags ask for one.
+static const char* kVertexFunction = R"(
 layout(location = 0) in vec4 aPosition;
+layout(location = 1) in vec3 aNormal;
 layout(location = 2) in vec4 aColor0;
 layout(location = 3) in vec4 aColor1;
-layout(location = 5) in vec4 aTex0;
+layout(location = 5) in vec4 aTex[8];
 uniform mat4 uWorldViewProj;   // D3D row-major floats as given: G = M^T, so G * v = v * M
+uniform mat4 uWorldView;
 uniform vec2 uTargetSize;      // render target in pixels
 uniform vec4 uMatDiffuse, uMatAmbient, uMatSpecular, uMatEmissive;
 uniform vec4 uGlobalAmbient;
 uniform int uDiffuseSource, uAmbientSource, uSpecularSource, uEmissiveSource; // 0 material, 1 COLOR0, 2 COLOR1
-INTERP out vec4 vDiffuse;
-INTERP out vec4 vSpecular;
-out vec2 vTex0;
+uniform int uTexIndex[TEX_STAGES];    // D3DTSS_TEXCOORDINDEX
+uniform int uTexFlags[TEX_STAGES];    // D3DTSS_TEXTURETRANSFORMFLAGS
+uniform int uTexSize[8];              // floats per coordinate set of the vertex format
+uniform mat4 uTexMatrix[TEX_STAGES];  // D3DTS_TEXTUREn, as uWorldViewProj
+vec4 ffDiffuse, ffSpecular;
+vec4 ffTex[TEX_STAGES];
 
 vec4 Source(int source, vec4 material) {
     if (source == 1) return aColor0;
@@ -32,52 +43,96 @@ vec4 Source(int source, vec4 material) {
     return material;
 }
 
+vec4 TexCoord(int stage) {
+    int index = uTexIndex[stage];
+    int generate = index / 65536;
+    int set = index - generate * 65536;
+    bool transformed = (uTexFlags[stage] & 255) != 0;
+    vec4 t;
+    if (generate != 0) {
+        vec3 p = (uWorldView * vec4(aPosition.xyz, 1.0)).xyz;
+        vec3 n = normalize(mat3(uWorldView) * aNormal);
+        vec3 g = n;
+        if (generate == 2) g = p;
+        else if (generate == 3) g = reflect(normalize(p), n);
+        else if (generate == 4) {
+            vec3 r = reflect(normalize(p), n);
+            float m = 2.0 * sqrt(r.x * r.x + r.y * r.y + (r.z + 1.0) * (r.z + 1.0));
+            g = vec3(r.x / m + 0.5, r.y / m + 0.5, 0.0);
+        }
+        t = vec4(g, 1.0);
+    } else {
+        t = set < 8 ? aTex[set] : vec4(0.0, 0.0, 0.0, 1.0);
+        // Direct3D puts 1 after the last coordinate the format gives, which is where a
+        // texture matrix keeps its translation.
+        if (transformed) {
+            int size = set < 8 ? uTexSize[set] : 4;
+            if (size == 1) t = vec4(t.x, 1.0, 0.0, 0.0);
+            else if (size == 2) t = vec4(t.xy, 1.0, 0.0);
+            else if (size == 3) t = vec4(t.xyz, 1.0);
+        }
+    }
+    return transformed ? uTexMatrix[stage] * t : t;
+}
+
+void FixedFunctionVertex() {
+    if (IS_RHW) {
+        // x, y in pixels with centres on integers; z in 0..1; rhw = 1/w.
+        // The back buffer is stored top row first (GL y runs down the screen), so a pixel row
+        // needs no flip: y maps straight to GL window y.
+        float w = aPosition.w != 0.0 ? 1.0 / aPosition.w : 1.0;
+        vec2 ndc = vec2(2.0 * (aPosition.x + 0.5) / uTargetSize.x - 1.0,
+                        2.0 * (aPosition.y + 0.5) / uTargetSize.y - 1.0);
+        gl_Position = vec4(ndc * w, (2.0 * aPosition.z - 1.0) * w, w);
+    } else {
+        vec4 clip = uWorldViewProj * vec4(aPosition.xyz, 1.0);
+        // Direct3D 9 puts pixel centres on integer coordinates: move half a pixel.
+        clip.x += clip.w / uTargetSize.x;
+        clip.y -= clip.w / uTargetSize.y;
+        // Top row first in the back buffer: GL's fill rule for its lower edges then acts on
+        // the screen's upper edges, as Direct3D's top-left rule does.
+        clip.y = -clip.y;
+        // Direct3D clips depth to 0..w, GL to -w..w.
+        clip.z = 2.0 * clip.z - clip.w;
+        gl_Position = clip;
+    }
+    if (IS_LIGHTING && !IS_RHW) {
+        vec4 ca = Source(uAmbientSource, uMatAmbient);
+        vec4 cd = Source(uDiffuseSource, uMatDiffuse);
+        vec4 ce = Source(uEmissiveSource, uMatEmissive);
+        ffDiffuse = vec4(clamp(ca.rgb * uGlobalAmbient.rgb + ce.rgb, 0.0, 1.0), cd.a);
+        ffSpecular = vec4(0.0, 0.0, 0.0, 0.0);
+    } else {
+        ffDiffuse = aColor0;    // white when the format has no diffuse colour
+        ffSpecular = aColor1;
+    }
+    for (int i = 0; i < TEX_STAGES; ++i) ffTex[i] = TexCoord(i);
+}
+)";
+
+static const char* kVertexBody = R"(
+INTERP out vec4 vDiffuse;
+INTERP out vec4 vSpecular;
+out vec4 vTex0;
+
 void main() {
-#if RHW
-    // x, y in pixels with centres on integers; z in 0..1; rhw = 1/w.
-    // The back buffer is stored top row first (GL y runs down the screen), so a pixel row
-    // needs no flip: y maps straight to GL window y.
-    float w = aPosition.w != 0.0 ? 1.0 / aPosition.w : 1.0;
-    vec2 ndc = vec2(2.0 * (aPosition.x + 0.5) / uTargetSize.x - 1.0,
-                    2.0 * (aPosition.y + 0.5) / uTargetSize.y - 1.0);
-    gl_Position = vec4(ndc * w, (2.0 * aPosition.z - 1.0) * w, w);
-#else
-    vec4 clip = uWorldViewProj * vec4(aPosition.xyz, 1.0);
-    // Direct3D 9 puts pixel centres on integer coordinates: move half a pixel.
-    clip.x += clip.w / uTargetSize.x;
-    clip.y -= clip.w / uTargetSize.y;
-    // Top row first in the back buffer: GL's fill rule for its lower edges then acts on the
-    // screen's upper edges, as Direct3D's top-left rule does.
-    clip.y = -clip.y;
-    // Direct3D clips depth to 0..w, GL to -w..w.
-    clip.z = 2.0 * clip.z - clip.w;
-    gl_Position = clip;
-#endif
-#if LIGHTING
-    vec4 ca = Source(uAmbientSource, uMatAmbient);
-    vec4 cd = Source(uDiffuseSource, uMatDiffuse);
-    vec4 ce = Source(uEmissiveSource, uMatEmissive);
-    vDiffuse = vec4(clamp(ca.rgb * uGlobalAmbient.rgb + ce.rgb, 0.0, 1.0), cd.a);
-    vSpecular = vec4(0.0, 0.0, 0.0, 0.0);
-#else
-    vDiffuse = aColor0;    // white when the format has no diffuse colour
-    vSpecular = aColor1;
-#endif
-    vTex0 = aTex0.xy;
+    FixedFunctionVertex();
+    vDiffuse = ffDiffuse;
+    vSpecular = ffSpecular;
+    vTex0 = ffTex[0];
 }
 )";
 
 static const char* kFragmentBody = R"(
-INTERP in vec4 vDiffuse;
-INTERP in vec4 vSpecular;
-in vec2 vTex0;
+FRAGMENT_INPUTS
 uniform sampler2D uSampler0;
+uniform int uTexProjected;   // the coordinate that divides the others, counted from 1; 0: none
 uniform int uColorOp, uColorArg1, uColorArg2, uAlphaOp, uAlphaArg1, uAlphaArg2;
 uniform vec4 uTextureFactor;
 uniform int uSpecularEnable;
 uniform int uAlphaFunc;    // D3DCMP value; 8 = always
 uniform float uAlphaRef;   // 0..1
-out vec4 fragColor;
+layout(location = 0) out vec4 fragColor;
 
 vec4 Arg(int arg, vec4 tex) {
     int which = arg & 15;
@@ -122,12 +177,16 @@ bool AlphaPasses(float a) {
 }
 
 void main() {
-#if TEXTURED
-    vec4 tex = texture(uSampler0, vTex0);
-#else
+    FRAGMENT_SETUP
+    vec4 tex;
+    if (IS_TEXTURED) {
+    vec2 uv = vTex0.xy;
+    if (uTexProjected > 0) uv /= vTex0[uTexProjected - 1];
+    tex = texture(uSampler0, uv);
+    } else {
     // No texture on the stage: the texture argument acts as white, its alpha as diffuse.
-    vec4 tex = vec4(1.0, 1.0, 1.0, vDiffuse.a);
-#endif
+    tex = vec4(1.0, 1.0, 1.0, vDiffuse.a);
+    }
     vec4 color = vDiffuse;
     if (uColorOp != 1) {
         color.rgb = clamp(Op(uColorOp, Arg(uColorArg1, tex), Arg(uColorArg2, tex), tex).rgb,
@@ -137,7 +196,7 @@ void main() {
                             0.0, 1.0);
     }
     if (uSpecularEnable != 0) color.rgb = clamp(color.rgb + vSpecular.rgb, 0.0, 1.0);
-#if ALPHA_TEST
+#ifdef ALPHA_TEST
     if (!AlphaPasses(color.a)) discard;
 #endif
     fragColor = color;
@@ -146,12 +205,184 @@ void main() {
 
 static std::string Header(const FfpKey& key) {
     std::string h = "#version 330 core\n";
-    h += std::string("#define RHW ") + (key.rhw ? "1" : "0") + "\n";
-    h += std::string("#define LIGHTING ") + (key.lighting && !key.rhw ? "1" : "0") + "\n";
-    h += std::string("#define TEXTURED ") + (key.textured ? "1" : "0") + "\n";
+    h += std::string("#define IS_RHW ") + (key.rhw ? "true" : "false") + "\n";
+    h += std::string("#define IS_LIGHTING ") + (key.lighting && !key.rhw ? "true" : "false") + "\n";
+    h += std::string("#define IS_TEXTURED ") + (key.textured ? "true" : "false") + "\n";
+    h += "#define TEX_STAGES 1\n";
     h += std::string("#define INTERP ") + (key.flat ? "flat" : "") + "\n";
-    h += std::string("#define ALPHA_TEST ") + (key.alphaTest ? "1" : "0") + "\n";
+    if (key.alphaTest) h += "#define ALPHA_TEST\n";
+    h += "#define FRAGMENT_SETUP\n";
+    h += "#define FRAGMENT_INPUTS INTERP in vec4 vDiffuse; INTERP in vec4 vSpecular; in vec4 vTex0;\n";
     return h;
+}
+
+namespace {
+
+struct Varying {
+    std::string type, name;   // GLSL type, "dx_TEXCOORD1"
+};
+
+// The varyings a compiled stage declares with `qualifier` ("in" or "out").
+std::vector<Varying> Varyings(const std::string& glsl, const std::string& qualifier) {
+    std::vector<Varying> out;
+    std::string prefix = qualifier + " ";
+    size_t pos = 0;
+    while (pos < glsl.size()) {
+        size_t end = glsl.find('\n', pos);
+        if (end == std::string::npos) end = glsl.size();
+        std::string line = glsl.substr(pos, end - pos);
+        pos = end + 1;
+        if (line.compare(0, prefix.size(), prefix) != 0 || line.empty() || line.back() != ';')
+            continue;
+        size_t space = line.find(' ', prefix.size());
+        if (space == std::string::npos) continue;
+        Varying v;
+        v.type = line.substr(prefix.size(), space - prefix.size());
+        v.name = line.substr(space + 1, line.size() - space - 2);
+        if (v.name.compare(0, 3, "dx_") == 0 && v.name.find(' ') == std::string::npos)
+            out.push_back(v);
+    }
+    return out;
+}
+
+// `value` (a vec4 expression) as GLSL type `type`; empty for types no fixed-function value
+// fills.
+std::string Narrow(const std::string& value, const std::string& type) {
+    if (type == "vec4") return value;
+    if (type == "vec3") return "(" + value + ").xyz";
+    if (type == "vec2") return "(" + value + ").xy";
+    if (type == "float") return "(" + value + ").x";
+    return "";
+}
+
+}  // namespace
+
+std::string FixedFunctionVertexFor(const std::string& pixelGlsl) {
+    std::string s = "#version 330 core\n"
+                    "uniform int uLighting, uRhw;\n"
+                    "#define IS_RHW (uRhw != 0)\n"
+                    "#define IS_LIGHTING (uLighting != 0)\n"
+                    "#define TEX_STAGES 8\n";
+    s += kVertexFunction;
+    std::string body;
+    for (const Varying& v : Varyings(pixelGlsl, "in")) {
+        std::string value;
+        if (v.name == "dx_COLOR0") value = "ffDiffuse";
+        else if (v.name == "dx_COLOR1") value = "ffSpecular";
+        else if (v.name.compare(0, 11, "dx_TEXCOORD") == 0 && v.name.size() == 12 &&
+                 v.name[11] >= '0' && v.name[11] <= '7')
+            value = std::string("ffTex[") + v.name[11] + "]";
+        else value = "vec4(0.0)";   // nothing the fixed-function stage makes
+        std::string narrowed = Narrow(value, v.type);
+        s += "out " + v.type + " " + v.name + ";\n";
+        body += "    " + v.name + " = " +
+                (narrowed.empty() ? v.type + "(0)" : narrowed) + ";\n";
+    }
+    s += "void main() {\n    FixedFunctionVertex();\n" + body + "}\n";
+    return s;
+}
+
+std::string FixedFunctionPixelFor(const std::string& vertexGlsl, const char* alphaTestDefine,
+                                  const char* alphaFuncUniform, const char* alphaRefUniform) {
+    std::string s = "#version 330 core\n";
+    s += std::string("#ifdef ") + alphaTestDefine + "\n#define ALPHA_TEST\n#endif\n";
+    s += "uniform int uTextured;\n"
+         "#define IS_TEXTURED (uTextured != 0)\n"
+         "#define INTERP\n";
+    s += std::string("#define uAlphaFunc ") + alphaFuncUniform + "\n";
+    s += std::string("#define uAlphaRef ") + alphaRefUniform + "\n";
+    // Direct3D reads white for a diffuse colour the vertex shader does not write, black
+    // for a specular one, and stage 0 samples texture coordinate set 0.
+    std::string inputs, setup = "vDiffuse = vec4(1.0); vSpecular = vec4(0.0); vTex0 = vec4(0.0, 0.0, 0.0, 1.0);";
+    for (const Varying& v : Varyings(vertexGlsl, "out")) {
+        std::string target = v.name == "dx_COLOR0" ? "vDiffuse"
+                           : v.name == "dx_COLOR1" ? "vSpecular"
+                           : v.name == "dx_TEXCOORD0" ? "vTex0" : "";
+        if (target.empty()) continue;
+        std::string widen = v.type == "vec4" ? v.name
+                          : v.type == "vec3" ? "vec4(" + v.name + ", 1.0)"
+                          : v.type == "vec2" ? "vec4(" + v.name + ", 0.0, 1.0)"
+                          : v.type == "float" ? "vec4(" + v.name + ", 0.0, 0.0, 1.0)" : "";
+        if (widen.empty()) continue;
+        inputs += "in " + v.type + " " + v.name + ";\n";
+        setup += " " + target + " = " + widen + ";";
+    }
+    s += inputs + "vec4 vDiffuse, vSpecular, vTex0;\n";
+    s += "#define FRAGMENT_INPUTS\n#define FRAGMENT_SETUP " + setup + "\n";
+    s += kFragmentBody;
+    return s;
+}
+
+FfpLocations LocateFfp(GLuint p, int stages) {
+    FfpLocations at;
+    at.stages = stages;
+    auto U = [p](const char* name) { return glGetUniformLocation(p, name); };
+    at.worldViewProj = U("uWorldViewProj");
+    at.worldView = U("uWorldView");
+    at.targetSize = U("uTargetSize");
+    at.matDiffuse = U("uMatDiffuse");
+    at.matAmbient = U("uMatAmbient");
+    at.matSpecular = U("uMatSpecular");
+    at.matEmissive = U("uMatEmissive");
+    at.globalAmbient = U("uGlobalAmbient");
+    at.diffuseSource = U("uDiffuseSource");
+    at.ambientSource = U("uAmbientSource");
+    at.specularSource = U("uSpecularSource");
+    at.emissiveSource = U("uEmissiveSource");
+    at.colorOp = U("uColorOp");
+    at.colorArg1 = U("uColorArg1");
+    at.colorArg2 = U("uColorArg2");
+    at.alphaOp = U("uAlphaOp");
+    at.alphaArg1 = U("uAlphaArg1");
+    at.alphaArg2 = U("uAlphaArg2");
+    at.textureFactor = U("uTextureFactor");
+    at.specularEnable = U("uSpecularEnable");
+    at.alphaFunc = U("uAlphaFunc");
+    at.alphaRef = U("uAlphaRef");
+    at.sampler0 = U("uSampler0");
+    at.lighting = U("uLighting");
+    at.rhw = U("uRhw");
+    at.texIndex = U("uTexIndex");
+    at.texFlags = U("uTexFlags");
+    at.texSize = U("uTexSize");
+    at.texMatrix = U("uTexMatrix");
+    at.texProjected = U("uTexProjected");
+    at.textured = U("uTextured");
+    return at;
+}
+
+void UploadFfp(const FfpLocations& at, const FfpValues& v) {
+    // Locations of -1 are ignored by GL.
+    glUniformMatrix4fv(at.worldViewProj, 1, GL_FALSE, v.worldViewProj);
+    glUniformMatrix4fv(at.worldView, 1, GL_FALSE, v.worldView);
+    glUniform2fv(at.targetSize, 1, v.targetSize);
+    glUniform4fv(at.matDiffuse, 1, v.matDiffuse);
+    glUniform4fv(at.matAmbient, 1, v.matAmbient);
+    glUniform4fv(at.matSpecular, 1, v.matSpecular);
+    glUniform4fv(at.matEmissive, 1, v.matEmissive);
+    glUniform4fv(at.globalAmbient, 1, v.globalAmbient);
+    glUniform1i(at.diffuseSource, v.sources[0]);
+    glUniform1i(at.ambientSource, v.sources[1]);
+    glUniform1i(at.specularSource, v.sources[2]);
+    glUniform1i(at.emissiveSource, v.sources[3]);
+    glUniform1i(at.colorOp, v.ops[0]);
+    glUniform1i(at.colorArg1, v.ops[1]);
+    glUniform1i(at.colorArg2, v.ops[2]);
+    glUniform1i(at.alphaOp, v.ops[3]);
+    glUniform1i(at.alphaArg1, v.ops[4]);
+    glUniform1i(at.alphaArg2, v.ops[5]);
+    glUniform4fv(at.textureFactor, 1, v.textureFactor);
+    glUniform1i(at.specularEnable, v.specularEnable);
+    glUniform1i(at.alphaFunc, v.alphaFunc);
+    glUniform1f(at.alphaRef, v.alphaRef);
+    glUniform1i(at.lighting, v.lighting);
+    glUniform1i(at.rhw, v.rhw);
+    glUniform1iv(at.texIndex, at.stages, v.texIndex);
+    glUniform1iv(at.texFlags, at.stages, v.texFlags);
+    glUniform1iv(at.texSize, 8, v.texSize);
+    glUniformMatrix4fv(at.texMatrix, at.stages, GL_FALSE, &v.texMatrix[0][0]);
+    glUniform1i(at.texProjected, v.texProjected);
+    glUniform1i(at.textured, v.textured);
 }
 
 static GLuint Compile(GLenum type, const std::string& src, std::string& log) {
@@ -206,35 +437,13 @@ FfpProgram* FfpCache::Get(const FfpKey& key, std::string& log) {
     auto it = programs_.find(packed);
     if (it != programs_.end()) return &it->second;
     std::string header = Header(key);
-    GLuint p = BuildProgram(header + kVertexBody, header + kFragmentBody, log);
+    GLuint p = BuildProgram(header + kVertexFunction + kVertexBody, header + kFragmentBody, log);
     if (!p) return nullptr;
     FfpProgram fp;
     fp.program = p;
-    auto U = [p](const char* name) { return glGetUniformLocation(p, name); };
-    fp.worldViewProj = U("uWorldViewProj");
-    fp.targetSize = U("uTargetSize");
-    fp.matDiffuse = U("uMatDiffuse");
-    fp.matAmbient = U("uMatAmbient");
-    fp.matSpecular = U("uMatSpecular");
-    fp.matEmissive = U("uMatEmissive");
-    fp.globalAmbient = U("uGlobalAmbient");
-    fp.diffuseSource = U("uDiffuseSource");
-    fp.ambientSource = U("uAmbientSource");
-    fp.specularSource = U("uSpecularSource");
-    fp.emissiveSource = U("uEmissiveSource");
-    fp.colorOp = U("uColorOp");
-    fp.colorArg1 = U("uColorArg1");
-    fp.colorArg2 = U("uColorArg2");
-    fp.alphaOp = U("uAlphaOp");
-    fp.alphaArg1 = U("uAlphaArg1");
-    fp.alphaArg2 = U("uAlphaArg2");
-    fp.textureFactor = U("uTextureFactor");
-    fp.specularEnable = U("uSpecularEnable");
-    fp.alphaFunc = U("uAlphaFunc");
-    fp.alphaRef = U("uAlphaRef");
-    fp.sampler0 = U("uSampler0");
+    fp.at = LocateFfp(p, 1);
     glUseProgram(p);
-    glUniform1i(fp.sampler0, 0);
+    glUniform1i(fp.at.sampler0, 0);
     return &(programs_[packed] = fp);
 }
 

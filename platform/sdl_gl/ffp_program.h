@@ -1,8 +1,9 @@
 // The fixed-function pipeline of Direct3D 9 as GLSL 3.30 programs, generated per vertex format
 // and state (pre-transformed or not, which vertex colours exist, lighting, texture bound, flat
 // shading, alpha test on) and cached. What varies freely (matrices, material, ambient, stage-0 operations,
-// alpha test) is passed as uniforms. Lights are not modelled: with lighting on, the colour is
-// global ambient x ambient source + emissive source, which is exact while no light is enabled.
+// texture coordinate index and transform, alpha test) is passed as uniforms. Lights are not
+// modelled: with lighting on, the colour is global ambient x ambient source + emissive source,
+// which is exact while no light is enabled. Only stage 0 blends.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -30,6 +31,7 @@ struct FfpKey {
 // again (runs of marker lines and text-like quads share all of them).
 struct FfpValues {
     float worldViewProj[16];
+    float worldView[16];
     float targetSize[2];
     float matDiffuse[4], matAmbient[4], matSpecular[4], matEmissive[4];
     float globalAmbient[4];
@@ -38,11 +40,17 @@ struct FfpValues {
     float textureFactor[4];
     int32_t specularEnable, alphaFunc;
     float alphaRef;
+    int32_t lighting, rhw;           // programs that take them as uniforms
+    int32_t texIndex[8], texFlags[8], texSize[8];
+    float texMatrix[8][16];
+    int32_t texProjected;            // stage 0: the dividing coordinate from 1, or 0
+    int32_t textured;                // stage 0 has a texture
 };
 
-struct FfpProgram {
-    GLuint program = 0;
-    GLint worldViewProj = -1, targetSize = -1;
+// Where a program keeps the fixed-function uniforms (-1 for those it lacks).
+struct FfpLocations {
+    int stages = 1;   // texture stages of its vertex part
+    GLint worldViewProj = -1, worldView = -1, targetSize = -1;
     GLint matDiffuse = -1, matAmbient = -1, matSpecular = -1, matEmissive = -1;
     GLint globalAmbient = -1;
     GLint diffuseSource = -1, ambientSource = -1, specularSource = -1, emissiveSource = -1;
@@ -50,9 +58,30 @@ struct FfpProgram {
     GLint alphaOp = -1, alphaArg1 = -1, alphaArg2 = -1;
     GLint textureFactor = -1, specularEnable = -1, alphaFunc = -1, alphaRef = -1;
     GLint sampler0 = -1;
+    GLint lighting = -1, rhw = -1;
+    GLint texIndex = -1, texFlags = -1, texSize = -1, texMatrix = -1, texProjected = -1;
+    GLint textured = -1;
+};
+FfpLocations LocateFfp(GLuint program, int stages);
+// Sends `v` to the program in use.
+void UploadFfp(const FfpLocations& at, const FfpValues& v);
+
+struct FfpProgram {
+    GLuint program = 0;
+    FfpLocations at;
     FfpValues sent{};          // what the program holds, once `hasSent`
     bool hasSent = false;
 };
+
+// The vertex stage for an effect pass that has a pixel shader and no vertex shader: the
+// fixed-function vertex processing writing the inputs `pixelGlsl` declares (dx_COLOR0/1 the
+// lit colours, dx_TEXCOORDn stage n's coordinates).
+std::string FixedFunctionVertexFor(const std::string& pixelGlsl);
+// The pixel stage for a pass that has a vertex shader and no pixel shader: stage 0's colour
+// and alpha operations over the vertex shader's outputs (`vertexGlsl`), then the alpha test
+// when `alphaTestDefine` is defined, with the int and float uniforms named.
+std::string FixedFunctionPixelFor(const std::string& vertexGlsl, const char* alphaTestDefine,
+                                  const char* alphaFuncUniform, const char* alphaRefUniform);
 
 // Compiles and links a vertex and a fragment shader; attribute locations follow Attrib.
 // Returns 0 and fills `log` on failure.

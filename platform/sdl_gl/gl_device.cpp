@@ -127,12 +127,16 @@ GlDevice::GlDevice() {
         s[SAMP_MIPFILTER] = TEXF_NONE;
         s[SAMP_MAXANISOTROPY] = 1;
     }
-    tss_[TSS_COLOROP] = TOP_MODULATE;
-    tss_[TSS_COLORARG1] = TA_TEXTURE;
-    tss_[TSS_COLORARG2] = TA_CURRENT;
-    tss_[TSS_ALPHAOP] = TOP_SELECTARG1;
-    tss_[TSS_ALPHAARG1] = TA_TEXTURE;
-    tss_[TSS_ALPHAARG2] = TA_CURRENT;
+    for (uint32_t i = 0; i < 8; ++i) {
+        uint32_t* t = tss_[i];
+        t[TSS_COLOROP] = i == 0 ? TOP_MODULATE : TOP_DISABLE;
+        t[TSS_COLORARG1] = TA_TEXTURE;
+        t[TSS_COLORARG2] = TA_CURRENT;
+        t[TSS_ALPHAOP] = i == 0 ? TOP_SELECTARG1 : TOP_DISABLE;
+        t[TSS_ALPHAARG1] = TA_TEXTURE;
+        t[TSS_ALPHAARG2] = TA_CURRENT;
+        t[TSS_TEXCOORDINDEX] = i;
+    }
 }
 
 // The single-sampled buffer that Present copies into the window. It is stored as 8-bit BGRA,
@@ -298,20 +302,26 @@ uint32_t GlDevice::GetSamplerState(uint32_t sampler, uint32_t type) const {
 }
 
 bool GlDevice::SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value) {
-    if (stage != 0 || type >= TSS_COUNT) return false;  // only stage 0 is modelled
-    tss_[type] = value;
+    if (stage >= 8 || type >= TSS_COUNT) return false;
+    tss_[stage][type] = value;
     return true;
 }
 
+uint32_t GlDevice::GetTextureStageState(uint32_t stage, uint32_t type) const {
+    return stage < 8 && type < TSS_COUNT ? tss_[stage][type] : 0;
+}
+
 bool GlDevice::SetTransform(uint32_t kind, const float m[16]) {
-    Mat4* t = kind == 256 ? &world_ : kind == 2 ? &view_ : kind == 3 ? &proj_ : nullptr;
+    Mat4* t = kind == 256 ? &world_ : kind == 2 ? &view_ : kind == 3 ? &proj_
+            : kind >= 16 && kind < 24 ? &textureMatrix_[kind - 16] : nullptr;
     if (!t) return false;
     std::memcpy(t->m, m, sizeof t->m);
     return true;
 }
 
 bool GlDevice::GetTransform(uint32_t kind, float m[16]) const {
-    const Mat4* t = kind == 256 ? &world_ : kind == 2 ? &view_ : kind == 3 ? &proj_ : nullptr;
+    const Mat4* t = kind == 256 ? &world_ : kind == 2 ? &view_ : kind == 3 ? &proj_
+                  : kind >= 16 && kind < 24 ? &textureMatrix_[kind - 16] : nullptr;
     if (!t) return false;
     std::memcpy(m, t->m, sizeof t->m);
     return true;
@@ -589,13 +599,20 @@ bool GlDevice::PrepareDraw(const VertexLayout& layout, bool lines) {
     bool alphaTest = rs_[RS_ALPHATESTENABLE] && rs_[RS_ALPHAFUNC] != CMP_ALWAYS;
     if (programOverride_.plain) {
         const ProgramOverride& o = programOverride_;
+        const FfpLocations* fixed = o.plainFixed;
         if (alphaTest && o.alphaTested) {
             if (o.refreshAlphaTested && owners_.count(o.owner)) o.refreshAlphaTested(o.owner, o.source);
             glUseProgram(o.alphaTested);
             glUniform1i(o.alphaFunc, static_cast<GLint>(rs_[RS_ALPHAFUNC]));
             glUniform1f(o.alphaRef, (rs_[RS_ALPHAREF] & 0xFF) / 255.0f);
+            fixed = o.alphaTestedFixed;
         } else {
             glUseProgram(o.plain);
+        }
+        if (fixed && owners_.count(o.owner)) {
+            FfpValues v{};
+            FixedFunctionValues(layout, alphaTest, v);
+            UploadFfp(*fixed, v);
         }
         return true;
     }
@@ -604,15 +621,27 @@ bool GlDevice::PrepareDraw(const VertexLayout& layout, bool lines) {
     key.hasDiffuse = layout.diffuse >= 0;
     key.hasSpecular = layout.specular >= 0;
     key.lighting = rs_[RS_LIGHTING] != 0;
-    key.textured = textures_[0] != nullptr && tss_[TSS_COLOROP] != TOP_DISABLE;
+    key.textured = textures_[0] != nullptr && tss_[0][TSS_COLOROP] != TOP_DISABLE;
     key.flat = rs_[RS_SHADEMODE] == SHADE_FLAT;
     key.alphaTest = alphaTest;
     FfpProgram* p = ffp_.Get(key, lastError_);
     if (!p) return false;
     glUseProgram(p->program);
     FfpValues v{};
-    Mat4 wvp = Multiply(Multiply(world_, view_), proj_);
+    FixedFunctionValues(layout, alphaTest, v);
+    if (p->hasSent && std::memcmp(&v, &p->sent, sizeof v) == 0) return true;
+    UploadFfp(p->at, v);
+    p->sent = v;
+    p->hasSent = true;
+    return true;
+}
+
+void GlDevice::FixedFunctionValues(const VertexLayout& layout, bool alphaTest,
+                                   FfpValues& v) const {
+    Mat4 wv = Multiply(world_, view_);
+    Mat4 wvp = Multiply(wv, proj_);
     std::memcpy(v.worldViewProj, wvp.m, sizeof v.worldViewProj);
+    std::memcpy(v.worldView, wv.m, sizeof v.worldView);
     v.targetSize[0] = static_cast<float>(viewport_.width);
     v.targetSize[1] = static_cast<float>(viewport_.height);
     std::memcpy(v.matDiffuse, material_.diffuse, sizeof v.matDiffuse);
@@ -634,36 +663,27 @@ bool GlDevice::PrepareDraw(const VertexLayout& layout, bool lines) {
     v.sources[3] = Source(RS_EMISSIVEMATERIALSOURCE);
     const uint32_t ops[6] = {TSS_COLOROP, TSS_COLORARG1, TSS_COLORARG2,
                              TSS_ALPHAOP, TSS_ALPHAARG1, TSS_ALPHAARG2};
-    for (int i = 0; i < 6; ++i) v.ops[i] = static_cast<int32_t>(tss_[ops[i]]);
+    for (int i = 0; i < 6; ++i) v.ops[i] = static_cast<int32_t>(tss_[0][ops[i]]);
     ColorToFloats(rs_[RS_TEXTUREFACTOR], v.textureFactor);
     v.specularEnable = rs_[RS_SPECULARENABLE] ? 1 : 0;
     v.alphaFunc = static_cast<int32_t>(alphaTest ? rs_[RS_ALPHAFUNC] : uint32_t(CMP_ALWAYS));
     v.alphaRef = (rs_[RS_ALPHAREF] & 0xFF) / 255.0f;
-    if (p->hasSent && std::memcmp(&v, &p->sent, sizeof v) == 0) return true;
-    glUniformMatrix4fv(p->worldViewProj, 1, GL_FALSE, v.worldViewProj);
-    glUniform2fv(p->targetSize, 1, v.targetSize);
-    glUniform4fv(p->matDiffuse, 1, v.matDiffuse);
-    glUniform4fv(p->matAmbient, 1, v.matAmbient);
-    glUniform4fv(p->matSpecular, 1, v.matSpecular);
-    glUniform4fv(p->matEmissive, 1, v.matEmissive);
-    glUniform4fv(p->globalAmbient, 1, v.globalAmbient);
-    glUniform1i(p->diffuseSource, v.sources[0]);
-    glUniform1i(p->ambientSource, v.sources[1]);
-    glUniform1i(p->specularSource, v.sources[2]);
-    glUniform1i(p->emissiveSource, v.sources[3]);
-    glUniform1i(p->colorOp, v.ops[0]);
-    glUniform1i(p->colorArg1, v.ops[1]);
-    glUniform1i(p->colorArg2, v.ops[2]);
-    glUniform1i(p->alphaOp, v.ops[3]);
-    glUniform1i(p->alphaArg1, v.ops[4]);
-    glUniform1i(p->alphaArg2, v.ops[5]);
-    glUniform4fv(p->textureFactor, 1, v.textureFactor);
-    glUniform1i(p->specularEnable, v.specularEnable);
-    glUniform1i(p->alphaFunc, v.alphaFunc);
-    glUniform1f(p->alphaRef, v.alphaRef);
-    p->sent = v;
-    p->hasSent = true;
-    return true;
+    v.lighting = rs_[RS_LIGHTING] ? 1 : 0;
+    v.rhw = layout.rhw ? 1 : 0;
+    for (int i = 0; i < 8; ++i) {
+        // Set numbers past the format's sets read (0, 0, 0, 1), as missing attributes do.
+        v.texIndex[i] = static_cast<int32_t>(tss_[i][TSS_TEXCOORDINDEX] & 0x000F0007u);
+        v.texFlags[i] = static_cast<int32_t>(tss_[i][TSS_TEXTURETRANSFORMFLAGS]);
+        v.texSize[i] = i < layout.texCount ? layout.texSize[i] : 4;
+        std::memcpy(v.texMatrix[i], textureMatrix_[i].m, sizeof v.texMatrix[i]);
+    }
+    // A projected stage-0 lookup divides by the last coordinate the count keeps (the fourth
+    // when there is no count, as with coordinates from a vertex shader).
+    uint32_t flags = tss_[0][TSS_TEXTURETRANSFORMFLAGS];
+    uint32_t count = flags & 0xFF;
+    if (count == 0) count = 4;
+    v.texProjected = (flags & 256) && count >= 2 && count <= 4 ? static_cast<int32_t>(count) : 0;
+    v.textured = textures_[0] != nullptr ? 1 : 0;
 }
 
 bool GlDevice::DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t primitiveCount) {

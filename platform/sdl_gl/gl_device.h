@@ -7,7 +7,8 @@
 // control, the device draws straight into the window instead: clip control's upper-left
 // origin turns the same drawing upright with the same fill rule, and Present has nothing to
 // copy. Needs a current GL context; knows nothing of SDL. Not done here: lights, fog, stencil, index buffers of the
-// caller, more than one vertex stream.
+// caller, more than one vertex stream, blending past texture stage 0 (later stages keep their
+// texture coordinate states for pixel shaders).
 #pragma once
 
 #include <epoxy/gl.h>
@@ -96,7 +97,8 @@ public:
     bool SetSamplerState(uint32_t sampler, uint32_t type, uint32_t value);
     uint32_t GetSamplerState(uint32_t sampler, uint32_t type) const;
     bool SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value);
-    // kind: 2 view, 3 projection, 256 world.
+    uint32_t GetTextureStageState(uint32_t stage, uint32_t type) const;
+    // kind: 2 view, 3 projection, 16..23 texture stages 0..7, 256 world.
     bool SetTransform(uint32_t kind, const float m[16]);
     bool GetTransform(uint32_t kind, float m[16]) const;
     void SetMaterial(const Material& m) { material_ = m; }
@@ -176,6 +178,10 @@ public:
         void (*refreshAlphaTested)(const void* owner, const void* source) = nullptr;
         const void* source = nullptr;
         const void* owner = nullptr;   // whose values `position` and the refresh read
+        // Programs with a fixed-function stage (one of the two shaders missing) and where
+        // they take its uniforms; the device sends them at each draw.
+        const FfpLocations* plainFixed = nullptr;
+        const FfpLocations* alphaTestedFixed = nullptr;
     };
     void SetProgramOverride(const ProgramOverride& p) { programOverride_ = p; }
     const ProgramOverride& GetProgramOverride() const { return programOverride_; }
@@ -190,6 +196,8 @@ public:
 
 private:
     bool PrepareDraw(const VertexLayout& layout, bool lines);
+    // The fixed-function uniforms of a draw with `layout`.
+    void FixedFunctionValues(const VertexLayout& layout, bool alphaTest, FfpValues& v) const;
     void ApplySamplers();
     void Resolve();
     static GLuint MakePresentTexture(int width, int height);
@@ -210,8 +218,9 @@ private:
 
     uint32_t rs_[d3d::RS_COUNT] = {};
     uint32_t samp_[8][d3d::SAMP_COUNT] = {};
-    uint32_t tss_[d3d::TSS_COUNT] = {};
+    uint32_t tss_[8][d3d::TSS_COUNT] = {};
     Mat4 world_, view_, proj_;
+    Mat4 textureMatrix_[8];
     Material material_;
     GlTexture* textures_[8] = {};
     uint32_t fvf_ = 0;

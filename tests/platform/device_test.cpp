@@ -598,3 +598,42 @@ TEST_F(Device, ReleaseFreesAndTheTraceHoldsEveryCall) {
 }
 
 }  // namespace
+
+TEST_F(Effects, NamesThatAreNoStatesFailTheEffectAsInAWindow) {
+    const std::string shaders =
+        "texture T;\n"
+        "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 PS() : COLOR { return 1; }\n";
+    auto Pass = [&](const std::string& states, const std::string& sampler = "") {
+        return shaders + sampler + "technique X { pass P { VertexShader = compile vs_2_0 VS();\n"
+               " PixelShader = compile ps_2_0 PS();\n" + states + "\n} }\n";
+    };
+    struct Case {
+        std::string text;
+        bool loads;
+        const char* where;   // of the error
+    };
+    const Case cases[] = {
+        {Pass("ZWriteEnable = FALSE; TexCoordIndex[1] = 0; LightEnable[0] = TRUE; FogEnable = TRUE;"),
+         true, ""},
+        {Pass("ZWriteEnabled = FALSE;"), false, "states.fx(6)"},
+        {Pass("", "sampler2D S = sampler_state { Texture = <T>; MinFilter = Linear; };\n"), true, ""},
+        {Pass("", "sampler2D S = sampler_state { Texture = <T>; Filter = Linear; };\n"), false,
+         "states.fx(4)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        testfiles::Write("states.fx", c.text);
+        ID3DXEffect* e = nullptr;
+        ID3DXBuffer* errors = nullptr;
+        HRESULT hr = D3DXCreateEffectFromFileA(dev, "states.fx", NULL, NULL, 0, NULL, &e, &errors);
+        EXPECT_EQ(hr, c.loads ? D3D_OK : D3DXERR_INVALIDDATA);
+        if (e) e->Release();
+        if (!c.loads) {
+            ASSERT_NE(errors, nullptr);
+            std::string text(static_cast<const char*>(errors->GetBufferPointer()));
+            EXPECT_NE(text.find(c.where), std::string::npos) << text;
+        }
+        if (errors) errors->Release();
+    }
+}

@@ -11,7 +11,10 @@
    the same messages of the same kinds, line by line. Stamps and the time in the start line are
    left out. The one other difference allowed is Wine's: its D3DX cannot compile HLSL, so each
    effect file the level loads fails there; the lines that failure writes are named exactly
-   below (ExpectedUnderWine).
+   below (expected_under_wine).
+4. Levels drawn without effects are rendered by both, at several window sizes, and the pictures
+   are compared region by region with the text masked; so is the console shown over a wireframe
+   scene, opened by a key press from the X server (WINE_PICTURES=0 leaves the pictures out).
 Exits 0 when every check passes, 1 otherwise, saying what differs.
 """
 import os
@@ -385,12 +388,15 @@ TOLERANCE = 12         # largest difference of a region's mean, per channel (0 t
 TEXT_MASK = (0, 0, 260, 70)   # the info text at the top left, in client pixels
 
 
-def region_means(png, mask=TEXT_MASK):
-    """Mean colour of each grid region, the text blacked out first."""
-    x0, y0, x1, y1 = mask
-    r = subprocess.run(["convert", png, "-fill", "black", "-draw",
-                        "rectangle %d,%d %d,%d" % (x0, y0, x1, y1),
-                        "-scale", "%dx%d!" % GRID, "-depth", "8", "txt:-"],
+def region_means(png, mask=TEXT_MASK, grid=GRID):
+    """Mean colour of each grid region, the text blacked out first. `mask` is one rectangle
+    (x0, y0, x1, y1) in client pixels or a list of them."""
+    masks = [mask] if isinstance(mask[0], int) else mask
+    draw = []
+    for x0, y0, x1, y1 in masks:
+        draw += ["-draw", "rectangle %d,%d %d,%d" % (x0, y0, x1, y1)]
+    r = subprocess.run(["convert", png, "-fill", "black"] + draw +
+                       ["-scale", "%dx%d!" % grid, "-depth", "8", "txt:-"],
                        capture_output=True, check=True)
     out = {}
     for line in r.stdout.decode().splitlines():
@@ -508,6 +514,222 @@ def compare_pictures(b, x, work, demo_linux):
             print("%s: pictures agree (largest region difference %.0f)" % (name, worst), flush=True)
 
 
+
+# ---------------------------------------------------------------- the console over wireframe
+
+# The console shown over a level drawn without effects; the scene is then drawn as wireframe.
+# Both programs get the console key from the X server, as a user's key press, and their windows
+# are grabbed from the screen.
+CONSOLE_LEVEL = dict(
+    objects=[("crate", "plain_crate.dr", "40 0 0", "0 30 0"),
+             ("ring", "plain_torus.dr", "-60 0 -20", "0 0 0")],
+    lights=("sun", "lamp"),
+    ini="[SCREEN] = %d, %d\n[BACK_RENDERER_COLOR] = 40, 40, 60\n")
+CONSOLE_SCREEN = (640, 480)
+CONSOLE_BACKGROUND = (40, 40, 60)
+# The console's texts, in client pixels: the log lines and the command line, the title and its
+# shadow, the clock. The panel, its frame and the scene around them are compared.
+CONSOLE_MASKS = [(0, 10, 480, 142), (370, 0, 640, 62), (550, 58, 630, 84)]
+CONSOLE_GRID = (16, 12)
+CONSOLE_KEY = "grave"   # the key left of 1 on a US layout
+# A drawn pixel matches when the other picture has one of a near colour at most this far away.
+MATCH_DISTANCE = 2
+MATCH_COLOUR = 20
+# A region fails when more than this share of its drawn pixels (and at least 12) find no match.
+UNMATCHED_SHARE = 0.2
+
+
+def window_geometry(wid, env):
+    info = subprocess.run(["xwininfo", "-id", wid], env=env, capture_output=True).stdout.decode()
+    out = []
+    for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
+        m = re.search(r"%s:\s+(-?\d+)" % key, info)
+        if not m:
+            return None
+        out.append(int(m.group(1)))
+    return out
+
+
+def largest_difference(a, c):
+    return max(max(abs(p - q) for p, q in zip(a[k], c[k])) for k in a if k in c)
+
+
+def show_console(wid, env, png, hidden):
+    """Holds the console key over the window until a picture shows the console, then lets it
+    go; True when the console stays shown. The key is held, not tapped: Wine reads the X server's
+    events between frames, and a press and a release read together leave the key up in every
+    keyboard state the program reads. It is let go at once: the console hides again when the
+    key is still down at its next poll, 1.6 s after it opened."""
+    geo = window_geometry(wid, env)
+    if not geo:
+        return False
+    x, y, w, h = geo
+    # With no window manager the X server gives the keys to the window under the pointer.
+    subprocess.run(["xdotool", "mousemove", "--sync", str(x + w // 2), str(y + h // 2)], env=env)
+    subprocess.run(["xdotool", "keydown", CONSOLE_KEY], env=env)
+    shown = False
+    try:
+        deadline = time.time() + 20
+        while not shown and time.time() < deadline:
+            shown = grab_window(wid, env, png) and largest_difference(
+                region_means(png, CONSOLE_MASKS, CONSOLE_GRID), hidden) > 25
+    finally:
+        subprocess.run(["xdotool", "keyup", CONSOLE_KEY], env=env)
+    if not shown or not steady_picture(wid, env, png, CONSOLE_MASKS):
+        return False
+    return largest_difference(region_means(png, CONSOLE_MASKS, CONSOLE_GRID), hidden) > 25
+
+
+def shoot_console(proc, display, png, size=None):
+    """The shown window of `proc` with the console opened; the process is left running. With
+    `size` (width, height), only a client area of that size is shot: otherwise the window's
+    client size is returned and nothing is shot."""
+    env = dict(os.environ, DISPLAY=display)
+    wid = wait_window(display)
+    geo = wid and window_geometry(wid, env)
+    if not geo:
+        return False
+    if size and tuple(geo[2:]) != tuple(size):
+        return tuple(geo[2:])
+    hidden = os.path.splitext(png)[0] + "-hidden.png"
+    if not steady_picture(wid, env, hidden, CONSOLE_MASKS):
+        return False
+    before = region_means(hidden, CONSOLE_MASKS, CONSOLE_GRID)
+    # Autorepeat would press the key again while it is held.
+    subprocess.run(["xset", "r", "off"], env=env)
+    for _ in range(3):
+        if show_console(wid, env, png, before):
+            return True
+        if proc.poll() is not None:
+            break
+        # The console may have closed again: wait until a new press may open it.
+        time.sleep(1)
+    return False
+
+
+def drawn_pixels(png, background, masks):
+    """The picture's size and, for each pixel drawn over the clear colour and not masked, its
+    colour: {(x, y): (r, g, b)}."""
+    size = subprocess.run(["identify", "-format", "%w %h", png], capture_output=True).stdout
+    w, h = (int(v) for v in size.split())
+    data = subprocess.run(["convert", png, "-depth", "8", "rgb:-"], capture_output=True,
+                          check=True).stdout
+    br, bg, bb = background
+    out = {}
+    for y in range(h):
+        spans = [(x0, x1) for x0, y0, x1, y1 in masks if y0 <= y <= y1]
+        row = 3 * y * w
+        for x in range(w):
+            i = row + 3 * x
+            r, g, b = data[i], data[i + 1], data[i + 2]
+            if max(abs(r - br), abs(g - bg), abs(b - bb)) <= 24:
+                continue
+            if any(x0 <= x <= x1 for x0, x1 in spans):
+                continue
+            out[(x, y)] = (r, g, b)
+    return (w, h), out
+
+
+def unmatched(mine, theirs):
+    """The drawn pixels of `mine` that `theirs` has not drawn nearby in a near colour."""
+    d = MATCH_DISTANCE
+    near = [(0, 0)] + [(dx, dy) for dy in range(-d, d + 1) for dx in range(-d, d + 1)
+                       if (dx, dy) != (0, 0)]
+    out = []
+    for (x, y), c in mine.items():
+        for dx, dy in near:
+            o = theirs.get((x + dx, y + dy))
+            if o and max(abs(o[0] - c[0]), abs(o[1] - c[1]), abs(o[2] - c[2])) <= MATCH_COLOUR:
+                break
+        else:
+            out.append((x, y))
+    return out
+
+
+def compare_drawn(name, lin_png, win_png):
+    """Compares what the two pictures draw, region by region: each drawn pixel of one must be
+    drawn nearby in a near colour in the other. The wireframe's lines differ in width: Direct3D 9
+    has no line width, its lines are one pixel wide (its line rasterization rules light one
+    pixel per step along the major axis), and D3DRS_ANTIALIASEDLINEENABLE, which the engine
+    sets, only asks for their edges to be smoothed. Wine turns that state into OpenGL's smooth
+    lines, which come out two pixels wide and solid while blending is off; our backend draws
+    one pixel. Region means differ with the share of lines, so this compares whether each line
+    is there, where, and in which colour."""
+    size_l, lin = drawn_pixels(lin_png, CONSOLE_BACKGROUND, CONSOLE_MASKS)
+    size_w, win = drawn_pixels(win_png, CONSOLE_BACKGROUND, CONSOLE_MASKS)
+    if size_l != size_w:
+        fail("%s: pictures of %dx%d (Linux) and %dx%d (Wine)" % ((name,) + size_l + size_w))
+        return
+    w, h = size_l
+    gx, gy = CONSOLE_GRID
+    region = lambda p: (p[0] * gx // w, p[1] * gy // h)
+    drawn, missing = {}, {}
+    for side, mine, theirs in (("Linux", lin, win), ("Wine", win, lin)):
+        for p in mine:
+            k = (side, region(p))
+            drawn[k] = drawn.get(k, 0) + 1
+        for p in unmatched(mine, theirs):
+            k = (side, region(p))
+            missing[k] = missing.get(k, 0) + 1
+    bad = sorted((k for k, n in missing.items() if n >= 12 and n > UNMATCHED_SHARE * drawn[k]),
+                 key=lambda k: -missing[k])
+    worst = max([missing[k] / drawn[k] for k in missing] + [0])
+    if bad:
+        side, (rx, ry) = bad[0]
+        fail("%s: %d region(s) hold pixels drawn in one picture only; worst: %d of the %d pixels"
+             " %s draws in region (%d, %d) are not in the other picture" %
+             (name, len(bad), missing[bad[0]], drawn[bad[0]], side, rx, ry))
+    else:
+        print("%s: pictures agree (%d and %d pixels drawn; in a region at most %.0f%% unmatched)"
+              % (name, len(lin), len(win), 100 * worst), flush=True)
+
+
+def compare_console(b, x, work, demo_linux):
+    folder = os.path.join(work, "console")
+    make_level(b, demo_linux, folder, dict(CONSOLE_LEVEL, effects=[], ini=CONSOLE_LEVEL["ini"] %
+                                           CONSOLE_SCREEN), lights=CONSOLE_LEVEL["lights"])
+    lin = os.path.join(work, "console-linux.png")
+    win = os.path.join(work, "console-wine.png")
+    env = dict(os.environ, DISPLAY=x.display, MESHES_BENCH="120", MESHES_NO_DIALOGS="1")
+    env.pop("MESHES_PLATFORM", None)
+    proc = subprocess.Popen([b.meshes], cwd=folder, env=env, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    try:
+        lin_ok = shoot_console(proc, x.display, lin)
+    finally:
+        proc.terminate()
+        proc.wait(60)
+    size = lin_ok and subprocess.run(["identify", "-format", "%w %h", lin],
+                                     capture_output=True).stdout.split()
+    size = tuple(int(v) for v in size) if size else None
+    # The two window systems take frames and captions of other sizes from the same outer size.
+    # Wine's window is made as much larger or smaller as it takes to get the same client area,
+    # and so the same back buffer: the panel lies at the same pixels over the same scene.
+    screen = CONSOLE_SCREEN
+    win_ok = False
+    env = dict(os.environ, DISPLAY=x.display)
+    for _ in range(2):
+        with open(os.path.join(folder, "ini.txt"), "w") as f:
+            f.write(CONSOLE_LEVEL["ini"] % screen)
+        proc = b.wine_popen("meshes.exe", [], cwd=folder, env=env, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+        try:
+            win_ok = shoot_console(proc, x.display, win, size)
+            r = b.wine("close_window.exe", ["Zarvik", "60"], env=env, timeout=120)
+            if r.returncode != 0:
+                fail("console: close_window: %s" % r.stderr.decode(errors="replace").strip())
+            proc.wait(60)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+        if not isinstance(win_ok, tuple):
+            break
+        screen = (screen[0] + size[0] - win_ok[0], screen[1] + size[1] - win_ok[1])
+    if lin_ok is not True or win_ok is not True:
+        fail("console: no picture with the console shown (Linux %s, Wine %s)" % (lin_ok, win_ok))
+        return
+    compare_drawn("console", lin, win)
+
 def main():
     if len(sys.argv) != 3:
         print(__doc__)
@@ -568,6 +790,7 @@ def run_all(b, x, work, demo_linux):
     check_drtool(b, files, work)
     if os.environ.get("WINE_PICTURES", "1") != "0":
         compare_pictures(b, x, work, demo_linux)
+        compare_console(b, x, work, demo_linux)
 
 
 if __name__ == "__main__":

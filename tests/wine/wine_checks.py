@@ -192,9 +192,10 @@ def level_text(objects, effects, lights=("sun",), extra=""):
         parts.append(' %s { _POSITION_ { %d 150 -100 } _COLOR_ { 1 0.9 0.8 } _FALLOFF_ { 600 } }'
                      % (light, -60 + 120 * i))
     parts.append(" _OBJECTS_ {")
-    for name, path, pos, rot in objects:
-        parts.append('  %s { _OBJECT_TYPE_ { _OBJECT_SIMPLE_ } _OBJECT_PATH_ { "objects\\\\%s" }'
-                     ' _POSITION_ { %s } _ROTATION_ { %s } }' % (name, path, pos, rot))
+    for name, path, pos, rot, *kind in objects:
+        parts.append('  %s { _OBJECT_TYPE_ { %s } _OBJECT_PATH_ { "objects\\\\%s" }'
+                     ' _POSITION_ { %s } _ROTATION_ { %s } }'
+                     % (name, kind[0] if kind else "_OBJECT_SIMPLE_", path, pos, rot))
     parts.append(" }")
     parts.append(" _CAMERAS_ { front top }")
     parts.append(" front { _POSITION_ { 0 80 -220 } _LOOK_ { 0 20 0 } _UP_ { 0 1 0 } _MOVESPEED_ { 2 } }")
@@ -206,6 +207,104 @@ def level_text(objects, effects, lights=("sun",), extra=""):
     parts.append("}")
     return "\n".join(parts) + "\n"
 
+
+HUT_X = """xof 0303txt 0032
+template Vector {
+ <3d82ab5e-62da-11cf-ab39-0020af71e433>
+ FLOAT x;
+ FLOAT y;
+ FLOAT z;
+}
+template MeshFace {
+ <3d82ab5f-62da-11cf-ab39-0020af71e433>
+ DWORD nFaceVertexIndices;
+ array DWORD faceVertexIndices[nFaceVertexIndices];
+}
+template Mesh {
+ <3d82ab44-62da-11cf-ab39-0020af71e433>
+ DWORD nVertices;
+ array Vector vertices[nVertices];
+ DWORD nFaces;
+ array MeshFace faces[nFaces];
+ [...]
+}
+
+Frame Root {
+ FrameTransformMatrix {
+  1.000000,0.000000,0.000000,0.000000,
+  0.000000,1.000000,0.000000,0.000000,
+  0.000000,0.000000,1.000000,0.000000,
+  0.000000,10.000000,0.000000,1.000000;;
+ }
+ Frame Walls {
+  Mesh walls {
+   8;
+   -20.0;0.0;-20.0;, 20.0;0.0;-20.0;, 20.0;30.0;-20.0;, -20.0;30.0;-20.0;,
+   -20.0;0.0;20.0;, 20.0;0.0;20.0;, 20.0;30.0;20.0;, -20.0;30.0;20.0;;
+   4;
+   4;0,3,2,1;,
+   4;4,5,6,7;,
+   4;0,4,7,3;,
+   4;1,2,6,5;;
+   MeshMaterialList {
+    2;
+    4;
+    0,0,1,1;;
+    Material {
+     0.8;0.6;0.4;1.0;;
+     10.0;
+     0.2;0.2;0.2;;
+     0.0;0.0;0.0;;
+     TextureFilename { "bricks.bmp"; }
+    }
+    Material {
+     0.3;0.5;0.9;1.0;;
+     5.0;
+     0.0;0.0;0.0;;
+     0.1;0.1;0.1;;
+     TextureFilename { "no_such_texture.bmp"; }
+    }
+   }
+   MeshNormals {
+    4;
+    0.0;0.0;-1.0;, 0.0;0.0;1.0;, -1.0;0.0;0.0;, 1.0;0.0;0.0;;
+    4;
+    4;0,0,0,0;,
+    4;1,1,1,1;,
+    4;2,2,2,2;,
+    4;3,3,3,3;;
+   }
+   MeshTextureCoords {
+    8;
+    0.0;1.0;, 1.0;1.0;, 1.0;0.0;, 0.0;0.0;,
+    1.0;1.0;, 0.0;1.0;, 0.0;0.0;, 1.0;0.0;;
+   }
+  }
+ }
+ Frame Roof {
+  FrameTransformMatrix {
+   1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, 0.0,30.0,0.0,1.0;;
+  }
+  Mesh roof {
+   5;
+   -22.0;0.0;-22.0;, 22.0;0.0;-22.0;, 22.0;0.0;22.0;, -22.0;0.0;22.0;, 0.0;15.0;0.0;;
+   4;
+   3;0,4,1;, 3;1,4,2;, 3;2,4,3;, 3;3,4,0;;
+   MeshMaterialList {
+    1;
+    4;
+    0,0,0,0;;
+    Material {
+     0.6;0.1;0.1;1.0;;
+     1.0;
+     0.0;0.0;0.0;;
+     0.0;0.0;0.0;;
+    }
+   }
+  }
+ }
+}
+"""
 
 # Levels made here, beside the demo. Each is the demo folder's files with its own POLYGON01,
 # object files and ini.txt.
@@ -224,20 +323,44 @@ LEVELS = {
                  ("ghost", "no_such_object.dr", "0 0 0", "0 0 0")],
         effects=[("phong", "ald_Phong.fx"), ("rim", "ald_Rim.fx"), ("gone", "no_such.fx")],
         ini="[SCREEN] = 500, 400\n[FILLMODE] = 2\n"),
+    # A mesh written by hand as other tools write them: templates, a frame hierarchy with
+    # transforms, faces of four corners, two materials of which one names a texture found
+    # nowhere (and no default texture to fall back on); an entry of another object type, an
+    # object file without a mesh, an effect name no effect has; three lights.
+    "handmade": dict(
+        objects=[("hut", "hut.dr", "0 0 0", "0 45 0"),
+                 ("shed", "hut.dr", "50 0 0", "0 0 0", "_OBJECT_DYNAMIC_"),
+                 ("thing", "no_mesh.dr", "0 0 0", "0 0 0"),
+                 ("ring", "odd_fx_torus.dr", "-60 5 30", "90 0 0"),
+                 ("crate", "plain_crate.dr", "70 0 -30", "0 10 0")],
+        effects=[("phong", "ald_Phong.fx"), ("rim", "ald_Rim.fx")],
+        lights=("red", "blue", "white"),
+        files={"meshes/hut.x": HUT_X,
+               "objects/hut.txt": 'hut { _MODEL_FILE_ { "meshes\\\\hut.x" } _FX_ { } }',
+               "objects/no_mesh.txt": "thing { _SIZE_ { 3 } }",
+               "objects/odd_fx_torus.txt":
+                   'odd { _MODEL_FILE_ { "meshes\\\\torus.x" } _FX_ { phong no_such_fx } }'},
+        remove=["textures/_def/def.bmp"],
+        ini="[SCREEN] = 700, 500\n[BACK_RENDERER_COLOR] = 20, 60, 20\n[FILLMODE] = 3\n"),
 }
 
 
 def make_level(b, demo, folder, layout, lights=("sun",)):
     shutil.copytree(demo, folder, ignore=shutil.ignore_patterns("CMakeFiles", "cmake_install.cmake",
                                                                 "LOG.dr"))
-    for name, text in OBJECT_FILES.items():
-        src = os.path.join(folder, "objects", name)
+    for rel in layout.get("remove", []):
+        os.remove(os.path.join(folder, rel))
+    files = dict(("objects/" + name, text) for name, text in OBJECT_FILES.items())
+    files.update(layout.get("files", {}))
+    for rel, text in files.items():
+        src = os.path.join(folder, rel)
         with open(src, "w") as f:
             f.write(text + "\n")
-        subprocess.run([b.drtool, "build", src, src[:-4] + ".dr"], check=True)
+        if rel.startswith("objects/"):
+            subprocess.run([b.drtool, "build", src, src[:-4] + ".dr"], check=True)
     src = os.path.join(folder, "POLYGON01.txt")
     with open(src, "w") as f:
-        f.write(level_text(layout["objects"], layout["effects"], lights))
+        f.write(level_text(layout["objects"], layout["effects"], layout.get("lights", lights)))
     subprocess.run([b.drtool, "build", src, os.path.join(folder, "POLYGON01")], check=True)
     with open(os.path.join(folder, "ini.txt"), "w") as f:
         f.write(layout["ini"])

@@ -172,11 +172,93 @@ class ID3DXMesh : public ID3DXBaseMesh {};
 
 class ID3DXBaseEffect : public IUnknown {
 public:
+    // Handles are names: a parameter's, or "name[i]" for element i of an array parameter.
+    // These default to "no such parameter" for effects that have only the setters below.
+    // hParameter NULL: the top-level parameter `pName`; else NULL (struct members are not
+    // kept).
+    virtual D3DXHANDLE GetParameterByName(D3DXHANDLE hParameter, LPCSTR pName) {
+        (void)hParameter;
+        (void)pName;
+        return NULL;
+    }
+    // Element `Index` of an array parameter; with hParameter NULL, top-level parameter Index.
+    virtual D3DXHANDLE GetParameterElement(D3DXHANDLE hParameter, UINT Index) {
+        (void)hParameter;
+        (void)Index;
+        return NULL;
+    }
+    // The whole value (every element) as it sits in memory; Bytes must hold it.
+    virtual HRESULT SetValue(D3DXHANDLE hParameter, LPCVOID pData, UINT Bytes) {
+        (void)hParameter;
+        (void)pData;
+        (void)Bytes;
+        return D3DERR_INVALIDCALL;
+    }
+    virtual HRESULT GetValue(D3DXHANDLE hParameter, LPVOID pData, UINT Bytes) {
+        (void)hParameter;
+        (void)pData;
+        (void)Bytes;
+        return D3DERR_INVALIDCALL;
+    }
     // Each fails with D3DERR_INVALIDCALL, changing nothing, when the effect declares no
-    // parameter of that name and type.
+    // parameter of that name and type. The non-array setters refuse a whole array.
     virtual HRESULT SetFloat(D3DXHANDLE hParameter, FLOAT f) = 0;
+    virtual HRESULT GetFloat(D3DXHANDLE hParameter, FLOAT* pf) {
+        (void)hParameter;
+        (void)pf;
+        return D3DERR_INVALIDCALL;
+    }
+    // Up to Count numbers into the value, elements in order; more than it holds are ignored.
+    virtual HRESULT SetFloatArray(D3DXHANDLE hParameter, const FLOAT* pf, UINT Count) {
+        (void)hParameter;
+        (void)pf;
+        (void)Count;
+        return D3DERR_INVALIDCALL;
+    }
+    virtual HRESULT GetFloatArray(D3DXHANDLE hParameter, FLOAT* pf, UINT Count) {
+        (void)hParameter;
+        (void)pf;
+        (void)Count;
+        return D3DERR_INVALIDCALL;
+    }
     virtual HRESULT SetVector(D3DXHANDLE hParameter, const D3DXVECTOR4* pVector) = 0;
+    virtual HRESULT GetVector(D3DXHANDLE hParameter, D3DXVECTOR4* pVector) {
+        (void)hParameter;
+        (void)pVector;
+        return D3DERR_INVALIDCALL;
+    }
+    // The first Count elements of a vector array; more than its elements fail.
+    virtual HRESULT SetVectorArray(D3DXHANDLE hParameter, const D3DXVECTOR4* pVector, UINT Count) {
+        (void)hParameter;
+        (void)pVector;
+        (void)Count;
+        return D3DERR_INVALIDCALL;
+    }
+    virtual HRESULT GetVectorArray(D3DXHANDLE hParameter, D3DXVECTOR4* pVector, UINT Count) {
+        (void)hParameter;
+        (void)pVector;
+        (void)Count;
+        return D3DERR_INVALIDCALL;
+    }
     virtual HRESULT SetMatrix(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix) = 0;
+    virtual HRESULT GetMatrix(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix) {
+        (void)hParameter;
+        (void)pMatrix;
+        return D3DERR_INVALIDCALL;
+    }
+    // The first Count elements of a matrix array; more than its elements fail.
+    virtual HRESULT SetMatrixArray(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix, UINT Count) {
+        (void)hParameter;
+        (void)pMatrix;
+        (void)Count;
+        return D3DERR_INVALIDCALL;
+    }
+    virtual HRESULT GetMatrixArray(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix, UINT Count) {
+        (void)hParameter;
+        (void)pMatrix;
+        (void)Count;
+        return D3DERR_INVALIDCALL;
+    }
     // Backends without effect textures keep this default, which fails.
     virtual HRESULT SetTexture(D3DXHANDLE hParameter, IDirect3DBaseTexture9* pTexture) {
         (void)hParameter;

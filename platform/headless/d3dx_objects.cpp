@@ -15,6 +15,7 @@
 #include "platform/core/fxfile.h"
 #include "platform/core/fx_state_names.h"
 #include "platform/core/fxfile_preprocess.h"
+#include "platform/core/fxfile_values.h"
 #include "platform/core/image.h"
 #include "platform/core/load_cache.h"
 #include "platform/core/xfile.h"
@@ -98,8 +99,17 @@ struct EffectParam {
     std::string name;
     core::FxClass cls = core::FxClass::Scalar;
     bool numeric = false;
+    bool integer = false;   // int or bool: 32-bit integers in SetValue's memory
     int rows = 1, columns = 1, elements = 0;
-    std::vector<float> value;
+    std::vector<float> value;   // rows x columns row by row, per element
+    core::FxShape Shape() const {
+        core::FxShape s;
+        s.cls = numeric ? cls : core::FxClass::Object;
+        s.rows = rows;
+        s.columns = columns;
+        s.elements = elements;
+        return s;
+    }
 };
 
 bool NumericType(const std::string& type) {
@@ -247,30 +257,44 @@ public:
     int pass = -1;
     std::map<DWORD, DWORD> saved;   // render states as they were at Begin
 
-    EffectParam* Find(D3DXHANDLE h) {
-        if (!h) return nullptr;
+    std::set<std::string> elementHandles;   // the "name[i]" texts handed out as handles
+
+    // What a handle names: a parameter, or one element of an array from float `offset` on.
+    EffectParam* Find(D3DXHANDLE h, core::FxShape& shape, size_t& offset) {
+        std::string base;
+        int element = -1;
+        if (!core::FxSplitHandle(h, base, element)) return nullptr;
         for (EffectParam& p : params)
-            if (p.name == h) return &p;
+            if (p.name == base) return core::FxNarrow(p.Shape(), element, shape, offset) ? &p : nullptr;
         return nullptr;
     }
 
+    void Store(EffectParam& p, const std::vector<float>& v, size_t offset) {
+        for (size_t i = 0; i < v.size() && offset + i < p.value.size(); ++i)
+            p.value[offset + i] = p.integer ? static_cast<float>(static_cast<int>(v[i])) : v[i];
+    }
+
     HRESULT SetFloat(D3DXHANDLE h, FLOAT f) override {
-        EffectParam* p = Find(h);
-        bool ok = p && p->numeric && !p->elements && p->cls == core::FxClass::Scalar;
-        if (ok) p->value.assign(1, f);
+        core::FxShape s;
+        size_t at = 0;
+        EffectParam* p = Find(h, s, at);
+        bool ok = p && s.Numeric() && !s.elements && s.cls == core::FxClass::Scalar;
+        if (ok) p->value[at] = f;
         HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
         Record(name, "SetFloat", {Str(h), Flt(f)}, HrText(hr));
         return hr;
     }
 
     HRESULT SetVector(D3DXHANDLE h, const D3DXVECTOR4* v) override {
-        EffectParam* p = Find(h);
-        bool ok = v && p && p->numeric && !p->elements &&
-                  (p->cls == core::FxClass::Scalar || p->cls == core::FxClass::Vector);
+        core::FxShape s;
+        size_t at = 0;
+        EffectParam* p = Find(h, s, at);
+        bool ok = v && p && s.Numeric() && !s.elements &&
+                  (s.cls == core::FxClass::Scalar || s.cls == core::FxClass::Vector);
         if (ok) {
             const float in[4] = {v->x, v->y, v->z, v->w};
-            size_t n = std::min<size_t>(4, p->value.size());
-            std::copy(in, in + n, p->value.begin());
+            size_t n = std::min<size_t>(4, s.Floats());
+            std::copy(in, in + n, p->value.begin() + static_cast<std::ptrdiff_t>(at));
         }
         HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
         Record(name, "SetVector",
@@ -280,15 +304,146 @@ public:
     }
 
     HRESULT SetMatrix(D3DXHANDLE h, const D3DXMATRIX* m) override {
-        EffectParam* p = Find(h);
-        bool ok = m && p && p->numeric && !p->elements && p->cls == core::FxClass::Matrix;
+        core::FxShape s;
+        size_t at = 0;
+        EffectParam* p = Find(h, s, at);
+        bool ok = m && p && s.Numeric() && !s.elements && s.cls == core::FxClass::Matrix;
         if (ok) {
-            for (int r = 0; r < p->rows && r < 4; ++r)
-                for (int c = 0; c < p->columns && c < 4; ++c) p->value[r * p->columns + c] = m->m[r][c];
+            for (int r = 0; r < s.rows && r < 4; ++r)
+                for (int c = 0; c < s.columns && c < 4; ++c)
+                    p->value[at + static_cast<size_t>(r * s.columns + c)] = m->m[r][c];
         }
         HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
         Record(name, "SetMatrix", {Str(h), Mat(m)}, HrText(hr));
         return hr;
+    }
+
+    D3DXHANDLE GetParameterByName(D3DXHANDLE h, LPCSTR n) override {
+        core::FxShape s;
+        size_t at = 0;
+        EffectParam* p = h || !n ? nullptr : Find(n, s, at);
+        D3DXHANDLE out = nullptr;
+        if (p) out = std::strchr(n, '[') ? elementHandles.insert(n).first->c_str() : p->name.c_str();
+        Record(name, "GetParameterByName", {Str(h), Str(n)}, Str(out));
+        return out;
+    }
+
+    D3DXHANDLE GetParameterElement(D3DXHANDLE h, UINT index) override {
+        D3DXHANDLE out = nullptr;
+        core::FxShape s;
+        size_t at = 0;
+        if (!h) {
+            if (index < params.size()) out = params[index].name.c_str();
+        } else if (EffectParam* p = Find(h, s, at)) {
+            if (index < static_cast<UINT>(s.elements))
+                out = elementHandles.insert(p->name + "[" + std::to_string(index) + "]").first->c_str();
+        }
+        Record(name, "GetParameterElement", {Str(h), Dec(index)}, Str(out));
+        return out;
+    }
+
+    HRESULT SetValue(D3DXHANDLE h, LPCVOID data, UINT bytes) override {
+        core::FxShape s;
+        size_t at = 0;
+        EffectParam* p = Find(h, s, at);
+        std::vector<float> v;
+        bool ok = p && core::FxSetRaw(s, p->integer, data, bytes, v);
+        if (ok) Store(*p, v, at);
+        HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
+        Record(name, "SetValue", {Str(h), Dec(bytes)}, HrText(hr));
+        return hr;
+    }
+
+    HRESULT GetValue(D3DXHANDLE h, LPVOID data, UINT bytes) override {
+        core::FxShape s;
+        size_t at = 0;
+        EffectParam* p = Find(h, s, at);
+        bool ok = p && core::FxGetRaw(s, p->integer, p->value.data() + at, data, bytes);
+        HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
+        Record(name, "GetValue", {Str(h), Dec(bytes)}, HrText(hr));
+        return hr;
+    }
+
+    HRESULT SetArray(const char* method, D3DXHANDLE h, core::FxArrayCall call, const float* in,
+                     UINT count) {
+        core::FxShape s;
+        size_t at = 0;
+        EffectParam* p = Find(h, s, at);
+        std::vector<float> v;
+        bool ok = p && core::FxSetArray(call, s, in, count, v);
+        if (ok) Store(*p, v, at);
+        HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
+        std::string values;
+        for (size_t i = 0; i < v.size(); ++i) values += (i ? " " : "") + Flt(v[i]);
+        Record(name, method, {Str(h), Dec(count), values}, HrText(hr));
+        return hr;
+    }
+
+    HRESULT GetArray(const char* method, D3DXHANDLE h, core::FxArrayCall call, float* out,
+                     UINT count) {
+        core::FxShape s;
+        size_t at = 0;
+        EffectParam* p = Find(h, s, at);
+        bool ok = p && core::FxGetArray(call, s, p->value.data() + at, count, out);
+        HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
+        Record(name, method, {Str(h), Dec(count)}, HrText(hr));
+        return hr;
+    }
+
+    HRESULT GetFloat(D3DXHANDLE h, FLOAT* f) override {
+        core::FxShape s;
+        size_t at = 0;
+        EffectParam* p = Find(h, s, at);
+        bool ok = f && p && s.Numeric() && !s.elements && s.rows * s.columns == 1;
+        if (ok) *f = p->value[at];
+        HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
+        Record(name, "GetFloat", {Str(h)}, HrText(hr));
+        return hr;
+    }
+    HRESULT SetFloatArray(D3DXHANDLE h, const FLOAT* f, UINT n) override {
+        return SetArray("SetFloatArray", h, core::FxArrayCall::Float, f, n);
+    }
+    HRESULT GetFloatArray(D3DXHANDLE h, FLOAT* f, UINT n) override {
+        return GetArray("GetFloatArray", h, core::FxArrayCall::Float, f, n);
+    }
+    HRESULT GetVector(D3DXHANDLE h, D3DXVECTOR4* v) override {
+        core::FxShape s;
+        size_t at = 0;
+        EffectParam* p = Find(h, s, at);
+        bool ok = v && p && s.Numeric() && !s.elements &&
+                  (s.cls == core::FxClass::Scalar || s.cls == core::FxClass::Vector);
+        if (ok) {
+            float o[4] = {0, 0, 0, 0};
+            for (int c = 0; c < s.columns && c < 4; ++c) o[c] = p->value[at + static_cast<size_t>(c)];
+            *v = D3DXVECTOR4(o[0], o[1], o[2], o[3]);
+        }
+        HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
+        Record(name, "GetVector", {Str(h)}, HrText(hr));
+        return hr;
+    }
+    HRESULT SetVectorArray(D3DXHANDLE h, const D3DXVECTOR4* v, UINT n) override {
+        return SetArray("SetVectorArray", h, core::FxArrayCall::Vector, v ? &v->x : nullptr, n);
+    }
+    HRESULT GetVectorArray(D3DXHANDLE h, D3DXVECTOR4* v, UINT n) override {
+        return GetArray("GetVectorArray", h, core::FxArrayCall::Vector, v ? &v->x : nullptr, n);
+    }
+    HRESULT GetMatrix(D3DXHANDLE h, D3DXMATRIX* m) override {
+        core::FxShape s;
+        size_t at = 0;
+        EffectParam* p = Find(h, s, at);
+        core::FxShape one = s;
+        one.elements = 1;
+        bool ok = m && p && !s.elements &&
+                  core::FxGetArray(core::FxArrayCall::Matrix, one, p->value.data() + at, 1, &m->m[0][0]);
+        HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
+        Record(name, "GetMatrix", {Str(h)}, HrText(hr));
+        return hr;
+    }
+    HRESULT SetMatrixArray(D3DXHANDLE h, const D3DXMATRIX* m, UINT n) override {
+        return SetArray("SetMatrixArray", h, core::FxArrayCall::Matrix, m ? &m->m[0][0] : nullptr, n);
+    }
+    HRESULT GetMatrixArray(D3DXHANDLE h, D3DXMATRIX* m, UINT n) override {
+        return GetArray("GetMatrixArray", h, core::FxArrayCall::Matrix, m ? &m->m[0][0] : nullptr, n);
     }
 
     HRESULT SetTechnique(D3DXHANDLE h) override {
@@ -612,8 +767,14 @@ HRESULT CreateEffect(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, DWORD Flags, LP
         ep.rows = std::max(1, p.rows);
         ep.columns = std::max(1, p.columns);
         ep.elements = p.elements;
-        ep.value.assign(static_cast<size_t>(ep.rows * ep.columns), 0.0f);
-        if (p.hasInitializer && p.initialValue.size() == ep.value.size()) ep.value = p.initialValue;
+        ep.integer = p.type.compare(0, 4, "bool") == 0 || p.type.compare(0, 3, "int") == 0 ||
+                     p.type.compare(0, 4, "uint") == 0 || p.type.compare(0, 5, "dword") == 0;
+        ep.value.assign(ep.Shape().Floats(), 0.0f);
+        if (p.hasInitializer)
+            std::copy(p.initialValue.begin(),
+                      p.initialValue.begin() +
+                          static_cast<std::ptrdiff_t>(std::min(p.initialValue.size(), ep.value.size())),
+                      ep.value.begin());
         e->params.push_back(std::move(ep));
     }
     e->fx = std::move(fx);

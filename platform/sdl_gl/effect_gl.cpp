@@ -32,14 +32,30 @@ ULONG GlEffect::Release() {
 
 int GlEffect::Param(D3DXHANDLE name) const { return name ? code_->FindParam(name) : -1; }
 
-void GlEffect::Store(int param, const float* values, size_t n) {
+bool GlEffect::Resolve(D3DXHANDLE handle, Ref& ref) const {
+    std::string name;
+    int element = -1;
+    if (!core::FxSplitHandle(handle, name, element)) return false;
+    ref.param = code_->FindParam(name);
+    if (ref.param < 0) return false;
+    const EffectParam& e = code_->params[static_cast<size_t>(ref.param)];
+    core::FxShape whole;
+    whole.cls = (e.base == HlslBase::Other || e.isTexture || e.isSampler) ? core::FxClass::Object
+                                                                          : e.paramClass;
+    whole.rows = e.rows;
+    whole.columns = e.columns;
+    whole.elements = e.elements;
+    return core::FxNarrow(whole, element, ref.shape, ref.offset);
+}
+
+void GlEffect::Store(int param, const float* values, size_t n, size_t offset) {
     const EffectParam& p = code_->params[static_cast<size_t>(param)];
     std::vector<float>& v = values_[static_cast<size_t>(param)];
-    for (size_t i = 0; i < n && i < v.size(); ++i) {
+    for (size_t i = 0; i < n && offset + i < v.size(); ++i) {
         float f = values[i];
         if (p.base == HlslBase::Bool) f = f != 0.0f ? 1.0f : 0.0f;
         if (p.base == HlslBase::Int) f = static_cast<float>(static_cast<int>(f));
-        v[i] = f;
+        v[offset + i] = f;
     }
     twinStale_ = true;
     changed_[static_cast<size_t>(param)] = true;
@@ -51,43 +67,153 @@ void GlEffect::Store(int param, const float* values, size_t n) {
     if (used) UploadPassValues(pass);
 }
 
-HRESULT GlEffect::SetFloat(D3DXHANDLE hParameter, FLOAT f) {
-    int p = Param(hParameter);
-    if (p < 0) return D3DERR_INVALIDCALL;
-    const EffectParam& e = code_->params[static_cast<size_t>(p)];
-    if (e.base == HlslBase::Other || e.elements > 0 || e.paramClass == core::FxClass::Matrix ||
-        e.paramClass == core::FxClass::Struct)
+D3DXHANDLE GlEffect::GetParameterByName(D3DXHANDLE hParameter, LPCSTR pName) {
+    Ref ref;
+    if (hParameter || !pName || !Resolve(pName, ref)) return nullptr;
+    if (!std::strchr(pName, '[')) return code_->params[static_cast<size_t>(ref.param)].name.c_str();
+    return elementHandles_.insert(pName).first->c_str();
+}
+
+D3DXHANDLE GlEffect::GetParameterElement(D3DXHANDLE hParameter, UINT Index) {
+    if (!hParameter) {
+        // D3DX: with no parameter, the top-level parameter of that index.
+        return Index < code_->params.size() ? code_->params[Index].name.c_str() : nullptr;
+    }
+    Ref ref;
+    if (!Resolve(hParameter, ref) || Index >= static_cast<UINT>(ref.shape.elements)) return nullptr;
+    std::string name = code_->params[static_cast<size_t>(ref.param)].name + "[" +
+                       std::to_string(Index) + "]";
+    return elementHandles_.insert(name).first->c_str();
+}
+
+HRESULT GlEffect::SetValue(D3DXHANDLE hParameter, LPCVOID pData, UINT Bytes) {
+    Ref ref;
+    if (!Resolve(hParameter, ref)) return D3DERR_INVALIDCALL;
+    const EffectParam& e = code_->params[static_cast<size_t>(ref.param)];
+    std::vector<float> v;
+    if (!core::FxSetRaw(ref.shape, e.base != HlslBase::Float, pData, Bytes, v))
         return D3DERR_INVALIDCALL;
-    Store(p, &f, 1);
+    Store(ref.param, v.data(), v.size(), ref.offset);
     return D3D_OK;
+}
+
+HRESULT GlEffect::GetValue(D3DXHANDLE hParameter, LPVOID pData, UINT Bytes) {
+    Ref ref;
+    if (!Resolve(hParameter, ref)) return D3DERR_INVALIDCALL;
+    const EffectParam& e = code_->params[static_cast<size_t>(ref.param)];
+    const float* v = values_[static_cast<size_t>(ref.param)].data() + ref.offset;
+    return core::FxGetRaw(ref.shape, e.base != HlslBase::Float, v, pData, Bytes)
+               ? D3D_OK
+               : D3DERR_INVALIDCALL;
+}
+
+HRESULT GlEffect::SetArray(D3DXHANDLE h, core::FxArrayCall call, const float* in, UINT count) {
+    Ref ref;
+    std::vector<float> v;
+    if (!Resolve(h, ref) || !core::FxSetArray(call, ref.shape, in, count, v))
+        return D3DERR_INVALIDCALL;
+    Store(ref.param, v.data(), v.size(), ref.offset);
+    return D3D_OK;
+}
+
+HRESULT GlEffect::GetArray(D3DXHANDLE h, core::FxArrayCall call, float* out, UINT count) const {
+    Ref ref;
+    if (!Resolve(h, ref)) return D3DERR_INVALIDCALL;
+    const float* v = values_[static_cast<size_t>(ref.param)].data() + ref.offset;
+    return core::FxGetArray(call, ref.shape, v, count, out) ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
+HRESULT GlEffect::SetFloat(D3DXHANDLE hParameter, FLOAT f) {
+    Ref ref;
+    if (!Resolve(hParameter, ref)) return D3DERR_INVALIDCALL;
+    const core::FxShape& s = ref.shape;
+    if (s.elements > 0 || (s.cls != core::FxClass::Scalar && s.cls != core::FxClass::Vector))
+        return D3DERR_INVALIDCALL;
+    Store(ref.param, &f, 1, ref.offset);
+    return D3D_OK;
+}
+
+HRESULT GlEffect::GetFloat(D3DXHANDLE hParameter, FLOAT* pf) {
+    Ref ref;
+    if (!pf || !Resolve(hParameter, ref) || ref.shape.elements > 0 || !ref.shape.Numeric() ||
+        ref.shape.rows * ref.shape.columns != 1)
+        return D3DERR_INVALIDCALL;
+    *pf = values_[static_cast<size_t>(ref.param)][ref.offset];
+    return D3D_OK;
+}
+
+HRESULT GlEffect::SetFloatArray(D3DXHANDLE hParameter, const FLOAT* pf, UINT Count) {
+    return SetArray(hParameter, core::FxArrayCall::Float, pf, Count);
+}
+
+HRESULT GlEffect::GetFloatArray(D3DXHANDLE hParameter, FLOAT* pf, UINT Count) {
+    return GetArray(hParameter, core::FxArrayCall::Float, pf, Count);
 }
 
 HRESULT GlEffect::SetVector(D3DXHANDLE hParameter, const D3DXVECTOR4* pVector) {
-    int p = Param(hParameter);
-    if (p < 0 || !pVector) return D3DERR_INVALIDCALL;
-    const EffectParam& e = code_->params[static_cast<size_t>(p)];
-    if (e.base == HlslBase::Other || e.elements > 0 || e.paramClass == core::FxClass::Matrix ||
-        e.paramClass == core::FxClass::Struct)
+    Ref ref;
+    if (!pVector || !Resolve(hParameter, ref)) return D3DERR_INVALIDCALL;
+    const core::FxShape& s = ref.shape;
+    if (s.elements > 0 || (s.cls != core::FxClass::Scalar && s.cls != core::FxClass::Vector))
         return D3DERR_INVALIDCALL;
     float v[4] = {pVector->x, pVector->y, pVector->z, pVector->w};
-    Store(p, v, static_cast<size_t>(e.columns < 4 ? e.columns : 4));
+    Store(ref.param, v, static_cast<size_t>(s.columns < 4 ? s.columns : 4), ref.offset);
     return D3D_OK;
 }
 
-HRESULT GlEffect::SetMatrix(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix) {
-    int p = Param(hParameter);
-    if (p < 0 || !pMatrix) return D3DERR_INVALIDCALL;
-    const EffectParam& e = code_->params[static_cast<size_t>(p)];
-    if (e.paramClass != core::FxClass::Matrix || e.base == HlslBase::Other || e.elements > 0)
+HRESULT GlEffect::GetVector(D3DXHANDLE hParameter, D3DXVECTOR4* pVector) {
+    Ref ref;
+    if (!pVector || !Resolve(hParameter, ref)) return D3DERR_INVALIDCALL;
+    const core::FxShape& s = ref.shape;
+    if (s.elements > 0 || (s.cls != core::FxClass::Scalar && s.cls != core::FxClass::Vector))
         return D3DERR_INVALIDCALL;
+    const float* v = values_[static_cast<size_t>(ref.param)].data() + ref.offset;
+    float out[4] = {0, 0, 0, 0};
+    for (int c = 0; c < s.columns && c < 4; ++c) out[c] = v[c];
+    *pVector = D3DXVECTOR4(out[0], out[1], out[2], out[3]);
+    return D3D_OK;
+}
+
+HRESULT GlEffect::SetVectorArray(D3DXHANDLE hParameter, const D3DXVECTOR4* pVector, UINT Count) {
+    return SetArray(hParameter, core::FxArrayCall::Vector, pVector ? &pVector->x : nullptr, Count);
+}
+
+HRESULT GlEffect::GetVectorArray(D3DXHANDLE hParameter, D3DXVECTOR4* pVector, UINT Count) {
+    return GetArray(hParameter, core::FxArrayCall::Vector, pVector ? &pVector->x : nullptr, Count);
+}
+
+HRESULT GlEffect::SetMatrix(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix) {
+    Ref ref;
+    if (!pMatrix || !Resolve(hParameter, ref)) return D3DERR_INVALIDCALL;
+    const core::FxShape& s = ref.shape;
+    if (s.cls != core::FxClass::Matrix || s.elements > 0) return D3DERR_INVALIDCALL;
     // The parameter's value is the matrix itself, row by row: D3DX's packing makes
     // mul(v, M) in the shader equal v * M, whatever the declared majority.
-    std::vector<float> v(static_cast<size_t>(e.rows * e.columns));
-    for (int r = 0; r < e.rows && r < 4; ++r)
-        for (int c = 0; c < e.columns && c < 4; ++c)
-            v[static_cast<size_t>(r * e.columns + c)] = pMatrix->m[r][c];
-    Store(p, v.data(), v.size());
+    std::vector<float> v;
+    core::FxShape one = s;
+    one.elements = 1;
+    core::FxSetArray(core::FxArrayCall::Matrix, one, &pMatrix->m[0][0], 1, v);
+    Store(ref.param, v.data(), v.size(), ref.offset);
     return D3D_OK;
+}
+
+HRESULT GlEffect::GetMatrix(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix) {
+    Ref ref;
+    if (!pMatrix || !Resolve(hParameter, ref) || ref.shape.elements > 0) return D3DERR_INVALIDCALL;
+    core::FxShape one = ref.shape;
+    one.elements = 1;
+    const float* v = values_[static_cast<size_t>(ref.param)].data() + ref.offset;
+    return core::FxGetArray(core::FxArrayCall::Matrix, one, v, 1, &pMatrix->m[0][0])
+               ? D3D_OK
+               : D3DERR_INVALIDCALL;
+}
+
+HRESULT GlEffect::SetMatrixArray(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix, UINT Count) {
+    return SetArray(hParameter, core::FxArrayCall::Matrix, pMatrix ? &pMatrix->m[0][0] : nullptr, Count);
+}
+
+HRESULT GlEffect::GetMatrixArray(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix, UINT Count) {
+    return GetArray(hParameter, core::FxArrayCall::Matrix, pMatrix ? &pMatrix->m[0][0] : nullptr, Count);
 }
 
 HRESULT GlEffect::SetTexture(D3DXHANDLE hParameter, IDirect3DBaseTexture9* pTexture) {

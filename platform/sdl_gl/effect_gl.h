@@ -4,13 +4,17 @@
 // Begin with flags 0 saves every state the technique's passes change and End restores it.
 // Shader constants set inside a pass reach the program at once; textures and states that
 // read parameters follow at CommitChanges. Pixel sampler register N is device stage N.
-// Not done: parameter handles other than names, arrays through SetFloat/SetVector/SetMatrix
-// (they fail), struct parameters.
+// Handles are names, "name[i]" naming one element of an array parameter.
+// Not done: struct parameters.
 #pragma once
 
 #include <atomic>
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
+
+#include "platform/core/fxfile_values.h"
 
 #include "platform/d3dx9.h"
 #include "platform/sdl_gl/effect_library.h"
@@ -26,9 +30,22 @@ public:
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override;
 
+    D3DXHANDLE GetParameterByName(D3DXHANDLE hParameter, LPCSTR pName) override;
+    D3DXHANDLE GetParameterElement(D3DXHANDLE hParameter, UINT Index) override;
+    HRESULT SetValue(D3DXHANDLE hParameter, LPCVOID pData, UINT Bytes) override;
+    HRESULT GetValue(D3DXHANDLE hParameter, LPVOID pData, UINT Bytes) override;
     HRESULT SetFloat(D3DXHANDLE hParameter, FLOAT f) override;
+    HRESULT GetFloat(D3DXHANDLE hParameter, FLOAT* pf) override;
+    HRESULT SetFloatArray(D3DXHANDLE hParameter, const FLOAT* pf, UINT Count) override;
+    HRESULT GetFloatArray(D3DXHANDLE hParameter, FLOAT* pf, UINT Count) override;
     HRESULT SetVector(D3DXHANDLE hParameter, const D3DXVECTOR4* pVector) override;
+    HRESULT GetVector(D3DXHANDLE hParameter, D3DXVECTOR4* pVector) override;
+    HRESULT SetVectorArray(D3DXHANDLE hParameter, const D3DXVECTOR4* pVector, UINT Count) override;
+    HRESULT GetVectorArray(D3DXHANDLE hParameter, D3DXVECTOR4* pVector, UINT Count) override;
     HRESULT SetMatrix(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix) override;
+    HRESULT GetMatrix(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix) override;
+    HRESULT SetMatrixArray(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix, UINT Count) override;
+    HRESULT GetMatrixArray(D3DXHANDLE hParameter, D3DXMATRIX* pMatrix, UINT Count) override;
     // Holds a reference to the texture while it is set. Null clears the parameter. Inside a
     // pass the device sees the new texture at CommitChanges, as with D3DX.
     HRESULT SetTexture(D3DXHANDLE hParameter, IDirect3DBaseTexture9* pTexture) override;
@@ -47,9 +64,18 @@ public:
 private:
     ~GlEffect() override;
     int Param(D3DXHANDLE name) const;
-    // Stores values[0..n) into the parameter (converted to its type) and uploads it when
-    // the current pass reads it.
-    void Store(int param, const float* values, size_t n);
+    // What a handle names: a parameter, or one element of it starting at float `offset`.
+    struct Ref {
+        int param = -1;
+        size_t offset = 0;
+        core::FxShape shape;
+    };
+    bool Resolve(D3DXHANDLE handle, Ref& ref) const;
+    HRESULT SetArray(D3DXHANDLE h, core::FxArrayCall call, const float* in, UINT count);
+    HRESULT GetArray(D3DXHANDLE h, core::FxArrayCall call, float* out, UINT count) const;
+    // Stores values[0..n) into the parameter from float `offset` on (converted to its type)
+    // and uploads it when the current pass reads it.
+    void Store(int param, const float* values, size_t n, size_t offset = 0);
     // Uploads into the pass's plain program; its alpha-tested twin is brought up to date only
     // before a draw uses it (RefreshTwin, called by the device).
     void UploadPassValues(const EffectPass& pass);
@@ -72,6 +98,7 @@ private:
     std::vector<std::vector<float>> values_;
     std::vector<IDirect3DBaseTexture9*> textures_;
     std::vector<bool> changed_;   // per parameter: set since the pass last applied it
+    std::set<std::string> elementHandles_;   // the "name[i]" texts handed out as handles
     int technique_ = 0;
     bool begun_ = false;
     bool saving_ = false;

@@ -412,6 +412,69 @@ TEST_F(Effects, ParametersAcceptOnlyTheirOwnNamesAndTypes) {
     EXPECT_EQ(calls[0].args, (std::vector<std::string>{"View_Pos", "1 2 3 1"}));
 }
 
+TEST_F(Effects, ArrayParametersBySetterElementHandleAndInitialValue) {
+    testfiles::Write("lights.fx",
+                     "#define N 3\n"
+                     "float4 LightPos[N] = { {1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12} };\n"
+                     "float Weights[4];\n"
+                     "float4x4 Bones[2];\n"
+                     "int Count = 2;\n"
+                     "float4 VS(float4 p : POSITION) : POSITION {\n"
+                     "  return mul(p, Bones[Count - 1]) + LightPos[Count] * Weights[3]; }\n"
+                     "technique T { pass P0 { VertexShader = compile vs_2_0 VS(); } }\n");
+    ID3DXEffect* e = nullptr;
+    ASSERT_EQ(D3DXCreateEffectFromFileA(dev, "lights.fx", NULL, NULL, 0, NULL, &e, NULL), D3D_OK);
+    headless::EffectInfo info;
+    headless::GetEffectInfo(e, info);
+    ASSERT_EQ(info.values["LightPos"].size(), 12u);
+    EXPECT_EQ(info.values["LightPos"][9], 10.0f) << "initial values of every element";
+
+    D3DXVECTOR4 v[4] = {{-1, -2, -3, -4}, {-5, -6, -7, -8}, {0, 0, 0, 0}, {0, 0, 0, 0}};
+    EXPECT_EQ(e->SetVectorArray("LightPos", v, 4), D3DERR_INVALIDCALL) << "more than its elements";
+    EXPECT_EQ(e->SetVectorArray("LightPos", v, 1), D3D_OK);
+    EXPECT_EQ(e->SetVector("LightPos", v), D3DERR_INVALIDCALL) << "a whole array";
+    D3DXHANDLE third = e->GetParameterElement("LightPos", 2);
+    ASSERT_NE(third, nullptr);
+    EXPECT_STREQ(third, "LightPos[2]");
+    EXPECT_EQ(e->SetVector(third, &v[1]), D3D_OK);
+    EXPECT_EQ(e->GetParameterElement("LightPos", 3), nullptr);
+    EXPECT_EQ(e->GetParameterElement(third, 0), nullptr) << "an element is no array";
+    EXPECT_EQ(e->GetParameterByName(NULL, "LightPos[1]"), std::string("LightPos[1]"));
+    EXPECT_EQ(e->GetParameterByName(NULL, "LightPos[3]"), nullptr);
+    D3DXVECTOR4 back[3];
+    ASSERT_EQ(e->GetVectorArray("LightPos", back, 3), D3D_OK);
+    EXPECT_EQ(back[0].x, -1.0f);
+    EXPECT_EQ(back[1].x, 5.0f) << "left as it was";
+    EXPECT_EQ(back[2].w, -8.0f);
+
+    const float w[6] = {1, 2, 3, 4, 5, 6};
+    EXPECT_EQ(e->SetFloatArray("Weights", w, 6), D3D_OK) << "the surplus is ignored";
+    EXPECT_EQ(e->SetFloat("Weights", 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(e->SetFloat("Weights[1]", 9), D3D_OK);
+    float wb[4];
+    ASSERT_EQ(e->GetFloatArray("Weights", wb, 4), D3D_OK);
+    EXPECT_EQ(wb[1], 9.0f);
+    EXPECT_EQ(wb[3], 4.0f);
+
+    D3DXMATRIX bones[2];
+    D3DXMatrixTranslation(&bones[0], 1, 2, 3);
+    D3DXMatrixTranslation(&bones[1], 4, 5, 6);
+    EXPECT_EQ(e->SetMatrixArray("Bones", bones, 2), D3D_OK);
+    EXPECT_EQ(e->SetMatrix("Bones", &bones[0]), D3DERR_INVALIDCALL);
+    D3DXMATRIX m;
+    ASSERT_EQ(e->GetMatrix("Bones[1]", &m), D3D_OK);
+    EXPECT_EQ(m._42, 5.0f);
+    int count = 7;
+    EXPECT_EQ(e->SetValue("Count", &count, 2), D3DERR_INVALIDCALL) << "too few bytes";
+    EXPECT_EQ(e->SetValue("Count", &count, sizeof count), D3D_OK);
+    headless::GetEffectInfo(e, info);
+    EXPECT_EQ(info.values["Count"], std::vector<float>{7});
+    auto calls = headless::CallsOf("SetVectorArray");
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[1].args, (std::vector<std::string>{"LightPos", "1", "-1 -2 -3 -4"}));
+    e->Release();
+}
+
 TEST_F(Effects, TechniquesPassesAndTheStatesTheyRestore) {
     headless::EffectInfo info;
     headless::GetEffectInfo(fx, info);

@@ -186,11 +186,14 @@ OBJECT_FILES = {
 }
 
 
-def level_text(objects, effects, lights=("sun",), extra=""):
+def level_text(objects, effects, lights=("sun",), extra="", light_at=()):
+    """The level file's text; lights stand above and before the scene, out of view, unless
+    `light_at` gives their positions."""
     parts = ["POLYGON01 {", " _LIGHTS_ { %s }" % " ".join(lights)]
     for i, light in enumerate(lights):
-        parts.append(' %s { _POSITION_ { %d 150 -100 } _COLOR_ { 1 0.9 0.8 } _FALLOFF_ { 600 } }'
-                     % (light, -60 + 120 * i))
+        at = light_at[i] if i < len(light_at) else "%d 150 -100" % (-60 + 120 * i)
+        parts.append(' %s { _POSITION_ { %s } _COLOR_ { 1 0.9 0.8 } _FALLOFF_ { 600 } }'
+                     % (light, at))
     parts.append(" _OBJECTS_ {")
     for name, path, pos, rot, *kind in objects:
         parts.append('  %s { _OBJECT_TYPE_ { %s } _OBJECT_PATH_ { "objects\\\\%s" }'
@@ -265,7 +268,8 @@ def make_level(b, demo, folder, layout, lights=("sun",)):
             subprocess.run([b.drtool, "build", src, src[:-4] + ".dr"], check=True)
     src = os.path.join(folder, "POLYGON01.txt")
     with open(src, "w") as f:
-        f.write(level_text(layout["objects"], layout["effects"], layout.get("lights", lights)))
+        f.write(level_text(layout["objects"], layout["effects"], layout.get("lights", lights),
+                           light_at=layout.get("light_at", ())))
     subprocess.run([b.drtool, "build", src, os.path.join(folder, "POLYGON01")], check=True)
     with open(os.path.join(folder, "ini.txt"), "w") as f:
         f.write(layout["ini"])
@@ -399,7 +403,8 @@ PICTURE_LEVELS = {
                  ("crate", "plain_crate.dr", "50 0 20", "0 30 0")],
         ini="[SCREEN] = 640, 480\n[BACK_RENDERER_COLOR] = 40, 40, 60\n"),
     # The same seen larger in another window size, the crate turned further, two lights so
-    # that each object is drawn twice.
+    # that each object is drawn twice. (The lights' markers are lines, compared with the
+    # console's picture below.)
     "rotated": dict(
         objects=[("crate", "plain_crate.dr", "0 0 0", "0 135 0"),
                  ("ring", "plain_torus.dr", "-70 0 60", "0 60 0")],
@@ -551,7 +556,7 @@ def compare_pictures(b, x, work, demo_linux):
 CONSOLE_LEVEL = dict(
     objects=[("crate", "plain_crate.dr", "40 0 0", "0 30 0"),
              ("ring", "plain_torus.dr", "-60 0 -20", "0 0 0")],
-    lights=("sun", "lamp"),
+    lights=("sun", "lamp"), light_at=("-70 10 -60", "50 10 -120"),
     ini="[SCREEN] = %d, %d\n[BACK_RENDERER_COLOR] = 40, 40, 60\n")
 CONSOLE_SCREEN = (640, 480)
 CONSOLE_BACKGROUND = (40, 40, 60)

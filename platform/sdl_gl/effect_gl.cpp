@@ -405,6 +405,30 @@ void GlEffect::ApplyState(const EffectState& s, int unitForSampler) {
             device_.SetTexture(s.index, tex && textureOf_ ? textureOf_(tex) : nullptr);
             break;
         }
+        case StateTarget::Light: {
+            Light l = device_.GetLight(s.index);
+            float f;
+            std::memcpy(&f, &value, sizeof f);
+            switch (s.id) {
+                case 0: l.type = value; break;
+                case 1: std::memcpy(l.diffuse, vec, sizeof l.diffuse); break;
+                case 2: std::memcpy(l.specular, vec, sizeof l.specular); break;
+                case 3: std::memcpy(l.ambient, vec, sizeof l.ambient); break;
+                case 4: std::memcpy(l.position, vec, sizeof l.position); break;
+                case 5: std::memcpy(l.direction, vec, sizeof l.direction); break;
+                case 6: l.range = f; break;
+                case 7: l.falloff = f; break;
+                case 8: l.attenuation0 = f; break;
+                case 9: l.attenuation1 = f; break;
+                case 10: l.attenuation2 = f; break;
+                case 11: l.theta = f; break;
+                case 12: l.phi = f; break;
+                default: break;
+            }
+            device_.SetLight(s.index, l);
+            break;
+        }
+        case StateTarget::LightEnable: device_.LightEnable(s.index, value != 0); break;
         case StateTarget::Transform: {
             float m[16];
             if (s.param >= 0) {
@@ -439,6 +463,7 @@ void GlEffect::SaveState() {
     savedStage_.clear();
     savedTransform_.clear();
     savedMaterialValid_ = false;
+    savedLightsValid_ = false;
     savedProgram_ = device_.GetProgramOverride();
     auto SaveRender = [&](uint32_t state) {
         for (const SavedRender& r : savedRender_)
@@ -467,6 +492,14 @@ void GlEffect::SaveState() {
                     seen = seen || (t.unit == s.index && t.type == s.id);
                 if (!seen)
                     savedStage_.push_back({s.index, s.id, device_.GetTextureStageState(s.index, s.id)});
+            }
+            if ((s.target == StateTarget::Light || s.target == StateTarget::LightEnable) &&
+                !savedLightsValid_) {
+                for (uint32_t i = 0; i < 8; ++i) {
+                    savedLights_[i] = device_.GetLight(i);
+                    savedLightOn_[i] = device_.GetLightEnable(i);
+                }
+                savedLightsValid_ = true;
             }
             if (s.target == StateTarget::Transform) {
                 bool seen = false;
@@ -499,6 +532,11 @@ void GlEffect::RestoreState() {
     for (const SavedSampler& t : savedStage_) device_.SetTextureStageState(t.unit, t.type, t.value);
     for (const SavedTransform& t : savedTransform_) device_.SetTransform(t.kind, t.m);
     if (savedMaterialValid_) device_.SetMaterial(savedMaterial_);
+    if (savedLightsValid_)
+        for (uint32_t i = 0; i < 8; ++i) {
+            device_.SetLight(i, savedLights_[i]);
+            device_.LightEnable(i, savedLightOn_[i]);
+        }
 }
 
 }  // namespace sdlgl

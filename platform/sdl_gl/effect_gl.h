@@ -116,6 +116,9 @@ private:
     std::vector<SavedSampler> savedStage_;   // texture stage states: unit = stage
     struct SavedTransform { uint32_t kind; float m[16]; };
     std::vector<SavedTransform> savedTransform_;
+    bool savedLightsValid_ = false;
+    Light savedLights_[8];
+    bool savedLightOn_[8] = {};
     bool savedMaterialValid_ = false;
     Material savedMaterial_;
     GlDevice::ProgramOverride savedProgram_;

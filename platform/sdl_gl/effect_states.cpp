@@ -72,6 +72,20 @@ const StateName kPassStates[] = {
     {"ColorWriteEnable1", StateTarget::Render, 190, K::ColorWrite},   // one render target:
     {"ColorWriteEnable2", StateTarget::Render, 191, K::ColorWrite},   // nothing to write
     {"ColorWriteEnable3", StateTarget::Render, 192, K::ColorWrite},
+    {"LightType", StateTarget::Light, 0, K::LightType},
+    {"LightDiffuse", StateTarget::Light, 1, K::Vector4},
+    {"LightSpecular", StateTarget::Light, 2, K::Vector4},
+    {"LightAmbient", StateTarget::Light, 3, K::Vector4},
+    {"LightPosition", StateTarget::Light, 4, K::Vector4},
+    {"LightDirection", StateTarget::Light, 5, K::Vector4},
+    {"LightRange", StateTarget::Light, 6, K::Float},
+    {"LightFalloff", StateTarget::Light, 7, K::Float},
+    {"LightAttenuation0", StateTarget::Light, 8, K::Float},
+    {"LightAttenuation1", StateTarget::Light, 9, K::Float},
+    {"LightAttenuation2", StateTarget::Light, 10, K::Float},
+    {"LightTheta", StateTarget::Light, 11, K::Float},
+    {"LightPhi", StateTarget::Light, 12, K::Float},
+    {"LightEnable", StateTarget::LightEnable, 0, K::Bool},
     {"MaterialDiffuse", StateTarget::Material, 0, K::Vector4},
     {"MaterialAmbient", StateTarget::Material, 1, K::Vector4},
     {"MaterialSpecular", StateTarget::Material, 2, K::Vector4},
@@ -133,6 +147,7 @@ const EnumName kTextureArg[] = {{"Diffuse", 0}, {"Current", 1}, {"Texture", 2}, 
                                 {"Specular", 4}, {"Temp", 5}, {"Constant", 6},
                                 {"Complement", 0x10}, {"AlphaReplicate", 0x20}};
 const EnumName kBool[] = {{"False", 0}, {"True", 1}};
+const EnumName kLightType[] = {{"Point", 1}, {"Spot", 2}, {"Directional", 3}};
 const EnumName kTexCoordIndex[] = {{"PassThru", 0}, {"CameraSpaceNormal", 0x10000},
                                    {"CameraSpacePosition", 0x20000},
                                    {"CameraSpaceReflectionVector", 0x30000},
@@ -144,7 +159,7 @@ const EnumName kTransformFlags[] = {{"Disable", 0}, {"Count1", 1}, {"Count2", 2}
 const char* const kPrefixes[] = {"D3DBLENDOP_", "D3DBLEND_", "D3DCMP_", "D3DCULL_", "D3DFILL_",
                                  "D3DSHADE_", "D3DZB_", "D3DMCS_", "D3DCOLORWRITEENABLE_",
                                  "D3DTEXF_", "D3DTADDRESS_", "D3DTOP_", "D3DTA_",
-                                 "D3DTSS_TCI_", "D3DTTFF_"};
+                                 "D3DTSS_TCI_", "D3DTTFF_", "D3DLIGHT_"};
 
 bool EqualNoCase(const std::string& a, const char* b) {
     size_t n = std::strlen(b);
@@ -351,6 +366,7 @@ bool ParseStateValue(const std::string& value, StateValueKind kind, uint32_t& ou
         case K::ZBuffer: found = FindEnum(kZBuffer, t, out); break;
         case K::MaterialSource: found = FindEnum(kMaterialSource, t, out); break;
         case K::TexFilter: found = FindEnum(kTexFilter, t, out); break;
+        case K::LightType: found = FindEnum(kLightType, t, out); break;
         case K::TexAddress: found = FindEnum(kTexAddress, t, out); break;
         case K::TextureOp: found = FindEnum(kTextureOp, t, out); break;
         default: break;

@@ -2,7 +2,7 @@
 // may write (case-blind, as D3DX reads them) and their values, turned into Direct3D 9 numbers.
 // A value is a constant (enum name, TRUE/FALSE, number, {r, g, b, a}) or names a parameter,
 // written `<Name>` or `(Name)`, read when the pass begins.
-// States that Direct3D 9 knows but this backend does not carry out (lights, fog, stencil,
+// States that Direct3D 9 knows but this backend does not carry out (fog, stencil,
 // clip planes, points, shader constants, stages past 0's blending, ...) are not looked up
 // here: the effect compiler names them once and skips them.
 #pragma once
@@ -18,6 +18,10 @@ enum class StateTarget {
     TextureStage,   // SetTextureStageState(index, id, value)
     Texture,        // SetTexture(index, <parameter>)
     Material,       // material field `id` (0 diffuse, 1 ambient, 2 specular, 3 emissive, 4 power)
+    Light,          // light `index`, field `id` (0 type, 1 diffuse, 2 specular, 3 ambient,
+                    // 4 position, 5 direction, 6 range, 7 falloff, 8..10 attenuation 0..2,
+                    // 11 theta, 12 phi)
+    LightEnable,    // light `index` on or off
     Transform,      // SetTransform(id + index, <matrix>): world 256, view 2, projection 3,
                     // texture 16
 
@@ -29,7 +33,7 @@ enum class StateTarget {
 enum class StateValueKind {
     Bool, Dword, Float, Color, Blend, BlendOp, Cmp, Cull, Fill, Shade, ZBuffer, MaterialSource,
     ColorWrite, TexFilter, TexAddress, TextureOp, TextureArg, Vector4, Parameter,
-    TexCoordIndex, TransformFlags, Matrix
+    TexCoordIndex, TransformFlags, Matrix, LightType
 };
 
 struct StateInfo {

@@ -34,6 +34,14 @@ uniform int uTexIndex[TEX_STAGES];    // D3DTSS_TEXCOORDINDEX
 uniform int uTexFlags[TEX_STAGES];    // D3DTSS_TEXTURETRANSFORMFLAGS
 uniform int uTexSize[8];              // floats per coordinate set of the vertex format
 uniform mat4 uTexMatrix[TEX_STAGES];  // D3DTS_TEXTUREn, as uWorldViewProj
+// The enabled lights, in camera space: type (1 point, 2 spot, 3 directional), colours,
+// position, direction, (attenuation 0, 1, 2, range), (cos theta/2, cos phi/2, falloff).
+uniform int uLightCount;
+uniform int uLightType[8];
+uniform vec4 uLightDiffuse[8], uLightSpecular[8], uLightAmbient[8];
+uniform vec4 uLightPos[8], uLightDir[8], uLightAtt[8], uLightSpot[8];
+uniform float uPower;
+uniform int uSpecularLit;     // D3DRS_SPECULARENABLE: specular light is computed
 vec4 ffDiffuse, ffSpecular;
 vec4 ffTex[TEX_STAGES];
 
@@ -99,9 +107,48 @@ void FixedFunctionVertex() {
     if (IS_LIGHTING && !IS_RHW) {
         vec4 ca = Source(uAmbientSource, uMatAmbient);
         vec4 cd = Source(uDiffuseSource, uMatDiffuse);
+        vec4 cs = Source(uSpecularSource, uMatSpecular);
         vec4 ce = Source(uEmissiveSource, uMatEmissive);
-        ffDiffuse = vec4(clamp(ca.rgb * uGlobalAmbient.rgb + ce.rgb, 0.0, 1.0), cd.a);
-        ffSpecular = vec4(0.0, 0.0, 0.0, 0.0);
+        vec3 ambient = vec3(0.0), diffuse = vec3(0.0), specular = vec3(0.0);
+        if (uLightCount > 0) {
+            // Direct3D's per-vertex lighting in camera space, with a local viewer.
+            vec3 p = (uWorldView * vec4(aPosition.xyz, 1.0)).xyz;
+            vec3 n = mat3(uWorldView) * aNormal;
+            n = dot(n, n) > 0.0 ? normalize(n) : n;
+            vec3 toEye = dot(p, p) > 0.0 ? normalize(-p) : vec3(0.0, 0.0, -1.0);
+            for (int i = 0; i < uLightCount; ++i) {
+                vec3 l;
+                float att = 1.0;
+                if (uLightType[i] == 3) {
+                    l = -normalize(uLightDir[i].xyz);
+                } else {
+                    vec3 d = uLightPos[i].xyz - p;
+                    float dist = length(d);
+                    l = dist > 0.0 ? d / dist : vec3(0.0, 0.0, -1.0);
+                    vec4 a = uLightAtt[i];
+                    float denom = a.x + a.y * dist + a.z * dist * dist;
+                    att = dist > a.w ? 0.0 : denom > 0.0 ? 1.0 / denom : 1.0;
+                    if (uLightType[i] == 2) {
+                        float rho = dot(-l, normalize(uLightDir[i].xyz));
+                        vec3 sp = uLightSpot[i].xyz;
+                        float spot = rho > sp.x ? 1.0 : rho <= sp.y ? 0.0
+                                   : pow(max((rho - sp.y) / max(sp.x - sp.y, 1e-6), 0.0), sp.z);
+                        att *= spot;
+                    }
+                }
+                ambient += uLightAmbient[i].rgb * att;
+                float nl = max(dot(n, l), 0.0);
+                diffuse += uLightDiffuse[i].rgb * nl * att;
+                if (uSpecularLit != 0 && nl > 0.0) {
+                    vec3 h = normalize(l + toEye);
+                    float nh = max(dot(n, h), 0.0);
+                    specular += uLightSpecular[i].rgb * (uPower > 0.0 ? pow(nh, uPower) : 1.0) * att;
+                }
+            }
+        }
+        ffDiffuse = vec4(clamp(ca.rgb * (uGlobalAmbient.rgb + ambient) + cd.rgb * diffuse + ce.rgb,
+                               0.0, 1.0), cd.a);
+        ffSpecular = vec4(clamp(cs.rgb * specular, 0.0, 1.0), 0.0);
     } else {
         ffDiffuse = aColor0;    // white when the format has no diffuse colour
         ffSpecular = aColor1;
@@ -348,6 +395,17 @@ FfpLocations LocateFfp(GLuint p, int stages) {
     at.texMatrix = U("uTexMatrix");
     at.texProjected = U("uTexProjected");
     at.textured = U("uTextured");
+    at.lightCount = U("uLightCount");
+    at.lightType = U("uLightType");
+    at.lightDiffuse = U("uLightDiffuse");
+    at.lightSpecular = U("uLightSpecular");
+    at.lightAmbient = U("uLightAmbient");
+    at.lightPos = U("uLightPos");
+    at.lightDir = U("uLightDir");
+    at.lightAtt = U("uLightAtt");
+    at.lightSpot = U("uLightSpot");
+    at.power = U("uPower");
+    at.specularLit = U("uSpecularLit");
     return at;
 }
 
@@ -383,6 +441,19 @@ void UploadFfp(const FfpLocations& at, const FfpValues& v) {
     glUniformMatrix4fv(at.texMatrix, at.stages, GL_FALSE, &v.texMatrix[0][0]);
     glUniform1i(at.texProjected, v.texProjected);
     glUniform1i(at.textured, v.textured);
+    glUniform1i(at.lightCount, v.lightCount);
+    glUniform1i(at.specularLit, v.specularEnable);
+    glUniform1f(at.power, v.power);
+    if (v.lightCount > 0) {
+        glUniform1iv(at.lightType, v.lightCount, v.lightType);
+        glUniform4fv(at.lightDiffuse, v.lightCount, &v.lightDiffuse[0][0]);
+        glUniform4fv(at.lightSpecular, v.lightCount, &v.lightSpecular[0][0]);
+        glUniform4fv(at.lightAmbient, v.lightCount, &v.lightAmbient[0][0]);
+        glUniform4fv(at.lightPos, v.lightCount, &v.lightPos[0][0]);
+        glUniform4fv(at.lightDir, v.lightCount, &v.lightDir[0][0]);
+        glUniform4fv(at.lightAtt, v.lightCount, &v.lightAtt[0][0]);
+        glUniform4fv(at.lightSpot, v.lightCount, &v.lightSpot[0][0]);
+    }
 }
 
 static GLuint Compile(GLenum type, const std::string& src, std::string& log) {

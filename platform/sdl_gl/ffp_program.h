@@ -1,9 +1,8 @@
 // The fixed-function pipeline of Direct3D 9 as GLSL 3.30 programs, generated per vertex format
 // and state (pre-transformed or not, which vertex colours exist, lighting, texture bound, flat
 // shading, alpha test on) and cached. What varies freely (matrices, material, ambient, stage-0 operations,
-// texture coordinate index and transform, alpha test) is passed as uniforms. Lights are not
-// modelled: with lighting on, the colour is global ambient x ambient source + emissive source,
-// which is exact while no light is enabled. Only stage 0 blends.
+// texture coordinate index and transform, lights, alpha test) is passed as uniforms. Only
+// stage 0 blends.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -45,6 +44,11 @@ struct FfpValues {
     float texMatrix[8][16];
     int32_t texProjected;            // stage 0: the dividing coordinate from 1, or 0
     int32_t textured;                // stage 0 has a texture
+    float power;                     // material
+    int32_t lightCount;              // enabled lights, first lightCount entries filled
+    int32_t lightType[8];
+    float lightDiffuse[8][4], lightSpecular[8][4], lightAmbient[8][4];
+    float lightPos[8][4], lightDir[8][4], lightAtt[8][4], lightSpot[8][4];
 };
 
 // Where a program keeps the fixed-function uniforms (-1 for those it lacks).
@@ -61,6 +65,9 @@ struct FfpLocations {
     GLint lighting = -1, rhw = -1;
     GLint texIndex = -1, texFlags = -1, texSize = -1, texMatrix = -1, texProjected = -1;
     GLint textured = -1;
+    GLint lightCount = -1, lightType = -1, lightDiffuse = -1, lightSpecular = -1;
+    GLint lightAmbient = -1, lightPos = -1, lightDir = -1, lightAtt = -1, lightSpot = -1;
+    GLint power = -1, specularLit = -1;
 };
 FfpLocations LocateFfp(GLuint program, int stages);
 // Sends `v` to the program in use.

@@ -1,6 +1,7 @@
 #include "platform/sdl_gl/gl_device.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace sdlgl {
@@ -304,6 +305,18 @@ uint32_t GlDevice::GetSamplerState(uint32_t sampler, uint32_t type) const {
 bool GlDevice::SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value) {
     if (stage >= 8 || type >= TSS_COUNT) return false;
     tss_[stage][type] = value;
+    return true;
+}
+
+bool GlDevice::SetLight(uint32_t index, const Light& light) {
+    if (index >= 8) return false;
+    lights_[index] = light;
+    return true;
+}
+
+bool GlDevice::LightEnable(uint32_t index, bool on) {
+    if (index >= 8) return false;
+    lightOn_[index] = on;
     return true;
 }
 
@@ -684,6 +697,35 @@ void GlDevice::FixedFunctionValues(const VertexLayout& layout, bool alphaTest,
     if (count == 0) count = 4;
     v.texProjected = (flags & 256) && count >= 2 && count <= 4 ? static_cast<int32_t>(count) : 0;
     v.textured = textures_[0] != nullptr ? 1 : 0;
+    v.power = material_.power;
+    // Lights go to camera space: positions times the view, directions times its 3x3 part.
+    v.lightCount = 0;
+    for (int i = 0; i < 8; ++i) {
+        if (!lightOn_[i]) continue;
+        const Light& l = lights_[i];
+        int k = v.lightCount++;
+        v.lightType[k] = static_cast<int32_t>(l.type);
+        std::memcpy(v.lightDiffuse[k], l.diffuse, sizeof v.lightDiffuse[k]);
+        std::memcpy(v.lightSpecular[k], l.specular, sizeof v.lightSpecular[k]);
+        std::memcpy(v.lightAmbient[k], l.ambient, sizeof v.lightAmbient[k]);
+        const float* m = view_.m;
+        for (int c = 0; c < 3; ++c) {
+            v.lightPos[k][c] = l.position[0] * m[c] + l.position[1] * m[4 + c] +
+                               l.position[2] * m[8 + c] + m[12 + c];
+            v.lightDir[k][c] = l.direction[0] * m[c] + l.direction[1] * m[4 + c] +
+                               l.direction[2] * m[8 + c];
+        }
+        v.lightPos[k][3] = 1;
+        v.lightDir[k][3] = 0;
+        v.lightAtt[k][0] = l.attenuation0;
+        v.lightAtt[k][1] = l.attenuation1;
+        v.lightAtt[k][2] = l.attenuation2;
+        v.lightAtt[k][3] = l.range;
+        v.lightSpot[k][0] = std::cos(l.theta * 0.5f);
+        v.lightSpot[k][1] = std::cos(l.phi * 0.5f);
+        v.lightSpot[k][2] = l.falloff;
+        v.lightSpot[k][3] = 0;
+    }
 }
 
 bool GlDevice::DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t primitiveCount) {

@@ -6,7 +6,7 @@
 // back buffer (same size, no samples, no alpha, a depth-stencil buffer) and GL has clip
 // control, the device draws straight into the window instead: clip control's upper-left
 // origin turns the same drawing upright with the same fill rule, and Present has nothing to
-// copy. Needs a current GL context; knows nothing of SDL. Not done here: lights, fog, stencil, index buffers of the
+// copy. Needs a current GL context; knows nothing of SDL. Not done here: fog, stencil, index buffers of the
 // caller, more than one vertex stream, blending past texture stage 0 (later stages keep their
 // texture coordinate states for pixel shaders).
 #pragma once
@@ -30,6 +30,19 @@ struct Material {
     float specular[4] = {0, 0, 0, 0};
     float emissive[4] = {0, 0, 0, 0};
     float power = 0;
+};
+
+// A light as D3DLIGHT9 describes it; type 1 point, 2 spot, 3 directional. The default is
+// the light Direct3D enables when none was set: white, directional, along +z.
+struct Light {
+    uint32_t type = 3;
+    float diffuse[4] = {1, 1, 1, 0};
+    float specular[4] = {0, 0, 0, 0};
+    float ambient[4] = {0, 0, 0, 0};
+    float position[3] = {0, 0, 0};
+    float direction[3] = {0, 0, 1};
+    float range = 0, falloff = 0, attenuation0 = 0, attenuation1 = 0, attenuation2 = 0;
+    float theta = 0, phi = 0;
 };
 
 // A 2D RGBA8 texture with its mip chain.
@@ -101,6 +114,11 @@ public:
     // kind: 2 view, 3 projection, 16..23 texture stages 0..7, 256 world.
     bool SetTransform(uint32_t kind, const float m[16]);
     bool GetTransform(uint32_t kind, float m[16]) const;
+    // Lights 0..7 (effects set them; the engine's interface has no light calls).
+    bool SetLight(uint32_t index, const Light& light);
+    Light GetLight(uint32_t index) const { return index < 8 ? lights_[index] : Light(); }
+    bool LightEnable(uint32_t index, bool on);
+    bool GetLightEnable(uint32_t index) const { return index < 8 && lightOn_[index]; }
     void SetMaterial(const Material& m) { material_ = m; }
     const Material& GetMaterial() const { return material_; }
     bool SetTexture(uint32_t stage, GlTexture* texture);
@@ -221,6 +239,8 @@ private:
     uint32_t tss_[8][d3d::TSS_COUNT] = {};
     Mat4 world_, view_, proj_;
     Mat4 textureMatrix_[8];
+    Light lights_[8];
+    bool lightOn_[8] = {};
     Material material_;
     GlTexture* textures_[8] = {};
     uint32_t fvf_ = 0;

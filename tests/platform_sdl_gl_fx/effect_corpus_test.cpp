@@ -95,5 +95,43 @@ TEST_F(CorpusTest, EachEffectShowsItsTextureLitAndAddsAFurtherLight) {
     texture->Release();
 }
 
+// One programmable stage and the other fixed-function, effect lights and texture coordinate
+// states, cube and projected samplers with nothing set on their stages.
+TEST_F(CorpusTest, FixedFunctionStagesLightsAndEmptySamplersShowTheTextureLit) {
+    const char* files[] = {"ps_only_passes.fx", "vs_fixed_pixel.fx", "fixed_function_lit.fx",
+                           "cube_projected.fx"};
+    IDirect3DTexture9* texture = HalfAndHalf();
+    for (const char* file : files) {
+        SCOPED_TRACE(file);
+        ID3DXEffect* e = Load(file);
+        if (!e) continue;
+        SetEngineConstants(e);
+        Clear(0xFF000000);
+        DrawLit(e, "ald_Phong", texture);
+        Rgb left = PixelAt(-0.5f, 0), right = PixelAt(0.5f, 0);
+        EXPECT_TRUE(left.r > 110 && left.g < 50 && left.b < 50) << "left: " << left;
+        EXPECT_TRUE(right.b > 110 && right.r < 50 && right.g < 50) << "right: " << right;
+        DrawLit(e, "ald_Phong_alpha", texture);
+        Rgb added = PixelAt(-0.5f, 0);
+        EXPECT_GT(added.r, left.r + 60) << "the second light adds: " << added;
+        EXPECT_LT(added.b, 100) << added;
+        e->Release();
+    }
+    device_->SetTexture(0, nullptr);
+    texture->Release();
+}
+
+TEST_F(CorpusTest, NamesThatAreNoStatesAreRejected) {
+    for (const char* file : {"invalid/unknown_state.fx", "invalid/unknown_sampler_state.fx"}) {
+        SCOPED_TRACE(file);
+        ID3DXEffect* e = nullptr;
+        std::string messages;
+        std::string path = std::string(FX_CORPUS_DIR) + "/" + file;
+        EXPECT_EQ(library_->CreateFromFile(path.c_str(), &e, messages), D3DXERR_INVALIDDATA);
+        EXPECT_EQ(e, nullptr);
+        EXPECT_NE(messages.find("no "), std::string::npos) << messages;
+    }
+}
+
 }  // namespace
 }  // namespace sdltest

@@ -206,7 +206,7 @@ TEST_F(FixedStageTest, StateNamesKnownUnsupportedOrUnknown) {
     // Known to Direct3D 9, not carried out here: accepted and named once, however often used.
     EXPECT_EQ(TryMake(shaders +
                       "technique T { pass P { VertexShader = compile vs_2_0 VS();\n"
-                      " PixelShader = compile ps_2_0 PS(); FogEnable = TRUE; LightEnable[0] = TRUE;\n"
+                      " PixelShader = compile ps_2_0 PS(); FogEnable = TRUE; ClipPlaneEnable = 1;\n"
                       " StencilEnable = FALSE; } pass Q { VertexShader = compile vs_2_0 VS();\n"
                       " PixelShader = compile ps_2_0 PS(); FogEnable = TRUE; } }\n",
                       messages),
@@ -214,7 +214,7 @@ TEST_F(FixedStageTest, StateNamesKnownUnsupportedOrUnknown) {
         << messages;
     EXPECT_NE(messages.find("FogEnable"), std::string::npos) << messages;
     EXPECT_EQ(messages.find("FogEnable"), messages.rfind("FogEnable")) << messages;
-    EXPECT_NE(messages.find("LightEnable"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("ClipPlaneEnable"), std::string::npos) << messages;
     EXPECT_EQ(messages.find("StencilEnable"), std::string::npos) << "off anyway: " << messages;
     // No state at all, in a pass or in a sampler_state block: the effect fails.
     EXPECT_EQ(TryMake(shaders + "technique T { pass P { VertexShader = compile vs_2_0 VS();\n"
@@ -233,6 +233,38 @@ TEST_F(FixedStageTest, StateNamesKnownUnsupportedOrUnknown) {
                           shaders + "technique T { pass P { VertexShader = compile vs_2_0 VS(); } }\n",
                       messages),
               D3DXERR_INVALIDDATA);
+}
+
+}  // namespace
+}  // namespace sdltest
+
+namespace sdltest {
+namespace {
+
+TEST_F(FixedStageTest, EffectLightsLightFixedFunctionPassesAndEndTurnsThemOff) {
+    // The quad has no normals: only the lights' ambient parts reach it, and only from
+    // lights whose range covers it.
+    sdlgl::GlEffect* e = Make(
+        "float4 Green = {0, 0.5, 0, 1};\n"
+        "technique T { pass P { Lighting = TRUE; Ambient = 0; MaterialAmbient = {1, 1, 1, 1};\n"
+        " LightEnable[2] = TRUE; LightType[2] = Point; LightPosition[2] = {0, 0, -1, 1};\n"
+        " LightAmbient[2] = <Green>; LightRange[2] = 10; LightAttenuation0[2] = 1;\n"
+        " LightEnable[3] = TRUE; LightType[3] = Point; LightPosition[3] = {0, 0, -50, 1};\n"
+        " LightAmbient[3] = {1, 0, 0, 1}; LightRange[3] = 10; LightAttenuation0[3] = 1; } }\n");
+    ASSERT_NE(e, nullptr);
+    Clear(0xFF000000);
+    DrawTextured(e, nullptr);
+    EXPECT_TRUE(Near(PixelAt(0, 0), 0, 128, 0)) << PixelAt(0, 0);
+    // Outside the effect the device has no light on.
+    Clear(0xFF000000);
+    sdlgl::Material m;
+    m.ambient[0] = m.ambient[1] = m.ambient[2] = 1;
+    Sdl()->Gl().SetMaterial(m);
+    device_->SetRenderState(D3DRS_AMBIENT, 0);
+    DrawQuadPlain(-0.8f, -0.8f, 0.8f, 0.8f);
+    EXPECT_TRUE(Near(PixelAt(0, 0), 0, 0, 0)) << PixelAt(0, 0);
+    Sdl()->Gl().SetMaterial(sdlgl::Material());
+    e->Release();
 }
 
 }  // namespace

@@ -565,6 +565,8 @@ CONSOLE_BACKGROUND = (40, 40, 60)
 CONSOLE_MASKS = [(0, 10, 480, 142), (370, 0, 640, 62), (550, 58, 630, 84)]
 CONSOLE_GRID = (16, 12)
 CONSOLE_KEY = "grave"   # the key left of 1 on a US layout
+# Where the console's panel meets its frame, below the log lines, in client pixels.
+CONSOLE_BAND = (150, 130, 390, 148)
 # A drawn pixel matches when the other picture has one of a near colour at most this far away.
 MATCH_DISTANCE = 2
 MATCH_COLOUR = 20
@@ -587,57 +589,86 @@ def largest_difference(a, c):
     return max(max(abs(p - q) for p, q in zip(a[k], c[k])) for k in a if k in c)
 
 
+def band_mean(geo, env):
+    """Mean colour of the band where the console's panel meets its frame, below the log lines:
+    one small grab, quick enough to let the key go soon after the console opens."""
+    x, y = geo[0], geo[1]
+    x0, y0, x1, y1 = CONSOLE_BAND
+    r = subprocess.run(["import", "-window", "root", "-crop", "%dx%d+%d+%d" % (
+        x1 - x0, y1 - y0, x + x0, y + y0), "+repage", "-depth", "8", "txt:-"],
+        env=env, capture_output=True)
+    pixels = re.findall(rb"\n\d+,\d+: \(\s*(\d+),\s*(\d+),\s*(\d+)", r.stdout)
+    if not pixels:
+        return None
+    return tuple(sum(int(p[i]) for p in pixels) / len(pixels) for i in range(3))
+
+
 def show_console(wid, env, png, hidden):
-    """Holds the console key over the window until a picture shows the console, then lets it
-    go; True when the console stays shown. The key is held, not tapped: Wine reads the X server's
-    events between frames, and a press and a release read together leave the key up in every
-    keyboard state the program reads. It is let go at once: the console hides again when the
-    key is still down at its next poll, 1.6 s after it opened."""
+    """Holds the console key over the window until the console is seen, then lets it go;
+    returns None when the console stays shown, else what went wrong. The key is held, not
+    tapped: Wine reads the X server's events between frames, and a press and a release read
+    together leave the key up in every keyboard state the program reads. It is let go at once:
+    the console hides again when the key is still down at its next poll, 1.6 s after it
+    opened."""
     geo = window_geometry(wid, env)
     if not geo:
-        return False
+        return "the window is gone"
     x, y, w, h = geo
+    before = band_mean(geo, env)
+    if not before:
+        return "the window cannot be grabbed"
     # With no window manager the X server gives the keys to the window under the pointer.
     subprocess.run(["xdotool", "mousemove", "--sync", str(x + w // 2), str(y + h // 2)], env=env)
     subprocess.run(["xdotool", "keydown", CONSOLE_KEY], env=env)
-    shown = False
+    seen = False
     try:
         deadline = time.time() + 20
-        while not shown and time.time() < deadline:
-            shown = grab_window(wid, env, png) and largest_difference(
-                region_means(png, CONSOLE_MASKS, CONSOLE_GRID), hidden) > 25
+        while not seen and time.time() < deadline:
+            now = band_mean(geo, env)
+            seen = now is not None and max(abs(p - q) for p, q in zip(now, before)) > 20
     finally:
         subprocess.run(["xdotool", "keyup", CONSOLE_KEY], env=env)
-    if not shown or not steady_picture(wid, env, png, CONSOLE_MASKS):
-        return False
-    return largest_difference(region_means(png, CONSOLE_MASKS, CONSOLE_GRID), hidden) > 25
+    if not seen:
+        return "the console key shows no console"
+    if not steady_picture(wid, env, png, CONSOLE_MASKS):
+        return "no steady picture with the console"
+    if largest_difference(region_means(png, CONSOLE_MASKS, CONSOLE_GRID), hidden) <= 25:
+        return "the console closed again"
+    return None
 
 
 def shoot_console(proc, display, png, size=None):
-    """The shown window of `proc` with the console opened; the process is left running. With
-    `size` (width, height), only a client area of that size is shot: otherwise the window's
-    client size is returned and nothing is shot."""
+    """The shown window of `proc` with the console opened; the process is left running.
+    Returns True, or what went wrong; with `size` (width, height) and a client area of
+    another size, that size instead, and nothing is shot."""
     env = dict(os.environ, DISPLAY=display)
     wid = wait_window(display)
     geo = wid and window_geometry(wid, env)
     if not geo:
-        return False
+        return "no window"
     if size and tuple(geo[2:]) != tuple(size):
         return tuple(geo[2:])
     hidden = os.path.splitext(png)[0] + "-hidden.png"
     if not steady_picture(wid, env, hidden, CONSOLE_MASKS):
-        return False
+        return "no steady picture"
     before = region_means(hidden, CONSOLE_MASKS, CONSOLE_GRID)
     # Autorepeat would press the key again while it is held.
     subprocess.run(["xset", "r", "off"], env=env)
+    problems = []
     for _ in range(3):
-        if show_console(wid, env, png, before):
+        problem = show_console(wid, env, png, before)
+        if not problem:
+            if problems:
+                print("console shown at the %d. press (before: %s)" %
+                      (len(problems) + 1, "; ".join(problems)), flush=True)
             return True
+        problems.append(problem)
         if proc.poll() is not None:
             break
-        # The console may have closed again: wait until a new press may open it.
-        time.sleep(1)
-    return False
+        # The console may have opened and closed again: wait until a new press may open it,
+        # and until it has hidden if it is still shown.
+        time.sleep(2)
+    return "; ".join(problems)
 
 
 def drawn_pixels(png, background, masks):
@@ -732,8 +763,8 @@ def compare_console(b, x, work, demo_linux):
     finally:
         proc.terminate()
         proc.wait(60)
-    size = lin_ok and subprocess.run(["identify", "-format", "%w %h", lin],
-                                     capture_output=True).stdout.split()
+    size = lin_ok is True and subprocess.run(["identify", "-format", "%w %h", lin],
+                                             capture_output=True).stdout.split()
     size = tuple(int(v) for v in size) if size else None
     # The two window systems take frames and captions of other sizes from the same outer size.
     # Wine's window is made as much larger or smaller as it takes to get the same client area,
@@ -759,9 +790,11 @@ def compare_console(b, x, work, demo_linux):
             break
         screen = (screen[0] + size[0] - win_ok[0], screen[1] + size[1] - win_ok[1])
     if lin_ok is not True or win_ok is not True:
-        fail("console: no picture with the console shown (Linux %s, Wine %s)" % (lin_ok, win_ok))
+        fail("console: no picture with the console shown (Linux: %s; Wine: %s)" %
+             (lin_ok if lin_ok is not True else "shot", win_ok if win_ok is not True else "shot"))
         return
     compare_drawn("console", lin, win)
+
 
 def main():
     if len(sys.argv) != 3:

@@ -9,7 +9,7 @@ namespace sdlgl {
 uint32_t FfpKey::Pack() const {
     return (rhw ? 1u : 0u) | (hasDiffuse ? 2u : 0u) | (hasSpecular ? 4u : 0u) |
            (lighting && !rhw ? 8u : 0u) | (textured ? 16u : 0u) | (flat ? 32u : 0u) |
-           (alphaTest ? 64u : 0u);
+           (alphaTest ? 64u : 0u) | (diffuseOnly ? 128u : 0u);
 }
 
 // The fixed-function vertex stage as a function, shared by the fixed-function programs and by
@@ -225,6 +225,9 @@ bool AlphaPasses(float a) {
 
 void main() {
     FRAGMENT_SETUP
+#ifdef DIFFUSE_ONLY
+    vec4 color = vDiffuse;
+#else
     vec4 tex;
     if (IS_TEXTURED) {
     vec2 uv = vTex0.xy;
@@ -243,6 +246,7 @@ void main() {
                             0.0, 1.0);
     }
     if (uSpecularEnable != 0) color.rgb = clamp(color.rgb + vSpecular.rgb, 0.0, 1.0);
+#endif
 #ifdef ALPHA_TEST
     if (!AlphaPasses(color.a)) discard;
 #endif
@@ -258,6 +262,7 @@ static std::string Header(const FfpKey& key) {
     h += "#define TEX_STAGES 1\n";
     h += std::string("#define INTERP ") + (key.flat ? "flat" : "") + "\n";
     if (key.alphaTest) h += "#define ALPHA_TEST\n";
+    if (key.diffuseOnly) h += "#define DIFFUSE_ONLY\n";
     h += "#define FRAGMENT_SETUP\n";
     h += "#define FRAGMENT_INPUTS INTERP in vec4 vDiffuse; INTERP in vec4 vSpecular; in vec4 vTex0;\n";
     return h;

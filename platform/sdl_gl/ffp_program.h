@@ -23,6 +23,10 @@ struct FfpKey {
     // The alpha test is on. Only then may the program discard: a program that may discard
     // makes the rasteriser shade every pixel before its depth test.
     bool alphaTest = false;
+    // Stage 0 gives the interpolated diffuse colour whatever its uniforms hold (its operations
+    // pass diffuse through, no specular): the program leaves out the stage's run-time
+    // branches, which the rasteriser would otherwise run for every pixel.
+    bool diffuseOnly = false;
     uint32_t Pack() const;
 };
 

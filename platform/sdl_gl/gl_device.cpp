@@ -595,6 +595,26 @@ void GlDevice::ApplySamplers() {
     }
 }
 
+// Whether stage 0 gives exactly the diffuse colour. Without a texture, the texture argument
+// reads white with the diffuse alpha, so selecting diffuse, current or texture, or modulating
+// the texture with diffuse, gives the diffuse colour back.
+static bool StageGivesDiffuse(bool textured, uint32_t colorOp, uint32_t colorArg1,
+                              uint32_t colorArg2, uint32_t alphaOp, uint32_t alphaArg1,
+                              uint32_t alphaArg2) {
+    if (colorOp == TOP_DISABLE) return true;
+    if (textured) return false;
+    auto isDiffuse = [](uint32_t arg) { return arg == TA_DIFFUSE || arg == TA_CURRENT; };
+    auto isPlain = [](uint32_t arg) { return arg <= TA_TEXTURE; };   // diffuse, current, texture
+    bool rgb = (colorOp == TOP_SELECTARG1 && isDiffuse(colorArg1)) ||
+               (colorOp == TOP_SELECTARG2 && isDiffuse(colorArg2)) ||
+               (colorOp == TOP_MODULATE &&
+                ((colorArg1 == TA_TEXTURE && isDiffuse(colorArg2)) ||
+                 (colorArg2 == TA_TEXTURE && isDiffuse(colorArg1))));
+    bool alpha = alphaOp == TOP_DISABLE || (alphaOp == TOP_SELECTARG1 && isPlain(alphaArg1)) ||
+                 (alphaOp == TOP_SELECTARG2 && isPlain(alphaArg2));
+    return rgb && alpha;
+}
+
 bool GlDevice::PrepareDraw(const VertexLayout& layout, bool lines) {
     if (!layout.valid) {
         lastError_ = "vertex format not drawable";
@@ -637,6 +657,11 @@ bool GlDevice::PrepareDraw(const VertexLayout& layout, bool lines) {
     key.textured = textures_[0] != nullptr && tss_[0][TSS_COLOROP] != TOP_DISABLE;
     key.flat = rs_[RS_SHADEMODE] == SHADE_FLAT;
     key.alphaTest = alphaTest;
+    const uint32_t* stage0 = tss_[0];
+    key.diffuseOnly = StageGivesDiffuse(key.textured, stage0[TSS_COLOROP], stage0[TSS_COLORARG1],
+                                        stage0[TSS_COLORARG2], stage0[TSS_ALPHAOP],
+                                        stage0[TSS_ALPHAARG1], stage0[TSS_ALPHAARG2]) &&
+                      !rs_[RS_SPECULARENABLE];
     FfpProgram* p = ffp_.Get(key, lastError_);
     if (!p) return false;
     glUseProgram(p->program);

@@ -129,6 +129,72 @@ TEST_F(DeviceTest, TextureStageModulatesTheDiffuseColourTopRowFirst) {
     EXPECT_TRUE(Near(Pixel(160, 20), 0x20C040));
 }
 
+// Untextured stage 0: the operations that give the diffuse colour back and those that do
+// not (the device picks a shorter program for the first kind).
+TEST_F(DeviceTest, UntexturedStageOperationsOnTheDiffuseColour) {
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    device_->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFF30A0F0);
+    using namespace sdlgl::d3d;
+    sdlgl::GlDevice* gl = sdlgl::DeviceGl(device_);   // effects set these; the engine cannot
+    ASSERT_NE(gl, nullptr);
+    struct Case {
+        uint32_t colorOp, arg1, arg2, alphaOp, alphaArg1;
+        BOOL specular;
+    };
+    const Case cases[] = {
+        {TOP_SELECTARG1, TA_DIFFUSE, TA_CURRENT, TOP_SELECTARG1, TA_DIFFUSE, FALSE},
+        {TOP_MODULATE, TA_DIFFUSE, TA_TEXTURE, TOP_SELECTARG1, TA_TEXTURE, FALSE},
+        {TOP_DISABLE, TA_TFACTOR, TA_TFACTOR, TOP_SELECTARG1, TA_TFACTOR, FALSE},
+        {TOP_SELECTARG1, TA_TFACTOR, TA_DIFFUSE, TOP_SELECTARG1, TA_DIFFUSE, FALSE},
+        {TOP_MODULATE, TA_DIFFUSE, TA_DIFFUSE, TOP_SELECTARG1, TA_DIFFUSE, FALSE},
+        {TOP_SELECTARG2, TA_DIFFUSE, TA_DIFFUSE | TA_COMPLEMENT, TOP_SELECTARG1,
+         TA_DIFFUSE, FALSE},
+        {TOP_SELECTARG1, TA_DIFFUSE, TA_CURRENT, TOP_SELECTARG1, TA_DIFFUSE, TRUE},
+        // Alpha from the texture factor, seen through blending over the black background.
+        {TOP_SELECTARG1, TA_DIFFUSE, TA_CURRENT, TOP_SELECTARG1, TA_TFACTOR, FALSE},
+    };
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const Case& c = cases[i];
+        gl->SetTextureStageState(0, TSS_COLOROP, c.colorOp);
+        gl->SetTextureStageState(0, TSS_COLORARG1, c.arg1);
+        gl->SetTextureStageState(0, TSS_COLORARG2, c.arg2);
+        gl->SetTextureStageState(0, TSS_ALPHAOP, c.alphaOp);
+        gl->SetTextureStageState(0, TSS_ALPHAARG1, c.alphaArg1);
+        device_->SetRenderState(D3DRS_SPECULARENABLE, c.specular);
+        const bool blend = i == 7;
+        device_->SetRenderState(D3DRS_ALPHABLENDENABLE, blend);
+        device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        const float x = 10.0f + 20.0f * static_cast<float>(i);
+        struct {
+            float x, y, z, rhw;
+            D3DCOLOR diffuse, specular;
+        } quad[4] = {{x, 10, 0.5f, 1, 0xFF806040, 0xFF102030},
+                     {x + 10, 10, 0.5f, 1, 0xFF806040, 0xFF102030},
+                     {x, 20, 0.5f, 1, 0xFF806040, 0xFF102030},
+                     {x + 10, 20, 0.5f, 1, 0xFF806040, 0xFF102030}};
+        device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR);
+        device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]);
+    }
+    device_->EndScene();
+    EXPECT_TRUE(Near(Pixel(15, 15), 0x806040));    // diffuse selected
+    EXPECT_TRUE(Near(Pixel(35, 15), 0x806040));    // diffuse x white "texture"
+    EXPECT_TRUE(Near(Pixel(55, 15), 0x806040));    // stage off
+    EXPECT_TRUE(Near(Pixel(75, 15), 0x30A0F0));    // texture factor
+    EXPECT_TRUE(Near(Pixel(95, 15), 0x402410));    // diffuse squared
+    EXPECT_TRUE(Near(Pixel(115, 15), 0x7F9FBF));   // complement
+    EXPECT_TRUE(Near(Pixel(135, 15), 0x908070));   // specular added
+    EXPECT_TRUE(Near(Pixel(155, 15), 0x806040));   // factor alpha 0xFF: opaque
+    // With a half-transparent factor the blend shows the alpha came from it.
+    device_->BeginScene();
+    device_->SetRenderState(D3DRS_TEXTUREFACTOR, 0x8030A0F0);
+    Rect(170, 10, 180, 20, 0xFF806040);
+    device_->EndScene();
+    ReadBack();
+    EXPECT_TRUE(Near(Pixel(175, 15), 0x403020, 2));
+}
+
 TEST_F(DeviceTest, TexturesGetPowerOfTwoSidesLikeTheLoaderGives) {
     TempDir dir;
     std::vector<uint8_t> rgba = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255};   // 3 x 1

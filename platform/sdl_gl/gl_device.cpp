@@ -264,7 +264,33 @@ bool GlDevice::Init(const BackBufferDesc& desc, std::string& err) {
     return true;
 }
 
+void GlDevice::DeferDepth(DeferredDepthWriter* writer) {
+    if (std::find(deferredDepth_.begin(), deferredDepth_.end(), writer) == deferredDepth_.end())
+        deferredDepth_.push_back(writer);
+}
+
+void GlDevice::WriteDeferredDepth() {
+    if (deferredDepth_.empty()) return;
+    std::vector<DeferredDepthWriter*> writers;
+    writers.swap(deferredDepth_);
+    BindBackBuffer();
+    for (DeferredDepthWriter* w : writers) w->WriteDeferredDepth(*this);
+    RestoreGlState();
+}
+
+void GlDevice::DropDeferredDepth() {
+    std::vector<DeferredDepthWriter*> writers;
+    writers.swap(deferredDepth_);
+    for (DeferredDepthWriter* w : writers) w->DropDeferredDepth();
+}
+
+void GlDevice::ForgetDeferredDepth(DeferredDepthWriter* writer) {
+    deferredDepth_.erase(std::remove(deferredDepth_.begin(), deferredDepth_.end(), writer),
+                         deferredDepth_.end());
+}
+
 void GlDevice::Shutdown() {
+    DropDeferredDepth();
     ffp_.Release();
     if (samplers_[0]) glDeleteSamplers(8, samplers_);
     std::fill(std::begin(samplers_), std::end(samplers_), 0u);
@@ -381,6 +407,7 @@ void GlDevice::WindowSized(int windowW, int windowH) {
                           GL_COLOR_BUFFER_BIT, GL_NEAREST);
     }
     // Depth and stencil of the buffer now drawn into start as a fresh device's do.
+    DropDeferredDepth();
     if (desc_.depth) {
         glBindFramebuffer(GL_FRAMEBUFFER, direct ? 0 : drawFbo_);
         glDisable(GL_SCISSOR_TEST);
@@ -437,6 +464,10 @@ bool GlDevice::Clear(uint32_t count, const int* rects, uint32_t flags, uint32_t 
     // depth-stencil buffer costs a read and a write of every pixel, clearing both only a write.
     bool wholeBuffer = viewport_.x == 0 && viewport_.y == 0 && viewport_.width == desc_.width &&
                        viewport_.height == desc_.height && (count == 0 || !rects);
+    if ((flags & CLEAR_ZBUFFER) && !deferredDepth_.empty()) {
+        if (wholeBuffer) DropDeferredDepth();
+        else WriteDeferredDepth();
+    }
     uint32_t stencilValue = stencil & 0xFF;
     if (flags & CLEAR_STENCIL) {
         stencilUniform_ = wholeBuffer || (stencilUniform_ && stencilValue == stencilValue_);
@@ -620,6 +651,7 @@ bool GlDevice::PrepareDraw(const VertexLayout& layout, bool lines) {
         lastError_ = "vertex format not drawable";
         return false;
     }
+    if (!deferredDepth_.empty() && desc_.depth && rs_[RS_ZENABLE]) WriteDeferredDepth();
     BindBackBuffer();
     ApplyRenderStates(lines);
     ApplySamplers();

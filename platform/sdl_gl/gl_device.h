@@ -86,6 +86,19 @@ struct Mat4 {
 };
 Mat4 Multiply(const Mat4& a, const Mat4& b);
 
+class GlDevice;
+
+// Depth writes a drawer has put off (text drawn without its alpha test writes depth 0 where a
+// glyph covers a pixel only once a later draw could see that depth).
+class DeferredDepthWriter {
+public:
+    virtual ~DeferredDepthWriter() = default;
+    // Makes the writes now (the context is current); the device restores its GL state after.
+    virtual void WriteDeferredDepth(GlDevice& device) = 0;
+    // Forgets them: the depth they would have written was cleared anyway.
+    virtual void DropDeferredDepth() = 0;
+};
+
 class GlDevice {
 public:
     GlDevice();
@@ -207,6 +220,14 @@ public:
     // drawn without its position and refresh.
     void AddOverrideOwner(const void* owner) { owners_.insert(owner); }
     void RemoveOverrideOwner(const void* owner) { owners_.erase(owner); }
+    // Deferred depth writes: a writer registers once per batch; they are made before anything
+    // that could see the depth buffer (a draw with the depth test on, a partial depth clear)
+    // and dropped by a depth clear of the whole buffer.
+    void DeferDepth(DeferredDepthWriter* writer);
+    void WriteDeferredDepth();
+    void ForgetDeferredDepth(DeferredDepthWriter* writer);
+    bool HasDeferredDepth() const { return !deferredDepth_.empty(); }
+
     // The GL state the current render states ask for, applied now (also done by every draw).
     void ApplyRenderStates(bool lines);
 
@@ -265,6 +286,8 @@ private:
 
     FfpCache ffp_;
     std::string lastError_;
+    std::vector<DeferredDepthWriter*> deferredDepth_;
+    void DropDeferredDepth();
 };
 
 uint32_t VertexCount(uint32_t type, uint32_t primitiveCount);

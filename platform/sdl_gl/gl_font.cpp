@@ -15,6 +15,10 @@
 
 namespace sdlgl {
 
+namespace {
+constexpr size_t kMaxPendingDepth = 256;   // text draws whose depth writes wait
+}  // namespace
+
 FaceMapping MapFaceName(const std::string& windowsName) {
     std::string n;
     for (char c : windowsName) n += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -29,6 +33,7 @@ FaceMapping MapFaceName(const std::string& windowsName) {
 }
 
 GlFont::~GlFont() {
+    if (deferredOn_) deferredOn_->ForgetDeferredDepth(this);
     // GL objects need the context: Release() frees them. The FreeType side is freed here.
     if (face_) FT_Done_Face(static_cast<FT_Face>(face_));
     if (library_) FT_Done_FreeType(static_cast<FT_Library>(library_));
@@ -168,6 +173,8 @@ int GlFont::Advance(char32_t c) {
 bool GlFont::GrowAtlas() {
     int size = atlasSize_ ? atlasSize_ * 2 : 256;
     if (size > 4096) return false;
+    // Depth writes put off read the atlas as it is.
+    if (deferredOn_) deferredOn_->WriteDeferredDepth();
     if (!atlas_) glGenTextures(1, &atlas_);
     glBindTexture(GL_TEXTURE_2D, atlas_);
     std::vector<uint8_t> zero(size_t(size) * size, 0);
@@ -183,8 +190,7 @@ bool GlFont::GrowAtlas() {
     return true;
 }
 
-bool GlFont::EnsureGl(std::string& err) {
-    if (program_) return true;
+bool GlFont::BuildTextProgram(bool alphaTest, Program& out, std::string& err) {
     static const char* vs = R"(#version 330 core
 layout(location = 0) in vec2 aPos;    // pixels from the top-left corner
 layout(location = 5) in vec2 aUv;
@@ -194,23 +200,56 @@ void main() {
     gl_Position = vec4(2.0 * aPos / uTarget - 1.0, -1.0, 1.0);   // depth 0
     vUv = aUv;
 })";
-    static const char* fs = R"(#version 330 core
+    // Without the alpha test, a pixel the test would drop has alpha below half a step: it
+    // blends to the colour already there.
+    static const char* fs = R"(
 in vec2 vUv;
 uniform sampler2D uAtlas;
 uniform vec4 uColor;
 out vec4 fragColor;
 void main() {
     float a = uColor.a * texture(uAtlas, vUv).r;
+#if ALPHA_TEST
     if (a < 0.5 / 255.0) discard;   // the sprite's alpha test: only covered pixels count
+#endif
     fragColor = vec4(uColor.rgb, a);
 })";
-    program_ = BuildProgram(vs, fs, err);
-    if (!program_) return false;
-    uTarget_ = glGetUniformLocation(program_, "uTarget");
-    uColor_ = glGetUniformLocation(program_, "uColor");
-    uAtlas_ = glGetUniformLocation(program_, "uAtlas");
+    std::string fragment = std::string("#version 330 core\n#define ALPHA_TEST ") +
+                           (alphaTest ? "1" : "0") + fs;
+    out.id = BuildProgram(vs, fragment, err);
+    if (!out.id) return false;
+    out.target = glGetUniformLocation(out.id, "uTarget");
+    out.color = glGetUniformLocation(out.id, "uColor");
+    out.atlas = glGetUniformLocation(out.id, "uAtlas");
+    return true;
+}
+
+bool GlFont::EnsureGl(std::string& err) {
+    if (tested_.id) return true;
+    if (!BuildTextProgram(true, tested_, err) || !BuildTextProgram(false, blended_, err)) {
+        if (tested_.id) glDeleteProgram(tested_.id);
+        tested_ = Program{};
+        return false;
+    }
     glGenBuffers(1, &vbo_);
     return GrowAtlas();
+}
+
+// The program with its uniforms, the atlas and the vertex layout of the quads in vbo_.
+void GlFont::BindQuads(const Program& p, GlDevice& device, float r, float g, float b, float a) {
+    glUseProgram(p.id);
+    glUniform2f(p.target, static_cast<float>(device.Width()), static_cast<float>(device.Height()));
+    glUniform4f(p.color, r, g, b, a);
+    glUniform1i(p.atlas, 0);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, atlas_);
+    glBindSampler(0, 0);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+    for (int i = 0; i < ATTR_COUNT; ++i) glDisableVertexAttribArray(i);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 16, nullptr);
+    glEnableVertexAttribArray(5);
+    glVertexAttribPointer(5, 2, GL_FLOAT, GL_FALSE, 16, reinterpret_cast<const void*>(8));
 }
 
 int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
@@ -308,13 +347,21 @@ int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
     // alpha-tested, both faces, solid. The sprite leaves the depth states alone, so with the
     // depth test on the covered pixels also write depth 0 and stay in front of what is drawn
     // after them.
+    const bool depthTest = device.HasDepth() && device.GetRenderState(d3d::RS_ZENABLE);
+    const bool depthWrite = depthTest && device.GetRenderState(d3d::RS_ZWRITEENABLE);
+    const uint32_t func = device.GetRenderState(d3d::RS_ZFUNC);
+    // Depth 0 passes these tests whatever the buffer holds (0..1): the test decides nothing,
+    // and the depth 0 of text drawn before need not be written yet.
+    const bool zeroPasses = func == d3d::CMP_LESSEQUAL || func == d3d::CMP_ALWAYS;
+    if (depthTest && !zeroPasses) device.WriteDeferredDepth();
+    const bool alphaTest = depthWrite && !zeroPasses;
     device.BindBackBuffer();
     glViewport(0, 0, device.Width(), H);
     glDepthRange(0, 1);
-    if (device.HasDepth() && device.GetRenderState(d3d::RS_ZENABLE)) {
+    if (depthTest && !zeroPasses) {
         glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GlCompareFunc(device.GetRenderState(d3d::RS_ZFUNC)));
-        glDepthMask(device.GetRenderState(d3d::RS_ZWRITEENABLE) ? GL_TRUE : GL_FALSE);
+        glDepthFunc(GlCompareFunc(func));
+        glDepthMask(depthWrite ? GL_TRUE : GL_FALSE);
     } else {
         glDisable(GL_DEPTH_TEST);
     }
@@ -331,32 +378,70 @@ int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
     } else {
         glDisable(GL_SCISSOR_TEST);
     }
-    glUseProgram(program_);
-    glUniform2f(uTarget_, static_cast<float>(device.Width()), static_cast<float>(H));
-    glUniform4f(uColor_, ((color >> 16) & 0xFF) / 255.0f, ((color >> 8) & 0xFF) / 255.0f,
-                (color & 0xFF) / 255.0f, ((color >> 24) & 0xFF) / 255.0f);
-    glUniform1i(uAtlas_, 0);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, atlas_);
-    glBindSampler(0, 0);
-    glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+    const float alpha = ((color >> 24) & 0xFF) / 255.0f;
+    BindQuads(alphaTest ? tested_ : blended_, device, ((color >> 16) & 0xFF) / 255.0f,
+              ((color >> 8) & 0xFF) / 255.0f, (color & 0xFF) / 255.0f, alpha);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(v.size() * sizeof(float)), v.data(),
                  GL_STREAM_DRAW);
-    for (int i = 0; i < ATTR_COUNT; ++i) glDisableVertexAttribArray(i);
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 16, nullptr);
-    glEnableVertexAttribArray(5);
-    glVertexAttribPointer(5, 2, GL_FLOAT, GL_FALSE, 16, reinterpret_cast<const void*>(8));
     glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(v.size() / 4));
     device.RestoreGlState();
+    if (depthWrite && zeroPasses) {
+        PendingDepth pending;
+        pending.quads = std::move(v);
+        pending.alpha = alpha;
+        pending.clip = clip;
+        std::copy(rect, rect + 4, pending.rect);
+        pendingDepth_.push_back(std::move(pending));
+        deferredOn_ = &device;
+        device.DeferDepth(this);
+        // Text drawn frame after frame with nothing clearing the depth stays bounded.
+        if (pendingDepth_.size() >= kMaxPendingDepth) device.WriteDeferredDepth();
+    }
     return result;
 }
 
+void GlFont::WriteDeferredDepth(GlDevice& device) {
+    if (!pendingDepth_.empty() && tested_.id) {
+        glViewport(0, 0, device.Width(), device.Height());
+        glDepthRange(0, 1);
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_ALWAYS);   // what the text's own test gave at depth 0
+        glDepthMask(GL_TRUE);
+        glDisable(GL_CULL_FACE);
+        glDisable(GL_STENCIL_TEST);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        glDisable(GL_BLEND);
+        for (const PendingDepth& p : pendingDepth_) {
+            if (p.clip) {
+                glEnable(GL_SCISSOR_TEST);
+                device.Scissor(p.rect[0], p.rect[1], p.rect[2], p.rect[3]);
+            } else {
+                glDisable(GL_SCISSOR_TEST);
+            }
+            BindQuads(tested_, device, 0, 0, 0, p.alpha);
+            glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(p.quads.size() * sizeof(float)),
+                         p.quads.data(), GL_STREAM_DRAW);
+            glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(p.quads.size() / 4));
+        }
+    }
+    DropDeferredDepth();
+}
+
+void GlFont::DropDeferredDepth() {
+    pendingDepth_.clear();
+    deferredOn_ = nullptr;
+}
+
 void GlFont::Release() {
+    // What this text would have written stays in the depth buffer.
+    if (deferredOn_) deferredOn_->WriteDeferredDepth();
     if (atlas_) glDeleteTextures(1, &atlas_);
     if (vbo_) glDeleteBuffers(1, &vbo_);
-    if (program_) glDeleteProgram(program_);
-    atlas_ = vbo_ = program_ = 0;
+    if (tested_.id) glDeleteProgram(tested_.id);
+    if (blended_.id) glDeleteProgram(blended_.id);
+    tested_ = blended_ = Program{};
+    atlas_ = vbo_ = 0;
     atlasSize_ = 0;
     glyphs_.clear();
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/sdl_gl/gl_device.h"
 
@@ -37,12 +38,16 @@ enum : uint32_t {
     DTF_SINGLELINE = 0x20, DTF_NOCLIP = 0x100, DTF_CALCRECT = 0x400
 };
 
-class GlFont {
+// Text that would write depth (depth test and writes on, with a test that depth 0 always
+// passes) is drawn without its alpha test, which keeps llvmpipe on its fast path; the depth
+// writes of the covered pixels are put off until something could see them, then made by the
+// alpha-tested program with colour writes off.
+class GlFont : public DeferredDepthWriter {
 public:
     GlFont() = default;
     GlFont(const GlFont&) = delete;
     GlFont& operator=(const GlFont&) = delete;
-    ~GlFont();
+    ~GlFont() override;
 
     // Finds and loads the face; needs no GL context. Fails when no face can be loaded.
     bool Init(const FontDesc& desc, std::string& err);
@@ -53,6 +58,9 @@ public:
                  uint32_t color);
     // Frees the GL objects (context current) and the face.
     void Release();
+
+    void WriteDeferredDepth(GlDevice& device) override;
+    void DropDeferredDepth() override;
 
     int CellHeight() const { return ascent_ + descent_; }
     int Ascent() const { return ascent_; }
@@ -77,9 +85,26 @@ private:
     int ppem_ = 0, ascent_ = 0, descent_ = 0, weight_ = 400;
     bool emboldenGlyphs_ = false, slantGlyphs_ = false;
 
+    struct Program {
+        GLuint id = 0;
+        GLint target = -1, color = -1, atlas = -1;
+    };
+    bool BuildTextProgram(bool alphaTest, Program& out, std::string& err);
+    void BindQuads(const Program& p, GlDevice& device, float r, float g, float b, float a);
+
+    // One text draw whose depth writes are put off: its quads, colour alpha and scissor.
+    struct PendingDepth {
+        std::vector<float> quads;
+        float alpha = 1;
+        bool clip = false;
+        int rect[4] = {};
+    };
+    std::vector<PendingDepth> pendingDepth_;
+    GlDevice* deferredOn_ = nullptr;
+
     std::map<char32_t, Glyph> glyphs_;
-    GLuint atlas_ = 0, program_ = 0, vbo_ = 0;
-    GLint uTarget_ = -1, uColor_ = -1, uAtlas_ = -1;
+    GLuint atlas_ = 0, vbo_ = 0;
+    Program tested_, blended_;   // with and without the alpha test
     int atlasSize_ = 0;
     int shelfX_ = 0, shelfY_ = 0, shelfH_ = 0;
 };

@@ -149,6 +149,89 @@ TEST_F(TextBoxTest, TextDrawnBeforeTheSceneStaysInFrontWhileTheDepthTestIsOn) {
     font->Release();
 }
 
+// Text that writes depth at a test depth 0 always passes is drawn without its alpha test and
+// writes its depth only when something could see it. The pictures and the depth must be
+// those of the alpha-tested drawing.
+TEST_F(TextBoxTest, TextDepthIsWrittenBeforeAnythingSeesIt) {
+    ID3DXFont* font = nullptr;
+    ASSERT_EQ(D3DXCreateFontA(device_, 24, 0, 400, 0, FALSE, 1, 0, 0, 0, "Kartika", &font), D3D_OK);
+    auto text = [&](int x, D3DCOLOR colour) {
+        RECT r;
+        SetRect(&r, x, 20, 0, 0);
+        font->DrawTextA(nullptr, "Omega 80", -1, &r, DT_NOCLIP, colour);
+    };
+    auto count = [&](int x0, int x1, bool (*is)(const Rgb&)) {
+        ReadBack();
+        int n = 0;
+        for (int y = 0; y < 60; ++y)
+            for (int x = x0; x < x1; ++x) n += is(Pixel(x, y));
+        return n;
+    };
+    auto white = [](const Rgb& c) { return c.r > 200 && c.g > 200 && c.b > 200; };
+    auto red = [](const Rgb& c) { return c.r > 200 && c.g < 100; };
+
+    // The same half-transparent text over grey, drawn alpha-tested (writing depth under a test
+    // that depth 0 passes only where the buffer holds 0) and without the test.
+    auto picture = [&](DWORD zfunc) {
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF606060, 0.0f, 0);
+        device_->BeginScene();
+        device_->SetRenderState(D3DRS_ZFUNC, zfunc);
+        text(20, 0x80F0C020);
+        device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+        device_->EndScene();
+        ReadBack();
+        return pixels_;
+    };
+    std::vector<uint8_t> tested = picture(D3DCMP_GREATEREQUAL);
+    EXPECT_TRUE(tested == picture(D3DCMP_LESSEQUAL));
+    EXPECT_FALSE(tested == picture(D3DCMP_NEVER)) << "text drawn at all";
+
+    // A depth clear of part of the buffer: the text's depth stays where it was not cleared.
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    text(20, 0xFFFFFFFF);
+    D3DRECT left = {0, 0, 60, 60};
+    device_->Clear(1, &left, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    Rect(0, 0, 200, 60, 0xFF0000FF, 0.5f);
+    device_->EndScene();
+    EXPECT_EQ(count(0, 60, white), 0) << "depth cleared: the quad covers the text";
+    EXPECT_GT(count(60, 200, white), 20) << "the text's depth 0 keeps the quad out";
+
+    // A depth clear of the whole buffer leaves no depth of the text behind.
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    text(20, 0xFFFFFFFF);
+    device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    Rect(0, 0, 200, 60, 0xFF0000FF, 0.5f);
+    device_->EndScene();
+    EXPECT_EQ(count(0, 200, white), 0);
+
+    // Text over text: a test that depth 0 fails where the first text wrote keeps the second
+    // out of the first's pixels, and the second draws nowhere else (same glyphs).
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    text(20, 0xFFFFFFFF);
+    device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    text(20, 0xFFFF0000);
+    device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    device_->EndScene();
+    EXPECT_GT(count(0, 200, white), 20);
+    EXPECT_EQ(count(0, 200, red), 0);
+
+    // Depth written over many frames that never clear it stays right (and bounded).
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    for (int frame = 0; frame < 300; ++frame) {
+        device_->BeginScene();
+        text(20, 0xFFFFFFFF);
+        device_->EndScene();
+    }
+    device_->BeginScene();
+    Rect(0, 0, 200, 60, 0xFF0000FF, 0.5f);
+    device_->EndScene();
+    EXPECT_GT(count(0, 200, white), 20);
+    font->Release();
+}
+
 TEST_F(TextBoxTest, FaceNamesMapToDebianFaces) {
     EXPECT_EQ(sdlgl::MapFaceName("Verdana").family, "DejaVu Sans");
     EXPECT_EQ(sdlgl::MapFaceName("kartika").family, "Liberation Sans");

@@ -55,6 +55,29 @@ typedef struct _D3DMATERIAL9 {
     float Power;
 } D3DMATERIAL9;
 
+typedef enum _D3DLIGHTTYPE {
+    D3DLIGHT_POINT = 1,
+    D3DLIGHT_SPOT = 2,
+    D3DLIGHT_DIRECTIONAL = 3,
+    D3DLIGHT_FORCE_DWORD = 0x7fffffff
+} D3DLIGHTTYPE;
+
+typedef struct _D3DLIGHT9 {
+    D3DLIGHTTYPE Type;
+    D3DCOLORVALUE Diffuse;
+    D3DCOLORVALUE Specular;
+    D3DCOLORVALUE Ambient;
+    D3DVECTOR Position;
+    D3DVECTOR Direction;
+    float Range;
+    float Falloff;
+    float Attenuation0;
+    float Attenuation1;
+    float Attenuation2;
+    float Theta;
+    float Phi;
+} D3DLIGHT9;
+
 typedef struct _D3DRECT {
     LONG x1;
     LONG y1;
@@ -379,6 +402,13 @@ public:
                             HWND hDestWindowOverride, const RGNDATA* pDirtyRegion) = 0;
     virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) = 0;
     virtual HRESULT SetMaterial(const D3DMATERIAL9* pMaterial) = 0;
+    // Lights of the fixed-function pipeline (the engine sets none; effects' fixed-function
+    // passes do). Index 0..7 here; LightEnable of a light never set enables Direct3D's
+    // default one (white, directional along +z).
+    virtual HRESULT SetLight(DWORD Index, const D3DLIGHT9* pLight) = 0;
+    virtual HRESULT GetLight(DWORD Index, D3DLIGHT9* pLight) = 0;
+    virtual HRESULT LightEnable(DWORD Index, BOOL Enable) = 0;
+    virtual HRESULT GetLightEnable(DWORD Index, BOOL* pEnable) = 0;
     virtual HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) = 0;
     virtual HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) = 0;
     virtual HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) = 0;

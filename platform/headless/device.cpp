@@ -296,6 +296,64 @@ HRESULT RecDevice::SetMaterial(const D3DMATERIAL9* m) {
     return hr;
 }
 
+namespace {
+
+// Direct3D's light for an index enabled before any SetLight.
+D3DLIGHT9 DefaultLight() {
+    D3DLIGHT9 l{};
+    l.Type = D3DLIGHT_DIRECTIONAL;
+    l.Diffuse = D3DCOLORVALUE{1, 1, 1, 0};
+    l.Direction = D3DVECTOR{0, 0, 1};
+    return l;
+}
+
+}  // namespace
+
+HRESULT RecDevice::SetLight(DWORD Index, const D3DLIGHT9* l) {
+    bool valid = l && (l->Type == D3DLIGHT_POINT || l->Type == D3DLIGHT_SPOT ||
+                       l->Type == D3DLIGHT_DIRECTIONAL);
+    HRESULT hr = valid ? D3D_OK : D3DERR_INVALIDCALL;
+    std::vector<std::string> args = {Dec(Index)};
+    if (l) {
+        args.push_back(Dec(static_cast<long long>(l->Type)));
+        const D3DCOLORVALUE* c[3] = {&l->Diffuse, &l->Specular, &l->Ambient};
+        for (const D3DCOLORVALUE* v : c)
+            args.push_back(Flt(v->r) + " " + Flt(v->g) + " " + Flt(v->b) + " " + Flt(v->a));
+        args.push_back(Flt(l->Position.x) + " " + Flt(l->Position.y) + " " + Flt(l->Position.z));
+        args.push_back(Flt(l->Direction.x) + " " + Flt(l->Direction.y) + " " + Flt(l->Direction.z));
+        args.push_back(Flt(l->Range) + " " + Flt(l->Falloff) + " " + Flt(l->Attenuation0) + " " +
+                       Flt(l->Attenuation1) + " " + Flt(l->Attenuation2) + " " + Flt(l->Theta) +
+                       " " + Flt(l->Phi));
+    } else {
+        args.push_back("null");
+    }
+    if (SUCCEEDED(hr)) st.lights[Index] = *l;
+    Record(name, "SetLight", args, HrText(hr));
+    return hr;
+}
+
+HRESULT RecDevice::GetLight(DWORD Index, D3DLIGHT9* l) {
+    auto it = st.lights.find(Index);
+    if (!l || it == st.lights.end()) return D3DERR_INVALIDCALL;
+    *l = it->second;
+    return D3D_OK;
+}
+
+HRESULT RecDevice::LightEnable(DWORD Index, BOOL Enable) {
+    if (!st.lights.count(Index)) st.lights[Index] = DefaultLight();
+    st.lightEnabled[Index] = Enable != FALSE;
+    Record(name, "LightEnable", {Dec(Index), Dec(Enable ? 1 : 0)}, HrText(D3D_OK));
+    return D3D_OK;
+}
+
+HRESULT RecDevice::GetLightEnable(DWORD Index, BOOL* pEnable) {
+    auto it = st.lights.find(Index);
+    if (!pEnable || it == st.lights.end()) return D3DERR_INVALIDCALL;
+    auto on = st.lightEnabled.find(Index);
+    *pEnable = on != st.lightEnabled.end() && on->second ? TRUE : FALSE;
+    return D3D_OK;
+}
+
 HRESULT RecDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
     st.renderStates[static_cast<DWORD>(State)] = Value;
     Record(name, "SetRenderState", {Dec(State), Dec(Value)}, HrText(D3D_OK));

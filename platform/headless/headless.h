@@ -111,6 +111,8 @@ struct DeviceState {
     std::map<DWORD, std::map<DWORD, DWORD>> samplerStates; // sampler -> type -> value
     std::map<DWORD, D3DMATRIX> transforms;                 // D3DTS_* -> matrix (identity default)
     D3DMATERIAL9 material{};
+    std::map<DWORD, D3DLIGHT9> lights;                     // lights set or enabled
+    std::map<DWORD, bool> lightEnabled;
     IDirect3DBaseTexture9* texture0 = nullptr;             // stage-0 texture
     IDirect3DVertexBuffer9* streamSource = nullptr;        // stream 0
     UINT streamOffset = 0, streamStride = 0;

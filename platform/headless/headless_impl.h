@@ -165,6 +165,10 @@ public:
                     const RGNDATA* pDirtyRegion) override;
     HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) override;
     HRESULT SetMaterial(const D3DMATERIAL9* pMaterial) override;
+    HRESULT SetLight(DWORD Index, const D3DLIGHT9* pLight) override;
+    HRESULT GetLight(DWORD Index, D3DLIGHT9* pLight) override;
+    HRESULT LightEnable(DWORD Index, BOOL Enable) override;
+    HRESULT GetLightEnable(DWORD Index, BOOL* pEnable) override;
     HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) override;
     HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) override;
     HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) override;

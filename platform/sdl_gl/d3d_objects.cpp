@@ -202,6 +202,56 @@ HRESULT SdlDevice::SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pM
     return D3DERR_INVALIDCALL;
 }
 
+HRESULT SdlDevice::SetLight(DWORD Index, const D3DLIGHT9* l) {
+    if (!l || Index >= 8 || l->Type < D3DLIGHT_POINT || l->Type > D3DLIGHT_DIRECTIONAL)
+        return D3DERR_INVALIDCALL;
+    Light g;
+    g.type = static_cast<uint32_t>(l->Type);
+    std::memcpy(g.diffuse, &l->Diffuse, 16);
+    std::memcpy(g.specular, &l->Specular, 16);
+    std::memcpy(g.ambient, &l->Ambient, 16);
+    std::memcpy(g.position, &l->Position, 12);
+    std::memcpy(g.direction, &l->Direction, 12);
+    g.range = l->Range;
+    g.falloff = l->Falloff;
+    g.attenuation0 = l->Attenuation0;
+    g.attenuation1 = l->Attenuation1;
+    g.attenuation2 = l->Attenuation2;
+    g.theta = l->Theta;
+    g.phi = l->Phi;
+    gl_.SetLight(Index, g);
+    return D3D_OK;
+}
+
+HRESULT SdlDevice::GetLight(DWORD Index, D3DLIGHT9* l) {
+    if (!l || Index >= 8) return D3DERR_INVALIDCALL;
+    Light g = gl_.GetLight(Index);
+    l->Type = static_cast<D3DLIGHTTYPE>(g.type);
+    std::memcpy(&l->Diffuse, g.diffuse, 16);
+    std::memcpy(&l->Specular, g.specular, 16);
+    std::memcpy(&l->Ambient, g.ambient, 16);
+    std::memcpy(&l->Position, g.position, 12);
+    std::memcpy(&l->Direction, g.direction, 12);
+    l->Range = g.range;
+    l->Falloff = g.falloff;
+    l->Attenuation0 = g.attenuation0;
+    l->Attenuation1 = g.attenuation1;
+    l->Attenuation2 = g.attenuation2;
+    l->Theta = g.theta;
+    l->Phi = g.phi;
+    return D3D_OK;
+}
+
+HRESULT SdlDevice::LightEnable(DWORD Index, BOOL Enable) {
+    return gl_.LightEnable(Index, Enable != FALSE) ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
+HRESULT SdlDevice::GetLightEnable(DWORD Index, BOOL* pEnable) {
+    if (!pEnable || Index >= 8) return D3DERR_INVALIDCALL;
+    *pEnable = gl_.GetLightEnable(Index) ? TRUE : FALSE;
+    return D3D_OK;
+}
+
 HRESULT SdlDevice::SetMaterial(const D3DMATERIAL9* m) {
     if (!m) return D3DERR_INVALIDCALL;
     Material g;

@@ -269,3 +269,86 @@ TEST_F(FixedStageTest, EffectLightsLightFixedFunctionPassesAndEndTurnsThemOff) {
 
 }  // namespace
 }  // namespace sdltest
+
+namespace sdltest {
+namespace {
+
+struct NormalVertex {
+    float x, y, z;
+    float nx, ny, nz;
+    float u, v;
+};
+
+// The device's own lights: a face towards a light is lit, a face away from it is not, a
+// spot's cone and a point light's range cut off what lies outside them.
+TEST_F(FixedStageTest, DeviceLightsShadeByFacingConeAndRange) {
+    IDirect3DTexture9* white = SolidTexture(0xFFFFFFFF);
+    D3DMATERIAL9 m{};
+    m.Diffuse = D3DCOLORVALUE{1, 1, 1, 1};
+    device_->SetMaterial(&m);
+    device_->SetRenderState(D3DRS_AMBIENT, 0);
+    device_->SetTexture(0, white);
+    device_->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
+    auto Quad = [&](float x0, float x1, float nz) {
+        NormalVertex v[4] = {{x0, 0.5f, 0.5f, 0, 0, nz, 0, 0}, {x1, 0.5f, 0.5f, 0, 0, nz, 1, 0},
+                             {x0, -0.5f, 0.5f, 0, 0, nz, 0, 1}, {x1, -0.5f, 0.5f, 0, 0, nz, 1, 1}};
+        device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        device_->BeginScene();
+        EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(NormalVertex)), D3D_OK);
+        device_->EndScene();
+        pixels_.clear();
+    };
+    D3DLIGHT9 sun{};
+    sun.Type = D3DLIGHT_DIRECTIONAL;
+    sun.Diffuse = D3DCOLORVALUE{1, 0.5f, 0, 1};
+    sun.Direction = D3DVECTOR{0, 0, 1};
+    ASSERT_EQ(device_->SetLight(0, &sun), D3D_OK);
+    ASSERT_EQ(device_->LightEnable(0, TRUE), D3D_OK);
+    Clear(0xFF000000);
+    Quad(-0.9f, -0.1f, -1);   // towards the light
+    Quad(0.1f, 0.9f, 1);      // away from it
+    EXPECT_TRUE(Near(PixelAt(-0.5f, 0), 255, 128, 0)) << PixelAt(-0.5f, 0);
+    EXPECT_TRUE(Near(PixelAt(0.5f, 0), 0, 0, 0)) << PixelAt(0.5f, 0);
+
+    // A spot in front of the left quad shining along +z, its cone (lit per vertex) around
+    // the left quad's corners and short of the right quad's. A point light out of range adds
+    // nothing.
+    D3DLIGHT9 spot{};
+    spot.Type = D3DLIGHT_SPOT;
+    spot.Diffuse = D3DCOLORVALUE{0, 1, 0, 1};
+    spot.Position = D3DVECTOR{-0.5f, 0, -1};
+    spot.Direction = D3DVECTOR{0, 0, 1};
+    spot.Range = 100;
+    spot.Attenuation0 = 1;
+    spot.Theta = 1.0f;
+    spot.Phi = 1.2f;
+    spot.Falloff = 1;
+    D3DLIGHT9 far{};
+    far.Type = D3DLIGHT_POINT;
+    far.Diffuse = D3DCOLORVALUE{0, 0, 1, 1};
+    far.Position = D3DVECTOR{0, 0, -20};
+    far.Range = 5;
+    far.Attenuation0 = 1;
+    ASSERT_EQ(device_->LightEnable(0, FALSE), D3D_OK);
+    ASSERT_EQ(device_->SetLight(1, &spot), D3D_OK);
+    ASSERT_EQ(device_->LightEnable(1, TRUE), D3D_OK);
+    ASSERT_EQ(device_->SetLight(5, &far), D3D_OK);
+    ASSERT_EQ(device_->LightEnable(5, TRUE), D3D_OK);
+    BOOL on = FALSE;
+    ASSERT_EQ(device_->GetLightEnable(5, &on), D3D_OK);
+    EXPECT_TRUE(on);
+    Clear(0xFF000000);
+    Quad(-0.9f, -0.1f, -1);
+    Quad(0.5f, 0.9f, -1);
+    // The corners see the light at about 23 degrees: N.L = 0.92.
+    EXPECT_TRUE(Near(PixelAt(-0.5f, 0), 0, 235, 0)) << PixelAt(-0.5f, 0);
+    EXPECT_TRUE(Near(PixelAt(0.7f, 0), 0, 0, 0)) << PixelAt(0.7f, 0);
+    device_->LightEnable(1, FALSE);
+    device_->LightEnable(5, FALSE);
+    device_->SetTexture(0, nullptr);
+    device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    white->Release();
+}
+
+}  // namespace
+}  // namespace sdltest

@@ -391,7 +391,8 @@ uint32_t GlEffect::DynamicValue(const EffectState& s, float vec[4]) const {
 void GlEffect::ApplyState(const EffectState& s, int unitForSampler) {
     float vec[4] = {s.vec[0], s.vec[1], s.vec[2], s.vec[3]};
     uint32_t value = s.value;
-    if (s.param >= 0 && s.target != StateTarget::Texture) value = DynamicValue(s, vec);
+    if (s.param >= 0 && s.target != StateTarget::Texture && s.target != StateTarget::SetSampler)
+        value = DynamicValue(s, vec);
     switch (s.target) {
         case StateTarget::Render: device_.SetRenderState(s.id, value); break;
         case StateTarget::Sampler:
@@ -403,6 +404,15 @@ void GlEffect::ApplyState(const EffectState& s, int unitForSampler) {
         case StateTarget::Texture: {
             IDirect3DBaseTexture9* tex = s.param >= 0 ? textures_[static_cast<size_t>(s.param)] : nullptr;
             device_.SetTexture(s.index, tex && textureOf_ ? textureOf_(tex) : nullptr);
+            break;
+        }
+        case StateTarget::SetSampler: {
+            const EffectParam& sp = code_->params[static_cast<size_t>(s.param)];
+            for (const EffectState& st : sp.samplerStates) ApplyState(st, static_cast<int>(s.index));
+            IDirect3DBaseTexture9* tex =
+                sp.textureParam >= 0 ? textures_[static_cast<size_t>(sp.textureParam)] : nullptr;
+            if (sp.textureParam >= 0)
+                device_.SetTexture(s.index, tex && textureOf_ ? textureOf_(tex) : nullptr);
             break;
         }
         case StateTarget::Light: {
@@ -486,6 +496,11 @@ void GlEffect::SaveState() {
             if (s.target == StateTarget::Render) SaveRender(s.id);
             if (s.target == StateTarget::Sampler) SaveSampler(s.index, s.id);
             if (s.target == StateTarget::Texture) SaveTexture(s.index);
+            if (s.target == StateTarget::SetSampler) {
+                const EffectParam& sp = code_->params[static_cast<size_t>(s.param)];
+                for (const EffectState& st : sp.samplerStates) SaveSampler(s.index, st.id);
+                if (sp.textureParam >= 0) SaveTexture(s.index);
+            }
             if (s.target == StateTarget::TextureStage) {
                 bool seen = false;
                 for (const SavedSampler& t : savedStage_)

@@ -407,6 +407,13 @@ EffectSource CompileEffect(const core::FxPreprocessed& pre, const std::string& n
                     failed = true;
                     continue;
                 }
+                if (st.target == StateTarget::SetSampler &&
+                    (st.param < 0 || !code->params[static_cast<size_t>(st.param)].isSampler)) {
+                    log += Where(name, s.line) + ": error: " + s.name +
+                           " needs a sampler parameter\n";
+                    failed = true;
+                    continue;
+                }
                 if (st.target == StateTarget::Texture &&
                     (st.param < 0 || !code->params[static_cast<size_t>(st.param)].isTexture)) {
                     log += Where(name, s.line) + ": error: " + s.name +

@@ -65,6 +65,7 @@ const StateName kPassStates[] = {
     {"TexCoordIndex", StateTarget::TextureStage, 11, K::TexCoordIndex},
     {"TextureTransformFlags", StateTarget::TextureStage, 24, K::TransformFlags},
     {"Texture", StateTarget::Texture, 0, K::Parameter},
+    {"Sampler", StateTarget::SetSampler, 0, K::Parameter},
     {"WorldTransform", StateTarget::Transform, 256, K::Matrix},
     {"ViewTransform", StateTarget::Transform, 2, K::Matrix},
     {"ProjectionTransform", StateTarget::Transform, 3, K::Matrix},

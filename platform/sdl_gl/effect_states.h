@@ -17,6 +17,7 @@ enum class StateTarget {
     Sampler,        // SetSamplerState(index, id, value)
     TextureStage,   // SetTextureStageState(index, id, value)
     Texture,        // SetTexture(index, <parameter>)
+    SetSampler,     // Sampler[index] = <sampler>: its sampler_state goes to stage `index`
     Material,       // material field `id` (0 diffuse, 1 ambient, 2 specular, 3 emissive, 4 power)
     Light,          // light `index`, field `id` (0 type, 1 diffuse, 2 specular, 3 ambient,
                     // 4 position, 5 direction, 6 range, 7 falloff, 8..10 attenuation 0..2,

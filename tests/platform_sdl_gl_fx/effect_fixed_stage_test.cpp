@@ -352,3 +352,34 @@ TEST_F(FixedStageTest, DeviceLightsShadeByFacingConeAndRange) {
 
 }  // namespace
 }  // namespace sdltest
+
+namespace sdltest {
+namespace {
+
+TEST_F(FixedStageTest, SamplerStateBindsASamplerToAStageOfAFixedFunctionPass) {
+    IDirect3DTexture9* texture = RedBlue();
+    sdlgl::GlEffect* e = Make(
+        "texture Base;\n"
+        "sampler2D S = sampler_state { Texture = <Base>; AddressU = Clamp; };\n"
+        "float4x4 Shift = {1, 0, 0, 0,  0, 1, 0, 0,  0.75, 0, 1, 0,  0, 0, 0, 1};\n"
+        "technique T { pass P { Lighting = FALSE; Sampler[0] = <S>;\n"
+        " TextureTransformFlags[0] = Count2; TextureTransform[0] = <Shift>; } }\n"
+        );
+    ASSERT_NE(e, nullptr);
+    ASSERT_EQ(e->SetTexture("Base", texture), D3D_OK);
+    Clear(0xFF000000);
+    DrawQuad(e, -0.8f, -0.8f, 0.8f, 0.8f);
+    // u + 0.75 clamps to the blue texel on the left half too.
+    EXPECT_TRUE(Near(PixelAt(-0.5f, 0), 0, 0, 255)) << PixelAt(-0.5f, 0);
+    EXPECT_EQ(Sdl()->Gl().GetTexture(0), nullptr) << "End gives the stage back";
+    EXPECT_EQ(Sdl()->Gl().GetSamplerState(0, D3DSAMP_ADDRESSU), D3DTADDRESS_WRAP);
+    e->Release();
+    texture->Release();
+    std::string messages;
+    EXPECT_EQ(TryMake("texture Base;\ntechnique T { pass P { Sampler[0] = <Base>; } }\n", messages),
+              D3DXERR_INVALIDDATA);
+    EXPECT_NE(messages.find("sampler parameter"), std::string::npos) << messages;
+}
+
+}  // namespace
+}  // namespace sdltest

@@ -106,8 +106,12 @@ TEST_F(CorpusTest, FixedFunctionStagesLightsAndEmptySamplersShowTheTextureLit) {
         ID3DXEffect* e = Load(file);
         if (!e) continue;
         SetEngineConstants(e);
+        while (glGetError() != GL_NO_ERROR) {
+        }
         Clear(0xFF000000);
         DrawLit(e, "ald_Phong", texture);
+        // A cube sampler and 2D samplers in one program, with nothing on the cube's stage.
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
         Rgb left = PixelAt(-0.5f, 0), right = PixelAt(0.5f, 0);
         EXPECT_TRUE(left.r > 110 && left.g < 50 && left.b < 50) << "left: " << left;
         EXPECT_TRUE(right.b > 110 && right.r < 50 && right.g < 50) << "right: " << right;

@@ -291,6 +291,8 @@ void GlDevice::ForgetDeferredDepth(DeferredDepthWriter* writer) {
 
 void GlDevice::Shutdown() {
     DropDeferredDepth();
+    if (batchFence_) glDeleteSync(batchFence_);
+    batchFence_ = nullptr;
     ffp_.Release();
     if (samplers_[0]) glDeleteSamplers(8, samplers_);
     std::fill(std::begin(samplers_), std::end(samplers_), 0u);
@@ -887,7 +889,23 @@ bool GlDevice::DrawIndexedTriangles(GLuint vbo, GLuint ibo, uint32_t fvf, uint32
     BindVertexAttributes(layout, static_cast<int>(stride), 0);
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT,
                    reinterpret_cast<const void*>(uintptr_t(firstIndex) * 4));
+    Queued(indexCount / 3);
     return true;
+}
+
+void GlDevice::Queued(uint64_t triangles) {
+    // llvmpipe keeps the binned triangles of every draw until the frame is rasterised: a
+    // frame of a million triangles held more than 100 MB. Each batch of triangles is sent
+    // off, and the one before it waited for, so that at most two batches are held.
+    queuedTriangles_ += triangles;
+    if (queuedTriangles_ < kTrianglesPerBatch) return;
+    queuedTriangles_ = 0;
+    if (batchFence_) {
+        glClientWaitSync(batchFence_, GL_SYNC_FLUSH_COMMANDS_BIT, GL_TIMEOUT_IGNORED);
+        glDeleteSync(batchFence_);
+    }
+    batchFence_ = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    glFlush();
 }
 
 GlTexture* GlDevice::CreateTexture(int width, int height, const uint8_t* rgba, int levels) {
@@ -949,6 +967,7 @@ void GlDevice::Resolve() {
 }
 
 void GlDevice::Present(int windowW, int windowH) {
+    queuedTriangles_ = 0;   // the swap sends the frame off
     if (direct_) return;   // already in the window
     Resolve();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, desc_.samples ? resolveFbo_ : drawFbo_);

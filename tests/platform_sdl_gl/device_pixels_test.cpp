@@ -294,6 +294,48 @@ TEST_F(DeviceTest, OneOneBlendingAddsAndSaturates) {
     EXPECT_TRUE(Near(Pixel(210, 10), 0x102030, 0));
 }
 
+// Frames of many mesh triangles are sent off in batches while they are drawn: every draw
+// still lands once and in order.
+TEST_F(DeviceTest, MeshDrawsOfManyTrianglesLandOnceAndInOrder) {
+    sdlgl::GlDevice* gl = sdlgl::DeviceGl(device_);
+    ASSERT_NE(gl, nullptr);
+    // A quad over the whole window followed by 29,998 empty triangles: 30,000 a draw.
+    const float grey[] = {-1, 1, 0.5f, 0, 0, 0, 1, 1, 0.5f, 0, 0, 0, -1, -1, 0.5f, 0, 0, 0,
+                          1, -1, 0.5f, 0, 0, 0};
+    std::vector<uint32_t> indices = {0, 1, 2, 2, 1, 3};
+    indices.resize(30000 * 3, 0);
+    GLuint buffers[2];
+    glGenBuffers(2, buffers);
+    glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
+    glBufferData(GL_ARRAY_BUFFER, sizeof grey, grey, GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * 4),
+                 indices.data(), GL_STATIC_DRAW);
+    const uint32_t fvf = D3DFVF_XYZ | D3DFVF_NORMAL;
+    D3DMATERIAL9 m = Material({0, 0, 0, 1}, {0x20 / 255.0f, 0x20 / 255.0f, 0x20 / 255.0f, 1});
+    device_->SetMaterial(&m);
+    device_->SetRenderState(D3DRS_AMBIENT, 0);
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    for (int i = 0; i < 7; ++i)   // 210,000 triangles, adding 0x20 each
+        EXPECT_TRUE(gl->DrawIndexedTriangles(buffers[0], buffers[1], fvf, 24, 0,
+                                             static_cast<uint32_t>(indices.size())));
+    // The last draw replaces the sum on the left half only.
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    D3DMATERIAL9 red = Material({0, 0, 0, 1}, {1, 0, 0, 1});
+    device_->SetMaterial(&red);
+    EXPECT_TRUE(gl->DrawIndexedTriangles(buffers[0], buffers[1], fvf, 24, 0, 3));
+    device_->EndScene();
+    device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    glDeleteBuffers(2, buffers);
+    EXPECT_TRUE(Near(Pixel(kWidth - 5, kHeight - 5), 0xE0E0E0, 1));
+    EXPECT_TRUE(Near(Pixel(5, 5), 0xFF0000, 0));
+}
+
 TEST_F(DeviceTest, DepthTestKeepsTheNearerSurfaceUntilSwitchedOff) {
     device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
     device_->BeginScene();

@@ -443,14 +443,22 @@ private:
             Shape(p, type, tmplArgs);
             if (!At(FTok::Ident)) { err = LineErr(Line(), "expected a variable name after '" + type + "'"); return false; }
             p.name = t_[i_++].text;
+            int dims = 0;
             while (IsP("[")) {
                 ++i_;
+                ++dims;
+                size_t sb = i_;
+                if (!SkipTo("]", err)) return false;
+                // The size: a number or constant arithmetic (macros expand to it).
+                size_t j = sb;
                 float v = 0;
-                if (At(FTok::Number) && ParseNumberText(t_[i_].text, v) && p.elements == 0) {
-                    if (!(v >= 1 && v <= 1e6f)) { err = LineErr(Line(), "array size of '" + p.name + "' out of range"); return false; }
+                if (p.elements == 0 && sb < i_ && Arith(j, i_, v, 0) && j == i_) {
+                    if (!(v >= 1 && v <= 1e6f) || v != static_cast<float>(static_cast<int>(v))) {
+                        err = LineErr(Line(), "array size of '" + p.name + "' out of range");
+                        return false;
+                    }
                     p.elements = static_cast<int>(v);
                 }
-                if (!SkipTo("]", err)) return false;
                 ++i_;
             }
             while (IsP(":")) {
@@ -497,7 +505,16 @@ private:
                         ++i_;
                     }
                     if (i_ == vb) { err = LineErr(p.line, "'" + p.name + "' has an empty initialiser"); return false; }
-                    Initial(p, vb, i_);
+                    // An array's initialiser gives every number of every element.
+                    size_t want = static_cast<size_t>(p.rows * p.columns * p.elements);
+                    if (Initial(p, vb, i_) && p.elements > 0 && dims == 1 && p.paramClass != FxClass::Object &&
+                        p.paramClass != FxClass::Struct && p.initialValue.size() != want) {
+                        err = LineErr(p.line, "cannot implicitly convert from " +
+                                                  std::to_string(p.initialValue.size()) +
+                                                  " initial values to '" + type + "[" +
+                                                  std::to_string(p.elements) + "]' ('" + p.name + "')");
+                        return false;
+                    }
                 }
             } else if (IsP("{")) {
                 // State-object block (`SamplerState s { ... };`): effect syntax only.
@@ -608,10 +625,11 @@ private:
         return true;
     }
 
-    void Initial(FxParameter& p, size_t b, size_t e) {
+    // True when every value of the initialiser is constant arithmetic.
+    bool Initial(FxParameter& p, size_t b, size_t e) {
         if (e == b + 1 && t_[b].k == FTok::String) p.initializerText = t_[b].text;
         else p.initializerText = Join(b, e);
-        if (Values(b, e, p.initialValue)) return;
+        if (Values(b, e, p.initialValue)) return true;
         p.initialValue.clear();
         for (size_t j = b; j < e; ++j) {
             const FTok& t = t_[j];
@@ -626,6 +644,7 @@ private:
                 else if (low == "false") p.initialValue.push_back(0);
             }
         }
+        return false;
     }
 
     const std::string& src_;

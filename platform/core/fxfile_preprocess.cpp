@@ -5,7 +5,9 @@
 #include "platform/core/fxfile_preprocess.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 #include "platform/core/file_bytes.h"
@@ -389,9 +391,8 @@ private:
     }
 
     bool Fail(const std::string& path, int line, int col, const char* code, const std::string& msg) {
-        (void)col;
-        (void)code;
-        err = path + "(" + std::to_string(line) + "): error: " + msg;
+        err = path + "(" + std::to_string(line) + "," + std::to_string(col > 0 ? col : 1) +
+              "): error " + code + ": " + msg;
         return false;
     }
 
@@ -773,8 +774,93 @@ bool LoadFx(const std::string& text, const std::string& name, FxPreprocessed& pr
         size_t colon = perr.find(": ");
         if (colon != std::string::npos) msg = perr.substr(colon + 2);
     }
-    err = (line > 0 ? FxWhere(pre, name, line) : name) + ": error: " + msg;
+    err = FxD3dxMessages((line > 0 ? FxWhere(pre, name, line) : name) + ": error: " + msg);
+    if (!err.empty() && err.back() == '\n') err.pop_back();
     return false;
+}
+
+std::string FxMessageCode(const std::string& text, bool error) {
+    std::string t;
+    for (char c : text) t += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    auto Has = [&](const char* w) { return t.find(w) != std::string::npos; };
+    if (!error) {
+        if (Has("truncat")) return "X3206";
+        if (Has("uninitiali") || Has("not completely initiali")) return "X4000";
+        if (Has("gradient")) return "X4121";
+        return "X3000";
+    }
+    // The Direct3D 9 HLSL compiler's codes for the same faults.
+    if (Has("failed to open") || Has("cannot open")) return "X1507";
+    if (Has("entry point") || Has("entrypoint")) return "X3501";
+    if (Has("undeclared identifier") || Has("unknown variable") || Has("names no") ||
+        Has("no such"))
+        return "X3004";
+    if (Has("redefinition")) return "X3003";
+    if (Has("no matching overloaded function") || Has("no matching function")) return "X3013";
+    if (Has("constructor") || Has("construction") || Has("arguments")) return "X3014";
+    if (Has("cannot convert") || Has("can't convert") || Has("implicitly convert"))
+        return "X3017";
+    if (Has("wrong operand types") || Has("type mismatch")) return "X3020";
+    if (Has("l-value")) return "X3025";
+    if (Has("array size") || Has("array dimension")) return "X3059";
+    return "X3000";
+}
+
+void FxAppendMessages(std::string& log, const std::string& more) {
+    size_t pos = 0;
+    while (pos < more.size()) {
+        size_t nl = more.find('\n', pos);
+        size_t end = nl == std::string::npos ? more.size() : nl + 1;
+        std::string line = more.substr(pos, end - pos);
+        pos = end;
+        std::string bare = line.back() == '\n' ? line.substr(0, line.size() - 1) : line;
+        bool seen = false;
+        for (size_t at = log.find(bare); at != std::string::npos && !seen; at = log.find(bare, at + 1))
+            seen = (at == 0 || log[at - 1] == '\n') &&
+                   (at + bare.size() == log.size() || log[at + bare.size()] == '\n');
+        if (!seen) log += line.back() == '\n' ? line : line + "\n";
+    }
+}
+
+std::string FxD3dxMessages(const std::string& log) {
+    std::string out;
+    size_t pos = 0;
+    while (pos < log.size()) {
+        size_t nl = log.find('\n', pos);
+        bool hasNl = nl != std::string::npos;
+        std::string line = log.substr(pos, hasNl ? nl - pos : std::string::npos);
+        pos = hasNl ? nl + 1 : log.size();
+        // "<where>: error: text" / "<where>: warning: text"; <where> is "file(l)", "file(l,c)"
+        // or a file alone.
+        // The first ": error" or ": warning" decides; one with a code already stays.
+        std::string kind;
+        size_t k = std::string::npos;
+        bool coded = false;
+        for (const char* w : {": error: ", ": warning: ", ": error X", ": warning X"}) {
+            size_t f = line.find(w);
+            if (f != std::string::npos && (k == std::string::npos || f < k)) {
+                k = f;
+                kind = w[2] == 'e' ? "error" : "warning";
+                coded = w[std::strlen(w) - 1] == 'X';
+            }
+        }
+        if (k == std::string::npos || coded) {
+            out += line + (hasNl ? "\n" : "");
+            continue;
+        }
+        std::string where = line.substr(0, k);
+        std::string text = line.substr(k + kind.size() + 4);
+        if (!where.empty() && where.back() == ')') {
+            size_t open = where.rfind('(');
+            std::string inside = open == std::string::npos ? "" : where.substr(open + 1, where.size() - open - 2);
+            bool digits = !inside.empty();
+            for (char c : inside) digits = digits && (std::isdigit(static_cast<unsigned char>(c)) || c == ',');
+            if (digits && inside.find(',') == std::string::npos) where.insert(where.size() - 1, ",1");
+        }
+        out += where + ": " + kind + " " + FxMessageCode(text, kind == "error") + ": " + text +
+               (hasNl ? "\n" : "");
+    }
+    return out;
 }
 
 }  // namespace core

@@ -42,6 +42,18 @@ bool FxReadIncludeFile(const std::string& path, std::string& text);
 // "file(line)" of line `line` of the preprocessed text, for messages.
 std::string FxWhere(const FxPreprocessed& pre, const std::string& name, int line);
 
+// Compiler messages in the shape D3DX gives them, one a line:
+//   file(line,col): error Xnnnn: text        (and "warning Xnnnn:")
+// Lines written "file(line): error: text" or "file(line,col): warning: text" get column 1
+// where they have none and the HLSL compiler's code that fits their text (X3000, the syntax
+// error code, when none does); lines in D3DX's shape already and other lines stay as they are.
+std::string FxD3dxMessages(const std::string& log);
+// Appends the lines of `more` that `log` does not hold yet: each stage of an effect compiles
+// the whole file, so an error outside the stage's entry would otherwise repeat per stage.
+void FxAppendMessages(std::string& log, const std::string& more);
+// The code of a message text, e.g. "X3004" for an undeclared identifier.
+std::string FxMessageCode(const std::string& text, bool error);
+
 // What both backends do with an effect file's text: preprocess it (includes read with
 // FxReadIncludeFile) and read the result with ParseFx. `err` is "file(line): error: message".
 bool LoadFx(const std::string& text, const std::string& name, FxPreprocessed& pre, FxFile& fx,

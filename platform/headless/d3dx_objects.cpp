@@ -224,8 +224,9 @@ std::string CompileShaders(const core::FxFile& fx, const std::string& name) {
                 std::string messages;
                 if (!hlsl::CompileHlsl(fx.hlsl, name, s.line, s.entry, s.profile, s.arguments,
                                        compiled, messages))
-                    log += messages.empty() ? name + ": error: " + s.entry + " does not compile\n"
-                                            : messages;
+                    core::FxAppendMessages(log, messages.empty() ? name + ": error: " + s.entry +
+                                                                       " does not compile\n"
+                                                                 : messages);
             }
         }
     }
@@ -742,6 +743,7 @@ HRESULT CreateEffect(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, DWORD Flags, LP
     }
     if (FAILED(hr)) {
         if (!err.empty()) text = std::string(pSrcFile) + ": error: " + err;
+        text = core::FxD3dxMessages(text);   // "file(line,col): error Xnnnn: text"
         // The messages go to the caller's buffer when it asks for them, to stderr otherwise,
         // as the window backend does.
         if (ppCompilationErrors && !text.empty()) {

@@ -197,7 +197,7 @@ HRESULT EffectLibrary::CreateFromFile(const char* path, ID3DXEffect** out,
     if (!path || !out) return D3DERR_INVALIDCALL;
     std::vector<uint8_t> bytes;
     if (!core::ReadFileBytes(path, bytes)) {
-        messages = std::string(path) + ": error: cannot open the effect file\n";
+        messages = core::FxD3dxMessages(std::string(path) + ": error: cannot open the effect file\n");
         return D3DERR_NOTFOUND;
     }
     return CreateFromText(std::string(bytes.begin(), bytes.end()), path, out, messages);
@@ -222,7 +222,7 @@ HRESULT EffectLibrary::CreateFromText(const std::string& text, const std::string
         code = Build(pre, name);
         ++compilations_;
     }
-    messages = code->log;
+    messages = core::FxD3dxMessages(code->log);
     if (!code->ok) return D3DXERR_INVALIDDATA;
     *out = new GlEffect(device_, code, textureOf_, owner_);
     return D3D_OK;
@@ -239,7 +239,19 @@ EffectSource CompileEffect(const std::string& text, const std::string& name) {
     return CompileEffect(pre, name);
 }
 
+namespace {
+EffectSource CompileSource(const core::FxPreprocessed& pre, const std::string& name);
+}
+
 EffectSource CompileEffect(const core::FxPreprocessed& pre, const std::string& name) {
+    EffectSource source = CompileSource(pre, name);
+    source.log = core::FxD3dxMessages(source.log);
+    return source;
+}
+
+namespace {
+
+EffectSource CompileSource(const core::FxPreprocessed& pre, const std::string& name) {
     EffectSource source;
     EffectSource* code = &source;
     source.text = pre.text;
@@ -349,7 +361,7 @@ EffectSource CompileEffect(const core::FxPreprocessed& pre, const std::string& n
             stages.push_back(st);
             index = static_cast<int>(stages.size()) - 1;
         } else {
-            log += clog;
+            core::FxAppendMessages(log, clog);
         }
         stageIndex[key] = index;
         return index;
@@ -432,6 +444,8 @@ EffectSource CompileEffect(const core::FxPreprocessed& pre, const std::string& n
     source.ok = !failed;
     return source;
 }
+
+}  // namespace
 
 // Where the pass's vertex program puts vertices, in the effect's parameters.
 static void PassPosition(const HlslStage& vs, const EffectCode& code, EffectPass& pass) {

@@ -13,11 +13,13 @@
 #include <cctype>
 #include <cstdlib>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 
 #include "platform/core/file_bytes.h"
 #include "platform/core/fxfile.h"
+#include "platform/core/fxfile_preprocess.h"
 
 namespace hlsl {
 
@@ -55,9 +57,59 @@ int AttributeLocation(const std::string& base, int index) {
     return -1;
 }
 
-// glslang writes "ERROR: file:line: message"; D3DX writes "file(line): error: message".
-std::string FormatLog(const std::string& raw) {
+// The text of line `line` of `file` in `source`, which frames included text with
+// `#line N "file"` directives; "" when it is not there.
+std::string SourceLine(const std::string& source, const std::string& top, const std::string& file,
+                       int line) {
+    std::string cur = top;
+    int n = 1;
+    size_t pos = 0;
+    while (pos < source.size()) {
+        size_t nl = source.find('\n', pos);
+        if (nl == std::string::npos) nl = source.size();
+        if (source.compare(pos, 6, "#line ") == 0) {
+            size_t q1 = source.find('"', pos), q2 = q1 == std::string::npos ? q1 : source.find('"', q1 + 1);
+            if (q2 != std::string::npos && q2 < nl) {
+                cur = source.substr(q1 + 1, q2 - q1 - 1);
+                n = std::atoi(source.c_str() + pos + 6);
+                pos = nl + 1;
+                continue;
+            }
+        }
+        if (cur == file && n == line) return source.substr(pos, nl - pos);
+        ++n;
+        pos = nl + 1;
+    }
+    return "";
+}
+
+// The column a message points at: where the first 'token' it quotes stands on its line,
+// else the line's first character that is not blank; 1 when neither is known.
+int MessageColumn(const std::string& lineText, const std::string& msg) {
+    size_t q1 = msg.find('\'');
+    size_t q2 = q1 == std::string::npos ? q1 : msg.find('\'', q1 + 1);
+    if (q2 != std::string::npos && q2 > q1 + 1) {
+        std::string token = msg.substr(q1 + 1, q2 - q1 - 1);
+        size_t at = 0;
+        while ((at = lineText.find(token, at)) != std::string::npos) {
+            bool start = at == 0 || !IsIdentChar(lineText[at - 1]) || !IsIdentChar(token[0]);
+            size_t end = at + token.size();
+            bool stop = end >= lineText.size() || !IsIdentChar(lineText[end]) ||
+                        !IsIdentChar(token.back());
+            if (start && stop) return static_cast<int>(at) + 1;
+            at = end;
+        }
+    }
+    size_t first = lineText.find_first_not_of(" \t");
+    return first == std::string::npos ? 1 : static_cast<int>(first) + 1;
+}
+
+// glslang writes "ERROR: file:line: message"; D3DX writes "file(line,col): error Xnnnn: message"
+// (the code is added by core::FxD3dxMessages). Messages without a place go to `where`.
+std::string FormatLog(const std::string& raw, const std::string& source, const std::string& top,
+                      const std::string& where) {
     std::string out;
+    std::map<std::string, std::string> files;   // files the messages name, as written
     size_t pos = 0;
     while (pos < raw.size()) {
         size_t nl = raw.find('\n', pos);
@@ -80,7 +132,24 @@ std::string FormatLog(const std::string& raw) {
                 if (d > c + 1 && d < rest.size() && rest[d] == ':') {
                     std::string msg = rest.substr(d + 1);
                     while (!msg.empty() && msg[0] == ' ') msg.erase(0, 1);
-                    out += rest.substr(0, c) + "(" + rest.substr(c + 1, d - c - 1) + "): " +
+                    std::string file = rest.substr(0, c);
+                    int lineNo = std::atoi(rest.c_str() + c + 1);
+                    // Columns are those of the file as written: the preprocessor's output
+                    // keeps lines but not their blanks. The text given when the file cannot
+                    // be read again.
+                    auto it = files.find(file);
+                    if (it == files.end()) {
+                        std::vector<uint8_t> bytes;
+                        std::string text;
+                        if (core::ReadFileBytes(file.c_str(), bytes, size_t(16) << 20))
+                            text.assign(bytes.begin(), bytes.end());
+                        it = files.emplace(file, text).first;
+                    }
+                    std::string written = SourceLine(it->second, file, file, lineNo);
+                    int col = MessageColumn(written.empty() ? SourceLine(source, top, file, lineNo)
+                                                            : written,
+                                            msg);
+                    out += file + "(" + std::to_string(lineNo) + "," + std::to_string(col) + "): " +
                            kind + ": " + msg + "\n";
                     done = true;
                     break;
@@ -92,8 +161,24 @@ std::string FormatLog(const std::string& raw) {
             if (rest.find("compilation error") != std::string::npos ||
                 rest.find("No code generated") != std::string::npos)
                 continue;
-            out += kind + ": " + rest + "\n";
+            out += where + ": " + kind + ": " + rest + "\n";
             continue;
+        }
+        // glslang's HLSL parser also writes "file(line): error at column C, text".
+        size_t at = line.find("): error at column ");
+        size_t open = at == std::string::npos ? at : line.rfind('(', at);
+        if (open != std::string::npos) {
+            const char* p = line.c_str() + at + 19;
+            char* end = nullptr;
+            long col = std::strtol(p, &end, 10);
+            if (end != p && *end == ',') {
+                std::string text = end + 1;
+                while (!text.empty() && text[0] == ' ') text.erase(0, 1);
+                // "HLSL parsing failed." only sums up the errors before it.
+                if (text.compare(0, 19, "HLSL parsing failed") != 0)
+                    out += line.substr(0, at) + "," + std::to_string(col) + "): error: " + text + "\n";
+                continue;
+            }
         }
         out += line + "\n";
     }
@@ -548,9 +633,11 @@ bool ProfileStage(const std::string& profile, ShaderStage& stage) {
     return false;
 }
 
-bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,
-                 const std::string& entry, const std::string& profile,
-                 const std::string& arguments, HlslStage& out, std::string& log) {
+namespace {
+
+bool Compile(const std::string& hlsl, const std::string& fileName, int line,
+             const std::string& entry, const std::string& profile,
+             const std::string& arguments, HlslStage& out, std::string& log) {
     // Messages that the compiler does not place point at the compile statement.
     const std::string where = line > 0 ? fileName + "(" + std::to_string(line) + ")" : fileName;
     static std::once_flag once;
@@ -569,7 +656,7 @@ bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,
     bool defined = false;
     std::vector<std::string> uniformParams = UniformParameters(hlsl, entry, defined);
     if (!defined) {
-        log += where + ": error: entry point '" + entry + "' is not defined\n";
+        log += where + ": error: '" + entry + "': entrypoint not found\n";
         return false;
     }
     std::vector<std::string> args = SplitTopLevel(arguments);
@@ -607,14 +694,14 @@ bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,
         static_cast<EShMessages>(EShMsgSpvRules | EShMsgReadHlsl | EShMsgHlslDX9Compatible);
     EffectIncluder includer;
     if (!shader->parse(GetDefaultResources(), 100, false, msgs, includer)) {
-        log += FormatLog(shader->getInfoLog());
+        log += FormatLog(shader->getInfoLog(), hlsl, fileName, where);
         if (log.empty()) log = where + ": error: " + entry + " does not compile\n";
         return false;
     }
     glslang::TProgram program;
     program.addShader(shader.get());
     if (!program.link(msgs) || !program.getIntermediate(lang)) {
-        log += FormatLog(program.getInfoLog());
+        log += FormatLog(program.getInfoLog(), hlsl, fileName, where);
         if (log.empty()) log = where + ": error: " + entry + " does not link\n";
         return false;
     }
@@ -643,6 +730,17 @@ bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,
         }
     }
     return true;
+}
+
+}  // namespace
+
+bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,
+                 const std::string& entry, const std::string& profile,
+                 const std::string& arguments, HlslStage& out, std::string& log) {
+    std::string own;
+    bool ok = Compile(hlsl, fileName, line, entry, profile, arguments, out, own);
+    log += core::FxD3dxMessages(own);
+    return ok;
 }
 
 }  // namespace hlsl

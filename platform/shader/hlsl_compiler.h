@@ -70,7 +70,7 @@ bool ProfileStage(const std::string& profile, ShaderStage& stage);
 // Compiles function `entry` of `hlsl` for `profile`. `fileName` is used in messages only.
 // `arguments` is the text between the parentheses of `compile profile entry(...)`: values for
 // the entry's uniform parameters, in order (numbers, true, false). On failure `log` holds the
-// compiler's messages, one a line, as "file(line): error: message".
+// compiler's messages, one a line, as D3DX gives them: "file(line,col): error X3004: message".
 // `line` (0 when unknown) is where the compile statement stands, for messages the compiler
 // cannot place itself.
 bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,

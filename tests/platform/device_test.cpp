@@ -679,10 +679,10 @@ TEST_F(Effects, NamesThatAreNoStatesFailTheEffectAsInAWindow) {
     const Case cases[] = {
         {Pass("ZWriteEnable = FALSE; TexCoordIndex[1] = 0; LightEnable[0] = TRUE; FogEnable = TRUE;"),
          true, ""},
-        {Pass("ZWriteEnabled = FALSE;"), false, "states.fx(6)"},
+        {Pass("ZWriteEnabled = FALSE;"), false, "states.fx(6,1): error X"},
         {Pass("", "sampler2D S = sampler_state { Texture = <T>; MinFilter = Linear; };\n"), true, ""},
         {Pass("", "sampler2D S = sampler_state { Texture = <T>; Filter = Linear; };\n"), false,
-         "states.fx(4)"},
+         "states.fx(4,1): error X"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

@@ -123,9 +123,9 @@ TEST(FxPreprocess, IncludesComeFromNextToTheIncludingFile) {
 TEST(FxPreprocess, ErrorsNameTheFileAndLine) {
     Files()["fx/bad.fxh"] = "\n\n#if\n#endif\n";
     Files()["fx/self.fxh"] = "#include \"self.fxh\"\n";
-    EXPECT_EQ(Error("float a;\n#include \"nowhere.fxh\"\n").find("fx/main.fx(2): error:"), 0u);
+    EXPECT_EQ(Error("float a;\n#include \"nowhere.fxh\"\n").find("fx/main.fx(2,1): error X1"), 0u);
     EXPECT_NE(Error("#include \"nowhere.fxh\"\n").find("nowhere.fxh"), std::string::npos);
-    EXPECT_EQ(Error("#include \"bad.fxh\"\n").find("fx/bad.fxh(3): error:"), 0u);
+    EXPECT_EQ(Error("#include \"bad.fxh\"\n").find("fx/bad.fxh(3,1): error X1"), 0u);
     EXPECT_NE(Error("#include \"self.fxh\"\n").find("nested"), std::string::npos);
     // Each level including the next twice: 4096 includes, 12 deep.
     for (int i = 1; i <= 12; ++i) {
@@ -133,9 +133,9 @@ TEST(FxPreprocess, ErrorsNameTheFileAndLine) {
         Files()["fx/w" + std::to_string(i) + ".fxh"] = i < 12 ? next + next : "float x;\n";
     }
     EXPECT_NE(Error("#include \"w1.fxh\"\n").find("1024 files"), std::string::npos);
-    EXPECT_EQ(Error("\n#if 1\nx\n").find("fx/main.fx(2): error:"), 0u);   // not closed
-    EXPECT_EQ(Error("#endif\n").find("fx/main.fx(1): error:"), 0u);
-    EXPECT_EQ(Error("#if 1\n#else\n#else\n#endif\n").find("fx/main.fx(3): error:"), 0u);
+    EXPECT_EQ(Error("\n#if 1\nx\n").find("fx/main.fx(2,1): error X1"), 0u);   // not closed
+    EXPECT_EQ(Error("#endif\n").find("fx/main.fx(1,1): error X1"), 0u);
+    EXPECT_EQ(Error("#if 1\n#else\n#else\n#endif\n").find("fx/main.fx(3,1): error X1"), 0u);
     EXPECT_NE(Error("#error stop here\n").find("stop here"), std::string::npos);
     EXPECT_NE(Error("#if 1 / 0\n#endif\n").find("zero"), std::string::npos);
     EXPECT_NE(Error("#if 1.5\n#endif\n").find("integers"), std::string::npos);
@@ -143,7 +143,7 @@ TEST(FxPreprocess, ErrorsNameTheFileAndLine) {
     EXPECT_NE(Error("#define F(a) a\nF(1, 2)\n").find("too many"), std::string::npos);
     EXPECT_NE(Error("#define F(a) a\nF(1\n").find("arguments"), std::string::npos);
     EXPECT_NE(Error("#frobnicate\n").find("frobnicate"), std::string::npos);
-    EXPECT_EQ(Error("\n/* open").find("fx/main.fx(2): error:"), 0u);
+    EXPECT_EQ(Error("\n/* open").find("fx/main.fx(2,1): error X1"), 0u);
     // Macros that call each other stop at themselves; expansion that doubles at each level
     // is stopped.
     EXPECT_EQ(Solid(Pre("#define A B B\n#define B A A\nA\n")), "\n\nAAAA\n");
@@ -154,13 +154,33 @@ TEST(FxPreprocess, ErrorsNameTheFileAndLine) {
     EXPECT_NE(Error(doubling + "M30\n").find("macro expansion"), std::string::npos);
 }
 
+TEST(FxPreprocess, MessagesTakeD3dxShapeWithACodeThatFitsTheirText) {
+    EXPECT_EQ(core::FxD3dxMessages("a.fx(3): error: 'x' : undeclared identifier\n"
+                                   "b/c.fxh(12,7): warning: implicit truncation of vector type\n"
+                                   "a.fx(4): error: 'main' : entry point not found\n"
+                                   "a.fx: error: cannot open the effect file\n"
+                                   "a.fx(5,2): error X1507: failed to open source file: 'd.fxh'\n"
+                                   "a free line\n"
+                                   "a.fx(6): error: something else"),
+              "a.fx(3,1): error X3004: 'x' : undeclared identifier\n"
+              "b/c.fxh(12,7): warning X3206: implicit truncation of vector type\n"
+              "a.fx(4,1): error X3501: 'main' : entry point not found\n"
+              "a.fx: error X1507: cannot open the effect file\n"
+              "a.fx(5,2): error X1507: failed to open source file: 'd.fxh'\n"
+              "a free line\n"
+              "a.fx(6,1): error X3000: something else");
+    std::string log = "a.fx(1,1): error X3004: x\n";
+    core::FxAppendMessages(log, "a.fx(1,1): error X3004: x\na.fx(1,1): error X3004: xy\n");
+    EXPECT_EQ(log, "a.fx(1,1): error X3004: x\na.fx(1,1): error X3004: xy\n") << "repeats dropped";
+}
+
 TEST(FxPreprocess, LoadFxPlacesReaderErrorsInTheirFile) {
     Files()["fx/broken.fxh"] = "float ok;\nfloat4 x = ;\n";
     core::FxPreprocessed pre;
     core::FxFile fx;
     std::string err;
     EXPECT_FALSE(core::LoadFx("// top\n#include \"broken.fxh\"\n", "fx/main.fx", pre, fx, err, ReadTable));
-    EXPECT_EQ(err.find("fx/broken.fxh(2): error:"), 0u) << err;
+    EXPECT_EQ(err.find("fx/broken.fxh(2,1): error X3000:"), 0u) << err;
 }
 
 }  // namespace

@@ -240,5 +240,31 @@ TEST_F(ArrayEffectTest, MatrixPaletteSetWithSetMatrixArrayPlacesEachCube) {
     e->Release();
 }
 
+
+// Invalid files fail to load with the compiler's message in D3DX's shape: file, line and
+// column of the fault, the error code and the text.
+TEST_F(ArrayEffectTest, InvalidFilesAreRejectedWithD3dxShapedMessages) {
+    struct Case {
+        const char* file;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"undeclared.fx", "undeclared.fx(13,34): error X3004: 'LightColour'"},
+        {"array_initialiser.fx", "array_initialiser.fx(4,1): error X3017: cannot implicitly convert"},
+        {"missing_entry.fx", "missing_entry.fx(14,1): error X3501: 'MainPixelShader': entrypoint not found"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        ID3DXEffect* e = nullptr;
+        std::string messages;
+        std::string path = std::string(FX_CORPUS_DIR) + "/invalid/" + c.file;
+        EXPECT_EQ(library_->CreateFromFile(path.c_str(), &e, messages), D3DXERR_INVALIDDATA);
+        EXPECT_EQ(e, nullptr);
+        size_t at = messages.find(std::string("/invalid/") + c.message);
+        EXPECT_NE(at, std::string::npos) << messages;
+        EXPECT_EQ(messages.find(c.message, at + 10), std::string::npos) << "once: " << messages;
+    }
+}
+
 }  // namespace
 }  // namespace sdltest

@@ -17,7 +17,7 @@ TEST_F(FxTest, CompileErrorsFailWithFileAndLine) {
                          std::string(kOnePass);
     HRESULT hr = TryMake(broken, messages);
     EXPECT_LT(hr, 0);
-    EXPECT_NE(messages.find("test.fx(3): error"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("test.fx(3,39): error X3004: 'undefinedThing'"), std::string::npos) << messages;
     EXPECT_NE(messages.find("undefinedThing"), std::string::npos) << messages;
     // Effect syntax errors, unknown profiles and missing entry points fail the same way.
     EXPECT_LT(TryMake("float4 x = ;\ntechnique { pass { } }", messages), 0);

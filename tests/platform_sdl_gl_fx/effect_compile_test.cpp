@@ -50,7 +50,8 @@ TEST(EffectCompile, MessagesNameFileAndLine) {
              "  PixelShader = compile ps_2_0 PS(1); } }\n",
         "dir/a.fx");
     EXPECT_FALSE(s.ok);
-    EXPECT_TRUE(Has(s.log, "dir/a.fx(2): error")) << s.log;
+    // The column of the name the message quotes, and the code of an undeclared identifier.
+    EXPECT_TRUE(Has(s.log, "dir/a.fx(2,49): error X3004: ")) << s.log;
     // Compile arguments that the entry has no uniform parameters for, a profile of the wrong
     // stage, unreadable arguments and unknown state values are errors at their statement.
     s = sdlgl::CompileEffect(vs + "float4 PS() : COLOR { return 1; }\n"
@@ -59,15 +60,15 @@ TEST(EffectCompile, MessagesNameFileAndLine) {
                                   "  PixelShader = compile vs_2_0 PS(); } }\n",
                              "b.fx");
     EXPECT_FALSE(s.ok);
-    EXPECT_TRUE(Has(s.log, "b.fx(4): error")) << s.log;
-    EXPECT_TRUE(Has(s.log, "b.fx(5): error")) << s.log;
+    EXPECT_TRUE(Has(s.log, "b.fx(4,1): error X3014: ")) << s.log;
+    EXPECT_TRUE(Has(s.log, "b.fx(5,1): error X")) << s.log;
     s = sdlgl::CompileEffect(vs + "float4 PS(uniform bool b) : COLOR { return b; }\n"
                                   "technique T { pass { VertexShader = compile vs_2_0 VS();\n"
                                   "  PixelShader = compile ps_2_0 PS(maybe); CullMode = Sideways; } }\n",
                              "c.fx");
     EXPECT_FALSE(s.ok);
-    EXPECT_TRUE(Has(s.log, "c.fx(4): error: cannot read the argument")) << s.log;
-    EXPECT_TRUE(Has(s.log, "c.fx(4): error: cannot read the value 'Sideways'")) << s.log;
+    EXPECT_TRUE(Has(s.log, "c.fx(4,1): error X3000: cannot read the argument")) << s.log;
+    EXPECT_TRUE(Has(s.log, "c.fx(4,1): error X3000: cannot read the value 'Sideways'")) << s.log;
 }
 
 TEST(EffectCompile, CompileArgumentsFixTheEntrysUniformParameters) {
@@ -122,7 +123,7 @@ TEST(EffectCompile, IncludesAreFoundNextToTheEffectFile) {
     s = sdlgl::CompileEffect("\n#include \"missing.fxh\"\n" + main.substr(main.find('\n') + 1),
                              dir + "/main.fx");
     EXPECT_FALSE(s.ok);
-    EXPECT_TRUE(Has(s.log, "main.fx(2): error")) << s.log;
+    EXPECT_TRUE(Has(s.log, "main.fx(2,1): error X1507: failed to open source file")) << s.log;
     std::remove((dir + "/Inc/Common.fxh").c_str());
     rmdir((dir + "/Inc").c_str());
     rmdir(dir.c_str());
@@ -160,11 +161,11 @@ TEST(EffectCompile, MacrosAndIncludesKeepValuesAndPlaces) {
     // An HLSL error in an included file, then an effect error after the include.
     s = sdlgl::CompileEffect("#include \"broken.fxh\"\n" + body, dir + "/main.fx");
     EXPECT_FALSE(s.ok);
-    EXPECT_TRUE(Has(s.log, "broken.fxh(3)")) << s.log;
+    EXPECT_TRUE(Has(s.log, "broken.fxh(3,")) << s.log;
     s = sdlgl::CompileEffect("#include \"decl.fxh\"\n" + body + "technique U { pass { Bogus } }\n",
                              dir + "/main.fx");
     EXPECT_FALSE(s.ok);
-    EXPECT_TRUE(Has(s.log, "main.fx(7)")) << s.log;
+    EXPECT_TRUE(Has(s.log, "main.fx(7,")) << s.log;
     std::remove((dir + "/decl.fxh").c_str());
     std::remove((dir + "/broken.fxh").c_str());
     rmdir(dir.c_str());
@@ -199,7 +200,7 @@ TEST(EffectCompile, ShaderVariablesNameTheirShaderOrFail) {
                                      b + "; } }\n",
                                  "w.fx");
         EXPECT_FALSE(s.ok) << b;
-        EXPECT_TRUE(Has(s.log, "w.fx(8): error")) << b << ": " << s.log;
+        EXPECT_TRUE(Has(s.log, "w.fx(8,1): error X")) << b << ": " << s.log;
     }
 }
 

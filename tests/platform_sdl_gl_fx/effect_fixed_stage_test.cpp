@@ -221,7 +221,7 @@ TEST_F(FixedStageTest, StateNamesKnownUnsupportedOrUnknown) {
                                 " PixelShader = compile ps_2_0 PS(); ZWriteEnabled = TRUE; } }\n",
                       messages),
               D3DXERR_INVALIDDATA);
-    EXPECT_NE(messages.find("test.fx(5)"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("test.fx(5,1): error X"), std::string::npos) << messages;
     EXPECT_NE(messages.find("ZWriteEnabled"), std::string::npos) << messages;
     EXPECT_EQ(TryMake("texture T;\nsampler2D S = sampler_state { Texture = <T>; Filter = Linear; };\n" +
                           shaders + "technique T { pass P { VertexShader = compile vs_2_0 VS(); } }\n",

@@ -271,28 +271,39 @@ static std::string Header(const FfpKey& key) {
 namespace {
 
 struct Varying {
+    std::string qualifiers;   // interpolation qualifiers with a blank after each, or empty
     std::string type, name;   // GLSL type, "dx_TEXCOORD1"
 };
 
-// The varyings a compiled stage declares with `qualifier` ("in" or "out").
-std::vector<Varying> Varyings(const std::string& glsl, const std::string& qualifier) {
+// The varyings a compiled stage declares with `storage` ("in" or "out"), after any
+// interpolation qualifiers (which the other stage must repeat).
+std::vector<Varying> Varyings(const std::string& glsl, const std::string& storage) {
     std::vector<Varying> out;
-    std::string prefix = qualifier + " ";
     size_t pos = 0;
     while (pos < glsl.size()) {
         size_t end = glsl.find('\n', pos);
         if (end == std::string::npos) end = glsl.size();
         std::string line = glsl.substr(pos, end - pos);
         pos = end + 1;
-        if (line.compare(0, prefix.size(), prefix) != 0 || line.empty() || line.back() != ';')
-            continue;
-        size_t space = line.find(' ', prefix.size());
-        if (space == std::string::npos) continue;
+        if (line.empty() || line.back() != ';') continue;
+        std::vector<std::string> words;
+        size_t w = 0;
+        std::string body = line.substr(0, line.size() - 1);
+        while (w < body.size()) {
+            size_t sp = body.find(' ', w);
+            if (sp == std::string::npos) sp = body.size();
+            if (sp > w) words.push_back(body.substr(w, sp - w));
+            w = sp + 1;
+        }
         Varying v;
-        v.type = line.substr(prefix.size(), space - prefix.size());
-        v.name = line.substr(space + 1, line.size() - space - 2);
-        if (v.name.compare(0, 3, "dx_") == 0 && v.name.find(' ') == std::string::npos)
-            out.push_back(v);
+        size_t i = 0;
+        while (i < words.size() && (words[i] == "flat" || words[i] == "smooth" ||
+                                    words[i] == "noperspective" || words[i] == "centroid"))
+            v.qualifiers += words[i++] + " ";
+        if (words.size() != i + 3 || words[i] != storage) continue;
+        v.type = words[i + 1];
+        v.name = words[i + 2];
+        if (v.name.compare(0, 3, "dx_") == 0) out.push_back(v);
     }
     return out;
 }
@@ -326,7 +337,7 @@ std::string FixedFunctionVertexFor(const std::string& pixelGlsl) {
             value = std::string("ffTex[") + v.name[11] + "]";
         else value = "vec4(0.0)";   // nothing the fixed-function stage makes
         std::string narrowed = Narrow(value, v.type);
-        s += "out " + v.type + " " + v.name + ";\n";
+        s += v.qualifiers + "out " + v.type + " " + v.name + ";\n";
         body += "    " + v.name + " = " +
                 (narrowed.empty() ? v.type + "(0)" : narrowed) + ";\n";
     }
@@ -356,7 +367,7 @@ std::string FixedFunctionPixelFor(const std::string& vertexGlsl, const char* alp
                           : v.type == "vec2" ? "vec4(" + v.name + ", 0.0, 1.0)"
                           : v.type == "float" ? "vec4(" + v.name + ", 0.0, 0.0, 1.0)" : "";
         if (widen.empty()) continue;
-        inputs += "in " + v.type + " " + v.name + ";\n";
+        inputs += v.qualifiers + "in " + v.type + " " + v.name + ";\n";
         setup += " " + target + " = " + widen + ";";
     }
     s += inputs + "vec4 vDiffuse, vSpecular, vTex0;\n";

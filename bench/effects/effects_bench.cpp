@@ -48,6 +48,30 @@ void BM_CompileEffect(benchmark::State& state, const char* file) {
 BENCHMARK_CAPTURE(BM_CompileEffect, ald_Phong, "fx/ald_Phong.fx")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_CompileEffect, ald_Rim, "fx/ald_Rim.fx")->Unit(benchmark::kMillisecond);
 
+// Direct3D 9 style effect files of the test corpus, each compiled whole (preprocessor,
+// reader, every pass's shaders); the largest and those with includes and many passes.
+void BM_CompileCorpusEffect(benchmark::State& state, const char* file) {
+    std::string path = std::string(FX_CORPUS_DIR) + "/" + file;
+    std::string text = ReadText(path);
+    if (text.empty()) {
+        state.SkipWithError(("cannot read " + path).c_str());
+        return;
+    }
+    for (auto _ : state) {
+        sdlgl::EffectSource source = sdlgl::CompileEffect(text, path);
+        if (!source.ok) {
+            state.SkipWithError(source.log.c_str());
+            return;
+        }
+        benchmark::DoNotOptimize(source.stages.data());
+    }
+}
+BENCHMARK_CAPTURE(BM_CompileCorpusEffect, light_array, "light_array.fx")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CompileCorpusEffect, macros_include, "macros_include.fx")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CompileCorpusEffect, env_multipass, "env_multipass.fx")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CompileCorpusEffect, loops_clip, "loops_clip.fx")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CompileCorpusEffect, normal_map, "normal_map.fx")->Unit(benchmark::kMillisecond);
+
 // A window and a device of the sdl backend, made once.
 struct GlSetup {
     IDirect3DDevice9* device = nullptr;
@@ -93,13 +117,12 @@ sdlgl::GlTexture* TextureOf(IDirect3DBaseTexture9* t) {
     return static_cast<sdlgl::SdlTexture*>(t)->Gl();
 }
 
-void BM_CreateEffectOnGl(benchmark::State& state, bool cached) {
+void CreateOnGl(benchmark::State& state, const std::string& path, bool cached) {
     GlSetup& gl = Gl();
     if (!gl.device) {
         state.SkipWithError(("no GL: " + gl.reason).c_str());
         return;
     }
-    std::string path = std::string(MESHES_DEMO_SOURCE) + "/fx/ald_Phong.fx";
     sdlgl::GlDevice& device = static_cast<sdlgl::SdlDevice*>(gl.device)->Gl();
     sdlgl::EffectLibrary library(device, TextureOf, gl.device);
     std::string messages;
@@ -115,6 +138,19 @@ void BM_CreateEffectOnGl(benchmark::State& state, bool cached) {
     }
     state.counters["compiles"] = library.Compilations();
 }
+
+void BM_CreateEffectOnGl(benchmark::State& state, bool cached) {
+    CreateOnGl(state, std::string(MESHES_DEMO_SOURCE) + "/fx/ald_Phong.fx", cached);
+}
+// A corpus file with an #include: from the cache the preprocessor still runs (its output,
+// included text and all, is the cache key), so a changed include compiles again.
+void BM_CreateIncludingEffectOnGl(benchmark::State& state, bool cached) {
+    CreateOnGl(state, std::string(FX_CORPUS_DIR) + "/macros_include.fx", cached);
+}
+BENCHMARK_CAPTURE(BM_CreateIncludingEffectOnGl, compile_and_link, false)
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_CreateIncludingEffectOnGl, from_cache, true)
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_CreateEffectOnGl, compile_and_link, false)
     ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_CreateEffectOnGl, from_cache, true)

@@ -270,17 +270,19 @@ HRESULT SdlDevice::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
 }
 
 HRESULT SdlDevice::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
-    if (Stage >= 8) return D3DERR_INVALIDCALL;
+    // Pixel samplers 0..15 and the vertex texture samplers 257..260.
+    int slot = GlDevice::SamplerSlot(Stage);
+    if (slot < 0) return D3DERR_INVALIDCALL;
     if (pTexture) pTexture->AddRef();
-    if (boundTextures_[Stage]) boundTextures_[Stage]->Release();
-    boundTextures_[Stage] = pTexture;
+    if (boundTextures_[slot]) boundTextures_[slot]->Release();
+    boundTextures_[slot] = pTexture;
     // Only this backend's textures reach its device.
     gl_.SetTexture(Stage, pTexture ? static_cast<SdlTexture*>(pTexture)->Gl() : nullptr);
     return D3D_OK;
 }
 
 HRESULT SdlDevice::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
-    if (Sampler >= 8) return D3DERR_INVALIDCALL;
+    if (GlDevice::SamplerSlot(Sampler) < 0) return D3DERR_INVALIDCALL;
     gl_.SetSamplerState(Sampler, static_cast<uint32_t>(Type), Value);
     return D3D_OK;
 }

@@ -161,7 +161,8 @@ private:
     GlDevice gl_;
     bool inScene_ = false;
     uint64_t presented_ = 0;
-    IDirect3DBaseTexture9* boundTextures_[8] = {};   // references held while bound
+    // References held while bound, by GlDevice::SamplerSlot (stages 0..15, 257..260).
+    IDirect3DBaseTexture9* boundTextures_[GlDevice::kSamplerSlots] = {};
     IDirect3DVertexBuffer9* boundStream_ = nullptr;
     std::unique_ptr<EffectLibrary> effects_;
     core::LoadCache<SharedMesh> meshLoads_;

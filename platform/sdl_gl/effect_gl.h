@@ -3,7 +3,8 @@
 // sharing compiled programs keep their own constants) and applies the pass's states;
 // Begin with flags 0 saves every state the technique's passes change and End restores it.
 // Shader constants set inside a pass reach the program at once; textures and states that
-// read parameters follow at CommitChanges. Pixel sampler register N is device stage N.
+// read parameters follow at CommitChanges. Pixel sampler register N is device stage N, vertex
+// sampler register N stage 257 + N (D3DVERTEXTEXTURESAMPLER0 + N).
 // Handles are names, "name[i]" naming one element of an array parameter.
 // Not done: struct parameters.
 #pragma once

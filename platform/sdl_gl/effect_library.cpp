@@ -16,7 +16,6 @@ namespace sdlgl {
 
 namespace {
 
-const GLint kSpareUnit = 15;   // GL 3.3 guarantees 16 units; the device binds 0..7
 
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -358,8 +357,23 @@ EffectSource CompileSource(const core::FxPreprocessed& pre, const std::string& n
                    s.name + "\n";
         } else if (CompileHlsl(fx.hlsl, name, s.line, s.entry, s.profile, s.arguments, st, clog)) {
             AssignSamplerRegisters(fx, st);
-            stages.push_back(st);
-            index = static_cast<int>(stages.size()) - 1;
+            // A sampler without a register of its stage would read nothing: vertex
+            // shaders have s0..s3 (stages 257..260), pixel shaders s0..s15.
+            std::string over;
+            for (const HlslSampler& h : st.samplers) {
+                if (!h.used) continue;
+                uint32_t stageOf = static_cast<uint32_t>(h.reg) + (want == ShaderStage::Vertex ? 257u : 0u);
+                if (h.reg < 0 || GlDevice::SamplerSlot(stageOf) < 0) over += (over.empty() ? "" : ", ") + h.hlslName;
+            }
+            if (!over.empty()) {
+                log += Where(name, s.line) + ": error: " + s.entry + ": sampler " + over +
+                       " has no sampler register (" +
+                       (want == ShaderStage::Vertex ? "vertex shaders have s0..s3" : "pixel shaders have s0..s15") +
+                       ")\n";
+            } else {
+                stages.push_back(st);
+                index = static_cast<int>(stages.size()) - 1;
+            }
         } else {
             core::FxAppendMessages(log, clog);
         }
@@ -505,21 +519,37 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const core::FxPreprocessed& pre
             if (glName.compare(0, 3, "ps_") == 0) owner = fsStage;
             if (type == GL_SAMPLER_2D || type == GL_SAMPLER_CUBE || type == GL_SAMPLER_3D ||
                 type == GL_SAMPLER_1D || type == GL_SAMPLER_2D_SHADOW) {
-                // Pixel sampler register N reads device stage N, GL unit N. The stage-0
-                // sampler of the fallback pixel stage has no owner and reads unit 0.
-                // Vertex samplers and registers past the device's 8 stages read spare
-                // units that nothing binds; so do cube and volume samplers, through a
-                // texture target of their unit that the device (2D only) never binds.
+                // Pixel sampler register N reads device stage N; vertex sampler register N
+                // reads D3DVERTEXTEXTURESAMPLER0 + N (stage 257 + N); each stage has its
+                // GL unit (GlDevice::SamplerSlot). The stage-0 sampler of the fallback
+                // pixel stage has no owner and reads unit 0. Cube and volume samplers read
+                // a texture target of their unit that the device (2D only) never binds.
                 GLint unit = 0;
-                if (owner && owner == vsStage) unit = kSpareUnit - 1;
-                else if (owner) {
-                    unit = kSpareUnit;
+                if (owner) {
+                    bool vertex = owner == vsStage;
+                    unit = -1;
                     for (const HlslSampler& s : owner->samplers) {
-                        if (s.glslName != glName || s.reg < 0 || s.reg >= 8) continue;
-                        unit = s.reg;
+                        if (s.glslName != glName) continue;
+                        if (s.reg < 0) {
+                            if (!s.used) unit = 0;   // declared, never read
+                            continue;
+                        }
+                        uint32_t stage = static_cast<uint32_t>(s.reg) + (vertex ? 257u : 0u);
+                        unit = GlDevice::SamplerSlot(stage);
+                        if (unit < 0) break;
                         int param = code->FindParam(s.hlslName);
                         if (param >= 0 && code->params[static_cast<size_t>(param)].isSampler)
-                            samplers.push_back({param, static_cast<uint32_t>(s.reg)});
+                            samplers.push_back({param, stage});
+                    }
+                    if (unit < 0) {
+                        // No silent black: Direct3D 9 has no register for it.
+                        llog += std::string(vertex ? "the vertex shader" : "the pixel shader") +
+                                " reads more samplers than its sampler registers (" +
+                                (vertex ? "s0..s3" : "s0..s15") + ") hold";
+                        glDeleteProgram(prog);
+                        code->programs.pop_back();
+                        out.program = 0;
+                        return false;
                     }
                 }
                 glUniform1i(location, unit);

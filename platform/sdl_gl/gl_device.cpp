@@ -250,7 +250,7 @@ bool GlDevice::Init(const BackBufferDesc& desc, std::string& err) {
     glGenVertexArrays(1, &vao_);
     glBindVertexArray(vao_);
     glGenBuffers(1, &streamVbo_);
-    glGenSamplers(8, samplers_);
+    glGenSamplers(kSamplerSlots, samplers_);
     for (bool& d : samplerDirty_) d = true;
     if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
         epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic"))
@@ -294,7 +294,7 @@ void GlDevice::Shutdown() {
     if (batchFence_) glDeleteSync(batchFence_);
     batchFence_ = nullptr;
     ffp_.Release();
-    if (samplers_[0]) glDeleteSamplers(8, samplers_);
+    if (samplers_[0]) glDeleteSamplers(kSamplerSlots, samplers_);
     std::fill(std::begin(samplers_), std::end(samplers_), 0u);
     GLuint rbs[] = {colorRb_, depthRb_};
     glDeleteRenderbuffers(2, rbs);
@@ -320,14 +320,16 @@ uint32_t GlDevice::GetRenderState(uint32_t state) const {
 }
 
 bool GlDevice::SetSamplerState(uint32_t sampler, uint32_t type, uint32_t value) {
-    if (sampler >= 8 || type >= SAMP_COUNT) return false;
-    samp_[sampler][type] = value;
-    samplerDirty_[sampler] = true;
+    int slot = SamplerSlot(sampler);
+    if (slot < 0 || type >= SAMP_COUNT) return false;
+    samp_[slot][type] = value;
+    samplerDirty_[slot] = true;
     return true;
 }
 
 uint32_t GlDevice::GetSamplerState(uint32_t sampler, uint32_t type) const {
-    return sampler < 8 && type < SAMP_COUNT ? samp_[sampler][type] : 0;
+    int slot = SamplerSlot(sampler);
+    return slot >= 0 && type < SAMP_COUNT ? samp_[slot][type] : 0;
 }
 
 bool GlDevice::SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value) {
@@ -369,8 +371,12 @@ bool GlDevice::GetTransform(uint32_t kind, float m[16]) const {
 }
 
 bool GlDevice::SetTexture(uint32_t stage, GlTexture* texture) {
-    if (stage >= 8) return false;
-    textures_[stage] = texture;
+    int slot = SamplerSlot(stage);
+    if (slot < 0) return false;
+    textures_[slot] = texture;
+    // Stages past 7 are rare (effects' high registers, vertex textures): draws bind them
+    // only once one has been used.
+    if (slot >= 8 && texture) boundSlots_ = kSamplerSlots;
     return true;
 }
 
@@ -578,7 +584,7 @@ void GlDevice::ApplyRenderStates(bool lines) {
 }
 
 void GlDevice::ApplySamplers() {
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < boundSlots_; ++i) {
         if (!samplerDirty_[i]) continue;
         samplerDirty_[i] = false;
         const uint32_t* s = samp_[i];
@@ -657,10 +663,10 @@ bool GlDevice::PrepareDraw(const VertexLayout& layout, bool lines) {
     BindBackBuffer();
     ApplyRenderStates(lines);
     ApplySamplers();
-    for (int i = 0; i < 8; ++i) {
-        glActiveTexture(GL_TEXTURE0 + i);
+    for (int i = 0; i < boundSlots_; ++i) {
+        glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(i));
         glBindTexture(GL_TEXTURE_2D, textures_[i] ? textures_[i]->id : 0);
-        glBindSampler(i, samplers_[i]);
+        glBindSampler(static_cast<GLuint>(i), samplers_[i]);
     }
     glActiveTexture(GL_TEXTURE0);
     bool alphaTest = rs_[RS_ALPHATESTENABLE] && rs_[RS_ALPHAFUNC] != CMP_ALWAYS;

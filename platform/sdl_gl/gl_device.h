@@ -135,7 +135,19 @@ public:
     void SetMaterial(const Material& m) { material_ = m; }
     const Material& GetMaterial() const { return material_; }
     bool SetTexture(uint32_t stage, GlTexture* texture);
-    GlTexture* GetTexture(uint32_t stage) const { return stage < 8 ? textures_[stage] : nullptr; }
+    GlTexture* GetTexture(uint32_t stage) const {
+        int slot = SamplerSlot(stage);
+        return slot >= 0 ? textures_[slot] : nullptr;
+    }
+    // Samplers: pixel stages 0..15 and the vertex texture samplers 257..260
+    // (D3DVERTEXTEXTURESAMPLER0..3), which are GL texture units 0..15 and 16..19. -1 for
+    // other stages.
+    static const int kSamplerSlots = 20;
+    static int SamplerSlot(uint32_t stage) {
+        if (stage < 16) return static_cast<int>(stage);
+        if (stage >= 257 && stage <= 260) return static_cast<int>(stage - 257 + 16);
+        return -1;
+    }
     void SetFvf(uint32_t fvf) { fvf_ = fvf; }
     uint32_t GetFvf() const { return fvf_; }
     void SetStreamSource(GlVertexBuffer* vb, uint32_t offset, uint32_t stride);
@@ -251,19 +263,20 @@ private:
     bool direct_ = false;           // drawing goes into the window's framebuffer
     uint32_t stencilValue_ = 0;
     GLuint vao_ = 0, streamVbo_ = 0;
-    GLuint samplers_[8] = {};
-    bool samplerDirty_[8] = {};
+    GLuint samplers_[kSamplerSlots] = {};
+    bool samplerDirty_[kSamplerSlots] = {};
+    int boundSlots_ = 8;   // units that draws bind: 8, or every slot once one past 7 is used
     float maxAnisotropy_ = 1;
 
     uint32_t rs_[d3d::RS_COUNT] = {};
-    uint32_t samp_[8][d3d::SAMP_COUNT] = {};
+    uint32_t samp_[kSamplerSlots][d3d::SAMP_COUNT] = {};
     uint32_t tss_[8][d3d::TSS_COUNT] = {};
     Mat4 world_, view_, proj_;
     Mat4 textureMatrix_[8];
     Light lights_[8];
     bool lightOn_[8] = {};
     Material material_;
-    GlTexture* textures_[8] = {};
+    GlTexture* textures_[kSamplerSlots] = {};
     uint32_t fvf_ = 0;
     GlVertexBuffer* stream_ = nullptr;
     uint32_t streamOffset_ = 0, streamStride_ = 0;

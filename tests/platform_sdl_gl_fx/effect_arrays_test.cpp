@@ -2,7 +2,11 @@
 // with SetVectorArray, SetFloatArray, element handles and SetValue, and a palette of
 // matrices set with SetMatrixArray. Each visible face must show its texture lit as the
 // effect's formula says, computed here from the same values.
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 
 #include "fx_fixture.h"
 
@@ -252,6 +256,7 @@ TEST_F(ArrayEffectTest, InvalidFilesAreRejectedWithD3dxShapedMessages) {
         {"undeclared.fx", "undeclared.fx(13,34): error X3004: 'LightColour'"},
         {"array_initialiser.fx", "array_initialiser.fx(4,1): error X3017: cannot implicitly convert"},
         {"missing_entry.fx", "missing_entry.fx(14,1): error X3501: 'MainPixelShader': entrypoint not found"},
+        {"vertex_sampler_register.fx", "vertex_sampler_register.fx(20,1): error X3000: MainVS: sampler HeightMap has no sampler register"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -264,6 +269,88 @@ TEST_F(ArrayEffectTest, InvalidFilesAreRejectedWithD3dxShapedMessages) {
         EXPECT_NE(at, std::string::npos) << messages;
         EXPECT_EQ(messages.find(c.message, at + 10), std::string::npos) << "once: " << messages;
     }
+}
+
+
+// A vertex shader reading a texture with tex2Dlod (vertex texture stage 257 through the
+// sampler_state) and a pixel shader reading stage 9 as well as stage 0.
+TEST_F(ArrayEffectTest, VertexTexturesAndHighSamplerRegistersReachTheirStages) {
+    ID3DXEffect* e = Load("vertex_texture.fx");
+    if (!e) return;
+    D3DXMATRIX world;
+    D3DXMatrixRotationY(&world, 0.3f);
+    D3DXMATRIX wvp = world * view_ * proj_;
+    ASSERT_EQ(e->SetMatrix("mat_World_View_Proj", &wvp), D3D_OK);
+    IDirect3DTexture9* ramp = SolidTexture(0xFF80FF80);     // tint (0.5, 1, 0.5)
+    IDirect3DTexture9* detail = SolidTexture(0xFFFF80FF);   // (1, 0.5, 1)
+    ASSERT_EQ(e->SetTexture("RampTex", ramp), D3D_OK);
+    ASSERT_EQ(e->SetTechnique("VertexTexture"), D3D_OK);
+    Clear(0xFF000000);
+    UINT passes = 0;
+    std::vector<LitVertex> v = Cube();
+    ASSERT_EQ(e->Begin(&passes, 0), D3D_OK);
+    ASSERT_EQ(e->BeginPass(0), D3D_OK);
+    device_->SetTexture(0, texture_);
+    device_->SetTexture(9, detail);
+    device_->SetFVF(kLitFvf);
+    device_->BeginScene();
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 12, v.data(), sizeof(LitVertex)), D3D_OK);
+    device_->EndScene();
+    e->EndPass();
+    e->End();
+    pixels_.clear();
+    for (float s : {-0.5f, 0.5f}) {
+        float x, y;
+        Project(Mul(kFaces[0].At(s, 0), world, 1), x, y);
+        V3 t = Texel((s + 1) * 0.5f);
+        SCOPED_TRACE(s);
+        EXPECT_TRUE(Close(PixelAt(x, y), {t.x * 0.5f * 1.0f, t.y * 1.0f * 0.5f, t.z * 0.5f * 1.0f}, 6));
+    }
+    device_->SetTexture(0, nullptr);
+    device_->SetTexture(9, nullptr);
+    detail->Release();
+    ramp->Release();
+    e->Release();
+}
+
+
+// The compile cache holds the included files' text too: the same main file compiles again
+// when what it includes changes, and not while nothing changed.
+TEST_F(ArrayEffectTest, ChangedIncludeMissesTheCompileCache) {
+    char tmpl[] = "/tmp/fx_cache.XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    std::string dir = tmpl;
+    auto Write = [&](const std::string& file, const std::string& text) {
+        std::ofstream(dir + "/" + file, std::ios::binary) << text;
+    };
+    Write("main.fx", "#include \"colour.fxh\"\n"
+                     "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+                     "float4 PS() : COLOR { return Colour; }\n"
+                     "technique T { pass P0 { VertexShader = compile vs_2_0 VS();\n"
+                     "  PixelShader = compile ps_2_0 PS(); } }\n");
+    Write("colour.fxh", "float4 Colour = {1, 0, 0, 1};\n");
+    std::string path = dir + "/main.fx", messages;
+    auto Create = [&]() {
+        ID3DXEffect* e = nullptr;
+        EXPECT_EQ(library_->CreateFromFile(path.c_str(), &e, messages), D3D_OK) << messages;
+        return e;
+    };
+    int before = library_->Compilations();
+    ID3DXEffect* a = Create();
+    ID3DXEffect* b = Create();
+    EXPECT_EQ(library_->Compilations(), before + 1);
+    Write("colour.fxh", "float4 Colour = {0, 0, 1, 1};\n");
+    ID3DXEffect* c = Create();
+    EXPECT_EQ(library_->Compilations(), before + 2);
+    ASSERT_NE(c, nullptr);
+    D3DXVECTOR4 colour;
+    ASSERT_EQ(c->GetVector("Colour", &colour), D3D_OK);
+    EXPECT_EQ(colour.z, 1.0f) << "the new include's initial value";
+    for (ID3DXEffect* e : {a, b, c})
+        if (e) e->Release();
+    std::remove((dir + "/colour.fxh").c_str());
+    std::remove(path.c_str());
+    rmdir(dir.c_str());
 }
 
 }  // namespace

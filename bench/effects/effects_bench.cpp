@@ -29,8 +29,8 @@ std::string ReadText(const std::string& path) {
     return ss.str();
 }
 
-void BM_CompileEffect(benchmark::State& state, const char* file) {
-    std::string path = std::string(MESHES_DEMO_SOURCE) + "/" + file;
+// Compiles the effect file at `path` whole (preprocessor, reader, every pass's shaders).
+void CompileWhole(benchmark::State& state, const std::string& path) {
     std::string text = ReadText(path);
     if (text.empty()) {
         state.SkipWithError(("cannot read " + path).c_str());
@@ -45,26 +45,17 @@ void BM_CompileEffect(benchmark::State& state, const char* file) {
         benchmark::DoNotOptimize(source.stages.data());
     }
 }
+
+void BM_CompileEffect(benchmark::State& state, const char* file) {
+    CompileWhole(state, std::string(MESHES_DEMO_SOURCE) + "/" + file);
+}
 BENCHMARK_CAPTURE(BM_CompileEffect, ald_Phong, "fx/ald_Phong.fx")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_CompileEffect, ald_Rim, "fx/ald_Rim.fx")->Unit(benchmark::kMillisecond);
 
 // Direct3D 9 style effect files of the test corpus, each compiled whole (preprocessor,
 // reader, every pass's shaders); the largest and those with includes and many passes.
 void BM_CompileCorpusEffect(benchmark::State& state, const char* file) {
-    std::string path = std::string(FX_CORPUS_DIR) + "/" + file;
-    std::string text = ReadText(path);
-    if (text.empty()) {
-        state.SkipWithError(("cannot read " + path).c_str());
-        return;
-    }
-    for (auto _ : state) {
-        sdlgl::EffectSource source = sdlgl::CompileEffect(text, path);
-        if (!source.ok) {
-            state.SkipWithError(source.log.c_str());
-            return;
-        }
-        benchmark::DoNotOptimize(source.stages.data());
-    }
+    CompileWhole(state, std::string(FX_CORPUS_DIR) + "/" + file);
 }
 BENCHMARK_CAPTURE(BM_CompileCorpusEffect, light_array, "light_array.fx")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_CompileCorpusEffect, macros_include, "macros_include.fx")->Unit(benchmark::kMillisecond);

@@ -53,6 +53,8 @@ const char* const kSamplerNames[] = {
     "MipFilter", "MipMapLodBias", "MaxMipLevel", "MaxAnisotropy", "SRGBTexture",
     "ElementIndex", "DMapOffset"};
 
+}  // namespace
+
 bool EqualNoCase(const std::string& a, const char* b) {
     size_t n = std::strlen(b);
     if (a.size() != n) return false;
@@ -62,8 +64,6 @@ bool EqualNoCase(const std::string& a, const char* b) {
             return false;
     return true;
 }
-
-}  // namespace
 
 bool IsFxStateName(const std::string& name, bool inSampler) {
     for (const char* n : kSamplerNames)

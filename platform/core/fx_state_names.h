@@ -17,7 +17,10 @@ namespace core {
 // and Texture only).
 bool IsFxStateName(const std::string& name, bool inSampler);
 
-// One message line "file(line): error: ..." for each assignment in `fx` (passes and
+// Effect files name states and their values in any case: "ZWriteEnable", "ZWRITEENABLE".
+bool EqualNoCase(const std::string& a, const char* b);
+
+// One error message line for each assignment in `fx` (passes and
 // sampler_state blocks) to a name that is no state; empty when all are states. `pre` and
 // `name` place the lines in the original files.
 std::string UnknownFxStates(const FxFile& fx, const FxPreprocessed& pre, const std::string& name);

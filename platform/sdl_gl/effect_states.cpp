@@ -1,5 +1,7 @@
 #include "platform/sdl_gl/effect_states.h"
 
+#include "platform/core/fx_state_names.h"
+
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -162,15 +164,7 @@ const char* const kPrefixes[] = {"D3DBLENDOP_", "D3DBLEND_", "D3DCMP_", "D3DCULL
                                  "D3DTEXF_", "D3DTADDRESS_", "D3DTOP_", "D3DTA_",
                                  "D3DTSS_TCI_", "D3DTTFF_", "D3DLIGHT_"};
 
-bool EqualNoCase(const std::string& a, const char* b) {
-    size_t n = std::strlen(b);
-    if (a.size() != n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
+using core::EqualNoCase;
 
 std::string Trim(const std::string& s) {
     size_t b = 0, e = s.size();

@@ -13,13 +13,6 @@
 namespace sdltest {
 namespace {
 
-struct LitVertex {
-    float x, y, z;
-    float nx, ny, nz;
-    float u, v;
-};
-const DWORD kLitFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
-
 struct V3 {
     float x, y, z;
 };

@@ -4,17 +4,12 @@
 // white light carries a texture red on its left half and blue on its right: each effect
 // must show those colours where they are, lit.
 #include <cstdio>
+#include <vector>
 
 #include "fx_fixture.h"
 
 namespace sdltest {
 namespace {
-
-struct LitVertex {
-    float x, y, z;
-    float nx, ny, nz;
-    float u, v;
-};
 
 class CorpusTest : public FxTest {
 protected:
@@ -60,7 +55,7 @@ protected:
         for (UINT p = 0; p < passes; ++p) {
             ASSERT_EQ(e->BeginPass(p), D3D_OK);
             device_->SetTexture(0, texture);
-            device_->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1);
+            device_->SetFVF(kLitFvf);
             device_->BeginScene();
             ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(LitVertex)), D3D_OK);
             device_->EndScene();
@@ -69,60 +64,47 @@ protected:
         e->End();
         pixels_.clear();
     }
+
+    // Each file drawn for a first light must show the texture's red left and blue right half,
+    // at least `lit` bright, with no GL error; a further light must add to it.
+    void ExpectTextureLitAndLightAdded(const std::vector<const char*>& files, int lit) {
+        IDirect3DTexture9* texture = HalfAndHalf();
+        for (const char* file : files) {
+            SCOPED_TRACE(file);
+            ID3DXEffect* e = Load(file);
+            if (!e) continue;
+            SetEngineConstants(e);
+            while (glGetError() != GL_NO_ERROR) {
+            }
+            Clear(0xFF000000);
+            DrawLit(e, "ald_Phong", texture);
+            // A cube sampler and 2D samplers in one program, with nothing on the cube's stage.
+            EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+            Rgb left = PixelAt(-0.5f, 0), right = PixelAt(0.5f, 0);
+            EXPECT_TRUE(left.r > lit && left.g < 50 && left.b < 50) << "left: " << left;
+            EXPECT_TRUE(right.b > lit && right.r < 50 && right.g < 50) << "right: " << right;
+            DrawLit(e, "ald_Phong_alpha", texture);
+            Rgb added = PixelAt(-0.5f, 0);
+            EXPECT_GT(added.r, left.r + 60) << "the second light adds: " << added;
+            EXPECT_LT(added.b, 100) << added;
+            e->Release();
+        }
+        device_->SetTexture(0, nullptr);
+        texture->Release();
+    }
 };
 
 TEST_F(CorpusTest, EachEffectShowsItsTextureLitAndAddsAFurtherLight) {
-    const char* files[] = {"sampler_state.fx", "macros_include.fx", "loops_clip.fx",
-                           "normal_map.fx", "env_multipass.fx", "shader_variables.fx"};
-    IDirect3DTexture9* texture = HalfAndHalf();
-    for (const char* file : files) {
-        SCOPED_TRACE(file);
-        ID3DXEffect* e = Load(file);
-        if (!e) continue;
-        SetEngineConstants(e);
-        Clear(0xFF000000);
-        DrawLit(e, "ald_Phong", texture);
-        Rgb left = PixelAt(-0.5f, 0), right = PixelAt(0.5f, 0);
-        EXPECT_TRUE(left.r > 90 && left.g < 50 && left.b < 50) << "left: " << left;
-        EXPECT_TRUE(right.b > 90 && right.r < 50 && right.g < 50) << "right: " << right;
-        DrawLit(e, "ald_Phong_alpha", texture);
-        Rgb added = PixelAt(-0.5f, 0);
-        EXPECT_GT(added.r, left.r + 60) << "the second light adds: " << added;
-        EXPECT_LT(added.b, 100) << added;
-        e->Release();
-    }
-    device_->SetTexture(0, nullptr);
-    texture->Release();
+    ExpectTextureLitAndLightAdded({"sampler_state.fx", "macros_include.fx", "loops_clip.fx",
+                                   "normal_map.fx", "env_multipass.fx", "shader_variables.fx"},
+                                  90);
 }
 
 // One programmable stage and the other fixed-function, effect lights and texture coordinate
 // states, cube and projected samplers with nothing set on their stages.
 TEST_F(CorpusTest, FixedFunctionStagesLightsAndEmptySamplersShowTheTextureLit) {
-    const char* files[] = {"ps_only_passes.fx", "vs_fixed_pixel.fx", "fixed_function_lit.fx",
-                           "cube_projected.fx"};
-    IDirect3DTexture9* texture = HalfAndHalf();
-    for (const char* file : files) {
-        SCOPED_TRACE(file);
-        ID3DXEffect* e = Load(file);
-        if (!e) continue;
-        SetEngineConstants(e);
-        while (glGetError() != GL_NO_ERROR) {
-        }
-        Clear(0xFF000000);
-        DrawLit(e, "ald_Phong", texture);
-        // A cube sampler and 2D samplers in one program, with nothing on the cube's stage.
-        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-        Rgb left = PixelAt(-0.5f, 0), right = PixelAt(0.5f, 0);
-        EXPECT_TRUE(left.r > 110 && left.g < 50 && left.b < 50) << "left: " << left;
-        EXPECT_TRUE(right.b > 110 && right.r < 50 && right.g < 50) << "right: " << right;
-        DrawLit(e, "ald_Phong_alpha", texture);
-        Rgb added = PixelAt(-0.5f, 0);
-        EXPECT_GT(added.r, left.r + 60) << "the second light adds: " << added;
-        EXPECT_LT(added.b, 100) << added;
-        e->Release();
-    }
-    device_->SetTexture(0, nullptr);
-    texture->Release();
+    ExpectTextureLitAndLightAdded(
+        {"ps_only_passes.fx", "vs_fixed_pixel.fx", "fixed_function_lit.fx", "cube_projected.fx"}, 110);
 }
 
 TEST_F(CorpusTest, NamesThatAreNoStatesAreRejected) {

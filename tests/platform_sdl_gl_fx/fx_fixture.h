@@ -17,6 +17,14 @@ struct XyzVertex {
 };
 const DWORD kXyzTexFvf = D3DFVF_XYZ | D3DFVF_TEX1;
 
+// A vertex with a normal, for the lit effects.
+struct LitVertex {
+    float x, y, z;
+    float nx, ny, nz;
+    float u, v;
+};
+const DWORD kLitFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
+
 class FxTest : public GlTest {
 protected:
     void SetUp() override;

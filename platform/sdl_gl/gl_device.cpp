@@ -265,6 +265,7 @@ bool GlDevice::Init(const BackBufferDesc& desc, std::string& err) {
 }
 
 void GlDevice::DeferDepth(DeferredDepthWriter* writer) {
+    SendLines();
     if (std::find(deferredDepth_.begin(), deferredDepth_.end(), writer) == deferredDepth_.end())
         deferredDepth_.push_back(writer);
 }
@@ -290,6 +291,8 @@ void GlDevice::ForgetDeferredDepth(DeferredDepthWriter* writer) {
 }
 
 void GlDevice::Shutdown() {
+    lineVertices_ = 0;   // the back buffer goes: nothing to draw the held lines into
+    lineBytes_.clear();
     DropDeferredDepth();
     if (batchFence_) glDeleteSync(batchFence_);
     batchFence_ = nullptr;
@@ -310,6 +313,7 @@ void GlDevice::Shutdown() {
 }
 
 bool GlDevice::SetRenderState(uint32_t state, uint32_t value) {
+    SendLines();
     if (state >= RS_COUNT) return false;
     rs_[state] = value;
     return true;
@@ -320,6 +324,7 @@ uint32_t GlDevice::GetRenderState(uint32_t state) const {
 }
 
 bool GlDevice::SetSamplerState(uint32_t sampler, uint32_t type, uint32_t value) {
+    SendLines();
     int slot = SamplerSlot(sampler);
     if (slot < 0 || type >= SAMP_COUNT) return false;
     samp_[slot][type] = value;
@@ -333,18 +338,21 @@ uint32_t GlDevice::GetSamplerState(uint32_t sampler, uint32_t type) const {
 }
 
 bool GlDevice::SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value) {
+    SendLines();
     if (stage >= 8 || type >= TSS_COUNT) return false;
     tss_[stage][type] = value;
     return true;
 }
 
 bool GlDevice::SetLight(uint32_t index, const Light& light) {
+    SendLines();
     if (index >= 8) return false;
     lights_[index] = light;
     return true;
 }
 
 bool GlDevice::LightEnable(uint32_t index, bool on) {
+    SendLines();
     if (index >= 8) return false;
     lightOn_[index] = on;
     return true;
@@ -355,6 +363,7 @@ uint32_t GlDevice::GetTextureStageState(uint32_t stage, uint32_t type) const {
 }
 
 bool GlDevice::SetTransform(uint32_t kind, const float m[16]) {
+    SendLines();
     Mat4* t = kind == 256 ? &world_ : kind == 2 ? &view_ : kind == 3 ? &proj_
             : kind >= 16 && kind < 24 ? &textureMatrix_[kind - 16] : nullptr;
     if (!t) return false;
@@ -371,6 +380,7 @@ bool GlDevice::GetTransform(uint32_t kind, float m[16]) const {
 }
 
 bool GlDevice::SetTexture(uint32_t stage, GlTexture* texture) {
+    SendLines();
     int slot = SamplerSlot(stage);
     if (slot < 0) return false;
     textures_[slot] = texture;
@@ -381,12 +391,14 @@ bool GlDevice::SetTexture(uint32_t stage, GlTexture* texture) {
 }
 
 void GlDevice::SetStreamSource(GlVertexBuffer* vb, uint32_t offset, uint32_t stride) {
+    SendLines();
     stream_ = vb;
     streamOffset_ = offset;
     streamStride_ = stride;
 }
 
 bool GlDevice::SetViewport(const Viewport& vp) {
+    SendLines();
     if (vp.width <= 0 || vp.height <= 0 || vp.x < 0 || vp.y < 0 ||
         vp.x + vp.width > desc_.width || vp.y + vp.height > desc_.height)
         return false;
@@ -396,11 +408,13 @@ bool GlDevice::SetViewport(const Viewport& vp) {
 }
 
 void GlDevice::BindBackBuffer() {
+    SendLines();
     glBindFramebuffer(GL_FRAMEBUFFER, direct_ ? 0 : drawFbo_);
     glBindVertexArray(vao_);
 }
 
 void GlDevice::WindowSized(int windowW, int windowH) {
+    SendLines();
     bool direct = canDirect_ && directAllowed_ && windowW == desc_.width &&
                   windowH == desc_.height;
     if (direct == direct_) return;
@@ -451,6 +465,7 @@ void GlDevice::RestoreGlState() {
 
 bool GlDevice::Clear(uint32_t count, const int* rects, uint32_t flags, uint32_t color, float z,
                      uint32_t stencil) {
+    SendLines();
     if ((flags & (CLEAR_ZBUFFER | CLEAR_STENCIL)) && !desc_.depth) return false;
     BindBackBuffer();
     GLbitfield bits = 0;
@@ -514,6 +529,7 @@ bool GlDevice::Clear(uint32_t count, const int* rects, uint32_t flags, uint32_t 
 }
 
 void GlDevice::ApplyRenderStates(bool lines) {
+    SendLines();
     PipelineState s{};
     bool depthOn = desc_.depth && rs_[RS_ZENABLE] != 0;
     s.depthTest = depthOn;
@@ -689,6 +705,19 @@ bool GlDevice::PrepareDraw(const VertexLayout& layout, bool lines) {
         }
         return true;
     }
+    FfpProgram* p = ffp_.Get(FixedFunctionKey(layout, alphaTest), lastError_);
+    if (!p) return false;
+    glUseProgram(p->program);
+    FfpValues v{};
+    FixedFunctionValues(layout, alphaTest, v);
+    if (p->hasSent && std::memcmp(&v, &p->sent, sizeof v) == 0) return true;
+    UploadFfp(p->at, v);
+    p->sent = v;
+    p->hasSent = true;
+    return true;
+}
+
+FfpKey GlDevice::FixedFunctionKey(const VertexLayout& layout, bool alphaTest) const {
     FfpKey key;
     key.rhw = layout.rhw;
     key.hasDiffuse = layout.diffuse >= 0;
@@ -702,16 +731,7 @@ bool GlDevice::PrepareDraw(const VertexLayout& layout, bool lines) {
                                         stage0[TSS_COLORARG2], stage0[TSS_ALPHAOP],
                                         stage0[TSS_ALPHAARG1], stage0[TSS_ALPHAARG2]) &&
                       !rs_[RS_SPECULARENABLE];
-    FfpProgram* p = ffp_.Get(key, lastError_);
-    if (!p) return false;
-    glUseProgram(p->program);
-    FfpValues v{};
-    FixedFunctionValues(layout, alphaTest, v);
-    if (p->hasSent && std::memcmp(&v, &p->sent, sizeof v) == 0) return true;
-    UploadFfp(p->at, v);
-    p->sent = v;
-    p->hasSent = true;
-    return true;
+    return key;
 }
 
 void GlDevice::FixedFunctionValues(const VertexLayout& layout, bool alphaTest,
@@ -794,6 +814,7 @@ void GlDevice::FixedFunctionValues(const VertexLayout& layout, bool alphaTest,
 }
 
 bool GlDevice::DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t primitiveCount) {
+    SendLines();
     uint32_t n = VertexCount(type, primitiveCount);
     GLenum mode = GlPrimitive(type);
     if (mode == GL_NONE || !stream_ || streamStride_ == 0) return false;
@@ -817,6 +838,25 @@ bool GlDevice::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const voi
     streamOffset_ = streamStride_ = 0;
     if (n == 0) return true;
     VertexLayout layout = LayoutOf(fvf_);
+    const size_t bytes = size_t(n) * stride;
+    if (type == PT_LINELIST && !programOverride_.plain && layout.valid) {
+        if (lineVertices_ && (lineFvf_ != fvf_ || lineStride_ != stride ||
+                              lineBytes_.size() + bytes > kMaxLineBytes))
+            DrawHeldLines();
+        if (!lineVertices_) {
+            // The draw fails now if its program cannot be had; held lines cannot fail later.
+            bool alphaTest = rs_[RS_ALPHATESTENABLE] && rs_[RS_ALPHAFUNC] != CMP_ALWAYS;
+            if (!ffp_.Get(FixedFunctionKey(layout, alphaTest), lastError_)) return false;
+            lineBytes_.clear();
+            lineFvf_ = fvf_;
+            lineStride_ = stride;
+        }
+        const uint8_t* from = static_cast<const uint8_t*>(data);
+        lineBytes_.insert(lineBytes_.end(), from, from + bytes);
+        lineVertices_ += n;
+        return true;
+    }
+    SendLines();
     if (!PrepareDraw(layout, IsLines(type))) return false;
     glBindBuffer(GL_ARRAY_BUFFER, streamVbo_);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(uint64_t(n) * stride), data,
@@ -824,6 +864,19 @@ bool GlDevice::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const voi
     BindVertexAttributes(layout, static_cast<int>(stride), 0);
     glDrawArrays(mode, 0, static_cast<GLsizei>(n));
     return true;
+}
+
+void GlDevice::DrawHeldLines() {
+    const uint32_t n = lineVertices_;
+    lineVertices_ = 0;   // PrepareDraw binds the back buffer, which sends held lines
+    if (!PrepareDraw(LayoutOf(lineFvf_), true)) return;
+    glBindBuffer(GL_ARRAY_BUFFER, streamVbo_);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(lineBytes_.size()), lineBytes_.data(),
+                 GL_STREAM_DRAW);
+    BindVertexAttributes(LayoutOf(lineFvf_), static_cast<int>(lineStride_), 0);
+    glDrawArrays(GL_LINES, 0, static_cast<GLsizei>(n));
+    lineBytes_.clear();
+    ++lineBatches_;
 }
 
 bool GlDevice::OutsideView(const Bounds& b, uint32_t fvf) const {
@@ -884,6 +937,7 @@ bool GlDevice::OutsideView(const Bounds& b, uint32_t fvf) const {
 bool GlDevice::DrawIndexedTriangles(GLuint vbo, GLuint ibo, uint32_t fvf, uint32_t stride,
                                     uint32_t firstIndex, uint32_t indexCount,
                                     const Bounds* bounds) {
+    SendLines();
     if (bounds && viewCulling_ && OutsideView(*bounds, fvf)) {
         ++culledDraws_;
         return true;
@@ -915,6 +969,7 @@ void GlDevice::Queued(uint64_t triangles) {
 }
 
 GlTexture* GlDevice::CreateTexture(int width, int height, const uint8_t* rgba, int levels) {
+    SendLines();
     if (width <= 0 || height <= 0) return nullptr;
     auto* t = new GlTexture;
     t->width = width;
@@ -932,6 +987,7 @@ GlTexture* GlDevice::CreateTexture(int width, int height, const uint8_t* rgba, i
 }
 
 void GlDevice::DestroyTexture(GlTexture* t) {
+    SendLines();
     if (!t) return;
     for (auto& bound : textures_)
         if (bound == t) bound = nullptr;
@@ -973,6 +1029,7 @@ void GlDevice::Resolve() {
 }
 
 void GlDevice::Present(int windowW, int windowH) {
+    SendLines();
     queuedTriangles_ = 0;   // the swap sends the frame off
     if (direct_) return;   // already in the window
     Resolve();
@@ -989,6 +1046,7 @@ void GlDevice::Present(int windowW, int windowH) {
 }
 
 bool GlDevice::ReadBackBuffer(std::vector<uint8_t>& rgba) {
+    SendLines();
     if (!drawFbo_) return false;
     Resolve();
     size_t row = size_t(desc_.width) * 4;

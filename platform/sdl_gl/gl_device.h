@@ -132,7 +132,10 @@ public:
     Light GetLight(uint32_t index) const { return index < 8 ? lights_[index] : Light(); }
     bool LightEnable(uint32_t index, bool on);
     bool GetLightEnable(uint32_t index) const { return index < 8 && lightOn_[index]; }
-    void SetMaterial(const Material& m) { material_ = m; }
+    void SetMaterial(const Material& m) {
+        SendLines();
+        material_ = m;
+    }
     const Material& GetMaterial() const { return material_; }
     bool SetTexture(uint32_t stage, GlTexture* texture);
     GlTexture* GetTexture(uint32_t stage) const {
@@ -148,7 +151,10 @@ public:
         if (stage >= 257 && stage <= 260) return static_cast<int>(stage - 257 + 16);
         return -1;
     }
-    void SetFvf(uint32_t fvf) { fvf_ = fvf; }
+    void SetFvf(uint32_t fvf) {
+        SendLines();
+        fvf_ = fvf;
+    }
     uint32_t GetFvf() const { return fvf_; }
     void SetStreamSource(GlVertexBuffer* vb, uint32_t offset, uint32_t stride);
     bool SetViewport(const Viewport& vp);
@@ -173,6 +179,13 @@ public:
     // Skipping draws outside the view is on by default; tests turn it off to compare.
     void SetViewCulling(bool on) { viewCulling_ = on; }
     uint64_t CulledDraws() const { return culledDraws_; }
+
+    // Line lists drawn from memory by the fixed-function stage one after another, with nothing
+    // changed between them, go to GL as one draw: markers draw a dozen lines one at a time,
+    // and each GL draw costs llvmpipe far more than its two vertices. Every state change,
+    // other draw, clear, Present, read-back and drawing by others (BindBackBuffer) sends the
+    // lines held first. GL draws made of held lines so far (tests).
+    uint64_t LineBatches() const { return lineBatches_; }
 
     // Resources.
     GlTexture* CreateTexture(int width, int height, const uint8_t* rgba, int levels);
@@ -226,7 +239,10 @@ public:
         const FfpLocations* plainFixed = nullptr;
         const FfpLocations* alphaTestedFixed = nullptr;
     };
-    void SetProgramOverride(const ProgramOverride& p) { programOverride_ = p; }
+    void SetProgramOverride(const ProgramOverride& p) {
+        SendLines();
+        programOverride_ = p;
+    }
     const ProgramOverride& GetProgramOverride() const { return programOverride_; }
     // Owners named by overrides register while they live; an override whose owner has gone is
     // drawn without its position and refresh.
@@ -290,6 +306,18 @@ private:
     uint64_t queuedTriangles_ = 0;
     GLsync batchFence_ = nullptr;
     void Queued(uint64_t triangles);
+
+    // Line-list vertices held for one GL draw (LineBatches), in the held format and stride.
+    std::vector<uint8_t> lineBytes_;
+    uint32_t lineFvf_ = 0, lineStride_ = 0, lineVertices_ = 0;
+    uint64_t lineBatches_ = 0;
+    static constexpr size_t kMaxLineBytes = 1 << 20;
+    void SendLines() {
+        if (lineVertices_) DrawHeldLines();
+    }
+    void DrawHeldLines();
+    // The fixed-function program a draw of `layout` uses with the current states.
+    FfpKey FixedFunctionKey(const VertexLayout& layout, bool alphaTest) const;
 
     // Last GL pipeline state applied; `applied_` false forces a full re-application.
     struct PipelineState {

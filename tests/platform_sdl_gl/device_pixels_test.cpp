@@ -253,6 +253,82 @@ TEST_F(DeviceTest, LineListsDrawOnePixelLinesWithAntialiasedLinesOn) {
     EXPECT_TRUE(Near(Pixel(200, 20), 0x000000, 0));
 }
 
+TEST_F(DeviceTest, LineListsFromMemoryGoToGlTogetherYetKeepTheirStatesAndOrder) {
+    TempDir dir;
+    std::vector<uint8_t> red = {255, 0, 0, 255};
+    ASSERT_TRUE(sdlgl::WritePng(dir.File("red.png"), 1, 1, red));
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileA(device_, dir.File("red.png").c_str(), &tex), D3D_OK);
+    sdlgl::GlDevice& gl = static_cast<sdlgl::SdlDevice*>(device_)->Gl();
+
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    device_->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device_->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    // Identity transforms: a line at clip height h lies on row (1 - h) / 2 x kHeight.
+    auto Line = [&](float x0, float y0, float x1, float y1, D3DCOLOR c) {
+        ColourVertex v[2] = {{x0, y0, 0.5f, c}, {x1, y1, 0.5f, c}};
+        return device_->DrawPrimitiveUP(D3DPT_LINELIST, 1, v, sizeof(ColourVertex));
+    };
+    auto Row = [&](float h) { return static_cast<int>((1 - h) / 2 * kHeight); };
+    const uint64_t sent = gl.LineBatches();
+    EXPECT_EQ(Line(-1, 0.75f, 1, 0.75f, 0xFFFF0000), D3D_OK);
+    EXPECT_EQ(Line(-1, 0.5f, 1, 0.5f, 0xFF00FF00), D3D_OK);
+    EXPECT_EQ(Line(-1, 0.25f, 1, 0.25f, 0xFF0000FF), D3D_OK);
+    EXPECT_EQ(gl.LineBatches(), sent) << "held while nothing changes";
+    // A texture set after them: they are drawn first, untextured, as one GL draw.
+    device_->SetTexture(0, tex);
+    EXPECT_EQ(gl.LineBatches(), sent + 1);
+    Line(-1, 0, 1, 0, 0xFFFFFFFF);   // white x the red texel
+    device_->SetTexture(0, nullptr);
+    // A world transform after a line moves only the lines after it.
+    D3DXMATRIX right(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 1);
+    device_->SetTransform(D3DTS_WORLD, &right);
+    Line(-1, -0.25f, 0, -0.25f, 0xFFFFFFFF);   // drawn over x 0..1
+    D3DXMATRIX identity(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1);
+    device_->SetTransform(D3DTS_WORLD, &identity);
+    // Other draws and clears come after the lines before them.
+    Line(-1, -0.5f, 1, -0.5f, 0xFFFFFFFF);
+    device_->SetFVF(kRhwFvf);
+    Rect(100, Row(-0.5f) - 8, 150, Row(-0.5f) + 8, 0xFF0000FF);
+    device_->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    Line(-1, -0.75f, 1, -0.75f, 0xFFFFFFFF);
+    D3DRECT left = {0, Row(-0.75f) - 8, kWidth / 2, Row(-0.75f) + 8};
+    device_->Clear(1, &left, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    // Read back while a line is held: it is in the picture.
+    Line(0.75f, -1, 0.75f, 1, 0xFFFFFFFF);
+    EXPECT_GT(gl.LineBatches(), sent + 1);
+
+    auto OnRow = [&](int x, float h, D3DCOLOR c) {
+        int y = Row(h), hits = 0;
+        for (int dy = -2; dy <= 2; ++dy) hits += Near(Pixel(x, y + dy), c, 8) ? 1 : 0;
+        return hits == 1;
+    };
+    EXPECT_TRUE(OnRow(40, 0.75f, 0xFF0000));
+    EXPECT_TRUE(OnRow(40, 0.5f, 0x00FF00));
+    EXPECT_TRUE(OnRow(40, 0.25f, 0x0000FF));
+    EXPECT_TRUE(OnRow(40, 0, 0xFF0000));
+    EXPECT_TRUE(OnRow(3 * kWidth / 4 - 20, -0.25f, 0xFFFFFF));
+    EXPECT_FALSE(OnRow(kWidth / 4, -0.25f, 0xFFFFFF)) << "the line before the transform moved";
+    EXPECT_TRUE(OnRow(60, -0.5f, 0xFFFFFF));
+    EXPECT_TRUE(Near(Pixel(125, Row(-0.5f)), 0x0000FF, 0)) << "the rectangle covers the line";
+    EXPECT_TRUE(OnRow(200, -0.75f, 0xFFFFFF));
+    EXPECT_FALSE(OnRow(60, -0.75f, 0xFFFFFF)) << "the clear came after the line";
+    int column = 0;
+    for (int x = 7 * kWidth / 8 - 2; x <= 7 * kWidth / 8 + 2; ++x)
+        column += Near(Pixel(x, 10), 0xFFFFFF, 8) ? 1 : 0;
+    EXPECT_EQ(column, 1) << "the held line was drawn before the read-back";
+
+    // Drawing by others (text) binds the back buffer first, which sends held lines.
+    Line(-1, 0.9f, 1, 0.9f, 0xFFFFFFFF);
+    const uint64_t before = gl.LineBatches();
+    gl.BindBackBuffer();
+    EXPECT_EQ(gl.LineBatches(), before + 1);
+    gl.RestoreGlState();
+    device_->EndScene();
+    tex->Release();
+}
+
 TEST_F(DeviceTest, PreTransformedVerticesLandOnTheirPixels) {
     device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
     device_->BeginScene();

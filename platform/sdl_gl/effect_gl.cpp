@@ -33,10 +33,15 @@ ULONG GlEffect::Release() {
 int GlEffect::Param(D3DXHANDLE name) const { return name ? code_->FindParam(name) : -1; }
 
 bool GlEffect::Resolve(D3DXHANDLE handle, Ref& ref) const {
-    std::string name;
+    // Set before every draw: a plain name is looked up where it stands, without a copy.
     int element = -1;
-    if (!core::FxSplitHandle(handle, name, element)) return false;
-    ref.param = code_->FindParam(name);
+    if (handle && !std::strchr(handle, '[')) {
+        ref.param = code_->FindParam(std::string_view(handle));
+    } else {
+        std::string name;
+        if (!core::FxSplitHandle(handle, name, element)) return false;
+        ref.param = code_->FindParam(name);
+    }
     if (ref.param < 0) return false;
     const EffectParam& e = code_->params[static_cast<size_t>(ref.param)];
     core::FxShape whole;
@@ -90,7 +95,7 @@ HRESULT GlEffect::SetValue(D3DXHANDLE hParameter, LPCVOID pData, UINT Bytes) {
     Ref ref;
     if (!Resolve(hParameter, ref)) return D3DERR_INVALIDCALL;
     const EffectParam& e = code_->params[static_cast<size_t>(ref.param)];
-    std::vector<float> v;
+    std::vector<float>& v = scratch_;
     if (!core::FxSetRaw(ref.shape, e.base != HlslBase::Float, pData, Bytes, v))
         return D3DERR_INVALIDCALL;
     Store(ref.param, v.data(), v.size(), ref.offset);
@@ -109,7 +114,7 @@ HRESULT GlEffect::GetValue(D3DXHANDLE hParameter, LPVOID pData, UINT Bytes) {
 
 HRESULT GlEffect::SetArray(D3DXHANDLE h, core::FxArrayCall call, const float* in, UINT count) {
     Ref ref;
-    std::vector<float> v;
+    std::vector<float>& v = scratch_;
     if (!Resolve(h, ref) || !core::FxSetArray(call, ref.shape, in, count, v))
         return D3DERR_INVALIDCALL;
     Store(ref.param, v.data(), v.size(), ref.offset);
@@ -189,7 +194,7 @@ HRESULT GlEffect::SetMatrix(D3DXHANDLE hParameter, const D3DXMATRIX* pMatrix) {
     if (s.cls != core::FxClass::Matrix || s.elements > 0) return D3DERR_INVALIDCALL;
     // The parameter's value is the matrix itself, row by row: D3DX's packing makes
     // mul(v, M) in the shader equal v * M, whatever the declared majority.
-    std::vector<float> v;
+    std::vector<float>& v = scratch_;
     core::FxShape one = s;
     one.elements = 1;
     core::FxSetArray(core::FxArrayCall::Matrix, one, &pMatrix->m[0][0], 1, v);

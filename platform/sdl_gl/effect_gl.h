@@ -97,6 +97,7 @@ private:
     IUnknown* owner_;
 
     std::vector<std::vector<float>> values_;
+    std::vector<float> scratch_;   // a value being set, converted (kept to spare allocations)
     std::vector<IDirect3DBaseTexture9*> textures_;
     std::vector<bool> changed_;   // per parameter: set since the pass last applied it
     std::set<std::string> elementHandles_;   // the "name[i]" texts handed out as handles

@@ -126,7 +126,7 @@ EffectCode::~EffectCode() {
 
 namespace {
 
-int FindIn(const std::vector<EffectParam>& params, const std::string& name) {
+int FindIn(const std::vector<EffectParam>& params, std::string_view name) {
     for (size_t i = 0; i < params.size(); ++i)
         if (params[i].name == name) return static_cast<int>(i);
     return -1;
@@ -134,11 +134,11 @@ int FindIn(const std::vector<EffectParam>& params, const std::string& name) {
 
 }  // namespace
 
-int EffectCode::FindParam(const std::string& name) const { return FindIn(params, name); }
+int EffectCode::FindParam(std::string_view name) const { return FindIn(params, name); }
 
-int EffectSource::FindParam(const std::string& name) const { return FindIn(params, name); }
+int EffectSource::FindParam(std::string_view name) const { return FindIn(params, name); }
 
-int EffectCode::FindTechnique(const std::string& name) const {
+int EffectCode::FindTechnique(std::string_view name) const {
     for (size_t i = 0; i < techniques.size(); ++i)
         if (techniques[i].name == name) return static_cast<int>(i);
     return -1;

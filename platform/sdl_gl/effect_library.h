@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/core/fxfile.h"
@@ -128,7 +129,7 @@ struct EffectSource {
     std::vector<HlslStage> stages;             // each (profile, entry, arguments) once
     std::vector<std::vector<PassShaders>> passShaders;   // per technique, per pass
     std::string text;                    // the file after the preprocessor
-    int FindParam(const std::string& name) const;
+    int FindParam(std::string_view name) const;
 };
 
 // Gives each sampler `stage` reads its register, from the declarations in `fx`.
@@ -154,8 +155,8 @@ public:
     std::vector<EffectTechnique> techniques;
     std::vector<GLuint> programs;        // every program of the passes, once
 
-    int FindParam(const std::string& name) const;      // -1 when absent
-    int FindTechnique(const std::string& name) const;  // -1 when absent
+    int FindParam(std::string_view name) const;        // -1 when absent
+    int FindTechnique(std::string_view name) const;    // -1 when absent
 };
 
 // Uploads `count` elements of `data` (HLSL layout) to the uniform at `location` of GL type

@@ -67,6 +67,47 @@ TEST_F(FxTest, UndeclaredOrMistypedParametersFailAndChangeNothing) {
     e->Release();
 }
 
+TEST_F(FxTest, NamesFindTheirOwnParameterWhateverTheirLengthOrPrefix) {
+    // Names that begin like others, and names too long to be stored inside a short string.
+    sdlgl::GlEffect* e = Make(
+        "float4x4 mat_World_View_Proj_Long; float4x4 mat; float Light; float LightSpecular_Itens;\n"
+        "float4 LightPos; float4 Lights[2];\n"
+        "float4 VS(float4 p : POSITION) : POSITION { return mul(p, mat_World_View_Proj_Long); }\n"
+        "float4 PS() : COLOR { return LightPos * Light * LightSpecular_Itens + Lights[1] +\n"
+        "    mat[0]; }\n" + std::string(kOnePass));
+    ASSERT_NE(e, nullptr);
+    D3DXMATRIX m(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
+    D3DXVECTOR4 v(1, 2, 3, 4), w(5, 6, 7, 8);
+    EXPECT_EQ(e->SetMatrix("mat_World_View_Proj_Long", &m), D3D_OK);
+    EXPECT_EQ(e->SetFloat("Light", 0.25f), D3D_OK);
+    EXPECT_EQ(e->SetFloat("LightSpecular_Itens", 0.75f), D3D_OK);
+    EXPECT_EQ(e->SetVector("LightPos", &v), D3D_OK);
+    EXPECT_EQ(e->SetVector("Lights[1]", &w), D3D_OK);
+    EXPECT_EQ(e->SetFloat("LightSpec", 1), D3DERR_INVALIDCALL);    // a prefix names nothing
+    EXPECT_EQ(e->SetFloat("Lights[1", 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(e->SetFloat("", 1), D3DERR_INVALIDCALL);
+    std::vector<float> got;
+    ASSERT_TRUE(e->GetValue("mat_World_View_Proj_Long", got));
+    EXPECT_EQ(got, (std::vector<float>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}));
+    ASSERT_TRUE(e->GetValue("mat", got));
+    EXPECT_EQ(got, std::vector<float>(16, 0.0f)) << "a shorter name is another parameter";
+    ASSERT_TRUE(e->GetValue("Light", got));
+    EXPECT_EQ(got, std::vector<float>{0.25f});
+    ASSERT_TRUE(e->GetValue("LightSpecular_Itens", got));
+    EXPECT_EQ(got, std::vector<float>{0.75f});
+    ASSERT_TRUE(e->GetValue("Lights", got));
+    EXPECT_EQ(got, (std::vector<float>{0, 0, 0, 0, 5, 6, 7, 8}));
+    // A handle from GetParameterByName and the name itself reach the same value; the value
+    // set last wins, whichever way it was named.
+    D3DXHANDLE h = e->GetParameterByName(nullptr, "LightPos");
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(e->SetVector(h, &w), D3D_OK);
+    D3DXVECTOR4 back;
+    EXPECT_EQ(e->GetVector("LightPos", &back), D3D_OK);
+    EXPECT_EQ(back, w);
+    e->Release();
+}
+
 TEST_F(FxTest, EndRestoresTheStatesThePassesChanged) {
     sdlgl::GlEffect* e = Make(ColourEffect(
         "technique T { pass A { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS();\n"

@@ -458,9 +458,10 @@ void GlDevice::RowFromFragY(float out[2]) const {
 }
 
 void GlDevice::RestoreGlState() {
+    // The sampler objects are the device's own, changed only by ApplySamplers; draws bind
+    // them to their units again.
     BindBackBuffer();
     applied_ = false;
-    for (bool& d : samplerDirty_) d = true;
 }
 
 bool GlDevice::Clear(uint32_t count, const int* rects, uint32_t flags, uint32_t color, float z,

@@ -218,6 +218,47 @@ TEST_F(DeviceTest, TexturesGetPowerOfTwoSidesLikeTheLoaderGives) {
     EXPECT_TRUE(Near(Pixel(3, 0), 0x0000FF, 8));
 }
 
+TEST_F(DeviceTest, SamplerStatesHoldAcrossDrawingByOthersAndChangesReachTheNextDraw) {
+    TempDir dir;
+    std::vector<uint8_t> rgba = {0, 0, 0, 255, 255, 255, 255, 255};   // black, white
+    ASSERT_TRUE(sdlgl::WritePng(dir.File("bw.png"), 2, 1, rgba));
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileA(device_, dir.File("bw.png").c_str(), &tex), D3D_OK);
+    sdlgl::GlDevice& gl = static_cast<sdlgl::SdlDevice*>(device_)->Gl();
+    // The two texels stretched over 200 pixels: x 90 is black with point sampling and a mix
+    // of the two with linear sampling.
+    auto Draw = [&] {
+        TexVertex q[4] = {{0, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {200, 0, 0.5f, 1, 0xFFFFFFFF, 1, 0},
+                          {0, 50, 0.5f, 1, 0xFFFFFFFF, 0, 1}, {200, 50, 0.5f, 1, 0xFFFFFFFF, 1, 1}};
+        device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+        device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(TexVertex));
+        ReadBack();
+        return Pixel(90, 25).g;
+    };
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    device_->SetTexture(0, tex);
+    device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+    EXPECT_EQ(Draw(), 0);
+    // Text draws with its own texture and no sampler object on unit 0, then gives GL back.
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glBindSampler(0, 0);
+    gl.RestoreGlState();
+    EXPECT_EQ(Draw(), 0) << "the point filter still applies";
+    device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    int mixed = Draw();
+    EXPECT_GT(mixed, 60);
+    EXPECT_LT(mixed, 200);
+    gl.RestoreGlState();
+    EXPECT_EQ(Draw(), mixed) << "and so does the linear one";
+    device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+    EXPECT_EQ(Draw(), 0);
+    device_->EndScene();
+    device_->SetTexture(0, nullptr);
+    tex->Release();
+}
+
 TEST_F(DeviceTest, WireframeDrawsOnlyTheEdges) {
     device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
     device_->BeginScene();

@@ -412,13 +412,12 @@ INT SdlFont::DrawTextA(ID3DXSprite*, LPCSTR text, INT count, LPRECT rect, DWORD 
                        D3DCOLOR color) {
     if (!text || !rect) return 0;
     size_t n = count < 0 ? std::strlen(text) : static_cast<size_t>(count);
-    std::u32string u;
-    u.reserve(n);
+    text_.clear();
     for (size_t i = 0; i < n && text[i]; ++i)
-        u += static_cast<char32_t>(core::Cp1251ToUnicode(static_cast<unsigned char>(text[i])));
+        text_ += static_cast<char32_t>(core::Cp1251ToUnicode(static_cast<unsigned char>(text[i])));
     int r[4] = {rect->left, rect->top, rect->right, rect->bottom};
     device_->MakeCurrent();
-    int height = font_.DrawText(device_->Gl(), u, r, format, color);
+    int height = font_.DrawText(device_->Gl(), text_, r, format, color);
     if (format & DT_CALCRECT) {
         rect->right = r[2];
         rect->bottom = r[3];

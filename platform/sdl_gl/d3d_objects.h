@@ -206,6 +206,7 @@ private:
     ~SdlFont() override;
     SdlDevice* device_;
     GlFont font_;
+    std::u32string text_;   // the call's text as Unicode, kept between calls
 };
 
 // D3DX creation over the core readers; each returns the HRESULT the backend hands out.

@@ -270,7 +270,20 @@ void GlDevice::DeferDepth(DeferredDepthWriter* writer) {
         deferredDepth_.push_back(writer);
 }
 
+void GlDevice::Hold(HeldDrawer* drawer) {
+    if (held_ == drawer) return;
+    SendHeld();
+    held_ = drawer;
+}
+
+void GlDevice::SendHeldDrawing() {
+    HeldDrawer* drawer = held_;
+    held_ = nullptr;   // the drawer binds the back buffer, which sends what is held
+    drawer->SendHeld(*this);
+}
+
 void GlDevice::WriteDeferredDepth() {
+    SendHeld();   // held text may add depth writes of its own
     if (deferredDepth_.empty()) return;
     std::vector<DeferredDepthWriter*> writers;
     writers.swap(deferredDepth_);
@@ -293,6 +306,8 @@ void GlDevice::ForgetDeferredDepth(DeferredDepthWriter* writer) {
 void GlDevice::Shutdown() {
     lineVertices_ = 0;   // the back buffer goes: nothing to draw the held lines into
     lineBytes_.clear();
+    if (held_) held_->DropHeld();
+    held_ = nullptr;
     DropDeferredDepth();
     if (batchFence_) glDeleteSync(batchFence_);
     batchFence_ = nullptr;
@@ -841,6 +856,7 @@ bool GlDevice::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const voi
     VertexLayout layout = LayoutOf(fvf_);
     const size_t bytes = size_t(n) * stride;
     if (type == PT_LINELIST && !programOverride_.plain && layout.valid) {
+        if (held_) SendHeldDrawing();   // drawn before these lines
         if (lineVertices_ && (lineFvf_ != fvf_ || lineStride_ != stride ||
                               lineBytes_.size() + bytes > kMaxLineBytes))
             DrawHeldLines();

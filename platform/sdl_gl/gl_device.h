@@ -99,6 +99,18 @@ public:
     virtual void DropDeferredDepth() = 0;
 };
 
+// Drawing a drawer holds back to make one GL draw of several calls (text): the device has it
+// drawn before anything that could see, change or cover what it would draw.
+class HeldDrawer {
+public:
+    virtual ~HeldDrawer() = default;
+    // Draws what is held now (the context is current; the device restores its GL state after
+    // the drawer calls RestoreGlState).
+    virtual void SendHeld(GlDevice& device) = 0;
+    // Forgets it: the back buffer goes.
+    virtual void DropHeld() = 0;
+};
+
 class GlDevice {
 public:
     GlDevice();
@@ -255,6 +267,19 @@ public:
     void WriteDeferredDepth();
     void ForgetDeferredDepth(DeferredDepthWriter* writer);
     bool HasDeferredDepth() const { return !deferredDepth_.empty(); }
+    // Held drawing: one drawer at a time. Holding sends held lines and another drawer's held
+    // drawing first; every state change, draw, clear, Present, read-back and BindBackBuffer
+    // sends it. Forget takes it back unsent (the drawer goes).
+    void Hold(HeldDrawer* drawer);
+    void ForgetHeld(HeldDrawer* drawer) {
+        if (held_ == drawer) held_ = nullptr;
+    }
+    bool Holds(const HeldDrawer* drawer) const { return held_ == drawer; }
+    // Draws whatever is held (lines, a drawer's) now.
+    void SendHeld() {
+        if (lineVertices_) DrawHeldLines();
+        if (held_) SendHeldDrawing();
+    }
 
     // The GL state the current render states ask for, applied now (also done by every draw).
     void ApplyRenderStates(bool lines);
@@ -312,10 +337,10 @@ private:
     uint32_t lineFvf_ = 0, lineStride_ = 0, lineVertices_ = 0;
     uint64_t lineBatches_ = 0;
     static constexpr size_t kMaxLineBytes = 1 << 20;
-    void SendLines() {
-        if (lineVertices_) DrawHeldLines();
-    }
+    void SendLines() { SendHeld(); }
     void DrawHeldLines();
+    HeldDrawer* held_ = nullptr;
+    void SendHeldDrawing();
     // The fixed-function program a draw of `layout` uses with the current states.
     FfpKey FixedFunctionKey(const VertexLayout& layout, bool alphaTest) const;
 

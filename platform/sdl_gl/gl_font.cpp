@@ -17,6 +17,7 @@ namespace sdlgl {
 
 namespace {
 constexpr size_t kMaxPendingDepth = 256;   // text draws whose depth writes wait
+constexpr size_t kMaxJoinedFloats = 1 << 18;   // quads of one GL text draw (1 MB)
 }  // namespace
 
 FaceMapping MapFaceName(const std::string& windowsName) {
@@ -33,6 +34,7 @@ FaceMapping MapFaceName(const std::string& windowsName) {
 }
 
 GlFont::~GlFont() {
+    if (heldOn_) heldOn_->ForgetHeld(this);
     if (deferredOn_) deferredOn_->ForgetDeferredDepth(this);
     // GL objects need the context: Release() frees them. The FreeType side is freed here.
     if (face_) FT_Done_Face(static_cast<FT_Face>(face_));
@@ -173,7 +175,8 @@ int GlFont::Advance(char32_t c) {
 bool GlFont::GrowAtlas() {
     int size = atlasSize_ ? atlasSize_ * 2 : 256;
     if (size > 4096) return false;
-    // Depth writes put off read the atlas as it is.
+    // Held text and depth writes put off read the atlas as it is.
+    if (heldOn_) heldOn_->SendHeld();
     if (deferredOn_) deferredOn_->WriteDeferredDepth();
     if (!atlas_) glGenTextures(1, &atlas_);
     glBindTexture(GL_TEXTURE_2D, atlas_);
@@ -260,23 +263,26 @@ int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
     if (!measureOnly && !EnsureGl(err)) return 0;
 
     // Lines: LF breaks (CR is dropped) unless single-line, where both are dropped.
-    std::vector<std::u32string> lines(1);
+    flat_.clear();
+    lineEnds_.clear();
     for (char32_t c : text) {
         if (c == U'\r') continue;
         if (c == U'\n') {
-            if (!(format & DTF_SINGLELINE)) lines.emplace_back();
+            if (!(format & DTF_SINGLELINE)) lineEnds_.push_back(flat_.size());
             continue;
         }
-        lines.back() += c;
+        flat_ += c;
     }
+    lineEnds_.push_back(flat_.size());
+    const size_t lineCount = lineEnds_.size();
     int lineHeight = CellHeight();
-    int totalHeight = lineHeight * static_cast<int>(lines.size());
-    std::vector<int> widths;
+    int totalHeight = lineHeight * static_cast<int>(lineCount);
+    widths_.clear();
     int maxWidth = 0;
-    for (const auto& l : lines) {
+    for (size_t i = 0, from = 0; i < lineCount; from = lineEnds_[i++]) {
         int w = 0;
-        for (char32_t c : l) w += Advance(c);
-        widths.push_back(w);
+        for (size_t k = from; k < lineEnds_[i]; ++k) w += Advance(flat_[k]);
+        widths_.push_back(w);
         maxWidth = std::max(maxWidth, w);
     }
     if (measureOnly) {
@@ -299,32 +305,50 @@ int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
     // Make sure every glyph is in the atlas; a full atlas grows once and starts over.
     for (int attempt = 0; attempt < 3; ++attempt) {
         bool full = false;
-        for (const auto& l : lines) {
-            for (char32_t c : l) {
-                if (glyphs_.count(c)) continue;
-                Glyph g;
-                if (!LoadGlyph(c, g, true)) {
-                    full = true;
-                    break;
-                }
-                glyphs_[c] = g;
+        for (char32_t c : flat_) {
+            if (glyphs_.count(c)) continue;
+            Glyph g;
+            if (!LoadGlyph(c, g, true)) {
+                full = true;
+                break;
             }
-            if (full) break;
+            glyphs_[c] = g;
         }
         if (!full) break;
         if (!GrowAtlas()) return 0;
     }
 
-    const int H = device.Height();
-    std::vector<float> v;   // x, y, u, v per vertex, 6 vertices per glyph
+    // Text draws as the D3DX sprite does: screen-space quads at depth 0, alpha-blended and
+    // alpha-tested, both faces, solid. The sprite leaves the depth states alone, so with the
+    // depth test on the covered pixels also write depth 0 and stay in front of what is drawn
+    // after them.
+    Batch b;
+    const bool depthTest = device.HasDepth() && device.GetRenderState(d3d::RS_ZENABLE);
+    const bool depthWrite = depthTest && device.GetRenderState(d3d::RS_ZWRITEENABLE);
+    b.func = device.GetRenderState(d3d::RS_ZFUNC);
+    // Depth 0 passes these tests whatever the buffer holds (0..1): the test decides nothing,
+    // and the depth 0 of text drawn before need not be written yet.
+    const bool zeroPasses = b.func == d3d::CMP_LESSEQUAL || b.func == d3d::CMP_ALWAYS;
+    b.alphaTest = depthWrite && !zeroPasses;
+    b.depthTest = depthTest && !zeroPasses;
+    b.depthWrite = depthWrite;
+    b.deferDepth = depthWrite && zeroPasses;
+    b.clip = clip;
+    if (clip) std::copy(rect, rect + 4, b.rect);
+    b.color = color;
+
+    // Text drawn as the held text is joins it; held text drawn otherwise goes first.
+    const bool joins = heldOn_ == &device && batch_.Same(b);
+    if (!joins && heldOn_) heldOn_->SendHeld();
     float inv = 1.0f / static_cast<float>(atlasSize_);
-    for (size_t i = 0; i < lines.size(); ++i) {
+    size_t quadsFrom = held_.size();
+    for (size_t i = 0, from = 0; i < lineCount; from = lineEnds_[i++]) {
         int x = rect[0];
-        if (format & DTF_CENTER) x = rect[0] + (rect[2] - rect[0] - widths[i]) / 2;
-        else if (format & DTF_RIGHT) x = rect[2] - widths[i];
+        if (format & DTF_CENTER) x = rect[0] + (rect[2] - rect[0] - widths_[i]) / 2;
+        else if (format & DTF_RIGHT) x = rect[2] - widths_[i];
         int baseline = top + static_cast<int>(i) * lineHeight + ascent_;
-        for (char32_t c : lines[i]) {
-            auto it = glyphs_.find(c);
+        for (size_t k = from; k < lineEnds_[i]; ++k) {
+            auto it = glyphs_.find(flat_[k]);
             if (it == glyphs_.end()) continue;
             const Glyph& g = it->second;
             if (g.w > 0 && g.h > 0) {
@@ -336,32 +360,43 @@ int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
                 float v0 = g.y * inv, v1 = (g.y + g.h) * inv;
                 float quad[] = {x0, yTop, u0, v0, x1, yTop, u1, v0, x1, yBot, u1, v1,
                                 x0, yTop, u0, v0, x1, yBot, u1, v1, x0, yBot, u0, v1};
-                v.insert(v.end(), std::begin(quad), std::end(quad));
+                held_.insert(held_.end(), std::begin(quad), std::end(quad));
             }
             x += g.advance;
         }
     }
-    if (v.empty()) return result;
+    if (joins) {
+        if (held_.size() > kMaxJoinedFloats) device.SendHeld();
+        return result;
+    }
+    if (held_.size() == quadsFrom) return result;
+    // A depth test that depth 0 can fail sees every depth write put off so far.
+    if (b.depthTest && device.HasDeferredDepth()) device.WriteDeferredDepth();
+    batch_ = b;
+    heldOn_ = &device;
+    device.Hold(this);
+    return result;
+}
 
-    // Text draws as the D3DX sprite does: screen-space quads at depth 0, alpha-blended and
-    // alpha-tested, both faces, solid. The sprite leaves the depth states alone, so with the
-    // depth test on the covered pixels also write depth 0 and stay in front of what is drawn
-    // after them.
-    const bool depthTest = device.HasDepth() && device.GetRenderState(d3d::RS_ZENABLE);
-    const bool depthWrite = depthTest && device.GetRenderState(d3d::RS_ZWRITEENABLE);
-    const uint32_t func = device.GetRenderState(d3d::RS_ZFUNC);
-    // Depth 0 passes these tests whatever the buffer holds (0..1): the test decides nothing,
-    // and the depth 0 of text drawn before need not be written yet.
-    const bool zeroPasses = func == d3d::CMP_LESSEQUAL || func == d3d::CMP_ALWAYS;
-    if (depthTest && !zeroPasses) device.WriteDeferredDepth();
-    const bool alphaTest = depthWrite && !zeroPasses;
+bool GlFont::Batch::Same(const Batch& o) const {
+    return alphaTest == o.alphaTest && depthTest == o.depthTest && depthWrite == o.depthWrite &&
+           deferDepth == o.deferDepth && func == o.func && clip == o.clip && color == o.color &&
+           (!clip || std::equal(rect, rect + 4, o.rect));
+}
+
+void GlFont::SendHeld(GlDevice& device) {
+    if (held_.empty() || !tested_.id) {
+        DropHeld();
+        return;
+    }
+    const Batch& b = batch_;
     device.BindBackBuffer();
-    glViewport(0, 0, device.Width(), H);
+    glViewport(0, 0, device.Width(), device.Height());
     glDepthRange(0, 1);
-    if (depthTest && !zeroPasses) {
+    if (b.depthTest) {
         glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GlCompareFunc(func));
-        glDepthMask(depthWrite ? GL_TRUE : GL_FALSE);
+        glDepthFunc(GlCompareFunc(b.func));
+        glDepthMask(b.depthWrite ? GL_TRUE : GL_FALSE);
     } else {
         glDisable(GL_DEPTH_TEST);
     }
@@ -372,32 +407,48 @@ int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
     glEnable(GL_BLEND);
     glBlendEquation(GL_FUNC_ADD);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    if (clip) {
+    if (b.clip) {
         glEnable(GL_SCISSOR_TEST);
-        device.Scissor(rect[0], rect[1], rect[2], rect[3]);
+        device.Scissor(b.rect[0], b.rect[1], b.rect[2], b.rect[3]);
     } else {
         glDisable(GL_SCISSOR_TEST);
     }
+    const uint32_t color = b.color;
     const float alpha = ((color >> 24) & 0xFF) / 255.0f;
-    BindQuads(alphaTest ? tested_ : blended_, device, ((color >> 16) & 0xFF) / 255.0f,
+    BindQuads(b.alphaTest ? tested_ : blended_, device, ((color >> 16) & 0xFF) / 255.0f,
               ((color >> 8) & 0xFF) / 255.0f, (color & 0xFF) / 255.0f, alpha);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(v.size() * sizeof(float)), v.data(),
-                 GL_STREAM_DRAW);
-    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(v.size() / 4));
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(held_.size() * sizeof(float)),
+                 held_.data(), GL_STREAM_DRAW);
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(held_.size() / 4));
+    ++textBatches_;
     device.RestoreGlState();
-    if (depthWrite && zeroPasses) {
-        PendingDepth pending;
-        pending.quads = std::move(v);
-        pending.alpha = alpha;
-        pending.clip = clip;
-        std::copy(rect, rect + 4, pending.rect);
-        pendingDepth_.push_back(std::move(pending));
+    if (b.deferDepth) {
+        // Depth writes of the same alpha and clipping join the last ones put off.
+        PendingDepth* last = pendingDepth_.empty() ? nullptr : &pendingDepth_.back();
+        if (last && last->alpha == alpha && last->clip == b.clip &&
+            last->quads.size() + held_.size() <= kMaxJoinedFloats &&
+            (!b.clip || std::equal(b.rect, b.rect + 4, last->rect))) {
+            last->quads.insert(last->quads.end(), held_.begin(), held_.end());
+        } else {
+            PendingDepth pending;
+            pending.quads = held_;
+            pending.alpha = alpha;
+            pending.clip = b.clip;
+            std::copy(b.rect, b.rect + 4, pending.rect);
+            pendingDepth_.push_back(std::move(pending));
+        }
         deferredOn_ = &device;
         device.DeferDepth(this);
         // Text drawn frame after frame with nothing clearing the depth stays bounded.
         if (pendingDepth_.size() >= kMaxPendingDepth) device.WriteDeferredDepth();
     }
-    return result;
+    held_.clear();
+    heldOn_ = nullptr;
+}
+
+void GlFont::DropHeld() {
+    held_.clear();
+    heldOn_ = nullptr;
 }
 
 void GlFont::WriteDeferredDepth(GlDevice& device) {
@@ -434,7 +485,8 @@ void GlFont::DropDeferredDepth() {
 }
 
 void GlFont::Release() {
-    // What this text would have written stays in the depth buffer.
+    // Text held is drawn; what it would have written stays in the depth buffer.
+    if (heldOn_) heldOn_->SendHeld();
     if (deferredOn_) deferredOn_->WriteDeferredDepth();
     if (atlas_) glDeleteTextures(1, &atlas_);
     if (vbo_) glDeleteBuffers(1, &vbo_);

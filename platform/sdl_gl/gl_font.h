@@ -42,7 +42,10 @@ enum : uint32_t {
 // passes) is drawn without its alpha test, which keeps llvmpipe on its fast path; the depth
 // writes of the covered pixels are put off until something could see them, then made by the
 // alpha-tested program with colour writes off.
-class GlFont : public DeferredDepthWriter {
+// Consecutive text draws of one font with the same states, colour and clipping are held and
+// go to GL as one draw (and their depth writes as one), sent before anything else happens on
+// the device.
+class GlFont : public DeferredDepthWriter, public HeldDrawer {
 public:
     GlFont() = default;
     GlFont(const GlFont&) = delete;
@@ -61,6 +64,10 @@ public:
 
     void WriteDeferredDepth(GlDevice& device) override;
     void DropDeferredDepth() override;
+    void SendHeld(GlDevice& device) override;
+    void DropHeld() override;
+    // GL draws made of held text so far (tests).
+    uint64_t TextBatches() const { return textBatches_; }
 
     int CellHeight() const { return ascent_ + descent_; }
     int Ascent() const { return ascent_; }
@@ -101,6 +108,27 @@ private:
     };
     std::vector<PendingDepth> pendingDepth_;
     GlDevice* deferredOn_ = nullptr;
+
+    // Text held for one GL draw, and what it is drawn with: the states at the first call.
+    struct Batch {
+        bool alphaTest = false;   // the alpha-tested program
+        bool depthTest = false;   // GL depth test (a function depth 0 may fail)
+        bool depthWrite = false;
+        bool deferDepth = false;  // depth writes put off
+        uint32_t func = 0;
+        bool clip = false;
+        int rect[4] = {};
+        uint32_t color = 0;
+        bool Same(const Batch& o) const;
+    };
+    Batch batch_;
+    std::vector<float> held_;   // x, y, u, v per vertex, 6 vertices per glyph
+    GlDevice* heldOn_ = nullptr;
+    uint64_t textBatches_ = 0;
+    // Layout scratch kept between calls: the text without CRs, its lines and their widths.
+    std::u32string flat_;
+    std::vector<size_t> lineEnds_;
+    std::vector<int> widths_;
 
     std::map<char32_t, Glyph> glyphs_;
     GLuint atlas_ = 0, vbo_ = 0;

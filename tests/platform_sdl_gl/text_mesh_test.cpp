@@ -232,6 +232,131 @@ TEST_F(TextBoxTest, TextDepthIsWrittenBeforeAnythingSeesIt) {
     font->Release();
 }
 
+// Text calls of one font with the same states go to GL as one draw, sent before anything else
+// happens on the device. A frame of text, lines, draws, state changes and clears must come
+// out exactly as when every call is drawn at once.
+TEST_F(TextBoxTest, HeldTextLandsAsIfEachCallWereDrawnAtOnce) {
+    ID3DXFont* info = nullptr;
+    ID3DXFont* big = nullptr;
+    ASSERT_EQ(D3DXCreateFontA(device_, -11, 0, FW_BOLD, 0, FALSE, 1, 0, 0, 0, "Verdana", &info), D3D_OK);
+    ASSERT_EQ(D3DXCreateFontA(device_, 24, 0, 400, 0, FALSE, 1, 0, 0, 0, "Kartika", &big), D3D_OK);
+    sdlgl::GlDevice& gl = static_cast<sdlgl::SdlDevice*>(device_)->Gl();
+    const sdlgl::GlFont& infoGl = static_cast<sdlgl::SdlFont*>(info)->Gl();
+    struct LineVertex {
+        float x, y, z;
+        D3DCOLOR c;
+    };
+    // `send` draws what is held after every call, as drawing each call at once would.
+    auto frame = [&](bool send) {
+        auto sent = [&] {
+            if (!send) return;
+            gl.BindBackBuffer();
+            gl.RestoreGlState();
+        };
+        auto text = [&](ID3DXFont* f, const char* s, int x, int y, DWORD format, D3DCOLOR c) {
+            RECT r;
+            SetRect(&r, x, y, x + 90, y + 12);
+            f->DrawTextA(nullptr, s, -1, &r, format, c);
+            sent();
+        };
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF203040, 1.0f, 0);
+        device_->BeginScene();
+        text(info, "Camera 1", 5, 5, DT_NOCLIP, 0xFFFFFFFF);
+        text(info, "Objects 25", 5, 15, DT_NOCLIP, 0xFFFFFFFF);
+        text(info, "Overlapping", 8, 18, DT_NOCLIP, 0xFFFFFFFF);   // blends over the line above
+        text(info, "Half red", 5, 25, DT_NOCLIP, 0x80FF0000);
+        text(big, "Big 42", 5, 20, DT_NOCLIP, 0xC000FF00);         // another font over both
+        text(info, "Clipped to ninety pixels wide", 5, 45, 0, 0xFFFFFFFF);
+        text(info, "Clipped again, other place", 5, 58, 0, 0xFFFFFFFF);
+        // A held line under text and a line over it.
+        device_->SetRenderState(D3DRS_LIGHTING, FALSE);
+        device_->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+        LineVertex across[2] = {{-1, 0.75f, 0.5f, 0xFFFF00FF}, {1, 0.75f, 0.5f, 0xFFFF00FF}};
+        device_->DrawPrimitiveUP(D3DPT_LINELIST, 1, across, sizeof(LineVertex));
+        text(info, "Over the line", 5, 18, DT_NOCLIP, 0xFF00FFFF);
+        LineVertex over[2] = {{-1, 0.8f, 0.5f, 0xFFFFFF00}, {1, 0.8f, 0.5f, 0xFFFFFF00}};
+        device_->DrawPrimitiveUP(D3DPT_LINELIST, 1, over, sizeof(LineVertex));
+        // A draw after text, with a colour alpha and blending off: the text's blending must
+        // not reach it, and its depth test sees the text's depth 0.
+        text(info, "Under a quad", 120, 5, DT_NOCLIP, 0xFFFFFFFF);
+        device_->SetFVF(kRhwFvf);
+        Rect(110, 0, 250, 30, 0x800000FF, 0.5f);
+        // A state change between two text calls: the second writes no depth.
+        text(info, "Depth", 120, 40, DT_NOCLIP, 0xFFFFFFFF);
+        device_->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+        text(info, "No depth", 120, 55, DT_NOCLIP, 0xFFFFFFFF);
+        device_->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+        Rect(110, 35, 250, 70, 0xFF800000, 0.5f);
+        // Text, then a clear of part of the target: the clear comes after it.
+        text(info, "Cleared", 5, 100, DT_NOCLIP, 0xFFFFFFFF);
+        D3DRECT part = {0, 95, 30, 120};
+        device_->Clear(1, &part, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        // Text held at the read-back is in it.
+        text(info, "Last", 5, 150, DT_NOCLIP, 0xFFFFFFFF);
+        ReadBack();
+        device_->EndScene();
+        return pixels_;
+    };
+    const uint64_t before = infoGl.TextBatches();
+    std::vector<uint8_t> held = frame(false);
+    const uint64_t heldDraws = infoGl.TextBatches() - before;
+    std::vector<uint8_t> atOnce = frame(true);
+    const uint64_t atOnceDraws = infoGl.TextBatches() - before - heldDraws;
+    EXPECT_EQ(atOnceDraws, 12u);
+    // Joined: the three white calls at the top; the half red one, the two clipped calls
+    // (other rectangles) and the rest (split by other drawing) stay apart.
+    EXPECT_EQ(heldDraws, 10u);
+    ASSERT_EQ(held.size(), atOnce.size());
+    size_t differ = 0;
+    for (size_t i = 0; i < held.size(); ++i) differ += held[i] != atOnce[i];
+    EXPECT_EQ(differ, 0u);
+    // The picture has what the calls drew.
+    EXPECT_TRUE(Near(Pixel(200, 25), 0x0000FF, 0)) << "the quad is unblended";
+    int white = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 120; x < 200; ++x) white += Pixel(x, y).r > 200 && Pixel(x, y).b > 200;
+    EXPECT_GT(white, 20) << "the text under the quad keeps it out by its depth";
+    int depthLess = 0;
+    for (int y = 55; y < 68; ++y)
+        for (int x = 120; x < 200; ++x) depthLess += Pixel(x, y).g > 200;
+    EXPECT_EQ(depthLess, 0) << "text without depth writes is covered";
+    int cleared = 0;
+    for (int y = 95; y < 120; ++y)
+        for (int x = 0; x < 30; ++x) cleared += Pixel(x, y).r > 100;
+    EXPECT_EQ(cleared, 0);
+    int last = 0;
+    for (int y = 150; y < 165; ++y)
+        for (int x = 5; x < 40; ++x) last += Pixel(x, y).r > 200;
+    EXPECT_GT(last, 10);
+
+    // A changed string at the same place draws its own pixels, not the last frame's.
+    auto fps = [&](const char* s) {
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        device_->BeginScene();
+        RECT r;
+        SetRect(&r, 5, 45, 0, 0);
+        info->DrawTextA(nullptr, s, -1, &r, DT_NOCLIP, 0xFFFFFFFF);
+        device_->EndScene();
+        ReadBack();
+        return pixels_;
+    };
+    std::vector<uint8_t> sixty = fps("60"), sixtyOne = fps("61");
+    EXPECT_FALSE(sixty == sixtyOne);
+    EXPECT_TRUE(fps("60") == sixty);
+
+    // Released while its text is held: the text is drawn first.
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    RECT r;
+    SetRect(&r, 5, 5, 0, 0);
+    big->DrawTextA(nullptr, "Gone", -1, &r, DT_NOCLIP, 0xFFFFFFFF);
+    big->Release();
+    device_->EndScene();
+    ReadBack();
+    EXPECT_GT(Lit().lit, 20);
+    info->Release();
+}
+
 TEST_F(TextBoxTest, FaceNamesMapToDebianFaces) {
     EXPECT_EQ(sdlgl::MapFaceName("Verdana").family, "DejaVu Sans");
     EXPECT_EQ(sdlgl::MapFaceName("kartika").family, "Liberation Sans");

@@ -333,6 +333,13 @@ int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
     b.depthTest = depthTest && !zeroPasses;
     b.depthWrite = depthWrite;
     b.deferDepth = depthWrite && zeroPasses;
+    // When the depth put off was needed last time (text drawn before the scene), this text
+    // writes it at once, alpha-tested: one draw instead of two, the same pixels and depth.
+    // Now and then it is put off again, to notice when it stops being needed.
+    if (b.deferDepth && depthSeen_ && ++directDepth_ % 64 != 0) {
+        b.alphaTest = b.depthTest = true;
+        b.deferDepth = false;
+    }
     b.clip = clip;
     if (clip) std::copy(rect, rect + 4, b.rect);
     b.color = color;
@@ -371,7 +378,7 @@ int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
     }
     if (held_.size() == quadsFrom) return result;
     // A depth test that depth 0 can fail sees every depth write put off so far.
-    if (b.depthTest && device.HasDeferredDepth()) device.WriteDeferredDepth();
+    if (b.depthTest && !zeroPasses && device.HasDeferredDepth()) device.WriteDeferredDepth();
     batch_ = b;
     heldOn_ = &device;
     device.Hold(this);
@@ -475,11 +482,14 @@ void GlFont::WriteDeferredDepth(GlDevice& device) {
                          p.quads.data(), GL_STREAM_DRAW);
             glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(p.quads.size() / 4));
         }
+        depthSeen_ = true;
     }
-    DropDeferredDepth();
+    pendingDepth_.clear();
+    deferredOn_ = nullptr;
 }
 
 void GlFont::DropDeferredDepth() {
+    depthSeen_ = false;   // cleared before anything saw it
     pendingDepth_.clear();
     deferredOn_ = nullptr;
 }

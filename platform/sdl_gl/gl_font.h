@@ -108,6 +108,8 @@ private:
     };
     std::vector<PendingDepth> pendingDepth_;
     GlDevice* deferredOn_ = nullptr;
+    bool depthSeen_ = false;      // the last depth writes put off were made, not dropped
+    uint32_t directDepth_ = 0;    // text drawn since with its depth written at once
 
     // Text held for one GL draw, and what it is drawn with: the states at the first call.
     struct Batch {

@@ -357,6 +357,56 @@ TEST_F(TextBoxTest, HeldTextLandsAsIfEachCallWereDrawnAtOnce) {
     info->Release();
 }
 
+// Text drawn before the scene, frame after frame, has its depth seen every time: it comes to
+// be written with the text itself instead of put off. Text whose depth is cleared unseen goes
+// back to putting it off. The pictures stay those of the first frame throughout.
+TEST_F(TextBoxTest, TextDepthSeenEveryFrameIsWrittenAtOnceWithTheSamePictures) {
+    ID3DXFont* font = nullptr;
+    ASSERT_EQ(D3DXCreateFontA(device_, -11, 0, FW_BOLD, 0, FALSE, 1, 0, 0, 0, "Verdana", &font), D3D_OK);
+    sdlgl::GlDevice& gl = static_cast<sdlgl::SdlDevice*>(device_)->Gl();
+    // One frame: text (with its depth put off or not afterwards), then a quad through it.
+    auto frame = [&](bool textFirst, bool& putOff) {
+        device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        device_->BeginScene();
+        RECT r;
+        SetRect(&r, 20, 20, 0, 0);
+        if (!textFirst) Rect(0, 0, 120, 60, 0xFF0000FF, 0.5f);
+        font->DrawTextA(nullptr, "Frames 60", -1, &r, DT_NOCLIP, 0xC0FFFFFF);
+        gl.BindBackBuffer();   // the text is drawn
+        gl.RestoreGlState();
+        putOff = gl.HasDeferredDepth();
+        if (textFirst) Rect(0, 0, 120, 60, 0xFF0000FF, 0.5f);
+        device_->EndScene();
+        ReadBack();
+        return pixels_;
+    };
+    bool putOff = false;
+    const std::vector<uint8_t> first = frame(true, putOff);
+    EXPECT_TRUE(putOff) << "nothing known yet: put off";
+    int white = 0;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 120; ++x) white += Pixel(x, y).r > 150;
+    EXPECT_GT(white, 20) << "the text keeps the quad out";
+    int putOffFrames = 0;
+    for (int i = 0; i < 130; ++i) {
+        EXPECT_TRUE(frame(true, putOff) == first) << "frame " << i;
+        putOffFrames += putOff;
+    }
+    EXPECT_GE(putOffFrames, 1) << "now and then put off again";
+    EXPECT_LE(putOffFrames, 4) << "written at once while it is seen";
+
+    // Text after the scene, depth cleared by the next frame unseen: back to putting it off
+    // within one round of 64.
+    const std::vector<uint8_t> after = frame(false, putOff);
+    int putOffLater = 0;
+    for (int i = 0; i < 130; ++i) {
+        EXPECT_TRUE(frame(false, putOff) == after) << "frame " << i;
+        putOffLater += i >= 64 && putOff;
+    }
+    EXPECT_EQ(putOffLater, 130 - 64);
+    font->Release();
+}
+
 TEST_F(TextBoxTest, FaceNamesMapToDebianFaces) {
     EXPECT_EQ(sdlgl::MapFaceName("Verdana").family, "DejaVu Sans");
     EXPECT_EQ(sdlgl::MapFaceName("kartika").family, "Liberation Sans");

@@ -265,7 +265,7 @@ bool GlDevice::Init(const BackBufferDesc& desc, std::string& err) {
 }
 
 void GlDevice::DeferDepth(DeferredDepthWriter* writer) {
-    SendLines();
+    SendHeld();
     if (std::find(deferredDepth_.begin(), deferredDepth_.end(), writer) == deferredDepth_.end())
         deferredDepth_.push_back(writer);
 }
@@ -328,7 +328,7 @@ void GlDevice::Shutdown() {
 }
 
 bool GlDevice::SetRenderState(uint32_t state, uint32_t value) {
-    SendLines();
+    SendHeld();
     if (state >= RS_COUNT) return false;
     rs_[state] = value;
     return true;
@@ -339,7 +339,7 @@ uint32_t GlDevice::GetRenderState(uint32_t state) const {
 }
 
 bool GlDevice::SetSamplerState(uint32_t sampler, uint32_t type, uint32_t value) {
-    SendLines();
+    SendHeld();
     int slot = SamplerSlot(sampler);
     if (slot < 0 || type >= SAMP_COUNT) return false;
     samp_[slot][type] = value;
@@ -353,21 +353,21 @@ uint32_t GlDevice::GetSamplerState(uint32_t sampler, uint32_t type) const {
 }
 
 bool GlDevice::SetTextureStageState(uint32_t stage, uint32_t type, uint32_t value) {
-    SendLines();
+    SendHeld();
     if (stage >= 8 || type >= TSS_COUNT) return false;
     tss_[stage][type] = value;
     return true;
 }
 
 bool GlDevice::SetLight(uint32_t index, const Light& light) {
-    SendLines();
+    SendHeld();
     if (index >= 8) return false;
     lights_[index] = light;
     return true;
 }
 
 bool GlDevice::LightEnable(uint32_t index, bool on) {
-    SendLines();
+    SendHeld();
     if (index >= 8) return false;
     lightOn_[index] = on;
     return true;
@@ -378,7 +378,7 @@ uint32_t GlDevice::GetTextureStageState(uint32_t stage, uint32_t type) const {
 }
 
 bool GlDevice::SetTransform(uint32_t kind, const float m[16]) {
-    SendLines();
+    SendHeld();
     Mat4* t = kind == 256 ? &world_ : kind == 2 ? &view_ : kind == 3 ? &proj_
             : kind >= 16 && kind < 24 ? &textureMatrix_[kind - 16] : nullptr;
     if (!t) return false;
@@ -395,7 +395,7 @@ bool GlDevice::GetTransform(uint32_t kind, float m[16]) const {
 }
 
 bool GlDevice::SetTexture(uint32_t stage, GlTexture* texture) {
-    SendLines();
+    SendHeld();
     int slot = SamplerSlot(stage);
     if (slot < 0) return false;
     textures_[slot] = texture;
@@ -406,14 +406,14 @@ bool GlDevice::SetTexture(uint32_t stage, GlTexture* texture) {
 }
 
 void GlDevice::SetStreamSource(GlVertexBuffer* vb, uint32_t offset, uint32_t stride) {
-    SendLines();
+    SendHeld();
     stream_ = vb;
     streamOffset_ = offset;
     streamStride_ = stride;
 }
 
 bool GlDevice::SetViewport(const Viewport& vp) {
-    SendLines();
+    SendHeld();
     if (vp.width <= 0 || vp.height <= 0 || vp.x < 0 || vp.y < 0 ||
         vp.x + vp.width > desc_.width || vp.y + vp.height > desc_.height)
         return false;
@@ -423,13 +423,13 @@ bool GlDevice::SetViewport(const Viewport& vp) {
 }
 
 void GlDevice::BindBackBuffer() {
-    SendLines();
+    SendHeld();
     glBindFramebuffer(GL_FRAMEBUFFER, direct_ ? 0 : drawFbo_);
     glBindVertexArray(vao_);
 }
 
 void GlDevice::WindowSized(int windowW, int windowH) {
-    SendLines();
+    SendHeld();
     bool direct = canDirect_ && directAllowed_ && windowW == desc_.width &&
                   windowH == desc_.height;
     if (direct == direct_) return;
@@ -481,7 +481,7 @@ void GlDevice::RestoreGlState() {
 
 bool GlDevice::Clear(uint32_t count, const int* rects, uint32_t flags, uint32_t color, float z,
                      uint32_t stencil) {
-    SendLines();
+    SendHeld();
     if ((flags & (CLEAR_ZBUFFER | CLEAR_STENCIL)) && !desc_.depth) return false;
     BindBackBuffer();
     GLbitfield bits = 0;
@@ -545,7 +545,7 @@ bool GlDevice::Clear(uint32_t count, const int* rects, uint32_t flags, uint32_t 
 }
 
 void GlDevice::ApplyRenderStates(bool lines) {
-    SendLines();
+    SendHeld();
     PipelineState s{};
     bool depthOn = desc_.depth && rs_[RS_ZENABLE] != 0;
     s.depthTest = depthOn;
@@ -830,7 +830,7 @@ void GlDevice::FixedFunctionValues(const VertexLayout& layout, bool alphaTest,
 }
 
 bool GlDevice::DrawPrimitive(uint32_t type, uint32_t startVertex, uint32_t primitiveCount) {
-    SendLines();
+    SendHeld();
     uint32_t n = VertexCount(type, primitiveCount);
     GLenum mode = GlPrimitive(type);
     if (mode == GL_NONE || !stream_ || streamStride_ == 0) return false;
@@ -873,7 +873,7 @@ bool GlDevice::DrawPrimitiveUP(uint32_t type, uint32_t primitiveCount, const voi
         lineVertices_ += n;
         return true;
     }
-    SendLines();
+    SendHeld();
     if (!PrepareDraw(layout, IsLines(type))) return false;
     glBindBuffer(GL_ARRAY_BUFFER, streamVbo_);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(uint64_t(n) * stride), data,
@@ -954,7 +954,7 @@ bool GlDevice::OutsideView(const Bounds& b, uint32_t fvf) const {
 bool GlDevice::DrawIndexedTriangles(GLuint vbo, GLuint ibo, uint32_t fvf, uint32_t stride,
                                     uint32_t firstIndex, uint32_t indexCount,
                                     const Bounds* bounds) {
-    SendLines();
+    SendHeld();
     if (bounds && viewCulling_ && OutsideView(*bounds, fvf)) {
         ++culledDraws_;
         return true;
@@ -986,7 +986,7 @@ void GlDevice::Queued(uint64_t triangles) {
 }
 
 GlTexture* GlDevice::CreateTexture(int width, int height, const uint8_t* rgba, int levels) {
-    SendLines();
+    SendHeld();
     if (width <= 0 || height <= 0) return nullptr;
     auto* t = new GlTexture;
     t->width = width;
@@ -1004,7 +1004,7 @@ GlTexture* GlDevice::CreateTexture(int width, int height, const uint8_t* rgba, i
 }
 
 void GlDevice::DestroyTexture(GlTexture* t) {
-    SendLines();
+    SendHeld();
     if (!t) return;
     for (auto& bound : textures_)
         if (bound == t) bound = nullptr;
@@ -1046,7 +1046,7 @@ void GlDevice::Resolve() {
 }
 
 void GlDevice::Present(int windowW, int windowH) {
-    SendLines();
+    SendHeld();
     queuedTriangles_ = 0;   // the swap sends the frame off
     if (direct_) return;   // already in the window
     Resolve();
@@ -1063,7 +1063,7 @@ void GlDevice::Present(int windowW, int windowH) {
 }
 
 bool GlDevice::ReadBackBuffer(std::vector<uint8_t>& rgba) {
-    SendLines();
+    SendHeld();
     if (!drawFbo_) return false;
     Resolve();
     size_t row = size_t(desc_.width) * 4;

@@ -145,7 +145,7 @@ public:
     bool LightEnable(uint32_t index, bool on);
     bool GetLightEnable(uint32_t index) const { return index < 8 && lightOn_[index]; }
     void SetMaterial(const Material& m) {
-        SendLines();
+        SendHeld();
         material_ = m;
     }
     const Material& GetMaterial() const { return material_; }
@@ -164,7 +164,7 @@ public:
         return -1;
     }
     void SetFvf(uint32_t fvf) {
-        SendLines();
+        SendHeld();
         fvf_ = fvf;
     }
     uint32_t GetFvf() const { return fvf_; }
@@ -252,7 +252,7 @@ public:
         const FfpLocations* alphaTestedFixed = nullptr;
     };
     void SetProgramOverride(const ProgramOverride& p) {
-        SendLines();
+        SendHeld();
         programOverride_ = p;
     }
     const ProgramOverride& GetProgramOverride() const { return programOverride_; }
@@ -337,7 +337,6 @@ private:
     uint32_t lineFvf_ = 0, lineStride_ = 0, lineVertices_ = 0;
     uint64_t lineBatches_ = 0;
     static constexpr size_t kMaxLineBytes = 1 << 20;
-    void SendLines() { SendHeld(); }
     void DrawHeldLines();
     HeldDrawer* held_ = nullptr;
     void SendHeldDrawing();

@@ -153,6 +153,18 @@ TEST(XFileText, TrianglesAreGroupedByMaterialKeepingFileOrder) {
     EXPECT_EQ(m.subsets[1].vertexCount, 5u);
 }
 
+TEST(XFileText, ShortFaceIndexListRepeatsItsLastIndex) {
+    // Exporters often write fewer face indexes than faces (one for a mesh of one material).
+    std::string x = std::string(kHeader) +
+        "Mesh { 5; 0;0;0;,1;0;0;,0;1;0;,1;1;0;,2;2;0;; 3; 3;0,1,2;, 3;1,3,2;, 3;2,3,4;;\n"
+        " MeshMaterialList { 2; 2; 1,0;;\n"
+        "  Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; } Material { 0;0;0;1;; 0; 0;0;0;; 0;0;0;; } } }\n";
+    XMesh m = Load(x);
+    EXPECT_EQ(m.attributes, (std::vector<uint32_t>{0, 0, 1}));
+    EXPECT_EQ(Tri(m, 1), (std::vector<uint32_t>{2, 3, 4}));
+    EXPECT_EQ(Tri(m, 2), (std::vector<uint32_t>{0, 1, 2}));
+}
+
 TEST(XFileText, MeshWithoutListNextToListedMeshGetsDefaultMaterial) {
     std::string x = std::string(kHeader) + kQuad +
         "Mesh { 3; 0;0;0;,1;0;0;,0;1;0;; 1; 3;0,1,2;;\n"

@@ -15,11 +15,15 @@
 4. Levels drawn without effects are rendered by both, at several window sizes, and the pictures
    are compared region by region with the text masked; so is the console shown over a wireframe
    scene, opened by a key press from the X server (WINE_PICTURES=0 leaves the pictures out).
+5. Small .x files of ours, one per construct on which the two D3DX loaders part ways, are drawn
+   by both; where Wine's loader is at fault, Wine draws the same mesh written so that it reads it
+   right, and the fault is named beside the construct (XFILE_CONSTRUCTS).
 Exits 0 when every check passes, 1 otherwise, saying what differs.
 """
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -526,6 +530,18 @@ def shoot_linux(b, folder, display, png):
     return os.path.exists(png)
 
 
+def compare_regions(name, lin, win, mask, grid=GRID):
+    a, c = region_means(lin, mask, grid), region_means(win, mask, grid)
+    worst = max(max(abs(p - q) for p, q in zip(a[k], c[k])) for k in a)
+    bad = sorted(k for k in a if max(abs(p - q) for p, q in zip(a[k], c[k])) > TOLERANCE)
+    if bad:
+        fail("%s: %d of %d regions differ by more than %d (worst %.0f); first %s: Linux %s,"
+             " Wine %s" % (name, len(bad), len(a), TOLERANCE, worst, bad[0],
+                           tuple(round(v) for v in a[bad[0]]), tuple(round(v) for v in c[bad[0]])))
+    else:
+        print("%s: pictures agree (largest region difference %.0f)" % (name, worst), flush=True)
+
+
 def compare_pictures(b, x, work, demo_linux):
     for name, layout in PICTURE_LEVELS.items():
         folder = os.path.join(work, "pic-" + name)
@@ -538,16 +554,106 @@ def compare_pictures(b, x, work, demo_linux):
                 not shoot_wine(b, folder, x.display, win, mask):
             fail("%s: no picture (Linux %s, Wine %s)" % (name, os.path.exists(lin), os.path.exists(win)))
             continue
-        a, c = region_means(lin, mask), region_means(win, mask)
-        worst = max(max(abs(p - q) for p, q in zip(a[k], c[k])) for k in a)
-        bad = sorted(k for k in a if max(abs(p - q) for p, q in zip(a[k], c[k])) > TOLERANCE)
-        if bad:
-            fail("%s: %d of %d regions differ by more than %d (worst %.0f); first %s: Linux %s,"
-                 " Wine %s" % (name, len(bad), len(a), TOLERANCE, worst, bad[0],
-                               tuple(round(v) for v in a[bad[0]]), tuple(round(v) for v in c[bad[0]])))
-        else:
-            print("%s: pictures agree (largest region difference %.0f)" % (name, worst), flush=True)
+        compare_regions(name, lin, win, mask)
 
+
+
+# ---------------------------------------------------------------- .x constructs
+
+# Small .x files of ours (xfiles/), one per construct on which two D3DX loaders can part ways,
+# drawn side by side without effects. Each entry: the file meshes draws, the file meshes.exe
+# draws under the same name in its place (None: the same file), and where it stands.
+XFILE_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "xfiles")
+XFILE_CONSTRUCTS = [
+    # Frames: a frame's transform comes first, then its parent's (row vectors), as D3DX forms
+    # a frame's combined matrix (D3DXFRAME; the SDK samples multiply TransformationMatrix by
+    # the parent's combined matrix). Wine's D3DXLoadMeshFromX (parse_frame in d3dx9_36/mesh.c)
+    # multiplies the other way round, parent first: nested frames that turn and move come out
+    # turned about the wrong point. The skinning data and the animation are left out by both.
+    ("frames.x", "frames_flat.x", "-60 0 0"),
+    # Meshes after the first: their indices are offset by the vertices before them. Wine offsets
+    # them by three times the triangles before them, so a later mesh takes other meshes'
+    # vertices, or none.
+    ("two_meshes.x", "two_meshes_merged.x", "0 0 -20"),
+    # A material list with fewer face indexes than faces: D3DX reads it and the remaining
+    # faces take the last index. Wine refuses the whole mesh ("[M.F] cannot find" in the log).
+    ("short_list.x", "short_list_full.x", "60 0 0"),
+    # The same frames in the binary layout (written here from frames.x), further back.
+    ("frames_bin.x", "frames_flat.x", "-20 0 90"),
+]
+
+
+def binary_x(text):
+    """A text .x file of ours written in the binary layout (header 'bin ', 32-bit floats):
+    names, strings, braces, and each run of whole numbers or of decimals as one integer or
+    float list token, as exporters write them. Template declarations are left out: both loaders
+    know the templates these files use."""
+    body = re.sub(r"(//|#)[^\n]*", "", text.split("\n", 1)[1])
+    body = re.sub(r"template\s+\w+\s*\{[^{}]*\}", "", body)
+    out, run, kind = [b"xof 0303bin 0032"], [], None
+
+    def flush():
+        if run:
+            code, fmt = (6, "<I") if kind == "int" else (7, "<f")
+            out.append(struct.pack("<HI", code, len(run)) +
+                       b"".join(struct.pack(fmt, int(v) if kind == "int" else float(v)) for v in run))
+            run.clear()
+    for tok in re.findall(r'"[^"]*"|[{}]|[-+]?[0-9][0-9.eE+-]*|[A-Za-z_][\w]*', body):
+        if tok[0].isdigit() or tok[0] in "+-":
+            k = "int" if re.fullmatch(r"[0-9]+", tok) else "float"
+            if k != kind:
+                flush()
+                kind = k
+            run.append(tok)
+            continue
+        flush()
+        kind = None
+        if tok in "{}":
+            out.append(struct.pack("<H", 10 if tok == "{" else 11))
+        elif tok[0] == '"':
+            data = tok[1:-1].encode()
+            out.append(struct.pack("<HI", 2, len(data)) + data + struct.pack("<I", 20))
+        else:
+            out.append(struct.pack("<HI", 1, len(tok)) + tok.encode())
+    flush()
+    return b"".join(out)
+
+
+XFILE_LEVEL = dict(ini="[SCREEN] = 640, 480\n[BACK_RENDERER_COLOR] = 40, 40, 60\n",
+                   effects=[], lights=("sun",))
+
+
+def xfile_level(b, demo_linux, folder, wine):
+    """The constructs' level; with `wine`, each construct's file is replaced by the one Wine is
+    given in its place."""
+    objects, files = [], {}
+    for i, (mine, theirs, pos) in enumerate(XFILE_CONSTRUCTS):
+        name = os.path.splitext(mine)[0]
+        files["objects/%s.txt" % name] = '%s { _MODEL_FILE_ { "meshes\\\\x_%s" } }' % (name, mine)
+        objects.append((name, "%s.dr" % name, pos, "0 0 0"))
+    make_level(b, demo_linux, folder, dict(XFILE_LEVEL, objects=objects, files=files))
+    for mine, theirs, _ in XFILE_CONSTRUCTS:
+        src = (theirs or mine) if wine else mine
+        if src == "frames_bin.x":
+            data = binary_x(open(os.path.join(XFILE_DIR, "frames.x")).read())
+        else:
+            data = open(os.path.join(XFILE_DIR, src), "rb").read()
+        with open(os.path.join(folder, "meshes", "x_" + mine), "wb") as f:
+            f.write(data)
+
+
+def compare_xfiles(b, x, work, demo_linux):
+    lin_dir, win_dir = os.path.join(work, "xfiles-linux"), os.path.join(work, "xfiles-wine")
+    xfile_level(b, demo_linux, lin_dir, False)
+    xfile_level(b, demo_linux, win_dir, True)
+    lin, win = os.path.join(work, "xfiles-linux.png"), os.path.join(work, "xfiles-wine.png")
+    if not shoot_linux(b, lin_dir, x.display, lin) or not shoot_wine(b, win_dir, x.display, win):
+        fail("xfiles: no picture (Linux %s, Wine %s)" % (os.path.exists(lin), os.path.exists(win)))
+        return
+    compare_logs("xfiles", read_log(b, os.path.join(lin_dir, "LOG.dr")),
+                 read_log(b, os.path.join(win_dir, "LOG.dr")), {})
+    # The meshes are small: finer regions, so that one of them drawn wrong shows.
+    compare_regions("xfiles", lin, win, TEXT_MASK, (16, 12))
 
 
 # ---------------------------------------------------------------- the console over wireframe
@@ -859,6 +965,7 @@ def run_all(b, x, work, demo_linux):
     check_drtool(b, files, work)
     if os.environ.get("WINE_PICTURES", "1") != "0":
         compare_pictures(b, x, work, demo_linux)
+        compare_xfiles(b, x, work, demo_linux)
         compare_console(b, x, work, demo_linux)
 
 

@@ -569,7 +569,7 @@ XFILE_CONSTRUCTS = [
     # a frame's combined matrix (D3DXFRAME; the SDK samples multiply TransformationMatrix by
     # the parent's combined matrix). Wine's D3DXLoadMeshFromX (parse_frame in d3dx9_36/mesh.c)
     # multiplies the other way round, parent first: nested frames that turn and move come out
-    # turned about the wrong point. The skinning data and the animation are left out by both.
+    # turned about the wrong point. (The plate, a second mesh, also meets the next fault.)
     ("frames.x", "frames_flat.x", "-60 0 0"),
     # Meshes after the first: their indices are offset by the vertices before them. Wine offsets
     # them by three times the triangles before them, so a later mesh takes other meshes'
@@ -578,16 +578,21 @@ XFILE_CONSTRUCTS = [
     # A material list with fewer face indexes than faces: D3DX reads it and the remaining
     # faces take the last index. Wine refuses the whole mesh ("[M.F] cannot find" in the log).
     ("short_list.x", "short_list_full.x", "60 0 0"),
-    # The same frames in the binary layout (written here from frames.x), further back.
-    ("frames_bin.x", "frames_flat.x", "-20 0 90"),
+    # D3DX knows the templates it adds to the format (skin weights, effect instances, vertex
+    # duplication) without the file declaring them: the SDK's own media rely on it. Wine's
+    # D3DX registers only the retained-mode templates and refuses such a file.
+    ("extensions.x", "extensions_plain.x", "55 0 70"),
+    # The frames in the binary layout (written here from frames.x): Wine reads the layout
+    # right, and is only at fault with the frames.
+    ("frames_bin.x", "frames_flat.x", "-30 0 90"),
 ]
 
 
 def binary_x(text):
     """A text .x file of ours written in the binary layout (header 'bin ', 32-bit floats):
     names, strings, braces, and each run of whole numbers or of decimals as one integer or
-    float list token, as exporters write them. Template declarations are left out: both loaders
-    know the templates these files use."""
+    float list token, as exporters write them. Template declarations are left out: the files
+    use only templates both loaders know."""
     body = re.sub(r"(//|#)[^\n]*", "", text.split("\n", 1)[1])
     body = re.sub(r"template\s+\w+\s*\{[^{}]*\}", "", body)
     out, run, kind = [b"xof 0303bin 0032"], [], None

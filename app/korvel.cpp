@@ -115,6 +115,7 @@ void Korvel::StartScene() {
     renderManager->Initialize();
     renderManager->backColour = backColour;
     console->SetCommandQueue(&timeLine->queue);
+    console->SetTargets(timeLine);
 
     console->AddMessage("[>>>] Loading level : POLYGON01", KIND_SYSTEM);
     console->AddMessage("[>>>] Loading Lights : ", KIND_SYSTEM);

@@ -51,6 +51,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         program.mouseButtonDown = 0;
         ExpireConsoleTimers();
         break;
+    case WM_MOUSEWHEEL:   // scrolls the console's messages while it is shown
+        if (program.engine && program.engine->console)
+            program.engine->console->Wheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        return 0;
     default:
         break;
     }

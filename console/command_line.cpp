@@ -1,6 +1,6 @@
 // The console's command line: showing and hiding, the keyboard poll with its timing gates,
-// the character table, the history and the built-in commands "hide", "save", "clr" and
-// "reload".
+// the character table, paging, pasting, the history and the built-in commands "hide",
+// "save", "clr" and "reload".
 // Letters come from the key codes alone: no Caps Lock, no layout.
 #include "console/console.h"
 
@@ -27,7 +27,17 @@ const CharKey kCharKeys[] = {
     {VK_OEM_PERIOD, ".", ">"}, {VK_OEM_COMMA, ",", "<"}, {VK_SPACE, " ", " "},
 };
 
+const int kPageLines = 10;       // Page Up and Down move the message window by its height
+
 bool IsEmpty(const Zarvik_string& s) { return s.getChars()[0] == '\0'; }
+
+// A character some key of the table types.
+bool Typeable(char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '_') return true;
+    for (const CharKey& key : kCharKeys)
+        if (c == key.plain[0] || c == key.shifted[0]) return true;
+    return false;
+}
 
 }  // namespace
 
@@ -53,6 +63,24 @@ void Korvel_Console::SetCommandQueue(DynamicRow* queue) {
     commandQueue = queue;
 }
 
+void Korvel_Console::SetTargets(Korvel_TimeLine* timeLine) {
+    targets = timeLine;
+}
+
+void Korvel_Console::Paste() {
+    if (!OpenClipboard(NULL)) return;
+    std::string kept;
+    HANDLE data = GetClipboardData(CF_TEXT);
+    if (const char* text = data ? static_cast<const char*>(GlobalLock(data)) : NULL) {
+        for (const char* c = text; *c && *c != '\r' && *c != '\n'; ++c)
+            if (Typeable(*c)) kept += *c;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    const size_t length = std::strlen(commandLine.getChars());
+    if (length < kMaxLine) commandLine += kept.substr(0, kMaxLine - length).c_str();
+}
+
 void Korvel_Console::HandleKeys() {
     if (keyTimer.Elapsed() / 8 <= 200) return;  // less than 1608 ms since the last poll
     keyTimer.Reset();
@@ -65,7 +93,9 @@ void Korvel_Console::HandleKeys() {
     // At most one character or navigation key per poll, the first one down in table order.
     if (std::strlen(commandLine.getChars()) < kMaxLine) {
         const bool shift = down(VK_LSHIFT);  // only the left Shift shifts
-        bool done = false;
+        // Ctrl+V and Shift+Insert (either side's keys) paste; the V then types nothing.
+        bool done = (down(VK_CONTROL) && down('V')) || (down(VK_SHIFT) && down(VK_INSERT));
+        if (done) Paste();
         for (int vk = 'A'; vk <= 'Z' && !done; ++vk) {
             if (!down(vk)) continue;
             char letter[2] = {static_cast<char>(shift ? vk : vk - 'A' + 'a'), '\0'};
@@ -87,6 +117,13 @@ void Korvel_Console::HandleKeys() {
             else if (down(VK_DOWN)) ShiftView(false);
             else if (down(VK_LEFT)) HistoryBack();
             else if (down(VK_RIGHT)) HistoryForward();
+            else if (down(VK_PRIOR) || down(VK_NEXT)) {
+                keyTimer.Reset();
+                pagedView = true;
+                ScrollView(down(VK_PRIOR), kPageLines);
+            } else if (down(VK_TAB)) {
+                Complete();
+            }
         }
     }
 
@@ -99,6 +136,8 @@ void Korvel_Console::HandleKeys() {
             if (!IsEmpty(commandLine)) {
                 viewEnd = 10;
                 viewStart = 0;
+                pagedView = false;
+                tabPending_ = false;
                 ExecuteLine(commandLine);
                 history.AddToId(1, false, commandLine);
                 historyCursor = history.lastId;

@@ -92,7 +92,7 @@ Korvel_Console::Korvel_Console(IDirect3DDevice9** deviceAddress)
     : logRootId(0), viewStart(0), viewEnd(10), panelBuffer(NULL), frameBuffer(NULL),
       device(deviceAddress), messageFont(NULL), lineFont(NULL), titleFont(NULL),
       panelColour(0xFF222222), frameColour(0xFF0A0A0A), commandQueue(NULL), historyCursor(0),
-      visible(false), reloadAsked(false) {
+      visible(false), reloadAsked(false), targets(NULL), pagedView(false), wheelRest(0) {
     log.fresh();
     logRootId = log.AddToId(0, true, "LOG");
     Start();
@@ -163,8 +163,12 @@ void Korvel_Console::AddLine(const char* line, short kind) {
     if (kind >= KIND_TEXT && kind <= KIND_SYSTEM) log.AddToId(id, false, kTags[kind]);
 }
 
+std::string Korvel_Console::Stamp() {
+    return ClockText(logClock.Elapsed(), 600);
+}
+
 void Korvel_Console::AddStamped(const char* text, short kind) {
-    std::string s = ClockText(logClock.Elapsed(), 600);
+    std::string s = Stamp();
     s += text ? text : "";
     const int n = static_cast<int>(s.size());
     if (n < kLineLength) {
@@ -272,17 +276,41 @@ void Korvel_Console::Draw() {
     DrawCommandLine(typed, 12, 125, 0xFFFFFFFF);
 
     DrawMessageLine(MakeString(ClockText(logClock.Elapsed(), 1000).c_str()), 560, 62, 0xFFFAFAFA);
+
+    // Paged away from the newest lines: how many newer ones lie below, right of the line.
+    if (pagedView && viewStart > 0) {
+        std::string marker = "^ ^ ^ +" + std::to_string(viewStart);
+        DrawMessageLine(MakeString(marker.c_str()), 300, 125, 0xFFFAFAFA);
+    }
 }
 
 void Korvel_Console::ShiftView(bool back) {
     keyTimer.Reset();
-    if (back) {
-        if (viewEnd <= static_cast<int>(log.iCountKnots(logRootId))) {
+    ScrollView(back, 1);
+}
+
+void Korvel_Console::ScrollView(bool back, int lines) {
+    const int count = static_cast<int>(log.iCountKnots(logRootId));
+    for (int i = 0; i < lines; ++i) {
+        if (back && viewEnd <= count) {
             ++viewStart;
             ++viewEnd;
+        } else if (!back && viewStart >= 0) {
+            --viewStart;
+            --viewEnd;
+        } else {
+            break;
         }
-    } else if (viewStart >= 0) {
-        --viewStart;
-        --viewEnd;
     }
+    if (viewStart <= 0) pagedView = false;
+}
+
+void Korvel_Console::Wheel(int delta) {
+    if (!visible) return;
+    wheelRest += delta;
+    const int notches = wheelRest / WHEEL_DELTA;   // toward zero: the rest waits for more
+    wheelRest -= notches * WHEEL_DELTA;
+    if (notches == 0) return;
+    pagedView = true;
+    ScrollView(notches > 0, 3 * (notches > 0 ? notches : -notches));
 }

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <deque>
+#include <string>
+#include <vector>
 
 #include "windows.h"
 #include "d3d9.h"
@@ -14,6 +16,9 @@
 #include "app/korvel_timer.h"
 
 // Message kinds; each line of the log carries the tag of its kind as its only child.
+class Korvel_TimeLine;
+struct Korvel_Choice;
+
 enum Korvel_MessageKind {
     KIND_TEXT = 0,     // "_TEXT_"
     KIND_ERROR = 1,    // "_ERROR_"
@@ -47,6 +52,10 @@ public:
     Korvel_Timer keyTimer;             // gates keyboard polls and the show key
     bool visible;
     bool reloadAsked;                  // "reload" was entered; the engine restarts the level
+    Korvel_TimeLine* targets;          // whose managers Tab completes arguments from; not owned
+    bool pagedView;                    // Page Up/Down or the wheel moved the window from the
+                                       // newest lines: the panel marks it until it is back
+    int wheelRest;                     // wheel delta short of a notch (WHEEL_DELTA, 120)
 
     // Start-up: timers, command base, history, buffers, fonts and the start line.
     HRESULT Start();
@@ -65,6 +74,10 @@ public:
     void DrawMessageLine(Zarvik_string text, int x, int y, D3DCOLOR colour);
     void DrawCommandLine(Zarvik_string text, int x, int y, D3DCOLOR colour);
     void ShiftView(bool back);
+    // Moves the window up to `lines` lines by the steps of ShiftView, without its timer reset.
+    void ScrollView(bool back, int lines);
+    // WM_MOUSEWHEEL's delta while shown: 3 lines a notch, positive toward older lines.
+    void Wheel(int delta);
 
     // Showing, hiding and the command line.
     void Toggle();
@@ -73,6 +86,13 @@ public:
     void HandleKeys();
     void ExecuteLine(Zarvik_string line);
     void SetCommandQueue(DynamicRow* queue);
+    void SetTargets(Korvel_TimeLine* timeLine);
+    // Tab: completes the word at the end of the line from the command base and the managers;
+    // when several fit and nothing is left to complete, a second Tab lists them in the log.
+    void Complete();
+    // Ctrl+V, Shift+Insert: appends the clipboard's text up to its first line break, keeping
+    // only the characters the keys can type, while the line is shorter than 100 characters.
+    void Paste();
 
     // Lines the log keeps; adding one more drops the oldest, so the log's memory stays
     // bounded and its "LOG" knot always fits the tree file's 16-bit child count.
@@ -87,6 +107,18 @@ private:
     // Makes `lines_` list the children of the "LOG" knot again when the tree was changed
     // behind the console's back (a cheap check; a walk only then).
     void SyncLines();
+    // "[q:r] ", the stamp a message added now gets.
+    std::string Stamp();
+    // The command base's commands in file order, then the built-ins it does not name.
+    std::vector<std::string> Commands();
+    // The actions the command base lists below `command` (following one alias).
+    std::vector<std::string> Actions(const std::string& command);
+    // What the word after the words `before` may be.
+    std::vector<Korvel_Choice> Choices(const std::vector<std::string>& before);
+    // One comment line naming the choices, as many as fit, then an ellipsis.
+    void ListChoices(const std::vector<Korvel_Choice>& choices);
 
     std::deque<unsigned int> lines_;   // ids of the children of the "LOG" knot, oldest first
+    std::string tabLine_;              // the line as the last Tab left it ...
+    bool tabPending_ = false;          // ... since the last line was entered
 };

@@ -3,6 +3,7 @@
 #include "console/time_line.h"
 
 #include "console/console.h"
+#include "scene/camera.h"
 #include "scene/camera_manager.h"
 #include "scene/object_manager.h"
 
@@ -35,4 +36,28 @@ void Korvel_TimeLine::Execute(Zarvik_string line) {
     } else if (target == "obj_mngr" || target == "object_manager") {
         if (objectManager) objectManager->Execute(rest);
     }
+}
+
+std::vector<Korvel_Choice> Korvel_TimeLine::Arguments(const std::string& target,
+                                                      const std::string& action) {
+    std::vector<Korvel_Choice> out;
+    if ((target == "cam_mngr" || target == "camera_manager") && cameraManager &&
+        (action == "camera.set" || action == "Camera.Set")) {
+        for (CameraNode* node = cameraManager->first; node; node = node->next)
+            out.push_back({std::to_string(node->number),
+                           node->camera ? node->camera->name.getChars() : ""});
+    } else if ((target == "obj_mngr" || target == "object_manager") && objectManager) {
+        for (ObjectNode* node = objectManager->first; node; node = node->next) {
+            std::string file = node->file.getChars();
+            if (action == "object.visible") {
+                const std::string name = file.substr(file.find_last_of('\\') + 1);
+                out.push_back({std::to_string(node->id), name});
+            } else if (action == "load.OBJECT_SIMPLE") {
+                bool known = false;
+                for (const Korvel_Choice& c : out) known = known || c.text == file;
+                if (!known) out.push_back({file, ""});
+            }
+        }
+    }
+    return out;
 }

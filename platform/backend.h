@@ -71,6 +71,13 @@ public:
     virtual HCURSOR LoadCursorFromFileA(LPCSTR lpFileName) = 0;   // NULL: missing or invalid
     virtual HCURSOR SetCursor(HCURSOR hCursor) = 0;               // returns the previous one
 
+    // Clipboard. OpenClipboard fails while it is open already; GetClipboardData(CF_TEXT) gives
+    // NULL unless it is open and holds text, else a handle whose GlobalLock is the text
+    // (Windows-1251, NUL-terminated), valid until CloseClipboard. No other format is held.
+    virtual BOOL OpenClipboard(HWND hWndNewOwner) = 0;
+    virtual HANDLE GetClipboardData(UINT uFormat) = 0;
+    virtual BOOL CloseClipboard() = 0;
+
     // Message box (returns at once with IDOK where nobody can answer), time, screen DC.
     virtual int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) = 0;
     virtual void GetSystemTime(LPSYSTEMTIME lpSystemTime) = 0;   // UTC

@@ -36,6 +36,10 @@ BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint) { return Active().ScreenT
 HCURSOR WINAPI LoadCursorFromFileA(LPCSTR lpFileName) { return Active().LoadCursorFromFileA(lpFileName); }
 HCURSOR WINAPI SetCursor(HCURSOR hCursor) { return Active().SetCursor(hCursor); }
 
+BOOL WINAPI OpenClipboard(HWND hWndNewOwner) { return Active().OpenClipboard(hWndNewOwner); }
+HANDLE WINAPI GetClipboardData(UINT uFormat) { return Active().GetClipboardData(uFormat); }
+BOOL WINAPI CloseClipboard(void) { return Active().CloseClipboard(); }
+
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     return Active().MessageBoxA(hWnd, lpText, lpCaption, uType);
 }

@@ -44,6 +44,7 @@ typedef BYTE* PBYTE;
 typedef BYTE* LPBYTE;
 typedef DWORD* LPDWORD;
 typedef void* HANDLE;
+typedef HANDLE HGLOBAL;
 
 #ifndef TRUE
 #define TRUE 1
@@ -164,6 +165,9 @@ typedef struct _SYSTEMTIME {
 #define WM_LBUTTONUP 0x0202
 #define WM_RBUTTONDOWN 0x0204
 #define WM_RBUTTONUP 0x0205
+#define WM_MOUSEWHEEL 0x020A
+#define WHEEL_DELTA 120
+#define GET_WHEEL_DELTA_WPARAM(wParam) ((short)HIWORD(wParam))
 #define MK_LBUTTON 0x0001
 #define MK_RBUTTON 0x0002
 #define MK_SHIFT 0x0004
@@ -331,6 +335,14 @@ BOOL WINAPI GetCursorPos(LPPOINT lpPoint);
 BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint);
 HCURSOR WINAPI LoadCursorFromFileA(LPCSTR lpFileName);
 HCURSOR WINAPI SetCursor(HCURSOR hCursor);
+
+// ---- Functions: clipboard (CF_TEXT: text in the ANSI code page, NUL-terminated) ----
+#define CF_TEXT 1
+BOOL WINAPI OpenClipboard(HWND hWndNewOwner);
+HANDLE WINAPI GetClipboardData(UINT uFormat);   // NULL unless open and holding that format
+BOOL WINAPI CloseClipboard(void);
+LPVOID WINAPI GlobalLock(HGLOBAL hMem);
+BOOL WINAPI GlobalUnlock(HGLOBAL hMem);
 
 // ---- Functions: message box, time, screen device context ----
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);

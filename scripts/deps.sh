@@ -9,7 +9,7 @@ pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
       fonts-dejavu-core fonts-liberation
       glslang-dev spirv-cross libspirv-cross-c-shared-dev
       libgl1-mesa-dri xvfb xauth xdotool x11-utils imagemagick python3
-      openbox wmctrl x11-xserver-utils)
+      openbox wmctrl x11-xserver-utils xclip)
 if [ "${1:-}" = --windows ]; then
   pkgs+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 fonts-wine googletest zip)
 fi

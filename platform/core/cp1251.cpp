@@ -45,4 +45,43 @@ std::string Cp1251ToUtf8(const std::string& text) {
     return out;
 }
 
+namespace {
+
+unsigned char Cp1251Byte(uint32_t cp) {
+    if (cp < 0x80) return static_cast<unsigned char>(cp);
+    if (cp >= 0x0410 && cp <= 0x044F) return static_cast<unsigned char>(0xC0 + (cp - 0x0410));
+    for (int i = 0; i < 64; ++i)
+        if (kHigh[i] == cp && cp != 0xFFFD) return static_cast<unsigned char>(0x80 + i);
+    return '?';
+}
+
+}  // namespace
+
+std::string Utf8ToCp1251(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    const size_t n = text.size();
+    for (size_t i = 0; i < n;) {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        int extra = lead < 0x80 ? 0 : (lead >> 5) == 6 ? 1 : (lead >> 4) == 14 ? 2
+                  : (lead >> 3) == 30 ? 3 : -1;
+        uint32_t cp = extra == 0 ? lead : extra == 1 ? (lead & 0x1F)
+                    : extra == 2 ? (lead & 0x0F) : (lead & 0x07);
+        bool ok = extra >= 0 && i + extra < n;
+        for (int k = 1; ok && k <= extra; ++k) {
+            const unsigned char c = static_cast<unsigned char>(text[i + k]);
+            ok = (c & 0xC0) == 0x80;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        if (!ok) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        out += static_cast<char>(Cp1251Byte(cp));
+        i += extra + 1;
+    }
+    return out;
+}
+
 }  // namespace core

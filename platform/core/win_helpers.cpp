@@ -1,5 +1,5 @@
-// The Win32 helpers that involve no system: MulDiv, lstrlenA, SetRect. Shared by every
-// backend.
+// The Win32 helpers that involve no system: MulDiv, lstrlenA, SetRect, GlobalLock and
+// GlobalUnlock. Shared by every backend.
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -34,4 +34,15 @@ BOOL WINAPI SetRect(LPRECT lprc, int xLeft, int yTop, int xRight, int yBottom) {
     lprc->right = xRight;
     lprc->bottom = yBottom;
     return TRUE;
+}
+
+// A backend's clipboard handle is the address of the text it holds until CloseClipboard, so
+// locking gives that address and unlocking has nothing to do.
+LPVOID WINAPI GlobalLock(HGLOBAL hMem) {
+    return hMem;
+}
+
+// FALSE: the object is no longer locked (the Win32 result of a last unlock).
+BOOL WINAPI GlobalUnlock(HGLOBAL) {
+    return FALSE;
 }

@@ -56,6 +56,11 @@ void KeyUp(BYTE vk);
 void MouseMove(int x, int y);
 // Posts WM_LBUTTONDOWN/UP (left) or WM_RBUTTONDOWN/UP at the cursor.
 void MouseButton(bool left, bool down);
+// Posts WM_MOUSEWHEEL: `delta` in the high word of wParam (WHEEL_DELTA, 120, per notch;
+// positive away from the user), the cursor in screen coordinates.
+void MouseWheel(int delta);
+// The clipboard's CF_TEXT from now on (bytes as given; empty until set).
+void SetClipboardText(const std::string& text);
 // Moves the cursor without any message, in screen coordinates.
 void SetCursorPos(int x, int y);
 // Posts WM_CLOSE to the main window.

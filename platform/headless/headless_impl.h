@@ -53,8 +53,11 @@ struct CursorData {
 
 // One event of a run's script (script.cpp); `type` and `press` become several.
 struct ScriptStep {
-    enum Op { Wait, KeyDown, KeyUp, MouseMove, MouseDown, MouseUp, Close } op = Wait;
-    int a = 0, b = 0;   // frames; the key; x and y; 1 for the left button
+    enum Op {
+        Wait, KeyDown, KeyUp, MouseMove, MouseDown, MouseUp, Wheel, Clipboard, Close
+    } op = Wait;
+    int a = 0, b = 0;   // frames; the key; x and y; 1 for the left button; the wheel delta
+    std::string text;   // the clipboard's new text
 };
 
 class RecDevice;
@@ -73,6 +76,10 @@ struct State {
     HCURSOR currentCursor = nullptr;
     std::vector<std::unique_ptr<CursorData>> cursors;
     std::vector<std::string> messageBoxes;
+    std::string clipboard;           // CF_TEXT bytes, set by SetClipboardText
+    bool clipboardHasText = false;
+    bool clipboardOpen = false;
+    std::string clipboardHandedOut;  // what GetClipboardData's handle points to
 
     // Time
     DWORD now = kStartTime;
@@ -224,6 +231,9 @@ public:
     BOOL ScreenToClient(HWND hWnd, LPPOINT lpPoint) override;
     HCURSOR LoadCursorFromFileA(LPCSTR lpFileName) override;
     HCURSOR SetCursor(HCURSOR hCursor) override;
+    BOOL OpenClipboard(HWND hWndNewOwner) override;
+    HANDLE GetClipboardData(UINT uFormat) override;
+    BOOL CloseClipboard() override;
     int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) override;
     void GetSystemTime(LPSYSTEMTIME lpSystemTime) override;
     DWORD timeGetTime() override;

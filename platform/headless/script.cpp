@@ -64,6 +64,45 @@ bool KeyForChar(char c, BYTE& vk, bool& shift) {
     return false;
 }
 
+// The text after the event word: one blank after it skipped, the line end dropped.
+std::string RestOfLine(const std::string& line, const std::string& word) {
+    size_t at = line.find(word) + word.size();
+    if (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
+    std::string text = line.substr(at);
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+    return text;
+}
+
+// Clipboard text with the escapes \n, \r, \t, \\ and \xHH (two hex digits) for the bytes a
+// script line cannot hold; false at any other escape.
+bool Unescape(const std::string& in, std::string& out) {
+    out.clear();
+    for (size_t i = 0; i < in.size(); ++i) {
+        if (in[i] != '\\') {
+            out += in[i];
+            continue;
+        }
+        if (++i >= in.size()) return false;
+        switch (in[i]) {
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        case '\\': out += '\\'; break;
+        case 'x': {
+            if (i + 2 >= in.size()) return false;
+            if (!std::isxdigit(static_cast<unsigned char>(in[i + 1])) ||
+                !std::isxdigit(static_cast<unsigned char>(in[i + 2])))
+                return false;
+            out += static_cast<char>(std::stoi(in.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+            break;
+        }
+        default: return false;
+        }
+    }
+    return true;
+}
+
 void Add(std::vector<ScriptStep>& out, ScriptStep::Op op, int a = 0, int b = 0) {
     ScriptStep s;
     s.op = op;
@@ -99,11 +138,7 @@ bool ParseLine(const std::string& line, std::vector<ScriptStep>& out, std::strin
             return err = "key needs down or up", false;
         }
     } else if (word == "type") {
-        size_t at = line.find("type") + 4;
-        if (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
-        std::string text = line.substr(at);
-        while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
-        for (char c : text) {
+        for (char c : RestOfLine(line, word)) {
             BYTE vk;
             bool shift;
             if (!KeyForChar(c, vk, shift)) return err = std::string("cannot type '") + c + "'", false;
@@ -123,6 +158,18 @@ bool ParseLine(const std::string& line, std::vector<ScriptStep>& out, std::strin
         } else {
             return err = "mouse needs 'move X Y', 'down left|right' or 'up left|right'", false;
         }
+    } else if (word == "wheel") {
+        int notches;
+        if (rest.size() != 1 || !ParseInt(rest[0], notches) || notches == 0 || notches < -100 ||
+            notches > 100)
+            return err = "wheel needs notches, -100 to 100 but not 0 (positive: away)", false;
+        Add(out, ScriptStep::Wheel, notches * WHEEL_DELTA);
+    } else if (word == "clipboard") {
+        ScriptStep step;
+        step.op = ScriptStep::Clipboard;
+        if (!Unescape(RestOfLine(line, word), step.text))
+            return err = "clipboard text knows only the escapes \\n \\r \\t \\\\ \\xHH", false;
+        out.push_back(step);
     } else if (word == "close") {
         if (!rest.empty()) return err = "close takes nothing", false;
         Add(out, ScriptStep::Close);
@@ -212,6 +259,8 @@ void RunScriptFrame() {
         case ScriptStep::MouseMove: MouseMove(st.a, st.b); break;
         case ScriptStep::MouseDown: MouseButton(st.a != 0, true); break;
         case ScriptStep::MouseUp: MouseButton(st.a != 0, false); break;
+        case ScriptStep::Wheel: MouseWheel(st.a); break;
+        case ScriptStep::Clipboard: SetClipboardText(st.text); break;
         case ScriptStep::Close:
             PostClose();
             s.closePosted = true;

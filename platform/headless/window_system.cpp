@@ -397,6 +397,27 @@ HCURSOR HeadlessBackend::SetCursor(HCURSOR hCursor) {
     return previous;
 }
 
+// ---- Backend: clipboard (text set by the test or the script) ----
+
+BOOL HeadlessBackend::OpenClipboard(HWND) {
+    if (S().clipboardOpen) return FALSE;
+    S().clipboardOpen = true;
+    return TRUE;
+}
+
+HANDLE HeadlessBackend::GetClipboardData(UINT uFormat) {
+    State& s = S();
+    if (!s.clipboardOpen || uFormat != CF_TEXT || !s.clipboardHasText) return nullptr;
+    s.clipboardHandedOut = s.clipboard;   // stays put until CloseClipboard
+    return const_cast<char*>(s.clipboardHandedOut.c_str());
+}
+
+BOOL HeadlessBackend::CloseClipboard() {
+    if (!S().clipboardOpen) return FALSE;
+    S().clipboardOpen = false;
+    return TRUE;
+}
+
 int HeadlessBackend::MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     std::string caption = lpCaption ? lpCaption : "Error";   // Windows' caption for NULL
     std::string text = lpText ? lpText : "";
@@ -536,7 +557,20 @@ void MouseButton(bool left, bool down) {
     PostMsg(w, msg, MouseFlags(), MAKELPARAM(p.x, p.y));
 }
 
+// WM_MOUSEWHEEL: the delta in the high word of wParam, the cursor in screen coordinates.
+void MouseWheel(int delta) {
+    POINT p = S().cursor;
+    WPARAM wp = (static_cast<WPARAM>(static_cast<WORD>(static_cast<short>(delta))) << 16) |
+                MouseFlags();
+    PostMsg(MainWindow(), WM_MOUSEWHEEL, wp, MAKELPARAM(p.x, p.y));
+}
+
 void SetCursorPos(int x, int y) { S().cursor = POINT{x, y}; }
+
+void SetClipboardText(const std::string& text) {
+    S().clipboard = text;
+    S().clipboardHasText = true;
+}
 
 void PostClose() { PostMsg(MainWindow(), WM_CLOSE, 0, 0); }
 

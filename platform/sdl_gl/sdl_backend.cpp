@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/core/cp1251.h"
 #include "platform/sdl_gl/d3d_objects.h"
 #include "platform/sdl_gl/effect_library.h"
 #include "platform/sdl_gl/screenshot.h"
@@ -65,6 +66,30 @@ public:
     BOOL ScreenToClient(HWND hwnd, LPPOINT pt) override { return windows_.ScreenToClient(hwnd, pt); }
     HCURSOR LoadCursorFromFileA(LPCSTR path) override { return windows_.LoadCursorFromFileA(path); }
     HCURSOR SetCursor(HCURSOR c) override { return windows_.SetCursor(c); }
+
+    // The desktop's clipboard through SDL; its UTF-8 text is handed out in Windows-1251, as
+    // Windows converts CF_TEXT to the ANSI code page.
+    BOOL OpenClipboard(HWND) override {
+        if (clipboardOpen_) return FALSE;
+        clipboardOpen_ = true;
+        return TRUE;
+    }
+    HANDLE GetClipboardData(UINT format) override {
+        std::string err;
+        if (!clipboardOpen_ || format != CF_TEXT || !windows_.EnsureVideo(err) ||
+            !SDL_HasClipboardText())
+            return nullptr;
+        char* utf8 = SDL_GetClipboardText();
+        if (!utf8) return nullptr;
+        clipboard_ = core::Utf8ToCp1251(utf8);
+        SDL_free(utf8);
+        return const_cast<char*>(clipboard_.c_str());
+    }
+    BOOL CloseClipboard() override {
+        if (!clipboardOpen_) return FALSE;
+        clipboardOpen_ = false;
+        return TRUE;
+    }
 
     int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT type) override {
         return windows_.MessageBoxA(text, caption, type);
@@ -134,6 +159,8 @@ private:
     ScreenshotPlan plan_;
     int screenDc_ = 0;
     int module_ = 0;
+    bool clipboardOpen_ = false;
+    std::string clipboard_;   // the text GetClipboardData handed out, until the next call
 };
 
 }  // namespace

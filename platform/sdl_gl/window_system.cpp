@@ -330,6 +330,18 @@ void WindowSystem::Translate(const SDL_Event& e) {
                  MAKELPARAM(e.button.x, e.button.y));
             break;
         }
+        case SDL_MOUSEWHEEL: {
+            if (!hwnd || e.wheel.y == 0) break;
+            // Win32: the delta in the high word of wParam, 120 a notch, positive away from the
+            // user; the cursor in screen coordinates.
+            int notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+            int x = 0, y = 0;
+            SDL_GetGlobalMouseState(&x, &y);
+            WPARAM wp = (WPARAM(WORD(short(notches * WHEEL_DELTA))) << 16) |
+                        MouseKeys(SDL_GetMouseState(nullptr, nullptr));
+            Post(hwnd, WM_MOUSEWHEEL, wp, MAKELPARAM(x, y));
+            break;
+        }
         default:
             break;
     }

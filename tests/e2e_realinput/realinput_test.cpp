@@ -362,4 +362,36 @@ TEST_F(RealInput, KeysMouseConsoleAndCloseOnTheDemoLevel) {
     EXPECT_EQ(log, want);
 }
 
+// Ctrl+V pastes what another program holds on the desktop's clipboard (xclip serves it from
+// its own process): the line up to its break, without what the keys cannot type.
+TEST_F(RealInput, CtrlVPastesTheDesktopClipboard) {
+    if (!testsupport::Have("xclip")) GTEST_SKIP() << "xclip is not installed (see scripts/deps.sh)";
+    if (!Launch()) {
+        if (!skip_.empty()) GTEST_SKIP() << skip_;
+        return;
+    }
+    ASSERT_EQ(Tool({"sh", "-c",
+                    "printf 'console pasted \\303\\251 text\\nconsole not this' | "
+                    "xclip -selection clipboard >/dev/null 2>&1"}),
+              0);
+    ASSERT_TRUE(Press("grave"));
+    Xdo({"keydown", "Control_L"});
+    bool pasted = Press("v");
+    Xdo({"keyup", "Control_L"});
+    ASSERT_TRUE(pasted);
+    ASSERT_TRUE(Press("Return"));
+    ASSERT_FALSE(Frame().empty());   // the queued line runs on the next frame
+
+    ASSERT_EQ(Tool({"wmctrl", "-i", "-c", window_}), 0);
+    testsupport::Outcome end = testsupport::Wait(child_, 120);
+    child_ = -1;
+    ASSERT_TRUE(end.exited && end.code == 0) << testsupport::Describe(end);
+    std::string error;
+    std::vector<std::string> log = testsupport::ReadLog(DRTOOL_PATH, folder_ + "/LOG.dr", &error);
+    ASSERT_FALSE(log.empty()) << error;
+    // "é" has no place in code page 1251 and no key: dropped, and the two spaces run as one.
+    EXPECT_EQ(testsupport::InOrder(log, {"_COMMENT_ console pasted text", "_TEXT_ pasted text"}), "");
+    for (const std::string& line : log) EXPECT_EQ(line.find("not this"), std::string::npos) << line;
+}
+
 }  // namespace

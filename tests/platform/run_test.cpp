@@ -83,7 +83,7 @@ TEST(Run, ScriptErrorsNameTheFileAndLine) {
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(r.Has(bad + ":3: key needs down or up")) << r.out;
     const char* lines[] = {"wait -1", "key down VK_NOPE", "type caf\xe9", "mouse move 1", "mouse down middle",
-                           "close now", "jump"};
+                           "close now", "jump", "wheel 0", "wheel up", "clipboard a\\qb", "clipboard \\x4"};
     for (const char* l : lines) {
         r = Probe("MESHES_PLATFORM=headless MESHES_SCRIPT=" + Write("bad1.txt", std::string(l) + "\n"));
         EXPECT_EQ(r.status, 2) << l;

@@ -26,3 +26,14 @@ TEST(Cp1251, TableAndUtf8) {
         if ((c & 0xC0) != 0x80) ++chars;
     EXPECT_EQ(chars, 256u);
 }
+
+TEST(Cp1251, FromUtf8KeepsWhat1251HoldsAndMarksTheRest) {
+    // Every 1251 character comes back as itself; byte 0x98 has none and reads '?'.
+    std::string all;
+    for (int b = 1; b < 256; ++b) all += char(b);
+    std::string back = core::Utf8ToCp1251(core::Cp1251ToUtf8(all));
+    all[0x98 - 1] = '?';
+    EXPECT_EQ(back, all);
+    EXPECT_EQ(core::Utf8ToCp1251("Caf\xC3\xA9 \xE2\x80\xA6 \xF0\x9F\x98\x80!"), "Caf? \x85 ?!");
+    EXPECT_EQ(core::Utf8ToCp1251("a\xC3" "b\x80"), "a?b?");   // cut and stray sequences
+}

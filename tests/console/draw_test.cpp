@@ -174,3 +174,17 @@ TEST_F(DrawTest, CommandLineShowsItsLastTwentyNineCharactersAndTheCursor) {
 }
 
 }  // namespace
+
+// The wheel: 3 lines a notch while shown, part notches (fine-grained wheels) kept until they
+// make one, nothing while hidden, and the window's bounds as for the arrow keys.
+TEST_F(DrawTest, WheelMovesThreeLinesANotchWhileShown) {
+    FillTo(25);
+    const int table[][2] = {{120, 0}, {0, 0}, {60, 0}, {60, 3}, {-30, 3}, {-90, 0}, {-600, -1},
+                            {2400, 16}};
+    for (size_t i = 0; i < sizeof(table) / sizeof(table[0]); ++i) {
+        console->visible = i > 0;
+        console->Wheel(table[i][0]);
+        EXPECT_EQ(console->viewStart, table[i][1]) << "step " << i;
+        EXPECT_EQ(console->viewEnd, table[i][1] + 10) << "step " << i;
+    }
+}

@@ -2,7 +2,7 @@
 """Writes a benchmark level: N copies of one textured sphere (2000 triangles) on a grid, lit
 by L lights, seen by one camera that frames the whole grid.
 
-    python3 bench/frame/make_level.py N L OUTDIR [--spacing RADII] [--far-first]
+    python3 bench/frame/make_level.py N L OUTDIR [--spacing RADII] [--far-first] [--two-sided]
                                       [--wide [--cut]] [--drtool PATH] [--build BUILD]
 
 OUTDIR becomes a complete level directory that meshes runs in: "POLYGON01", the object file,
@@ -17,6 +17,10 @@ they are drawn back to front. --wide spreads the spheres over a square 6 radii a
 inside it near the floor, looking ahead and down, so that about a tenth of them are in view;
 --cut then keeps only the spheres the camera sees (any part of them inside its view volume),
 the same frame with the rest left out.
+
+The effect is the demo's Phong effect with back faces culled in both techniques (CullMode CCW,
+as the minimal program culls them in every pass); --two-sided keeps the demo's CullMode None
+in both, and the minimal program then draws both sides too.
 """
 import argparse
 import math
@@ -183,9 +187,10 @@ def level_text(n, l, centres, eye, look, light_list):
     return "\n".join(out) + "\n"
 
 
-def scene_text(centres, eye, look, light_list):
+def scene_text(centres, eye, look, light_list, two_sided):
     """The same scene for the minimal program: one record a line, numbers separated by blanks."""
     out = ["# mesh, texture, camera (eye, look-at), then one line a light and one an object",
+           "cull %s" % ("none" if two_sided else "back"),
            "mesh meshes/ball.x",
            "texture textures/ball.bmp",
            "screen %d %d" % SCREEN,
@@ -208,6 +213,19 @@ def ball_texture(x, y):
     return (r * k, g * k, b * k)
 
 
+def phong_effect(two_sided):
+    """The demo's Phong effect; unless two-sided, both techniques cull back faces."""
+    with open(os.path.join(DEMO, "fx", "ald_Phong.fx")) as f:
+        text = f.read()
+    if two_sided:
+        return text
+    culled = text.replace("CullMode = None;", "CullMode = CCW;")
+    if culled.count("CullMode = CCW;") != 2:
+        raise SystemExit("make_level.py: the demo's ald_Phong.fx no longer sets CullMode = None "
+                         "in its two techniques")
+    return culled
+
+
 def compile_tree(drtool, text_path, out_path):
     subprocess.run([drtool, "build", text_path, out_path], check=True)
 
@@ -221,6 +239,8 @@ def main(argv):
                     help="grid step in sphere radii (default 2.8)")
     ap.add_argument("--far-first", action="store_true",
                     help="list the spheres farthest from the camera first")
+    ap.add_argument("--two-sided", action="store_true",
+                    help="draw both sides of the spheres (no culling) in every pass")
     ap.add_argument("--wide", action="store_true",
                     help="spread wide, the camera seeing about a tenth of the spheres")
     ap.add_argument("--cut", action="store_true",
@@ -266,7 +286,8 @@ def main(argv):
     for name in os.listdir(os.path.join(DEMO, "textures", "_def")):
         shutil.copy(os.path.join(DEMO, "textures", "_def", name),
                     os.path.join(out, "textures", "_def", name))
-    shutil.copy(os.path.join(DEMO, "fx", "ald_Phong.fx"), os.path.join(out, "fx", "ald_Phong.fx"))
+    with open(os.path.join(out, "fx", "ald_Phong.fx"), "w") as f:
+        f.write(phong_effect(a.two_sided))
     shutil.copy(os.path.join(DEMO, "mouse.cur"), os.path.join(out, "mouse.cur"))
     with open(os.path.join(out, "ini.txt"), "w") as f:
         f.write("[SCREEN] = %d, %d\n[BACK_RENDERER_COLOR] = 24, 28, 40\n"
@@ -285,7 +306,7 @@ def main(argv):
     compile_tree(drtool, os.path.join(DEMO, "trees", "GlobalCommandBase.txt"),
                  os.path.join(out, "GlobalCommandBase.DR"))
     with open(os.path.join(out, "scene.txt"), "w") as f:
-        f.write(scene_text(centres, eye, look, light_list))
+        f.write(scene_text(centres, eye, look, light_list, a.two_sided))
     return 0
 
 

@@ -1,7 +1,8 @@
 // The frame benchmark's yardstick: the fewest OpenGL 3.3 calls that draw what a benchmark
 // level (bench/frame/make_level.py) asks of the engine. One VBO and index buffer per object's
 // mesh, one Phong program (the level's effect written in GLSL), and per light the N draws,
-// lights after the first added with ONE/ONE blending and no depth writes. No text, no markers,
+// lights after the first added with ONE/ONE blending and no depth writes, back faces culled
+// in every pass unless the scene says "cull none". No text, no markers,
 // no console, no off-screen buffer. Prints the statistics line a timed meshes run prints.
 //
 //   bench_frame_minimal LEVEL_DIR SECONDS     (reads LEVEL_DIR/scene.txt)
@@ -86,6 +87,7 @@ struct Light {
 
 struct Scene {
     std::string mesh, texture;
+    bool cullBack = true;   // "cull back" (clockwise on screen is the front) or "cull none"
     int width = 640, height = 480;   // the client area the engine draws into
     float eye[3] = {0, 0, 0}, look[3] = {0, 0, 1};
     std::vector<Light> lights;
@@ -115,6 +117,10 @@ bool ReadScene(const std::string& path, Scene& s, std::string& err) {
         bool ok = true;
         if (key == "mesh") {
             ok = static_cast<bool>(in >> s.mesh);
+        } else if (key == "cull") {
+            std::string mode;
+            ok = static_cast<bool>(in >> mode) && (mode == "back" || mode == "none");
+            s.cullBack = mode == "back";
         } else if (key == "texture") {
             ok = static_cast<bool>(in >> s.texture);
         } else if (key == "client") {
@@ -328,7 +334,15 @@ int main(int argc, char** argv) {
     glViewport(0, 0, scene.width, scene.height);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
-    glDisable(GL_CULL_FACE);
+    // The engine's meshes are wound clockwise on screen, Direct3D's front; the window's rows
+    // run bottom up here, so that is GL's clockwise too.
+    if (scene.cullBack) {
+        glEnable(GL_CULL_FACE);
+        glFrontFace(GL_CW);
+        glCullFace(GL_BACK);
+    } else {
+        glDisable(GL_CULL_FACE);
+    }
     glClearColor(24 / 255.0f, 28 / 255.0f, 40 / 255.0f, 1.0f);
     glClearDepth(1.0);
 

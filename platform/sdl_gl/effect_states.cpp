@@ -374,6 +374,12 @@ bool ParseStateValue(const std::string& value, StateValueKind kind, uint32_t& ou
 
 bool ParseStateMatrix(const std::string& value, float m[16]) {
     std::string t = Trim(value);
+    // A scalar is promoted to the matrix as HLSL promotes one: every element takes its value.
+    double scalar;
+    if (ParseNumber(t, scalar)) {
+        for (int i = 0; i < 16; ++i) m[i] = static_cast<float>(scalar);
+        return true;
+    }
     size_t open = t.find_first_of("{(");
     if (open == std::string::npos || (t.back() != '}' && t.back() != ')')) return false;
     t = t.substr(open + 1, t.size() - open - 2);

@@ -57,7 +57,8 @@ std::string ParameterReference(const std::string& value, StateValueKind kind);
 bool ParseStateValue(const std::string& value, StateValueKind kind, uint32_t& out,
                      float vec[4]);
 
-// A constant matrix value: 16 numbers, in braces or a float4x4(...) constructor.
+// A constant matrix value: 16 numbers, in braces or a float4x4(...) constructor, or one
+// number for every element.
 bool ParseStateMatrix(const std::string& value, float m[16]);
 
 }  // namespace sdlgl

@@ -10,8 +10,10 @@
 #include <glslang/SPIRV/GlslangToSpv.h>
 #include <spirv_cross/spirv_cross_c.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <list>
 #include <map>
 #include <memory>
@@ -222,14 +224,29 @@ std::vector<std::string> Words(const std::string& text) {
     return words;
 }
 
-// Names of the `uniform` parameters of the function `entry` in declaration order, taken from
-// its definition (the first `entry(...)` followed by a body).
-std::vector<std::string> UniformParameters(const std::string& hlsl, const std::string& entry,
-                                           bool& defined) {
-    defined = false;
+// The definition of an entry function as written: what stands before its name (the return
+// type), its parameters, and what follows the parameter list up to the body (": COLOR").
+struct EntrySignature {
+    bool defined = false;
+    std::string returnType;
+    std::vector<std::string> params;     // each parameter's text
+    std::vector<std::string> names;      // each parameter's name
+    std::vector<bool> uniform;           // declared `uniform`
+    std::string suffix;
+    std::vector<std::string> UniformNames() const {
+        std::vector<std::string> out;
+        for (size_t i = 0; i < names.size(); ++i)
+            if (uniform[i]) out.push_back(names[i]);
+        return out;
+    }
+};
+
+// Finds the definition of `entry` (the first `entry(...)` followed by a body).
+EntrySignature FindEntry(const std::string& hlsl, const std::string& entry) {
+    EntrySignature sig;
     size_t pos = 0;
     while ((pos = hlsl.find(entry, pos)) != std::string::npos) {
-        size_t after = pos + entry.size();
+        size_t nameAt = pos, after = pos + entry.size();
         bool wordStart = pos == 0 || !IsIdentChar(hlsl[pos - 1]);
         pos = after;
         if (!wordStart || (after < hlsl.size() && IsIdentChar(hlsl[after]))) continue;
@@ -242,25 +259,61 @@ std::vector<std::string> UniformParameters(const std::string& hlsl, const std::s
             if (hlsl[close] == '(') ++depth;
             if (hlsl[close] == ')' && --depth == 0) break;
         }
-        if (close >= hlsl.size()) return {};
+        if (close >= hlsl.size()) return sig;
         // A definition continues, after an optional ": SEMANTIC", with its body.
         size_t k = close + 1;
         while (k < hlsl.size() && hlsl[k] != '{' && hlsl[k] != ';' && hlsl[k] != '(' &&
                hlsl[k] != ')')
             ++k;
         if (k >= hlsl.size() || hlsl[k] != '{') continue;
-        defined = true;
-        std::vector<std::string> names;
+        sig.defined = true;
+        sig.suffix = hlsl.substr(close + 1, k - close - 1);
+        size_t typeEnd = nameAt;
+        while (typeEnd > 0 && std::isspace(static_cast<unsigned char>(hlsl[typeEnd - 1]))) --typeEnd;
+        size_t typeStart = typeEnd;
+        while (typeStart > 0 && IsIdentChar(hlsl[typeStart - 1])) --typeStart;
+        sig.returnType = hlsl.substr(typeStart, typeEnd - typeStart);
         for (const std::string& param : SplitTopLevel(hlsl.substr(open + 1, close - open - 1))) {
             std::string decl = param.substr(0, param.find_first_of(":="));
+            decl = decl.substr(0, decl.find('['));
             std::vector<std::string> w = Words(decl);
+            if (w.empty() || (w.size() == 1 && w[0] == "void")) continue;
             bool isUniform = false;
             for (const std::string& x : w) isUniform = isUniform || x == "uniform";
-            if (isUniform && w.size() >= 2) names.push_back(w.back());
+            sig.params.push_back(param);
+            sig.names.push_back(w.back());
+            sig.uniform.push_back(isUniform && w.size() >= 2);
         }
-        return names;
+        return sig;
     }
-    return {};
+    return sig;
+}
+
+// The name of the function that compiles `entry` with arguments that are expressions.
+const char* const kBoundEntry = "dx_bound_entry";
+
+// HLSL for a function that calls `entry` with its first uniform parameters bound to the
+// compile call's arguments (any expression: a global parameter, which the stage then reads,
+// static data, a constructor, arithmetic), as the effect compiler binds them. It stands at
+// the compile statement's line so that messages about the arguments point there.
+std::string BoundEntry(const EntrySignature& sig, const std::string& entry,
+                       const std::vector<std::string>& args, const std::string& file, int line) {
+    std::string params, call;
+    size_t bound = 0;
+    for (size_t i = 0; i < sig.params.size(); ++i) {
+        if (!call.empty()) call += ", ";
+        if (sig.uniform[i] && bound < args.size()) {
+            call += "(" + args[bound++] + ")";
+            continue;
+        }
+        params += (params.empty() ? "" : ", ") + sig.params[i];
+        call += sig.names[i];
+    }
+    std::string body = sig.returnType == "void" ? entry + "(" + call + ");"
+                                                : "return " + entry + "(" + call + ");";
+    return "\n#line " + std::to_string(line > 0 ? line : 1) + " \"" + file + "\"\n" +
+           sig.returnType + " " + kBoundEntry + "(" + params + ")" + sig.suffix + " { " + body +
+           " }\n";
 }
 
 // Values of `compile` arguments: numbers, true, false, or braced lists of numbers.
@@ -283,6 +336,159 @@ bool ParseArgument(const std::string& text, std::vector<float>& value) {
         value.push_back(f);
     }
     return !value.empty();
+}
+
+size_t SkipBlanks(const std::string& s, size_t i) {
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+    return i;
+}
+
+// The end of the bracketed group opening at `open` ('(' or '['), or npos.
+size_t GroupEnd(const std::string& s, size_t open) {
+    int depth = 0;
+    for (size_t i = open; i < s.size(); ++i) {
+        if (s[i] == '(' || s[i] == '[') ++depth;
+        if ((s[i] == ')' || s[i] == ']') && --depth == 0) return i + 1;
+    }
+    return std::string::npos;
+}
+
+// The end of the postfix expression starting at `i` (a name or group followed by members,
+// indices and calls), or `i` when none starts there.
+size_t PostfixEnd(const std::string& s, size_t i) {
+    size_t j = i;
+    if (j < s.size() && s[j] == '(') {
+        j = GroupEnd(s, j);
+        if (j == std::string::npos) return i;
+    } else {
+        while (j < s.size() && IsIdentChar(s[j])) ++j;
+        if (j == i) return i;
+    }
+    for (;;) {
+        size_t k = SkipBlanks(s, j);
+        if (k < s.size() && (s[k] == '(' || s[k] == '[')) {
+            size_t e = GroupEnd(s, k);
+            if (e == std::string::npos) return j;
+            j = e;
+        } else if (k < s.size() && s[k] == '.') {
+            k = SkipBlanks(s, k + 1);
+            size_t e = k;
+            while (e < s.size() && IsIdentChar(s[e])) ++e;
+            if (e == k) return j;
+            j = e;
+        } else {
+            return j;
+        }
+    }
+}
+
+// Components of a scalar or vector type name ("float3" 3, "half" 1), 0 for any other.
+int VectorSize(const std::string& type) {
+    for (const char* base : {"float", "half", "double", "int", "uint", "bool"}) {
+        size_t n = std::strlen(base);
+        if (type.compare(0, n, base) != 0) continue;
+        if (type.size() == n) return 1;
+        if (type.size() == n + 1 && type[n] >= '1' && type[n] <= '4') return type[n] - '0';
+    }
+    return 0;
+}
+
+// The components of variable `name` as declared last before `at` ("float2 a, b;"), 0 when
+// that is not found.
+int DeclaredSize(const std::string& s, const std::string& name, size_t at) {
+    size_t p = at;
+    while (p > 0 && (p = s.rfind(name, p - 1)) != std::string::npos) {
+        size_t e = p + name.size();
+        if ((p > 0 && IsIdentChar(s[p - 1])) || (e < s.size() && IsIdentChar(s[e]))) continue;
+        // Back over "other, " declarators to the type.
+        size_t q = p;
+        while (q > 0 && s[q - 1] != ';' && s[q - 1] != '{' && s[q - 1] != '}' && s[q - 1] != '(' &&
+               s[q - 1] != '=')
+            --q;
+        std::vector<std::string> w = Words(s.substr(q, p - q));
+        for (const std::string& x : w)
+            if (VectorSize(x)) return VectorSize(x);
+        if (p == 0) break;
+    }
+    return 0;
+}
+
+// Rewrites the Direct3D 9 compiler's constructs that glslang's HLSL front end lacks into
+// plain HLSL, keeping every line where it was:
+//  - a vector cast to an array, `(float[4])v`, which takes the vector's components in turn;
+//  - a constructor as an assignment target, `float4(a, b) = e;`, which assigns e's
+//    components to a and b in turn.
+std::string RewriteLegacyHlsl(const std::string& in) {
+    std::string s = in;
+    // Casts to arrays.
+    for (size_t p = s.find('('); p != std::string::npos; p = s.find('(', p + 1)) {
+        size_t t = SkipBlanks(s, p + 1), te = t;
+        while (te < s.size() && IsIdentChar(s[te])) ++te;
+        if (te == t || !VectorSize(s.substr(t, te - t))) continue;
+        size_t b = SkipBlanks(s, te);
+        if (b >= s.size() || s[b] != '[') continue;
+        char* numEnd = nullptr;
+        long n = std::strtol(s.c_str() + b + 1, &numEnd, 10);
+        size_t close = SkipBlanks(s, static_cast<size_t>(numEnd - s.c_str()));
+        if (n < 1 || n > 16 || close >= s.size() || s[close] != ']') continue;
+        size_t rp = SkipBlanks(s, close + 1);
+        if (rp >= s.size() || s[rp] != ')') continue;
+        size_t e0 = SkipBlanks(s, rp + 1), e1 = PostfixEnd(s, e0);
+        if (e1 == e0) continue;
+        std::string operand = "(" + s.substr(e0, e1 - e0) + ")";
+        std::string list = "{";
+        for (long i = 0; i < n; ++i)
+            list += (i ? ", " : "") + operand + "[" + std::to_string(i) + "]";
+        list += "}";
+        s.replace(p, e1 - p, list);
+    }
+    // Constructors assigned to.
+    for (size_t p = 0; p < s.size(); ++p) {
+        if (!IsIdentChar(s[p]) || (p > 0 && IsIdentChar(s[p - 1]))) continue;
+        size_t te = p;
+        while (te < s.size() && IsIdentChar(s[te])) ++te;
+        int size = VectorSize(s.substr(p, te - p));
+        size_t open = SkipBlanks(s, te);
+        if (size < 2 || open >= s.size() || s[open] != '(') { p = te - 1; continue; }
+        size_t before = p;
+        while (before > 0 && std::isspace(static_cast<unsigned char>(s[before - 1]))) --before;
+        if (before > 0 && s[before - 1] != ';' && s[before - 1] != '{' && s[before - 1] != '}') {
+            p = te - 1;
+            continue;
+        }
+        size_t close = GroupEnd(s, open);
+        size_t eq = close == std::string::npos ? close : SkipBlanks(s, close);
+        if (eq == std::string::npos || eq + 1 >= s.size() || s[eq] != '=' || s[eq + 1] == '=') {
+            p = te - 1;
+            continue;
+        }
+        size_t semi = s.find(';', eq);
+        if (semi == std::string::npos) break;
+        std::vector<std::string> targets = SplitTopLevel(s.substr(open + 1, close - open - 2));
+        std::string assigns;
+        int at = 0;
+        for (std::string target : targets) {
+            size_t a = SkipBlanks(target, 0), z = target.size();
+            while (z > a && std::isspace(static_cast<unsigned char>(target[z - 1]))) --z;
+            target = target.substr(a, z - a);
+            int n = DeclaredSize(s, target, p);
+            if (n == 0 || at + n > size) { at = -1; break; }
+            assigns += " " + target + " = dx_parts." + std::string("xyzw").substr(static_cast<size_t>(at), static_cast<size_t>(n)) + ";";
+            at += n;
+        }
+        if (at != size) { p = te - 1; continue; }
+        std::string rhs = s.substr(eq + 1, semi - eq - 1);
+        for (char& c : rhs)
+            if (c == '\n') c = ' ';
+        std::string type = s.substr(p, te - p);
+        std::string text = "{ " + type + " dx_parts = " + rhs + ";" + assigns + " }";
+        // Newlines of the statement stay, so the lines after it keep their numbers.
+        for (char c : s.substr(p, semi + 1 - p))
+            if (c == '\n') text += '\n';
+        s.replace(p, semi + 1 - p, text);
+        p += text.size() - 1;
+    }
+    return s;
 }
 
 // `#include "file"`: read relative to the including file and found as every file of the
@@ -328,6 +534,54 @@ HlslBase BaseOf(spvc_basetype t) {
     }
 }
 
+// Direct3D 9 links a vertex output to a pixel input by semantic register, whatever the
+// declared widths: a float2 TEXCOORD0 output may feed a float4 input and the other way round,
+// and an array `float2 uv[3] : TEXCOORD1` takes TEXCOORD1..3. Such varyings therefore pass as
+// one vec4 "dx_<semantic>" per register; the stage's own variable is renamed
+// "dx_v_<semantic>" and copied to or from them. The components a vertex shader leaves
+// unwritten read 0.0, as Wine's GLSL backend fills them (wined3d,
+// shader_glsl_setup_vs3_output).
+struct NarrowVarying {
+    std::string base;   // "TEXCOORD"
+    int index = 0;      // semantic index of the first register
+    int size = 1;       // 1..4 floats
+    int elements = 0;   // array length, 0 for no array
+    bool input = false;
+    std::string Own() const { return "dx_v_" + base + std::to_string(index); }
+    std::string Register(int k) const { return "dx_" + base + std::to_string(index + k); }
+};
+
+// Re-declares the narrow varyings of `text` (SPIRV-Cross output) as plain variables beside
+// their vec4s; the copies go into `prologue` (pixel inputs) and `epilogue` (vertex outputs).
+bool WidenVaryings(const std::vector<NarrowVarying>& narrow, std::string& text,
+                   std::string& prologue, std::string& epilogue) {
+    for (const NarrowVarying& v : narrow) {
+        std::string type = v.size == 1 ? "float" : "vec" + std::to_string(v.size);
+        std::string dims = v.elements ? "[" + std::to_string(v.elements) + "]" : "";
+        std::string decl = std::string(v.input ? "in " : "out ") + type + " " + v.Own() + dims + ";";
+        size_t p = text.find(decl);
+        if (p == std::string::npos) return false;
+        size_t lineStart = text.rfind('\n', p);
+        lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
+        std::string qualifiers = text.substr(lineStart, p - lineStart);
+        std::string declarations = type + " " + v.Own() + dims + ";";
+        for (int k = 0; k < std::max(v.elements, 1); ++k) {
+            std::string own = v.Own() + (v.elements ? "[" + std::to_string(k) + "]" : "");
+            declarations += "\n" + qualifiers + (v.input ? "in vec4 " : "out vec4 ") + v.Register(k) + ";";
+            if (v.input) {
+                prologue += "    " + own + " = " + v.Register(k) +
+                            (v.size < 4 ? "." + std::string("xyz").substr(0, static_cast<size_t>(v.size)) : "") + ";\n";
+            } else {
+                epilogue += "    " + v.Register(k) + " = vec4(" + own;
+                for (int i = v.size; i < 4; ++i) epilogue += ", 0.0";
+                epilogue += ");\n";
+            }
+        }
+        text.replace(lineStart, p + decl.size() - lineStart, declarations);
+    }
+    return true;
+}
+
 // Turns SPIR-V into GLSL 3.30 with the naming conventions of the header.
 bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStage& out,
                  std::string& log) {
@@ -367,6 +621,8 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
     bool hasColor0 = false;
     std::vector<std::string> colorOutputs;
     int spareLocation = 13;
+    // Varyings narrower than four floats, which pass as vec4 (see WidenVaryings).
+    std::vector<NarrowVarying> narrow;
     for (int pass = 0; pass < 2; ++pass) {
         bool input = pass == 0;
         spvc_resources_get_resource_list_for_type(
@@ -414,6 +670,22 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
                 spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationLocation);
                 if (input && (base == "VPOS" || base == "VFACE")) pixelBuiltins.push_back(name);
                 if (!input && base == "POSITION" && index == 0) positionOutput = name;
+                spvc_type type = spvc_compiler_get_type_handle(comp, list[i].type_id);
+                NarrowVarying v;
+                v.base = base;
+                v.index = index;
+                v.size = static_cast<int>(spvc_type_get_vector_size(type));
+                v.input = input;
+                unsigned dims = spvc_type_get_num_array_dimensions(type);
+                if (dims == 1) v.elements = static_cast<int>(spvc_type_get_array_dimension(type, 0));
+                bool isPosition = base == "POSITION" && !input;
+                if (!isPosition && base != "VPOS" && base != "VFACE" &&
+                    spvc_type_get_basetype(type) == SPVC_BASETYPE_FP32 &&
+                    (v.size < 4 || v.elements > 0) && spvc_type_get_columns(type) == 1 &&
+                    dims <= 1 && v.elements <= 16) {
+                    narrow.push_back(v);
+                    name = v.Own();
+                }
                 if (!input && base == "COLOR") colorOutputs.push_back(name);
             }
             spvc_compiler_set_name(comp, list[i].id, name.c_str());
@@ -497,6 +769,13 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
         return false;
     }
     std::string text = glsl;
+    // Pixel stages set their own variables where main begins, vertex stages their outputs
+    // where it ends.
+    std::string prologue, outputCopies;
+    if (!WidenVaryings(narrow, text, prologue, outputCopies)) {
+        log += "error: unexpected translator output for a varying\n";
+        return false;
+    }
 
     // The epilogue runs where main ends: SPIRV-Cross writes main last and without early
     // returns (the HLSL entry is a function of its own).
@@ -516,6 +795,7 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
         }
         for (const std::string& c : colorOutputs)
             epilogue += "    " + c + " = clamp(" + c + ", 0.0, 1.0);\n";
+        epilogue += outputCopies;
         if (!positionOutput.empty()) epilogue += "    gl_Position = " + positionOutput + ";\n";
         epilogue += "    gl_Position.xy += vec2(" + std::string(kHalfPixelUniform) + ".x, -" +
                     kHalfPixelUniform + ".y) * gl_Position.w;\n"
@@ -559,7 +839,6 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
     }
     // VPOS (the pixel's integer coordinates) and VFACE (positive on front faces) become
     // plain variables set from GL's built-ins where main begins.
-    std::string prologue;
     for (const std::string& name : pixelBuiltins) {
         size_t p = text.find(" " + name + ";");
         size_t lineStart = p == std::string::npos ? p : text.rfind('\n', p);
@@ -653,12 +932,12 @@ bool Compile(const std::string& hlsl, const std::string& fileName, int line,
     EShLanguage lang = stage == ShaderStage::Vertex ? EShLangVertex : EShLangFragment;
 
     // Arguments of the compile call give the entry's uniform parameters fixed values.
-    bool defined = false;
-    std::vector<std::string> uniformParams = UniformParameters(hlsl, entry, defined);
-    if (!defined) {
+    EntrySignature sig = FindEntry(hlsl, entry);
+    if (!sig.defined) {
         log += where + ": error: '" + entry + "': entrypoint not found\n";
         return false;
     }
+    std::vector<std::string> uniformParams = sig.UniformNames();
     std::vector<std::string> args = SplitTopLevel(arguments);
     if (args.size() > uniformParams.size()) {
         log += where + ": error: " + entry + " is compiled with " +
@@ -666,22 +945,26 @@ bool Compile(const std::string& hlsl, const std::string& fileName, int line,
                std::to_string(uniformParams.size()) + " uniform parameters\n";
         return false;
     }
+    // Literal arguments become fixed values of the entry's uniforms; any other expression
+    // is compiled into a function that calls the entry with it.
     std::vector<std::vector<float>> argValues(args.size());
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (!ParseArgument(args[i], argValues[i])) {
-            log += where + ": error: cannot read the argument '" + args[i] + "' of " + entry +
-                   "\n";
-            return false;
-        }
+    bool literals = true;
+    for (size_t i = 0; i < args.size(); ++i) literals = literals && ParseArgument(args[i], argValues[i]);
+    std::string source = RewriteLegacyHlsl(hlsl);
+    std::string compiledEntry = entry;
+    if (!literals) {
+        source += BoundEntry(sig, entry, args, fileName, line);
+        compiledEntry = kBoundEntry;
+        args.clear();
     }
 
     auto shader = std::make_unique<glslang::TShader>(lang);
-    const char* src = hlsl.c_str();
-    int len = static_cast<int>(hlsl.size());
+    const char* src = source.c_str();
+    int len = static_cast<int>(source.size());
     const char* name = fileName.c_str();
     shader->setStringsWithLengthsAndNames(&src, &len, &name, 1);
-    shader->setEntryPoint(entry.c_str());
-    shader->setSourceEntryPoint(entry.c_str());
+    shader->setEntryPoint(compiledEntry.c_str());
+    shader->setSourceEntryPoint(compiledEntry.c_str());
     shader->setEnvInput(glslang::EShSourceHlsl, lang, glslang::EShClientOpenGL, 100);
     shader->setEnvClient(glslang::EShClientOpenGL, glslang::EShTargetOpenGL_450);
     shader->setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
@@ -694,14 +977,14 @@ bool Compile(const std::string& hlsl, const std::string& fileName, int line,
         static_cast<EShMessages>(EShMsgSpvRules | EShMsgReadHlsl | EShMsgHlslDX9Compatible);
     EffectIncluder includer;
     if (!shader->parse(GetDefaultResources(), 100, false, msgs, includer)) {
-        log += FormatLog(shader->getInfoLog(), hlsl, fileName, where);
+        log += FormatLog(shader->getInfoLog(), source, fileName, where);
         if (log.empty()) log = where + ": error: " + entry + " does not compile\n";
         return false;
     }
     glslang::TProgram program;
     program.addShader(shader.get());
     if (!program.link(msgs) || !program.getIntermediate(lang)) {
-        log += FormatLog(program.getInfoLog(), hlsl, fileName, where);
+        log += FormatLog(program.getInfoLog(), source, fileName, where);
         if (log.empty()) log = where + ": error: " + entry + " does not link\n";
         return false;
     }

@@ -107,6 +107,14 @@ TEST_F(CorpusTest, FixedFunctionStagesLightsAndEmptySamplersShowTheTextureLit) {
         {"ps_only_passes.fx", "vs_fixed_pixel.fx", "fixed_function_lit.fx", "cube_projected.fx"}, 110);
 }
 
+// Constructs of the Direct3D 9 compiler beyond plain HLSL: compile arguments that are
+// expressions, stages linked by semantic register, casts to arrays, constructors assigned to.
+TEST_F(CorpusTest, CompilerConstructsShowTheTextureLit) {
+    ExpectTextureLitAndLightAdded({"compile_expressions.fx", "varying_widths.fx", "array_cast.fx",
+                                   "constructor_target.fx"},
+                                  90);
+}
+
 TEST_F(CorpusTest, NamesThatAreNoStatesAreRejected) {
     for (const char* file : {"invalid/unknown_state.fx", "invalid/unknown_sampler_state.fx"}) {
         SCOPED_TRACE(file);

@@ -63,6 +63,18 @@ BENCHMARK_CAPTURE(BM_CompileCorpusEffect, env_multipass, "env_multipass.fx")->Un
 BENCHMARK_CAPTURE(BM_CompileCorpusEffect, loops_clip, "loops_clip.fx")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_CompileCorpusEffect, normal_map, "normal_map.fx")->Unit(benchmark::kMillisecond);
 
+// An effect file named by MESHES_BENCH_FX, such as the largest file of a third-party corpus
+// that this repository does not hold; reported as an error when the variable is unset.
+void BM_CompileGivenEffect(benchmark::State& state) {
+    const char* path = std::getenv("MESHES_BENCH_FX");
+    if (!path || !*path) {
+        state.SkipWithError("MESHES_BENCH_FX names no effect file");
+        return;
+    }
+    CompileWhole(state, path);
+}
+BENCHMARK(BM_CompileGivenEffect)->Unit(benchmark::kMillisecond);
+
 // A window and a device of the sdl backend, made once.
 struct GlSetup {
     IDirect3DDevice9* device = nullptr;

@@ -370,9 +370,11 @@ void GlEffect::UploadProgramValues(const PassProgram& p) {
 }
 
 uint32_t GlEffect::DynamicValue(const EffectState& s, float vec[4]) const {
-    const std::vector<float>& v = values_[static_cast<size_t>(s.param)];
-    for (int i = 0; i < 4; ++i) vec[i] = i < static_cast<int>(v.size()) ? v[static_cast<size_t>(i)] : 0.0f;
-    float f = v.empty() ? 0.0f : v[0];
+    const std::vector<float>& all = values_[static_cast<size_t>(s.param)];
+    size_t at = std::min(s.offset, all.size()), n = all.size() - at;
+    const float* v = all.data() + at;
+    for (size_t i = 0; i < 4; ++i) vec[i] = i < n ? v[i] : 0.0f;
+    float f = n ? v[0] : 0.0f;
     switch (s.kind) {
         case StateValueKind::Float: {
             uint32_t bits;
@@ -385,7 +387,7 @@ uint32_t GlEffect::DynamicValue(const EffectState& s, float vec[4]) const {
                 x = x < 0 ? 0 : x > 1 ? 1 : x;
                 return static_cast<uint32_t>(x * 255.0f + 0.5f);
             };
-            if (v.size() < 4) vec[3] = 1.0f;
+            if (n < 4) vec[3] = 1.0f;
             return (Byte(vec[3]) << 24) | (Byte(vec[0]) << 16) | (Byte(vec[1]) << 8) | Byte(vec[2]);
         }
         case StateValueKind::Bool: return f != 0.0f ? 1u : 0u;

@@ -58,6 +58,22 @@ int FloatsOf(GLenum type) {
     }
 }
 
+// `<name[i]>`, `(name[i])` or `name[i]`: the parameter's name and the element's index.
+bool ElementReference(const std::string& value, std::string& name, int& element) {
+    std::string t = value;
+    if (t.size() >= 2 && ((t.front() == '<' && t.back() == '>') || (t.front() == '(' && t.back() == ')')))
+        t = t.substr(1, t.size() - 2);
+    size_t open = t.find('['), close = t.find(']');
+    if (open == std::string::npos || close != t.size() - 1 || close < open + 2) return false;
+    char* end = nullptr;
+    long index = std::strtol(t.c_str() + open + 1, &end, 10);
+    if (end != t.c_str() + close || index < 0) return false;
+    name = t.substr(0, open);
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    element = static_cast<int>(index);
+    return !name.empty();
+}
+
 bool ReadState(const core::FxState& s, const StateInfo& info, const EffectSource& code,
                EffectState& out) {
     out.target = info.target;
@@ -65,6 +81,9 @@ bool ReadState(const core::FxState& s, const StateInfo& info, const EffectSource
     out.kind = info.kind;
     out.index = s.index > 0 ? static_cast<uint32_t>(s.index) : 0;
     std::string ref = ParameterReference(s.value, info.kind);
+    // An element of an array parameter, `<lights[1]>`.
+    int element = -1;
+    if (ref.empty() && info.target != StateTarget::Transform) ElementReference(s.value, ref, element);
     if (info.target == StateTarget::Transform) {
         out.index = 0;
         if (info.id == 16) out.id = 16 + (s.index > 0 ? static_cast<uint32_t>(s.index) : 0);
@@ -78,7 +97,10 @@ bool ReadState(const core::FxState& s, const StateInfo& info, const EffectSource
     }
     if (!ref.empty()) {
         out.param = code.FindParam(ref);
-        return out.param >= 0;
+        if (out.param < 0 || element < 0) return out.param >= 0;
+        const EffectParam& p = code.params[static_cast<size_t>(out.param)];
+        out.offset = static_cast<size_t>(element * p.rows * p.columns);
+        return element < p.elements;
     }
     return ParseStateValue(s.value, info.kind, out.value, out.vec);
 }

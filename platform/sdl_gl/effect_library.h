@@ -50,6 +50,7 @@ struct EffectState {
     float vec[4] = {0, 0, 0, 0};
     float matrix[16] = {};   // transforms given as constants
     int param = -1;
+    size_t offset = 0;       // first float of the value in the parameter (an array element)
 };
 
 struct EffectParam {

@@ -417,7 +417,8 @@ int DeclaredSize(const std::string& s, const std::string& name, size_t at) {
 // plain HLSL, keeping every line where it was:
 //  - a vector cast to an array, `(float[4])v`, which takes the vector's components in turn;
 //  - a constructor as an assignment target, `float4(a, b) = e;`, which assigns e's
-//    components to a and b in turn.
+//    components to a and b in turn;
+//  - an array of vectors initialised with one flat list of numbers.
 std::string RewriteLegacyHlsl(const std::string& in) {
     std::string s = in;
     // Casts to arrays.
@@ -441,6 +442,36 @@ std::string RewriteLegacyHlsl(const std::string& in) {
             list += (i ? ", " : "") + operand + "[" + std::to_string(i) + "]";
         list += "}";
         s.replace(p, e1 - p, list);
+    }
+    // Arrays of vectors initialised with one flat list, `float4 a[2] = {0, 0, 0, 0, 1, 1, 1, 1}`.
+    for (size_t p = s.find('['); p != std::string::npos; p = s.find('[', p + 1)) {
+        size_t close = s.find(']', p), eq = close == std::string::npos ? close : SkipBlanks(s, close + 1);
+        if (eq == std::string::npos || eq + 1 >= s.size() || s[eq] != '=' || s[eq + 1] == '=') continue;
+        size_t open = SkipBlanks(s, eq + 1);
+        if (open >= s.size() || s[open] != '{') continue;
+        size_t end = s.find('}', open);
+        if (end == std::string::npos || s.find('{', open + 1) < end) continue;
+        // The declaration's type: the word before the name.
+        size_t nameEnd = p;
+        while (nameEnd > 0 && std::isspace(static_cast<unsigned char>(s[nameEnd - 1]))) --nameEnd;
+        size_t nameStart = nameEnd;
+        while (nameStart > 0 && IsIdentChar(s[nameStart - 1])) --nameStart;
+        size_t typeEnd = nameStart;
+        while (typeEnd > 0 && std::isspace(static_cast<unsigned char>(s[typeEnd - 1]))) --typeEnd;
+        size_t typeStart = typeEnd;
+        while (typeStart > 0 && IsIdentChar(s[typeStart - 1])) --typeStart;
+        int size = VectorSize(s.substr(typeStart, typeEnd - typeStart));
+        long n = std::strtol(s.c_str() + p + 1, nullptr, 10);
+        std::vector<std::string> items = SplitTopLevel(s.substr(open + 1, end - open - 1));
+        if (size < 2 || n < 1 || items.size() != static_cast<size_t>(n * size)) continue;
+        std::string list = "{";
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (i % static_cast<size_t>(size) == 0) list += i ? "}, {" : "{";
+            else list += ",";
+            list += items[i];
+        }
+        list += "}}";
+        s.replace(open, end + 1 - open, list);
     }
     // Constructors assigned to.
     for (size_t p = 0; p < s.size(); ++p) {
@@ -623,6 +654,7 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
     int spareLocation = 13;
     // Varyings narrower than four floats, which pass as vec4 (see WidenVaryings).
     std::vector<NarrowVarying> narrow;
+    std::vector<std::string> unfedInputs;   // vertex inputs given (0, 0, 0, 1) in main
     for (int pass = 0; pass < 2; ++pass) {
         bool input = pass == 0;
         spvc_resources_get_resource_list_for_type(
@@ -640,15 +672,24 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
             bool vertexInput = input && stage == ShaderStage::Vertex;
             bool pixelOutput = !input && stage == ShaderStage::Pixel;
             if (vertexInput) {
-                int loc = AttributeLocation(base, index);
-                if (loc < 0) loc = spareLocation++;
-                if (loc > 15) {
-                    log += "error: too many vertex inputs\n";
-                    return false;
-                }
+                spvc_type type = spvc_compiler_get_type_handle(comp, list[i].type_id);
+                bool array = spvc_type_get_num_array_dimensions(type) > 0;
+                int loc = array ? -1 : AttributeLocation(base, index);
+                if (loc < 0 && !array && spareLocation <= 15) loc = spareLocation++;
                 name = "dx_in_" + base + std::to_string(index);
-                spvc_compiler_set_decoration(comp, list[i].id, SpvDecorationLocation,
-                                             static_cast<unsigned>(loc));
+                if (loc < 0) {
+                    // Arrays and inputs beyond the spare locations: no vertex format feeds
+                    // them; they read GL's default attribute value as the spare ones do.
+                    if (spvc_type_get_columns(type) > 1) {
+                        log += "error: too many vertex inputs\n";
+                        return false;
+                    }
+                    spvc_compiler_unset_decoration(comp, list[i].id, SpvDecorationLocation);
+                    unfedInputs.push_back(name);
+                } else {
+                    spvc_compiler_set_decoration(comp, list[i].id, SpvDecorationLocation,
+                                                 static_cast<unsigned>(loc));
+                }
             } else if (pixelOutput) {
                 name = "dx_out_" + base + std::to_string(index);
                 if (base == "DEPTH") {
@@ -775,6 +816,26 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
     if (!WidenVaryings(narrow, text, prologue, outputCopies)) {
         log += "error: unexpected translator output for a varying\n";
         return false;
+    }
+    for (const std::string& name : unfedInputs) {
+        size_t p = text.find(" " + name + ";"), arr = text.find(" " + name + "[");
+        p = std::min(p, arr);
+        size_t lineStart = p == std::string::npos ? p : text.rfind('\n', p);
+        if (p == std::string::npos || lineStart == std::string::npos ||
+            text.compare(lineStart + 1, 3, "in ") != 0) {
+            log += "error: unexpected translator output for " + name + "\n";
+            return false;
+        }
+        std::string type = text.substr(lineStart + 4, p - lineStart - 4);
+        int n = p == arr ? std::atoi(text.c_str() + p + name.size() + 2) : 0;
+        text.erase(lineStart + 1, 3);
+        std::string value = type + "(vec4(0.0, 0.0, 0.0, 1.0))";
+        if (p == arr) {
+            for (int k = 0; k < n; ++k)
+                prologue += "    " + name + "[" + std::to_string(k) + "] = " + value + ";\n";
+        } else {
+            prologue += "    " + name + " = " + value + ";\n";
+        }
     }
 
     // The epilogue runs where main ends: SPIRV-Cross writes main last and without early

@@ -107,11 +107,14 @@ TEST_F(CorpusTest, FixedFunctionStagesLightsAndEmptySamplersShowTheTextureLit) {
         {"ps_only_passes.fx", "vs_fixed_pixel.fx", "fixed_function_lit.fx", "cube_projected.fx"}, 110);
 }
 
-// Constructs of the Direct3D 9 compiler beyond plain HLSL: compile arguments that are
-// expressions, stages linked by semantic register, casts to arrays, constructors assigned to.
+// Constructs of the Direct3D 9 compiler and effects beyond plain HLSL: compile arguments that
+// are expressions, stages linked by semantic register, casts to arrays and flat array
+// initialisers, constructors assigned to, vertex inputs no format feeds, array elements in
+// states.
 TEST_F(CorpusTest, CompilerConstructsShowTheTextureLit) {
     ExpectTextureLitAndLightAdded({"compile_expressions.fx", "varying_widths.fx", "array_cast.fx",
-                                   "constructor_target.fx"},
+                                   "constructor_target.fx", "vertex_input_array.fx",
+                                   "state_array_element.fx"},
                                   90);
 }
 

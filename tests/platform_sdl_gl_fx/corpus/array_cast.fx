@@ -1,4 +1,5 @@
-// Vectors cast to arrays, as skinning code takes weights and indices apart.
+// Vectors cast to arrays, as skinning code takes weights and indices apart, and an array of
+// vectors initialised from one flat list.
 float4x4 mat_World_View_Proj;
 sampler DiffuseSampler : register(s0);
 
@@ -14,7 +15,9 @@ void CastVS(float4 pos : POSITION, float2 tex : TEXCOORD0, out float4 oPos : POS
 
 float4 PlainPS(float2 tex : TEXCOORD0) : COLOR
 {
-    return tex2D(DiffuseSampler, tex);
+    float4 scales[2] = { 0, 0, 0, 0,
+                         1, 1, 1, 1 };
+    return tex2D(DiffuseSampler, tex) * scales[1] + scales[0];
 }
 
 technique ald_Phong

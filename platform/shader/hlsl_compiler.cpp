@@ -613,6 +613,22 @@ bool WidenVaryings(const std::vector<NarrowVarying>& narrow, std::string& text,
     return true;
 }
 
+// Makes the stage input `name` of `text` (SPIRV-Cross output, "in <type> <name>[<n>];") a
+// plain variable for main to set: its type and array length (0 for none).
+bool InputToVariable(std::string& text, const std::string& name, std::string& type,
+                     int& elements) {
+    size_t p = text.find(" " + name + ";"), arr = text.find(" " + name + "[");
+    p = std::min(p, arr);
+    size_t lineStart = p == std::string::npos ? p : text.rfind('\n', p);
+    if (p == std::string::npos || lineStart == std::string::npos ||
+        text.compare(lineStart + 1, 3, "in ") != 0)
+        return false;
+    type = text.substr(lineStart + 4, p - lineStart - 4);
+    elements = p == arr ? std::atoi(text.c_str() + p + name.size() + 2) : 0;
+    text.erase(lineStart + 1, 3);
+    return true;
+}
+
 // Turns SPIR-V into GLSL 3.30 with the naming conventions of the header.
 bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStage& out,
                  std::string& log) {
@@ -818,19 +834,14 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
         return false;
     }
     for (const std::string& name : unfedInputs) {
-        size_t p = text.find(" " + name + ";"), arr = text.find(" " + name + "[");
-        p = std::min(p, arr);
-        size_t lineStart = p == std::string::npos ? p : text.rfind('\n', p);
-        if (p == std::string::npos || lineStart == std::string::npos ||
-            text.compare(lineStart + 1, 3, "in ") != 0) {
+        std::string type;
+        int n = 0;
+        if (!InputToVariable(text, name, type, n)) {
             log += "error: unexpected translator output for " + name + "\n";
             return false;
         }
-        std::string type = text.substr(lineStart + 4, p - lineStart - 4);
-        int n = p == arr ? std::atoi(text.c_str() + p + name.size() + 2) : 0;
-        text.erase(lineStart + 1, 3);
         std::string value = type + "(vec4(0.0, 0.0, 0.0, 1.0))";
-        if (p == arr) {
+        if (n > 0) {
             for (int k = 0; k < n; ++k)
                 prologue += "    " + name + "[" + std::to_string(k) + "] = " + value + ";\n";
         } else {
@@ -901,15 +912,12 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
     // VPOS (the pixel's integer coordinates) and VFACE (positive on front faces) become
     // plain variables set from GL's built-ins where main begins.
     for (const std::string& name : pixelBuiltins) {
-        size_t p = text.find(" " + name + ";");
-        size_t lineStart = p == std::string::npos ? p : text.rfind('\n', p);
-        if (p == std::string::npos || lineStart == std::string::npos ||
-            text.compare(lineStart + 1, 3, "in ") != 0) {
+        std::string type;
+        int n = 0;
+        if (!InputToVariable(text, name, type, n) || n > 0) {
             log += "error: unexpected translator output for " + name + "\n";
             return false;
         }
-        std::string type = text.substr(lineStart + 4, p - lineStart - 4);
-        text.erase(lineStart + 1, 3);
         bool face = name.compare(0, 8, "dx_VFACE") == 0;
         // Pixel rows count from the top whichever way the target's rows are stored.
         std::string value = face ? "(gl_FrontFacing ? 1.0 : -1.0)"

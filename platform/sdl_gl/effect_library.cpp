@@ -645,7 +645,9 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const core::FxPreprocessed& pre
                 // A missing stage is Direct3D's fixed-function one.
                 const HlslStage* vsStage = st.hasVs ? &stages[static_cast<size_t>(st.vs)] : nullptr;
                 const HlslStage* fsStage = st.hasPs ? &stages[static_cast<size_t>(st.ps)] : nullptr;
-                std::string vsGlsl = vsStage ? vsStage->glsl : FixedFunctionVertexFor(fsStage->glsl);
+                std::string vsGlsl = !vsStage   ? FixedFunctionVertexFor(fsStage->glsl)
+                                     : fsStage ? VertexWritingInputsOf(vsStage->glsl, fsStage->glsl)
+                                               : vsStage->glsl;
                 std::string fs = fsStage ? fsStage->glsl
                                          : FixedFunctionPixelFor(vsStage->glsl, kAlphaTestDefine,
                                                                  kAlphaFuncUniform,

@@ -376,6 +376,28 @@ std::string FixedFunctionPixelFor(const std::string& vertexGlsl, const char* alp
     return s;
 }
 
+std::string VertexWritingInputsOf(const std::string& vertexGlsl, const std::string& pixelGlsl) {
+    std::vector<Varying> written = Varyings(vertexGlsl, "out");
+    std::string declarations, assignments;
+    for (const Varying& v : Varyings(pixelGlsl, "in")) {
+        bool found = false;
+        for (const Varying& w : written) found = found || w.name == v.name;
+        if (found || v.type != "vec4") continue;
+        declarations += v.qualifiers + "out vec4 " + v.name + ";\n";
+        assignments += "    " + v.name + " = vec4(0.0);\n";
+    }
+    size_t end = vertexGlsl.rfind('}');
+    if (declarations.empty() || end == std::string::npos) return vertexGlsl;
+    // After the #version and #extension lines; the values where main ends.
+    size_t after = 0;
+    while (after < vertexGlsl.size() && vertexGlsl[after] == '#') {
+        size_t nl = vertexGlsl.find('\n', after);
+        after = nl == std::string::npos ? vertexGlsl.size() : nl + 1;
+    }
+    return vertexGlsl.substr(0, after) + declarations + vertexGlsl.substr(after, end - after) +
+           assignments + vertexGlsl.substr(end);
+}
+
 FfpLocations LocateFfp(GLuint p, int stages) {
     FfpLocations at;
     at.stages = stages;

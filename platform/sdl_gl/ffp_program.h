@@ -94,6 +94,11 @@ std::string FixedFunctionVertexFor(const std::string& pixelGlsl);
 std::string FixedFunctionPixelFor(const std::string& vertexGlsl, const char* alphaTestDefine,
                                   const char* alphaFuncUniform, const char* alphaRefUniform);
 
+// `vertexGlsl` of a vertex shader, also writing vec4(0.0) to every input of `pixelGlsl` it
+// does not write: Direct3D 9 reads 0 from an output register the vertex shader leaves alone,
+// where GL would refuse to link.
+std::string VertexWritingInputsOf(const std::string& vertexGlsl, const std::string& pixelGlsl);
+
 // Compiles and links a vertex and a fragment shader; attribute locations follow Attrib.
 // Returns 0 and fills `log` on failure.
 GLuint BuildProgram(const std::string& vs, const std::string& fs, std::string& log);

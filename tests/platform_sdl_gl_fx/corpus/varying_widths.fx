@@ -1,6 +1,6 @@
 // Vertex outputs and pixel inputs of different widths on one semantic register: a float4
 // output read as float2, a float2 output read as float4 (whose unwritten z and w read 0),
-// and a float2 array over two registers.
+// a float2 array over two registers, and an input the vertex shader does not write (0).
 float4x4 mat_World_View_Proj;
 sampler DiffuseSampler : register(s0);
 
@@ -16,10 +16,10 @@ void WideVS(float4 pos : POSITION, float2 tex : TEXCOORD0, out float4 oPos : POS
 }
 
 float4 NarrowPS(float2 wide : TEXCOORD0, float4 narrow : TEXCOORD1,
-                float2 pair[2] : TEXCOORD2) : COLOR
+                float2 pair[2] : TEXCOORD2, float4 absent : TEXCOORD5) : COLOR
 {
     float4 c = tex2D(DiffuseSampler, (wide + narrow.xy + pair[0]) / 3 + pair[1]);
-    return c + float4(0, narrow.zw, 0);
+    return c + float4(absent.x, narrow.zw, 0) + absent;
 }
 
 technique ald_Phong

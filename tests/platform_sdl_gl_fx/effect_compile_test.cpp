@@ -53,7 +53,8 @@ TEST(EffectCompile, MessagesNameFileAndLine) {
     // The column of the name the message quotes, and the code of an undeclared identifier.
     EXPECT_TRUE(Has(s.log, "dir/a.fx(2,49): error X3004: ")) << s.log;
     // Compile arguments that the entry has no uniform parameters for, a profile of the wrong
-    // stage, unreadable arguments and unknown state values are errors at their statement.
+    // stage, arguments naming nothing declared and unknown state values are errors at their
+    // statement.
     s = sdlgl::CompileEffect(vs + "float4 PS() : COLOR { return 1; }\n"
                                   "technique T { pass {\n"
                                   "  VertexShader = compile vs_2_0 VS(1);\n"
@@ -67,7 +68,7 @@ TEST(EffectCompile, MessagesNameFileAndLine) {
                                   "  PixelShader = compile ps_2_0 PS(maybe); CullMode = Sideways; } }\n",
                              "c.fx");
     EXPECT_FALSE(s.ok);
-    EXPECT_TRUE(Has(s.log, "c.fx(4,1): error X3000: cannot read the argument")) << s.log;
+    EXPECT_TRUE(Has(s.log, "c.fx(4,1): error X3004: 'maybe'")) << s.log;
     EXPECT_TRUE(Has(s.log, "c.fx(4,1): error X3000: cannot read the value 'Sideways'")) << s.log;
 }
 

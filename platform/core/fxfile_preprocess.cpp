@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
 
 #include "platform/core/file_bytes.h"
 #include "platform/core/fxfile.h"
@@ -364,6 +365,9 @@ public:
                 if (!Include(rest, path, l, col, depth)) return false;
             } else if (name == "error") {
                 return Fail(path, l.line, col, "X1000", "#error " + rest);
+            } else if (name == "pragma" && rest == "once") {
+                once_.insert(OnceKey(path));   // later includes of this file add nothing
+                out_.text += blank;
             } else if (name == "pragma" || name == "line") {
                 out_.text += "#" + name + (rest.empty() ? "" : " " + rest) + blank;
             } else if (name.empty() && rest.empty()) {
@@ -451,6 +455,10 @@ private:
         bool absolute = header[0] == '/' || header[0] == '\\' || (header.size() > 1 && header[1] == ':');
         size_t slash = path.find_last_of("/\\");
         if (!absolute && slash != std::string::npos) full = path.substr(0, slash + 1) + header;
+        if (once_.count(OnceKey(full))) {
+            out_.text.append(static_cast<size_t>(l.count), '\n');
+            return true;
+        }
         if (depth >= kMaxIncludeDepth)
             return Fail(path, l.line, col, "X1000", "#include nested more than 32 deep");
         if (out_.includes.size() >= kMaxIncludes)   // a file including itself twice doubles
@@ -465,6 +473,13 @@ private:
         if (!out_.text.empty() && out_.text.back() != '\n') out_.text += '\n';
         out_.text += "#line " + std::to_string(l.line + l.count) + " \"" + LineName(path) + "\"\n";
         return true;
+    }
+
+    // A file as `#pragma once` knows it: paths are found without regard to case or slash.
+    static std::string OnceKey(const std::string& p) {
+        std::string s;
+        for (char c : p) s += c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
     }
 
     // File names in #line directives: forward slashes, no quotes.
@@ -697,6 +712,7 @@ private:
     FxReadFile read_;
     FxPreprocessed& out_;
     std::map<std::string, Macro> macros_;
+    std::set<std::string> once_;   // files that said `#pragma once`
     int nextId_ = 0;
     long long steps_ = 0;
 };

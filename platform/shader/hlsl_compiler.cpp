@@ -289,6 +289,57 @@ EntrySignature FindEntry(const std::string& hlsl, const std::string& entry) {
     return sig;
 }
 
+// Blanks the prototypes of `entry` (`type entry(...);`), keeping the line layout. HLSL lets a
+// function be declared before it is defined, but glslang takes the first declaration it meets
+// as the entry point and then finds no body for it.
+void BlankEntryPrototypes(std::string& hlsl, const std::string& entry) {
+    size_t pos = 0;
+    while ((pos = hlsl.find(entry, pos)) != std::string::npos) {
+        size_t nameAt = pos, after = pos + entry.size();
+        pos = after;
+        if ((nameAt > 0 && IsIdentChar(hlsl[nameAt - 1])) ||
+            (after < hlsl.size() && IsIdentChar(hlsl[after])))
+            continue;
+        // A declaration has a return type before the name; a call has an operator, a bracket
+        // or a keyword such as `return`.
+        size_t typeEnd = nameAt;
+        while (typeEnd > 0 && std::isspace(static_cast<unsigned char>(hlsl[typeEnd - 1]))) --typeEnd;
+        size_t typeStart = typeEnd;
+        while (typeStart > 0 && IsIdentChar(hlsl[typeStart - 1])) --typeStart;
+        std::string type = hlsl.substr(typeStart, typeEnd - typeStart);
+        if (type.empty() || std::isdigit(static_cast<unsigned char>(type[0])) || type == "return" ||
+            type == "else" || type == "do" || type == "case")
+            continue;
+        size_t open = after;
+        while (open < hlsl.size() && std::isspace(static_cast<unsigned char>(hlsl[open]))) ++open;
+        if (open >= hlsl.size() || hlsl[open] != '(') continue;
+        int depth = 0;
+        size_t close = open;
+        for (; close < hlsl.size(); ++close) {
+            if (hlsl[close] == '(') ++depth;
+            if (hlsl[close] == ')' && --depth == 0) break;
+        }
+        if (close >= hlsl.size()) return;
+        size_t k = close + 1;   // an optional ": SEMANTIC", then ';' ends a prototype
+        while (k < hlsl.size() && hlsl[k] != '{' && hlsl[k] != ';' && hlsl[k] != '(' && hlsl[k] != ')')
+            ++k;
+        if (k >= hlsl.size() || hlsl[k] != ';') continue;
+        // Modifiers before the return type go with it.
+        for (;;) {
+            size_t e = typeStart;
+            while (e > 0 && std::isspace(static_cast<unsigned char>(hlsl[e - 1]))) --e;
+            size_t b = e;
+            while (b > 0 && IsIdentChar(hlsl[b - 1])) --b;
+            std::string word = hlsl.substr(b, e - b);
+            if (word != "inline" && word != "static" && word != "precise" && word != "const") break;
+            typeStart = b;
+        }
+        for (size_t i = typeStart; i <= k; ++i)
+            if (hlsl[i] != '\n') hlsl[i] = ' ';
+        pos = k + 1;
+    }
+}
+
 // The name of the function that compiles `entry` with arguments that are expressions.
 const char* const kBoundEntry = "dx_bound_entry";
 
@@ -1020,6 +1071,7 @@ bool Compile(const std::string& hlsl, const std::string& fileName, int line,
     bool literals = true;
     for (size_t i = 0; i < args.size(); ++i) literals = literals && ParseArgument(args[i], argValues[i]);
     std::string source = RewriteLegacyHlsl(hlsl);
+    BlankEntryPrototypes(source, entry);
     std::string compiledEntry = entry;
     if (!literals) {
         source += BoundEntry(sig, entry, args, fileName, line);

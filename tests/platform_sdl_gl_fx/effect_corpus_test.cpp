@@ -110,11 +110,11 @@ TEST_F(CorpusTest, FixedFunctionStagesLightsAndEmptySamplersShowTheTextureLit) {
 // Constructs of the Direct3D 9 compiler and effects beyond plain HLSL: compile arguments that
 // are expressions, stages linked by semantic register, casts to arrays and flat array
 // initialisers, constructors assigned to, vertex inputs no format feeds, array elements in
-// states.
+// states, entry points declared before a library defines them, `#pragma once`.
 TEST_F(CorpusTest, CompilerConstructsShowTheTextureLit) {
     ExpectTextureLitAndLightAdded({"compile_expressions.fx", "varying_widths.fx", "array_cast.fx",
                                    "constructor_target.fx", "vertex_input_array.fx",
-                                   "state_array_element.fx"},
+                                   "state_array_element.fx", "include_once.fx"},
                                   90);
 }
 

@@ -27,6 +27,9 @@ if [ -n "$fuzzers" ]; then
     per=$FUZZ_SECONDS; [ "$name" = fuzz_tree ] && [ "$per" -lt 60 ] && per=60
     work=$(mktemp -d)
     cp -r "fuzz/corpus/$name/." "$work/" 2>/dev/null || true
+    # The whole effect compile starts from the effect files the tests compile.
+    [ "$name" = fuzz_effect_compile ] && cp tests/platform_sdl_gl_fx/corpus/*.fx \
+      tests/platform_sdl_gl_fx/corpus/invalid/*.fx demo/fx/*.fx "$work/"
     echo "-- $name for ${per}s"
     ASAN_OPTIONS=detect_leaks=0 "$f" -max_total_time="$per" -rss_limit_mb=2048 -timeout=10 -print_final_stats=0 "$work" 2>&1 | tail -n 3
     rm -rf "$work"

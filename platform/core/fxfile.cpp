@@ -563,23 +563,27 @@ private:
     }
 
     // Arithmetic of one initialiser element: numbers, true/false, + - * / and parentheses.
-    bool Arith(size_t& j, size_t e, float& v, int level) const {
+    // `nest` counts the parentheses and signs around it: deeper than kMaxArithNesting is no
+    // constant (the shader compiler then refuses it) rather than a stack overflow.
+    static constexpr int kMaxArithNesting = 256;
+    bool Arith(size_t& j, size_t e, float& v, int level, int nest = 0) const {
+        if (nest > kMaxArithNesting) return false;
         if (level == 0) {   // sums
-            if (!Arith(j, e, v, 1)) return false;
+            if (!Arith(j, e, v, 1, nest)) return false;
             while (j < e && (IsPAt(j, "+") || IsPAt(j, "-"))) {
                 bool plus = IsPAt(j++, "+");
                 float r;
-                if (!Arith(j, e, r, 1)) return false;
+                if (!Arith(j, e, r, 1, nest)) return false;
                 v = plus ? v + r : v - r;
             }
             return true;
         }
         if (level == 1) {   // products
-            if (!Arith(j, e, v, 2)) return false;
+            if (!Arith(j, e, v, 2, nest)) return false;
             while (j < e && (IsPAt(j, "*") || IsPAt(j, "/"))) {
                 bool times = IsPAt(j++, "*");
                 float r;
-                if (!Arith(j, e, r, 2)) return false;
+                if (!Arith(j, e, r, 2, nest)) return false;
                 v = times ? v * r : v / r;
             }
             return true;
@@ -587,13 +591,13 @@ private:
         if (j >= e) return false;
         if (IsPAt(j, "-") || IsPAt(j, "+")) {
             bool minus = IsPAt(j++, "-");
-            if (!Arith(j, e, v, 2)) return false;
+            if (!Arith(j, e, v, 2, nest + 1)) return false;
             if (minus) v = -v;
             return true;
         }
         if (IsPAt(j, "(")) {
             ++j;
-            if (!Arith(j, e, v, 0) || j >= e || !IsPAt(j, ")")) return false;
+            if (!Arith(j, e, v, 0, nest + 1) || j >= e || !IsPAt(j, ")")) return false;
             ++j;
             return true;
         }

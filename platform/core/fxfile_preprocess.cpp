@@ -22,6 +22,7 @@ const int kMaxIncludeDepth = 32;
 const size_t kMaxIncludes = 1024;
 const size_t kMaxOutput = size_t(16) << 20;   // runaway expansion guards
 const long long kMaxSteps = 1000000;
+const int kMaxArgumentNesting = 256;   // parentheses within one macro call's arguments
 
 bool IsIdStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -171,7 +172,25 @@ private:
         p_ += n;
         return true;
     }
+    // Each level of parentheses, unary operators or '?' recurses; the limit keeps a hostile
+    // expression from running out of stack.
+    static constexpr int kMaxNesting = 256;
+    bool Deeper() {
+        if (++depth_ <= kMaxNesting) return true;
+        err_ = "#if expression nested deeper than " + std::to_string(kMaxNesting) + " levels";
+        return false;
+    }
     bool Cond(long long& v) {
+        bool ok = Deeper() && CondAt(v);
+        --depth_;
+        return ok;
+    }
+    bool Unary(long long& v) {
+        bool ok = Deeper() && UnaryAt(v);
+        --depth_;
+        return ok;
+    }
+    bool CondAt(long long& v) {
         if (!Binary(v, 1)) return false;
         if (Take("?")) {
             long long a, b;
@@ -216,7 +235,7 @@ private:
             }
         }
     }
-    bool Unary(long long& v) {
+    bool UnaryAt(long long& v) {
         if (Take("!")) { if (!Unary(v)) return false; v = !v; return true; }
         if (Take("~")) { if (!Unary(v)) return false; v = ~v; return true; }
         if (Take("-")) { if (!Unary(v)) return false; v = -v; return true; }
@@ -245,6 +264,7 @@ private:
     }
     const std::string& s_;
     size_t p_ = 0;
+    int depth_ = 0;   // Cond and Unary calls open, at most kMaxNesting
     std::string err_;
 };
 
@@ -592,7 +612,11 @@ private:
                         a.k = Tok::Space;
                         a.text = " ";
                     }
-                    if (a.text == "(") ++depth;
+                    // Calls in the arguments expand recursively, one level per parenthesis.
+                    if (a.text == "(" && ++depth > kMaxArgumentNesting)
+                        return Fail(path, line, 1, "X1000", "arguments of macro '" + t.text +
+                                                                "' nested deeper than " +
+                                                                std::to_string(kMaxArgumentNesting) + " levels");
                     if (a.text == ")" && --depth == 0) break;
                     if (a.text == "," && depth == 1 &&
                         !(m.variadic && args.size() > m.params.size())) {

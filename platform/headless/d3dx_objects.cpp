@@ -221,12 +221,16 @@ std::string CompileShaders(const core::FxFile& fx, const std::string& name) {
                     continue;
                 }
                 hlsl::HlslStage compiled;
-                std::string messages;
+                std::string messages, registers;
                 if (!hlsl::CompileHlsl(fx.hlsl, name, s.line, s.entry, s.profile, s.arguments,
                                        compiled, messages))
                     core::FxAppendMessages(log, messages.empty() ? name + ": error: " + s.entry +
                                                                        " does not compile\n"
                                                                  : messages);
+                else if (!hlsl::AssignSamplerRegisters(fx, compiled, registers))
+                    core::FxAppendMessages(log, core::FxD3dxMessages(
+                                                    name + "(" + std::to_string(s.line) +
+                                                    "): error: " + s.entry + ": " + registers + "\n"));
             }
         }
     }

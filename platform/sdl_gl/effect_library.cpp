@@ -107,41 +107,6 @@ bool ReadState(const core::FxState& s, const StateInfo& info, const EffectSource
 
 }  // namespace
 
-void AssignSamplerRegisters(const core::FxFile& fx, HlslStage& stage) {
-    // As the D3D9 compiler does: register(sN) where the declaration gives one, then the
-    // lowest free register for each other sampler the code reads, in declaration order.
-    auto DeclIndex = [&](const std::string& n) -> int {
-        for (size_t i = 0; i < fx.params.size(); ++i)
-            if (fx.params[i].name == n) return static_cast<int>(i);
-        return static_cast<int>(fx.params.size());
-    };
-    std::vector<bool> taken(16, false);
-    std::vector<std::pair<int, HlslSampler*>> rest;
-    for (HlslSampler& s : stage.samplers) {
-        if (!s.used) continue;
-        int d = DeclIndex(s.hlslName);
-        if (d < static_cast<int>(fx.params.size()) && fx.params[static_cast<size_t>(d)].registerKind == 's' &&
-            fx.params[static_cast<size_t>(d)].registerIndex >= 0 &&
-            fx.params[static_cast<size_t>(d)].registerIndex < 16) {
-            s.reg = fx.params[static_cast<size_t>(d)].registerIndex;
-            taken[static_cast<size_t>(s.reg)] = true;
-        } else {
-            rest.emplace_back(d, &s);
-        }
-    }
-    std::stable_sort(rest.begin(), rest.end(),
-                     [](const std::pair<int, HlslSampler*>& a, const std::pair<int, HlslSampler*>& b) {
-                         return a.first < b.first;
-                     });
-    for (auto& r : rest) {
-        size_t n = 0;
-        while (n < taken.size() && taken[n]) ++n;
-        if (n == taken.size()) break;
-        taken[n] = true;
-        r.second->reg = static_cast<int>(n);
-    }
-}
-
 EffectCode::~EffectCode() {
     for (GLuint p : programs) glDeleteProgram(p);
 }
@@ -378,20 +343,9 @@ EffectSource CompileSource(const core::FxPreprocessed& pre, const std::string& n
             log += Where(name, s.line) + ": error: profile '" + s.profile + "' does not fit " +
                    s.name + "\n";
         } else if (CompileHlsl(fx.hlsl, name, s.line, s.entry, s.profile, s.arguments, st, clog)) {
-            AssignSamplerRegisters(fx, st);
-            // A sampler without a register of its stage would read nothing: vertex
-            // shaders have s0..s3 (stages 257..260), pixel shaders s0..s15.
-            std::string over;
-            for (const HlslSampler& h : st.samplers) {
-                if (!h.used) continue;
-                uint32_t stageOf = static_cast<uint32_t>(h.reg) + (want == ShaderStage::Vertex ? 257u : 0u);
-                if (h.reg < 0 || GlDevice::SamplerSlot(stageOf) < 0) over += (over.empty() ? "" : ", ") + h.hlslName;
-            }
-            if (!over.empty()) {
-                log += Where(name, s.line) + ": error: " + s.entry + ": sampler " + over +
-                       " has no sampler register (" +
-                       (want == ShaderStage::Vertex ? "vertex shaders have s0..s3" : "pixel shaders have s0..s15") +
-                       ")\n";
+            std::string why;
+            if (!hlsl::AssignSamplerRegisters(fx, st, why)) {
+                log += Where(name, s.line) + ": error: " + s.entry + ": " + why + "\n";
             } else {
                 stages.push_back(st);
                 index = static_cast<int>(stages.size()) - 1;

@@ -133,9 +133,6 @@ struct EffectSource {
     int FindParam(std::string_view name) const;
 };
 
-// Gives each sampler `stage` reads its register, from the declarations in `fx`.
-void AssignSamplerRegisters(const core::FxFile& fx, HlslStage& stage);
-
 // Preprocesses and parses `text` (messages name it `name`; includes are found next to it)
 // and compiles every pass's shaders.
 EffectSource CompileEffect(const std::string& text, const std::string& name);

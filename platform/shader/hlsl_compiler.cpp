@@ -10,6 +10,8 @@
 #include <glslang/SPIRV/GlslangToSpv.h>
 #include <spirv_cross/spirv_cross_c.h>
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -185,6 +187,125 @@ std::string FormatLog(const std::string& raw, const std::string& source, const s
         out += line + "\n";
     }
     return out;
+}
+
+// glslang's parser, its SPIR-V generator and SPIRV-Cross recurse once per level of nesting, so a
+// deep enough source would overflow any stack. Sources nested deeper than these limits are
+// refused before compiling; the compile runs on a thread whose stack the limits provably fit
+// (kCompileStack). Per level the compile was measured to need at most about 2.3 KB for a bracket
+// or an operator (parentheses, calls, constructors) and 5.4 KB for a flow control statement,
+// so the limits need under 3 MB.
+constexpr int kMaxExpressionNesting = 1024;   // brackets, plus operators within each bracket
+constexpr int kMaxFlowNesting = 64;           // if/for/while/do/switch, an else-if as one more
+constexpr size_t kCompileStack = size_t(64) << 20;
+
+bool IsWord(const std::string& s, size_t i, size_t n, const char* word) {
+    size_t len = std::strlen(word);
+    return n == len && s.compare(i, n, word) == 0;
+}
+
+// The first place in `hlsl` (text framed by `#line N "file"` lines, top file `top`) nested deeper
+// than the limits, as glslang writes an error: "ERROR: file:line: 'token' : text"; "" when none.
+std::string NestingError(const std::string& hlsl, const std::string& top) {
+    struct Frame {
+        char close;     // the bracket ending it
+        int ops = 0;    // operators since the frame's last ',' or ';'
+        int chain = 0;  // flow control statements open at this brace level
+    };
+    std::vector<Frame> frames{{'\0'}};
+    int expression = 1, flow = 0;   // sums over the frames
+    bool statementDone = false;     // after ';' or '}': an 'else' continues, anything else resets
+    std::string file = top;
+    int line = 1;
+    auto Error = [&](const std::string& token, const std::string& text) {
+        return "ERROR: " + file + ":" + std::to_string(line) + ": '" + token + "' : " + text + "\n";
+    };
+    size_t i = 0, n = hlsl.size();
+    bool lineStart = true;
+    while (i < n) {
+        char c = hlsl[i];
+        if (c == '\n') { ++line; ++i; lineStart = true; continue; }
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') { ++i; continue; }
+        if (lineStart && c == '#') {   // #line and #pragma lines
+            size_t nl = hlsl.find('\n', i);
+            if (nl == std::string::npos) nl = n;
+            if (hlsl.compare(i, 6, "#line ") == 0) {
+                size_t q1 = hlsl.find('"', i), q2 = q1 < nl ? hlsl.find('"', q1 + 1) : nl;
+                line = std::atoi(hlsl.c_str() + i + 6) - 1;
+                if (q2 < nl) file = hlsl.substr(q1 + 1, q2 - q1 - 1);
+            }
+            i = nl;
+            continue;
+        }
+        lineStart = false;
+        if (c == '/' && i + 1 < n && (hlsl[i + 1] == '/' || hlsl[i + 1] == '*')) {
+            bool block = hlsl[i + 1] == '*';
+            size_t end = block ? hlsl.find("*/", i + 2) : hlsl.find('\n', i);
+            if (end == std::string::npos) end = n;
+            for (size_t k = i; k < end; ++k) line += hlsl[k] == '\n';
+            i = block && end < n ? end + 2 : end;
+            continue;
+        }
+        if (c == '"') {
+            size_t k = i + 1;
+            while (k < n && hlsl[k] != '"' && hlsl[k] != '\n') k += hlsl[k] == '\\' ? 2 : 1;
+            i = k + 1;
+            continue;
+        }
+        Frame& f = frames.back();
+        if (IsIdentChar(c)) {
+            size_t k = i;
+            while (k < n && IsIdentChar(hlsl[k])) ++k;
+            size_t len = k - i;
+            bool control = IsWord(hlsl, i, len, "if") || IsWord(hlsl, i, len, "for") ||
+                           IsWord(hlsl, i, len, "while") || IsWord(hlsl, i, len, "do") ||
+                           IsWord(hlsl, i, len, "switch");
+            if (statementDone && !IsWord(hlsl, i, len, "else")) {
+                flow -= f.chain;
+                f.chain = 0;
+            }
+            statementDone = false;
+            if (control) {
+                ++f.chain;
+                if (++flow > kMaxFlowNesting)
+                    return Error(hlsl.substr(i, len), "flow control statements nested deeper than " +
+                                                          std::to_string(kMaxFlowNesting) + " levels");
+            }
+            i = k;
+            continue;
+        }
+        if (statementDone && c != ';') {
+            flow -= f.chain;
+            f.chain = 0;
+        }
+        statementDone = false;
+        if (c == '(' || c == '[' || c == '{') {
+            frames.push_back({c == '(' ? ')' : c == '[' ? ']' : '}'});
+            if (++expression > kMaxExpressionNesting)
+                return Error(std::string(1, c), "expression nested deeper than " +
+                                                    std::to_string(kMaxExpressionNesting) + " levels");
+        } else if ((c == ')' || c == ']' || c == '}') && frames.size() > 1) {
+            expression -= 1 + frames.back().ops;
+            flow -= frames.back().chain;
+            frames.pop_back();
+            if (c == '}') {   // a block or body ends the statement around it
+                expression -= frames.back().ops;
+                frames.back().ops = 0;
+                statementDone = true;
+            }
+        } else if (c == ';' || c == ',') {
+            expression -= f.ops;
+            f.ops = 0;
+            statementDone = c == ';' && f.close != ')';
+        } else if (std::strchr("+-*/%=<>!~&|^?:", c)) {
+            ++f.ops;
+            if (++expression > kMaxExpressionNesting)
+                return Error(std::string(1, c), "expression nested deeper than " +
+                                                    std::to_string(kMaxExpressionNesting) + " levels");
+        }
+        ++i;
+    }
+    return "";
 }
 
 // Splits the text of a parameter list at top-level commas.
@@ -1138,11 +1259,88 @@ bool Compile(const std::string& hlsl, const std::string& fileName, int line,
 
 }  // namespace
 
+bool AssignSamplerRegisters(const core::FxFile& fx, HlslStage& stage, std::string& why) {
+    // As the D3D9 compiler does: register(sN) where the declaration gives one, then the
+    // lowest free register for each other sampler the code reads, in declaration order.
+    auto DeclIndex = [&](const std::string& n) -> int {
+        for (size_t i = 0; i < fx.params.size(); ++i)
+            if (fx.params[i].name == n) return static_cast<int>(i);
+        return static_cast<int>(fx.params.size());
+    };
+    std::vector<bool> taken(16, false);
+    std::vector<std::pair<int, HlslSampler*>> rest;
+    for (HlslSampler& s : stage.samplers) {
+        if (!s.used) continue;
+        int d = DeclIndex(s.hlslName);
+        if (d < static_cast<int>(fx.params.size()) && fx.params[static_cast<size_t>(d)].registerKind == 's' &&
+            fx.params[static_cast<size_t>(d)].registerIndex >= 0 &&
+            fx.params[static_cast<size_t>(d)].registerIndex < 16) {
+            s.reg = fx.params[static_cast<size_t>(d)].registerIndex;
+            taken[static_cast<size_t>(s.reg)] = true;
+        } else {
+            rest.emplace_back(d, &s);
+        }
+    }
+    std::stable_sort(rest.begin(), rest.end(),
+                     [](const std::pair<int, HlslSampler*>& a, const std::pair<int, HlslSampler*>& b) {
+                         return a.first < b.first;
+                     });
+    for (auto& r : rest) {
+        size_t n = 0;
+        while (n < taken.size() && taken[n]) ++n;
+        if (n == taken.size()) break;
+        taken[n] = true;
+        r.second->reg = static_cast<int>(n);
+    }
+    // A sampler without a register of its stage would read nothing: vertex shaders have
+    // s0..s3 (device stages 257..260), pixel shaders s0..s15.
+    bool vertex = stage.stage == ShaderStage::Vertex;
+    std::string over;
+    for (const HlslSampler& s : stage.samplers)
+        if (s.used && (s.reg < 0 || s.reg >= (vertex ? 4 : 16)))
+            over += (over.empty() ? "" : ", ") + s.hlslName;
+    if (over.empty()) return true;
+    why = "sampler " + over + " has no sampler register (" +
+          (vertex ? "vertex shaders have s0..s3" : "pixel shaders have s0..s15") + ")";
+    return false;
+}
+
+
 bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,
                  const std::string& entry, const std::string& profile,
                  const std::string& arguments, HlslStage& out, std::string& log) {
     std::string own;
-    bool ok = Compile(hlsl, fileName, line, entry, profile, arguments, out, own);
+    bool ok = false;
+    std::string deep = NestingError(hlsl, fileName);
+    if (!deep.empty()) {
+        own = FormatLog(deep, hlsl, fileName, fileName);
+    } else {
+        struct Job {
+            const std::string *hlsl, *fileName, *entry, *profile, *arguments;
+            int line;
+            HlslStage* out;
+            std::string* log;
+            bool ok;
+        } job{&hlsl, &fileName, &entry, &profile, &arguments, line, &out, &own, false};
+        auto Run = [](void* p) -> void* {
+            Job& j = *static_cast<Job*>(p);
+            j.ok = Compile(*j.hlsl, *j.fileName, j.line, *j.entry, *j.profile, *j.arguments, *j.out,
+                           *j.log);
+            return nullptr;
+        };
+        pthread_attr_t attr;
+        pthread_t thread;
+        bool started = pthread_attr_init(&attr) == 0 &&
+                       pthread_attr_setstacksize(&attr, kCompileStack) == 0 &&
+                       pthread_create(&thread, &attr, Run, &job) == 0;
+        pthread_attr_destroy(&attr);
+        if (started) {
+            pthread_join(thread, nullptr);
+            ok = job.ok;
+        } else {
+            own = fileName + ": error: no thread for the shader compiler\n";
+        }
+    }
     log += core::FxD3dxMessages(own);
     return ok;
 }

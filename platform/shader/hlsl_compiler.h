@@ -20,6 +20,10 @@
 #include <string>
 #include <vector>
 
+namespace core {
+struct FxFile;
+}
+
 namespace hlsl {
 
 enum class ShaderStage { Vertex, Pixel };
@@ -42,7 +46,7 @@ struct HlslSampler {
     std::string glslName;   // e.g. "ps_s0"
     std::string hlslName;
     bool used = true;       // read by the stage's code (not only declared)
-    int reg = -1;           // sampler register sN, given by the effect (AssignSamplerRegisters)
+    int reg = -1;           // sampler register sN, given by AssignSamplerRegisters
 };
 
 struct HlslStage {
@@ -72,9 +76,17 @@ bool ProfileStage(const std::string& profile, ShaderStage& stage);
 // the entry's uniform parameters, in order (numbers, true, false). On failure `log` holds the
 // compiler's messages, one a line, as D3DX gives them: "file(line,col): error X3004: message".
 // `line` (0 when unknown) is where the compile statement stands, for messages the compiler
-// cannot place itself.
+// cannot place itself. Source nested deeper than the compiler can follow (over 1024 brackets
+// and operators, or 64 flow control statements) fails with a message at the line it happens;
+// the compile itself runs on a thread of its own with a stack those limits fit.
 bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,
                  const std::string& entry, const std::string& profile,
                  const std::string& arguments, HlslStage& out, std::string& log);
+
+// Gives each sampler `stage` reads its register from the declarations in `fx`, as the D3D9
+// compiler does: register(sN) where the declaration gives one, else the lowest free register
+// in declaration order. Both backends decide with it: false when a sampler the code reads gets
+// no register of its stage (vertex shaders have s0..s3, pixel shaders s0..s15); `why` says which.
+bool AssignSamplerRegisters(const core::FxFile& fx, HlslStage& stage, std::string& why);
 
 }  // namespace hlsl

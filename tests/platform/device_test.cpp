@@ -561,6 +561,15 @@ TEST_F(Effects, ShadersThatDoNotCompileFailAsInAWindow) {
         {"missing #include", "#include \"nowhere.fxh\"\n" + globals + vs + ps +
                                  Technique("vs_2_0 VS()", "ps_2_0 PS()"),
          "nowhere.fxh"},
+        {"sampler past the vertex stage's registers",
+         globals + "sampler2D Height : register(s5);\n"
+                   "float4 VS(float4 p : POSITION) : POSITION { return p + tex2Dlod(Height, p); }\n" +
+             ps + Technique("vs_3_0 VS()", "ps_3_0 PS()"),
+         "bad.fx(7,1): error X3000: VS: sampler Height has no sampler register"},
+        {"nesting deeper than the compiler follows",
+         globals + vs + "float4 PS() : COLOR {\n return " + std::string(20000, '(') + "Tint" +
+             std::string(20000, ')') + "; }\n" + Technique("vs_2_0 VS()", "ps_2_0 PS()"),
+         "bad.fx(5,9): error X3000: '(' : expression nested deeper than 1024 levels"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -152,6 +152,10 @@ TEST(FxPreprocess, ErrorsNameTheFileAndLine) {
         doubling += "#define M" + std::to_string(i) + " M" + std::to_string(i - 1) + " M" +
                     std::to_string(i - 1) + "\n";
     EXPECT_NE(Error(doubling + "M30\n").find("macro expansion"), std::string::npos);
+    // Nesting that would exhaust the stack is refused at its line.
+    const std::string deep(20000, '(');
+    EXPECT_EQ(Error("\n#if " + deep + "1\n#endif\n").find("fx/main.fx(2,1): error X1000: #if expression nested"), 0u);
+    EXPECT_NE(Error("#define F(a) a\nF" + deep + "\n").find("error X1000: arguments of macro 'F' nested"), std::string::npos);
 }
 
 TEST(FxPreprocess, MessagesTakeD3dxShapeWithACodeThatFitsTheirText) {

@@ -111,6 +111,11 @@ TEST(FxFile, ParametersWithShapesSemanticsAnnotationsAndValues) {
     EXPECT_EQ(s->samplerStates[1].name, "MinFilter");
     EXPECT_EQ(s->samplerStates[1].value, "Linear");
     EXPECT_EQ(s->samplerStates[3].line, 16);
+    // An initialiser nested deeper than the reader follows is read as one that is no constant
+    // arithmetic (the shader compiler then refuses it), not a stack overflow.
+    FxFile deep = Parse("float Deep = " + std::string(20000, '(') + "1" + std::string(20000, ')') + ";\n");
+    ASSERT_EQ(deep.params.size(), 1u);
+    EXPECT_EQ(deep.params[0].initialValue, std::vector<float>{1});
 }
 
 TEST(FxFile, TechniquesPassesAndStates) {

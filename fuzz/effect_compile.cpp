@@ -1,0 +1,43 @@
+// The whole effect compile as both backends run it: the preprocessor, the effect reader, and
+// each pass's shaders through glslang and SPIRV-Cross with their sampler registers. Any text
+// compiles or fails with messages; none may crash or exhaust the stack. Includes read nothing.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "platform/core/fxfile.h"
+#include "platform/core/fxfile_preprocess.h"
+#include "platform/shader/hlsl_compiler.h"
+
+namespace {
+
+bool ReadNothing(const std::string&, std::string&) { return false; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string text(reinterpret_cast<const char*>(data), size);
+    core::FxPreprocessed pre;
+    core::FxFile fx;
+    std::string err;
+    if (!core::LoadFx(text, "f.fx", pre, fx, err, ReadNothing)) {
+        if (err.find("error X") == std::string::npos) std::abort();
+        return 0;
+    }
+    for (const core::FxTechnique& t : fx.techniques)
+        for (const core::FxPass& p : t.passes)
+            for (const core::FxState& s : p.states) {
+                core::FxState state;
+                if (!core::ResolveShaderState(fx, s, state, err) || !state.isCompile) continue;
+                hlsl::HlslStage stage;
+                std::string log, why;
+                if (hlsl::CompileHlsl(fx.hlsl, "f.fx", state.line, state.entry, state.profile,
+                                      state.arguments, stage, log)) {
+                    if (stage.glsl.empty()) std::abort();
+                    hlsl::AssignSamplerRegisters(fx, stage, why);
+                } else if (log.empty()) {
+                    std::abort();   // a failure says why
+                }
+            }
+    return 0;
+}

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "windows.h"
+#include "core/file_stamp.h"
 #include "core/win_path.h"
 
 // "параметры инициализации" in Windows-1251.
@@ -30,7 +31,8 @@ DynamicRow Zarvik_cIniReader::ReadIni(Zarvik_string path) {
     tree.fresh();
     unsigned int rootId = tree.AddToId(0, true, kIniRootName);
 
-    FILE* file = fopen(winpath::Map(path.getChars()).c_str(), "r");
+    // Only a regular file: a pipe or device named ini.txt would block or never end.
+    FILE* file = filestamp::OpenRegular(winpath::Map(path.getChars()).c_str(), "r");
     if (!file) {
         ReportUnreadable(path);
         return tree;

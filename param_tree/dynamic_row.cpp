@@ -34,6 +34,8 @@
 #include <unistd.h>
 #endif
 
+#include "platform/core/file_stamp.h"   // after windows.h, which it includes too
+
 typedef DynamicRow::NODE_TYP Node;
 
 namespace {
@@ -529,34 +531,9 @@ bool ReplaceWith(const std::string &from, const std::string &to) {
 #endif
 }
 
-// Opens a tree file for reading, only when it is a regular file: a folder, a device such as
-// /dev/zero or a pipe fails at once, as a missing file does, instead of blocking or reading
-// without end.
+// Tree files load only from regular files (filestamp::OpenRegular).
 FILE *OpenRegularFile(Zarvik_string &path) {
-    std::string mapped = winpath::Map(path.getChars());
-#ifdef _WIN32
-    DWORD attributes = GetFileAttributesA(mapped.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return nullptr;
-    FILE *file = std::fopen(mapped.c_str(), "rb");
-    if (file && GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) !=
-                    FILE_TYPE_DISK) {
-        std::fclose(file);
-        return nullptr;
-    }
-    return file;
-#else
-    // Checked before opening, as opening a pipe waits for a writer; checked again on the open
-    // file in case the name was replaced in between.
-    struct stat st;
-    if (stat(mapped.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
-    FILE *file = std::fopen(mapped.c_str(), "rb");
-    if (file && (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode))) {
-        std::fclose(file);
-        return nullptr;
-    }
-    return file;
-#endif
+    return filestamp::OpenRegular(winpath::Map(path.getChars()).c_str(), "rb");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Folder and file facts the engine needs beyond the Win32 subset: entering the level folder,
-// telling a folder from a file, and a file's size and modification time, so that a changed
-// file can be noticed without reading it. Header-only, like win_path.h, with a _WIN32 branch
+// telling a folder from a file, a file's size and modification time, so that a changed file
+// can be noticed without reading it, and opening only regular files. Header-only, like win_path.h, with a _WIN32 branch
 // that uses the C runtime's own calls. Paths are taken as given: callers map system paths
 // with winpath::Map first.
 #pragma once
@@ -8,12 +8,15 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstdio>
+
 #ifdef _WIN32
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
 #include <windows.h>
 #include <direct.h>
+#include <io.h>
 #else
 #include <unistd.h>
 #endif
@@ -72,6 +75,36 @@ inline bool IsFolder(const char* path) {
 #else
     struct stat st;
     return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+#endif
+}
+
+// Opens `path` for reading only when it is a regular file: a folder, a device such as
+// /dev/zero or a pipe gives nullptr at once, as a missing file does, instead of blocking in
+// the open or reading without end.
+inline FILE* OpenRegular(const char* path, const char* mode) {
+    if (!path || !*path) return nullptr;
+#ifdef _WIN32
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return nullptr;
+    FILE* file = std::fopen(path, mode);
+    if (file && GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) !=
+                    FILE_TYPE_DISK) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+#else
+    // Checked before opening, as opening a pipe waits for a writer; checked again on the open
+    // file in case the name was replaced in between.
+    struct stat st;
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    FILE* file = std::fopen(path, mode);
+    if (file && (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode))) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
 #endif
 }
 

@@ -3,7 +3,8 @@
 
   wine_checks.py LINUX_BUILD WINDOWS_BUILD
 
-1. The demo level laid out by both builds is byte for byte the same.
+1. The demo level laid out by both builds is byte for byte the same: the files the builds make
+   (demo_files.txt), not what a run of the demo left in the folder.
 2. drtool and drtool.exe dump each other's tree files to the same text, and compile the same
    text to the same bytes, also through standard input and output.
 3. meshes (Linux, in a window) and meshes.exe (Wine) start the demo level and levels made here,
@@ -125,23 +126,44 @@ def tree_files(folder):
     return sorted(out)
 
 
-def check_demo_identical(b):
-    lin = os.path.join(b.linux, "demo")
-    win = os.path.join(b.windows, "demo")
-    names = set()
-    for base, dirs, files in os.walk(lin):
-        dirs[:] = [d for d in dirs if d != "CMakeFiles"]
-        for f in files:
-            rel = os.path.relpath(os.path.join(base, f), lin)
-            if rel not in ("cmake_install.cmake", "LOG.dr") and not rel.startswith("Wendlor2.0"):
-                names.add(rel)
-    for rel in sorted(names):
-        other = os.path.join(win, rel)
-        if not os.path.isfile(other):
+def demo_manifest(build):
+    """The files a build lays out in demo/: (kind, file, source) from its demo_files.txt."""
+    path = os.path.join(build, "demo_files.txt")
+    if not os.path.isfile(path):
+        fail("%s lists no demo files (demo_files.txt is missing)" % build)
+        return []
+    rows = []
+    for line in open(path, encoding="utf-8").read().splitlines():
+        parts = line.split("\t")
+        if len(parts) == 3:
+            rows.append(tuple(parts))
+    return rows
+
+
+def check_demo_identical(b, work):
+    """The Windows build lays out the files the Linux build makes, with the bytes the Linux
+    build makes them with: sources copied as they are, trees compiled by drtool. Only the
+    files the builds make count; what a run of the demo left in build/demo (screenshots, logs,
+    a level file edited to try live reload) does not."""
+    lin = demo_manifest(b.linux)
+    win = set(row[1] for row in demo_manifest(b.windows))
+    for rel in sorted(win - set(row[1] for row in lin)):
+        fail("demo file %s is made by the Windows build only" % rel)
+    for kind, rel, source in lin:
+        other = os.path.join(b.windows, "demo", rel)
+        if rel not in win or not os.path.isfile(other):
             fail("demo file %s is missing from the Windows build" % rel)
-        elif open(os.path.join(lin, rel), "rb").read() != open(other, "rb").read():
+            continue
+        if kind == "tree":
+            made = os.path.join(work, "demo_tree.dr")
+            if subprocess.run([b.drtool, "build", source, made], capture_output=True).returncode:
+                fail("demo file %s: drtool cannot build %s" % (rel, source))
+                continue
+        else:
+            made = source
+        if open(made, "rb").read() != open(other, "rb").read():
             fail("demo file %s differs between the builds" % rel)
-    print("demo level: %d files compared" % len(names), flush=True)
+    print("demo level: %d files compared" % len(lin), flush=True)
 
 
 def check_drtool(b, files, work):
@@ -916,9 +938,9 @@ def main():
         return 2
     b = Builds(sys.argv[1], sys.argv[2])
     demo_linux = os.path.join(b.linux, "demo")
-    check_demo_identical(b)
-
     work = tempfile.mkdtemp(prefix="wine-checks-")
+    check_demo_identical(b, work)
+
     with Xvfb() as x:
         # Every Wine program sees the private display, also the desktop process that the first
         # one starts and the server keeps.

@@ -98,20 +98,12 @@ void Static_CObject::LoadMesh()
 void Static_CObject::LoadTexture(unsigned int i, const char* name)
 {
     IDirect3DDevice9* device = *deviceAddress;
-    if (SUCCEEDED(D3DXCreateTextureFromFileA(device, name, &textures[i])) && textures[i]) {
-        textureFiles.push_back(name);
-        return;
-    }
-    textures[i] = nullptr;
-    std::string below = std::string("textures\\") + name;
-    if (SUCCEEDED(D3DXCreateTextureFromFileA(device, below.c_str(), &textures[i])) && textures[i]) {
-        textureFiles.push_back(below);
-        return;
-    }
-    textures[i] = nullptr;
-    if (SUCCEEDED(D3DXCreateTextureFromFileA(device, kDefaultTexture, &textures[i])) && textures[i]) {
-        textureFiles.push_back(kDefaultTexture);
-        return;
+    const std::string tries[] = {name, std::string("textures\\") + name, kDefaultTexture};
+    for (const std::string& path : tries) {
+        textureFiles.push_back(path);
+        textures[i] = nullptr;
+        if (SUCCEEDED(D3DXCreateTextureFromFileA(device, path.c_str(), &textures[i])) && textures[i])
+            return;
     }
     textures[i] = nullptr;
     console->AddMessage(SceneText("[T.F] cannot find: ", name), KIND_ERROR);

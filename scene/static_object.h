@@ -24,7 +24,8 @@ public:
     Korvel_Light_Manager* lightManager;
     unsigned int fxCount;            // number of names under "_FX_"
     // Files Load read besides the object file, as named: the mesh (also when it failed) and
-    // each texture as it was found (a fallback's own name); watched for changes.
+    // every path each texture lookup tried, up to the one that loaded (a fallback's own name
+    // last); watched for changes, so that a texture fixed after failing is loaded.
     std::string meshFile;
     std::vector<std::string> textureFiles;
 

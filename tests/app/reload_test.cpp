@@ -253,11 +253,18 @@ TEST_F(ReloadTest, TheDefaultTextureIsWatchedForTheObjectsFallingBackToIt) {
     WriteFile("meshes/one.x", Mesh("nowhere.bmp"));
     ASSERT_TRUE(StartWatching());
     Static_CObject* one = static_cast<Static_CObject*>(ObjectWithId(1)->object);
-    EXPECT_EQ(one->textureFiles, std::vector<std::string>{"textures\\_def\\def.bmp"});
+    // Every path the lookup tried is watched: a texture fixed after failing is loaded.
+    EXPECT_EQ(one->textureFiles, (std::vector<std::string>{"nowhere.bmp", "textures\\nowhere.bmp",
+                                                            "textures\\_def\\def.bmp"}));
 
     WriteBmp("textures/_def/def.bmp", 77);
     LetTheWatcherLook();
     EXPECT_EQ(NewLines(), Lines{"_TEXT_ [O.F.] objects\\one.dr"});
+    WriteBmp("textures/nowhere.bmp", 33);
+    LetTheWatcherLook();
+    EXPECT_EQ(NewLines(), Lines{"_TEXT_ [O.F.] objects\\one.dr"});
+    one = static_cast<Static_CObject*>(ObjectWithId(1)->object);
+    EXPECT_EQ(one->textureFiles, (std::vector<std::string>{"nowhere.bmp", "textures\\nowhere.bmp"}));
 }
 
 // The start-up messages of the level, after the console's own line.
@@ -379,8 +386,9 @@ TEST_F(ReloadTest, ChecksArePacedAndReadNothing) {
     MakeLevel();
     ASSERT_TRUE(StartWatching());
     Korvel_Level_Watch* watch = engine->levelWatch;
-    // Level, two object files, two meshes, one texture, two effects.
-    EXPECT_EQ(watch->files.size(), 8u);
+    // Level, two object files, two meshes, one texture with the path tried before it, two
+    // effects.
+    EXPECT_EQ(watch->files.size(), 9u);
     Korvel_Level_Changes changes;
     watch->timer.Reset();
     WriteFile("fx/plain.fx", Effect("0, 0, 0, 1"));

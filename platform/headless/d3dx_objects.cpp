@@ -573,6 +573,9 @@ public:
                 }
             } else {
                 info.draws.push_back(d);
+                if (!S().keepEveryCall && info.draws.size() >= 2 * kKeptCalls)
+                    info.draws.erase(info.draws.begin(),
+                                     info.draws.end() - static_cast<std::ptrdiff_t>(kKeptCalls));
             }
         }
         Record(name, "DrawTextA",

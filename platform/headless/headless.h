@@ -91,6 +91,11 @@ struct Call {
     std::vector<uint8_t> data;
     std::string Text() const;   // "object.method(arg, arg) -> result", the trace file's line
 };
+// The record keeps the newest kKeptCalls calls at least (each font its newest kKeptCalls
+// draws), so that a long run does not grow without end; a test that reads more asks for every
+// call with KeepEveryCall, until Reset. A run's trace file gets every call all the same.
+const size_t kKeptCalls = 65536;
+void KeepEveryCall();
 const std::vector<Call>& Calls();
 void ClearCalls();
 // The calls with this method name (and receiver, when given), in order.
@@ -98,7 +103,7 @@ std::vector<Call> CallsOf(const std::string& method, const std::string& object =
 size_t CountCalls(const std::string& method, const std::string& object = "");
 // Name of an object created by the backend ("texture3"), or "" when unknown.
 std::string NameOf(const void* object);
-// Writes every call's Text() to `path`, one a line. False when it cannot be written.
+// Writes every call kept's Text() to `path`, one a line. False when it cannot be written.
 bool WriteTrace(const std::string& path);
 
 // ---- Failure injection ----

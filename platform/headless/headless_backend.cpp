@@ -66,7 +66,12 @@ bool HeadlessBackend::Start(std::string& err) {
     if (const char* path = std::getenv("MESHES_SCRIPT")) {
         if (*path && !LoadScript(path, err)) return false;
     }
-    if (const char* trace = std::getenv("MESHES_TRACE")) s.tracePath = trace;
+    // The trace is written as the calls are made: a long run keeps no more of them than a
+    // short one. A file that cannot be written is reported when the run ends.
+    if (const char* trace = std::getenv("MESHES_TRACE")) {
+        s.tracePath = trace;
+        if (!s.tracePath.empty()) OpenTrace(s.tracePath);
+    }
     s.frameStep = frameMs;
     s.frameLimit = frames;
     s.running = true;
@@ -75,7 +80,7 @@ bool HeadlessBackend::Start(std::string& err) {
 
 void HeadlessBackend::Finish() {
     State& s = S();
-    if (!s.tracePath.empty() && !WriteTrace(s.tracePath))
+    if (!s.tracePath.empty() && !CloseTrace())
         std::fprintf(stderr, "meshes: cannot write the trace %s\n", s.tracePath.c_str());
     s.running = false;
 }
@@ -121,6 +126,7 @@ void Reset() {
     s.live.clear();
     for (Tracked* t : objects) delete t;
     FreeScript();
+    if (s.trace) std::fclose(s.trace);
     s = State();
     std::string err;
     platform::Select("headless", err);

@@ -2,6 +2,8 @@
 // helpers shared by its files. Not for tests (they use headless.h).
 #pragma once
 
+#include <cstdio>
+
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -89,7 +91,8 @@ struct State {
     SYSTEMTIME systemTime{};
 
     // Record and objects
-    std::vector<Call> calls;
+    std::vector<Call> calls;   // the newest kKeptCalls..2*kKeptCalls unless keepEveryCall
+    bool keepEveryCall = false;
     std::map<std::string, int> counters;           // per kind, for object names
     std::map<const void*, Tracked*> live;           // interface pointer -> object
     std::map<const void*, std::string> handleNames; // windows and cursors
@@ -100,6 +103,7 @@ struct State {
     bool running = false;
     DWORD frameLimit = 100;   // closes the window after this many frames when no script
     std::string tracePath;
+    FILE* trace = nullptr;   // tracePath while the run goes on: each call a line as it is made
     std::vector<ScriptStep>* script = nullptr;   // owned by script.cpp
     size_t scriptPos = 0;
     DWORD scriptWait = 0;
@@ -131,6 +135,10 @@ ULONG Counted<I>::Release() {
 // ---- Recording ----
 void Record(const std::string& object, const std::string& method, std::vector<std::string> args,
             const std::string& result, std::vector<uint8_t> data = {});
+// The run's trace file: opened with the calls made so far, then written by each Record.
+// CloseTrace is false when the file could not be opened or written.
+bool OpenTrace(const std::string& path);
+bool CloseTrace();
 std::string Hex(uint32_t v);
 std::string Dec(long long v);
 std::string Flt(float f);

@@ -44,7 +44,16 @@ void Record(const std::string& object, const std::string& method, std::vector<st
     c.args = std::move(args);
     c.result = result;
     c.data = std::move(data);
-    S().calls.push_back(std::move(c));
+    State& s = S();
+    if (s.trace) {
+        std::string line = c.Text();
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), s.trace);
+    }
+    s.calls.push_back(std::move(c));
+    // Dropping the older half at once keeps the cost per call constant.
+    if (!s.keepEveryCall && s.calls.size() >= 2 * kKeptCalls)
+        s.calls.erase(s.calls.begin(), s.calls.end() - static_cast<std::ptrdiff_t>(kKeptCalls));
 }
 
 std::string Hex(uint32_t v) {
@@ -124,6 +133,7 @@ std::string Call::Text() const {
     return out;
 }
 
+void KeepEveryCall() { S().keepEveryCall = true; }
 const std::vector<Call>& Calls() { return S().calls; }
 void ClearCalls() { S().calls.clear(); }
 
@@ -151,6 +161,26 @@ bool WriteTrace(const std::string& path) {
     if (!out) return false;
     for (const Call& c : S().calls) out << c.Text() << '\n';
     return static_cast<bool>(out.flush());
+}
+
+bool OpenTrace(const std::string& path) {
+    State& s = S();
+    s.trace = std::fopen(path.c_str(), "wb");
+    if (!s.trace) return false;
+    for (const Call& c : s.calls) {   // anything made before the run started
+        std::string line = c.Text() + '\n';
+        std::fwrite(line.data(), 1, line.size(), s.trace);
+    }
+    return true;
+}
+
+bool CloseTrace() {
+    State& s = S();
+    if (!s.trace) return false;
+    bool ok = std::ferror(s.trace) == 0;
+    ok = std::fclose(s.trace) == 0 && ok;
+    s.trace = nullptr;
+    return ok;
 }
 
 void FailNext(Kind kind) { S().failNext.insert(kind); }

@@ -135,6 +135,21 @@ TEST_F(Device, StateCallsAreRecordedInOrderAndReadable) {
     EXPECT_EQ(calls[8].Text(), "device1.SetFVF(0x00000044) -> 0x00000000");
 }
 
+// A long run keeps the newest calls only; a test may ask for every call.
+TEST_F(Device, RecordKeepsTheNewestCallsUnlessAskedForEvery) {
+    CreateDefault();
+    for (bool every : {false, true}) {
+        if (every) headless::KeepEveryCall();
+        headless::ClearCalls();
+        const DWORD n = 2 * headless::kKeptCalls + 10;
+        for (DWORD i = 0; i < n; ++i) dev->SetRenderState(D3DRS_ZENABLE, i);
+        const std::vector<headless::Call>& calls = headless::Calls();
+        EXPECT_EQ(calls.size() == n, every);
+        EXPECT_GE(calls.size(), headless::kKeptCalls);
+        EXPECT_EQ(calls.back().args[1], std::to_string(n - 1));
+    }
+}
+
 TEST_F(Device, ScenesPairUpAndPresentMovesTheClock) {
     CreateDefault();
     headless::SetFrameStep(16);

@@ -534,6 +534,10 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const core::FxPreprocessed& pre
             if (!owner) continue;   // the half-pixel and fallback uniforms
             for (const HlslUniform& h : owner->uniforms) {
                 if (h.glslName != glName) continue;
+                // GL keeps a stage's whole struct, so a member the stage never reads is
+                // still a uniform of it; new values there would make llvmpipe store the
+                // stage's state again at every draw (a pixel stage's copy of the matrices).
+                if (!h.used) break;
                 UniformBinding b;
                 b.location = location;
                 b.type = type;

@@ -929,8 +929,17 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
         std::string typeName = std::string(prefix) + "_Globals" + (b ? std::to_string(b) : "");
         spvc_type block = spvc_compiler_get_type_handle(comp, list[b].base_type_id);
         unsigned members = spvc_type_get_num_member_types(block);
+        // Members the code reads; the struct declares every global of the file.
+        const spvc_buffer_range* ranges = nullptr;
+        size_t rangeCount = 0;
+        bool rangesKnown = spvc_compiler_get_active_buffer_ranges(comp, list[b].id, &ranges,
+                                                                 &rangeCount) == SPVC_SUCCESS;
         for (unsigned m = 0; m < members; ++m) {
             HlslUniform u;
+            if (rangesKnown) {
+                u.used = false;
+                for (size_t r = 0; r < rangeCount; ++r) u.used = u.used || ranges[r].index == m;
+            }
             const char* hlslName = spvc_compiler_get_member_name(comp, list[b].base_type_id, m);
             u.hlslName = hlslName ? hlslName : "";
             std::string member = "m" + std::to_string(m);

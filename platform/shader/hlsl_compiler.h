@@ -40,6 +40,7 @@ struct HlslUniform {
     int elements = 0;            // array length, 0 for no array
     bool fixed = false;          // a uniform parameter of the entry, bound by the compile call
     std::vector<float> fixedValue;
+    bool used = true;            // read by the stage's code (not only declared in its struct)
 };
 
 struct HlslSampler {

@@ -42,6 +42,33 @@ TEST(EffectCompile, DemoEffectGivesTwoStagesSharedByBothTechniques) {
     }
 }
 
+TEST(EffectCompile, EachStageMarksTheGlobalsItsCodeReads) {
+    sdlgl::EffectSource s = sdlgl::CompileEffect(
+        "float4x4 Wvp; float4 Tint; float Unread;\n"
+        "float4 VS(float4 p : POSITION) : POSITION { return mul(p, Wvp); }\n"
+        "float4 PS() : COLOR { return Tint; }\n"
+        "technique T { pass { VertexShader = compile vs_2_0 VS();\n"
+        "  PixelShader = compile ps_2_0 PS(); } }\n",
+        "e.fx");
+    ASSERT_TRUE(s.ok) << s.log;
+    ASSERT_EQ(s.stages.size(), 2u);
+    const struct {
+        size_t stage;
+        const char* name;
+        bool used;
+    } cases[] = {{0, "Wvp", true}, {0, "Tint", false}, {0, "Unread", false},
+                 {1, "Wvp", false}, {1, "Tint", true}, {1, "Unread", false}};
+    for (const auto& c : cases) {
+        int seen = 0;
+        for (const sdlgl::HlslUniform& u : s.stages[c.stage].uniforms)
+            if (u.hlslName == c.name) {
+                ++seen;
+                EXPECT_EQ(u.used, c.used) << "stage " << c.stage << " " << c.name;
+            }
+        EXPECT_EQ(seen, 1) << "stage " << c.stage << " " << c.name;   // the struct holds every global
+    }
+}
+
 TEST(EffectCompile, MessagesNameFileAndLine) {
     const std::string vs = "float4 VS(float4 p : POSITION) : POSITION { return p; }\n";
     sdlgl::EffectSource s = sdlgl::CompileEffect(

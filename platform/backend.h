@@ -100,6 +100,11 @@ public:
                                               DWORD Flags, LPD3DXEFFECTPOOL pPool,
                                               LPD3DXEFFECT* ppEffect,
                                               LPD3DXBUFFER* ppCompilationErrors) = 0;
+    // No device: the compile of D3DXCreateEffectFromFileA on this backend, reflected.
+    virtual HRESULT D3DXCreateEffectCompilerFromFileA(LPCSTR pSrcFile, const D3DXMACRO* pDefines,
+                                                      LPD3DXINCLUDE pInclude, DWORD Flags,
+                                                      LPD3DXEFFECTCOMPILER* ppCompiler,
+                                                      LPD3DXBUFFER* ppParseErrors) = 0;
     virtual HRESULT D3DXCreateFontA(LPDIRECT3DDEVICE9 pDevice, INT Height, UINT Width,
                                     UINT Weight, UINT MipLevels, BOOL Italic, DWORD CharSet,
                                     DWORD OutputPrecision, DWORD Quality, DWORD PitchAndFamily,

@@ -170,8 +170,143 @@ public:
 
 class ID3DXMesh : public ID3DXBaseMesh {};
 
+// ---- Effect reflection ----
+typedef enum D3DXPARAMETER_CLASS {
+    D3DXPC_SCALAR,
+    D3DXPC_VECTOR,
+    D3DXPC_MATRIX_ROWS,
+    D3DXPC_MATRIX_COLUMNS,
+    D3DXPC_OBJECT,
+    D3DXPC_STRUCT,
+} D3DXPARAMETER_CLASS;
+
+typedef enum D3DXPARAMETER_TYPE {
+    D3DXPT_VOID,
+    D3DXPT_BOOL,
+    D3DXPT_INT,
+    D3DXPT_FLOAT,
+    D3DXPT_STRING,
+    D3DXPT_TEXTURE,
+    D3DXPT_TEXTURE1D,
+    D3DXPT_TEXTURE2D,
+    D3DXPT_TEXTURE3D,
+    D3DXPT_TEXTURECUBE,
+    D3DXPT_SAMPLER,
+    D3DXPT_SAMPLER1D,
+    D3DXPT_SAMPLER2D,
+    D3DXPT_SAMPLER3D,
+    D3DXPT_SAMPLERCUBE,
+    D3DXPT_PIXELSHADER,
+    D3DXPT_VERTEXSHADER,
+    D3DXPT_PIXELFRAGMENT,
+    D3DXPT_VERTEXFRAGMENT,
+    D3DXPT_UNSUPPORTED,
+} D3DXPARAMETER_TYPE;
+
+typedef struct _D3DXEFFECT_DESC {
+    LPCSTR Creator;
+    UINT Parameters;
+    UINT Techniques;
+    UINT Functions;
+} D3DXEFFECT_DESC;
+
+typedef struct _D3DXPARAMETER_DESC {
+    LPCSTR Name;
+    LPCSTR Semantic;
+    D3DXPARAMETER_CLASS Class;
+    D3DXPARAMETER_TYPE Type;
+    UINT Rows;
+    UINT Columns;
+    UINT Elements;
+    UINT Annotations;
+    UINT StructMembers;
+    DWORD Flags;
+    UINT Bytes;
+} D3DXPARAMETER_DESC;
+
+typedef struct _D3DXTECHNIQUE_DESC {
+    LPCSTR Name;
+    UINT Passes;
+    UINT Annotations;
+} D3DXTECHNIQUE_DESC;
+
+// The shader functions are Direct3D 9 token streams: the version token, comment blocks
+// (the constant table among them) and the end token. Ours hold no instructions.
+typedef struct _D3DXPASS_DESC {
+    LPCSTR Name;
+    UINT Annotations;
+    const DWORD* pVertexShaderFunction;
+    const DWORD* pPixelShaderFunction;
+} D3DXPASS_DESC;
+
+typedef enum _D3DXINCLUDE_TYPE {
+    D3DXINC_LOCAL,
+    D3DXINC_SYSTEM,
+} D3DXINCLUDE_TYPE;
+
+// The caller's reader of #include files. Open gets the name as written and the data of the
+// including file (NULL for the effect file itself); the data stays valid until Close.
+class ID3DXInclude {
+public:
+    virtual HRESULT Open(D3DXINCLUDE_TYPE IncludeType, LPCSTR pFileName, LPCVOID pParentData,
+                         LPCVOID* ppData, UINT* pBytes) = 0;
+    virtual HRESULT Close(LPCVOID pData) = 0;
+protected:
+    virtual ~ID3DXInclude() {}
+};
+
 class ID3DXBaseEffect : public IUnknown {
 public:
+    // Reflection. Handles of techniques, passes and annotations come from these calls; a
+    // technique or parameter may also be given by its name. These default to failure for
+    // effects that have no reflection.
+    virtual HRESULT GetDesc(D3DXEFFECT_DESC* pDesc) {
+        (void)pDesc;
+        return D3DERR_INVALIDCALL;
+    }
+    virtual HRESULT GetParameterDesc(D3DXHANDLE hParameter, D3DXPARAMETER_DESC* pDesc) {
+        (void)hParameter;
+        (void)pDesc;
+        return D3DERR_INVALIDCALL;
+    }
+    virtual HRESULT GetTechniqueDesc(D3DXHANDLE hTechnique, D3DXTECHNIQUE_DESC* pDesc) {
+        (void)hTechnique;
+        (void)pDesc;
+        return D3DERR_INVALIDCALL;
+    }
+    virtual HRESULT GetPassDesc(D3DXHANDLE hPass, D3DXPASS_DESC* pDesc) {
+        (void)hPass;
+        (void)pDesc;
+        return D3DERR_INVALIDCALL;
+    }
+    // hParameter NULL: top-level parameter Index (struct members are not kept).
+    virtual D3DXHANDLE GetParameter(D3DXHANDLE hParameter, UINT Index) {
+        (void)hParameter;
+        (void)Index;
+        return NULL;
+    }
+    virtual D3DXHANDLE GetTechnique(UINT Index) {
+        (void)Index;
+        return NULL;
+    }
+    virtual D3DXHANDLE GetPass(D3DXHANDLE hTechnique, UINT Index) {
+        (void)hTechnique;
+        (void)Index;
+        return NULL;
+    }
+    // Annotation Index of a parameter, technique or pass.
+    virtual D3DXHANDLE GetAnnotation(D3DXHANDLE hObject, UINT Index) {
+        (void)hObject;
+        (void)Index;
+        return NULL;
+    }
+    // The text of a string parameter or annotation, valid while the effect lives.
+    virtual HRESULT GetString(D3DXHANDLE hParameter, LPCSTR* ppString) {
+        (void)hParameter;
+        (void)ppString;
+        return D3DERR_INVALIDCALL;
+    }
+
     // Handles are names: a parameter's, or "name[i]" for element i of an array parameter.
     // These default to "no such parameter" for effects that have only the setters below.
     // hParameter NULL: the top-level parameter `pName`; else NULL (struct members are not
@@ -282,8 +417,11 @@ public:
     virtual HRESULT End() = 0;
 };
 
+// An effect file compiled without a device: the reflection of ID3DXBaseEffect, values as
+// the file initialises them. Nothing of it draws.
+class ID3DXEffectCompiler : public ID3DXBaseEffect {};
+
 class ID3DXSprite;   // only ever passed as NULL to DrawTextA
-class ID3DXInclude;  // only ever passed as NULL
 class ID3DXEffectPool;
 
 class ID3DXFont : public IUnknown {
@@ -300,6 +438,7 @@ typedef ID3DXFont* LPD3DXFONT;
 typedef ID3DXSprite* LPD3DXSPRITE;
 typedef ID3DXInclude* LPD3DXINCLUDE;
 typedef ID3DXEffectPool* LPD3DXEFFECTPOOL;
+typedef ID3DXEffectCompiler* LPD3DXEFFECTCOMPILER;
 
 // ---- Creation functions (forward to the active backend) ----
 // ppMaterials receives an array of *pNumMaterials D3DXMATERIAL.
@@ -313,12 +452,28 @@ HRESULT WINAPI D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcF
                                          const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
                                          DWORD Flags, LPD3DXEFFECTPOOL pPool,
                                          LPD3DXEFFECT* ppEffect, LPD3DXBUFFER* ppCompilationErrors);
+// Reads, preprocesses and compiles an effect file as D3DXCreateEffectFromFileA does, with no
+// device. pDefines ends with a {NULL, NULL} entry; pInclude NULL reads includes next to the
+// including file.
+HRESULT WINAPI D3DXCreateEffectCompilerFromFileA(LPCSTR pSrcFile, const D3DXMACRO* pDefines,
+                                                 LPD3DXINCLUDE pInclude, DWORD Flags,
+                                                 LPD3DXEFFECTCOMPILER* ppCompiler,
+                                                 LPD3DXBUFFER* ppParseErrors);
 HRESULT WINAPI D3DXCreateFontA(LPDIRECT3DDEVICE9 pDevice, INT Height, UINT Width, UINT Weight,
                                UINT MipLevels, BOOL Italic, DWORD CharSet, DWORD OutputPrecision,
                                DWORD Quality, DWORD PitchAndFamily, LPCSTR pFaceName,
                                LPD3DXFONT* ppFont);
 
 #define D3DXERR_INVALIDDATA MESHES_D3DERR(2905)
+
+// ---- Shader functions (platform/core, no backend) ----
+// The version token of a shader function: 0xFFFE0000 | major << 8 | minor for vertex
+// shaders, 0xFFFF0000 | ... for pixel shaders; 0 for NULL.
+DWORD WINAPI D3DXGetShaderVersion(const DWORD* pFunction);
+// The names of the samplers a shader function uses, by register: ppSamplers[n] names the
+// sampler of register sn (NULL for a register not used); *pCount is the highest register
+// used plus one. ppSamplers NULL asks for the count only.
+HRESULT WINAPI D3DXGetShaderSamplers(const DWORD* pFunction, LPCSTR* ppSamplers, UINT* pCount);
 
 #endif  // _WIN32
 #endif  // MESHES_PLATFORM_D3DX9_H

@@ -69,6 +69,13 @@ HRESULT WINAPI D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcF
     return Active().D3DXCreateEffectFromFileA(pDevice, pSrcFile, pDefines, pInclude, Flags, pPool,
                                               ppEffect, ppCompilationErrors);
 }
+HRESULT WINAPI D3DXCreateEffectCompilerFromFileA(LPCSTR pSrcFile, const D3DXMACRO* pDefines,
+                                                 LPD3DXINCLUDE pInclude, DWORD Flags,
+                                                 LPD3DXEFFECTCOMPILER* ppCompiler,
+                                                 LPD3DXBUFFER* ppParseErrors) {
+    return Active().D3DXCreateEffectCompilerFromFileA(pSrcFile, pDefines, pInclude, Flags, ppCompiler,
+                                                      ppParseErrors);
+}
 HRESULT WINAPI D3DXCreateFontA(LPDIRECT3DDEVICE9 pDevice, INT Height, UINT Width, UINT Weight,
                                UINT MipLevels, BOOL Italic, DWORD CharSet, DWORD OutputPrecision,
                                DWORD Quality, DWORD PitchAndFamily, LPCSTR pFaceName,

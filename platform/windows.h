@@ -18,6 +18,7 @@
 // ---- Calling conventions (meaningless on Linux) ----
 #define WINAPI
 #define CALLBACK
+#define STDMETHODCALLTYPE
 #define APIENTRY
 
 // ---- Basic types ----

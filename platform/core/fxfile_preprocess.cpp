@@ -284,6 +284,7 @@ struct Cond {
 class Pre {
 public:
     Pre(FxReadFile read, FxPreprocessed& out) : read_(read), out_(out) {}
+    Pre(const FxOpenInclude& open, FxPreprocessed& out) : open_(&open), out_(out) {}
 
     bool Define(const std::string& name, const std::string& value) {
         Macro& m = macros_[name];
@@ -484,7 +485,9 @@ private:
         if (out_.includes.size() >= kMaxIncludes)   // a file including itself twice doubles
             return Fail(path, l.line, col, "X1000", "more than 1024 files included");
         std::string text;
-        if (!read_ || !read_(full, text))
+        bool opened = open_ ? (*open_)(header, close == '>', path, full, text)
+                            : read_ && read_(full, text);
+        if (!opened)
             return Fail(path, l.line, col, "X1507", "failed to open source file: '" + header + "'");
         out_.includes.push_back(full);
         if (!out_.text.empty() && out_.text.back() != '\n') out_.text += '\n';
@@ -734,6 +737,7 @@ private:
     }
 
     FxReadFile read_;
+    const FxOpenInclude* open_ = nullptr;   // the caller's reader, in place of read_
     FxPreprocessed& out_;
     std::map<std::string, Macro> macros_;
     std::set<std::string> once_;   // files that said `#pragma once`
@@ -748,6 +752,20 @@ bool PreprocessFx(const std::string& text, const std::string& name,
                   FxReadFile read, FxPreprocessed& out, std::string& err) {
     out = FxPreprocessed();
     Pre p(read, out);
+    for (const auto& d : defines) p.Define(d.first, d.second);
+    if (!p.File(text, name, 0)) {
+        err = p.err;
+        out = FxPreprocessed();
+        return false;
+    }
+    return true;
+}
+
+bool PreprocessFx(const std::string& text, const std::string& name,
+                  const std::vector<std::pair<std::string, std::string>>& defines,
+                  const FxOpenInclude& open, FxPreprocessed& out, std::string& err) {
+    out = FxPreprocessed();
+    Pre p(open, out);
     for (const auto& d : defines) p.Define(d.first, d.second);
     if (!p.File(text, name, 0)) {
         err = p.err;

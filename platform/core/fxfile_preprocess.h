@@ -8,6 +8,7 @@
 // Not done: macros whose arguments run across a directive line.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,12 +25,24 @@ struct FxPreprocessed {
     std::vector<std::string> includes;   // paths of the files included, in order, repeats kept
 };
 
+// A caller's reader of included files, as D3DX's ID3DXInclude: given the name as written,
+// whether it was written <file>, and the path of the including file (the effect file's name,
+// or a `path` this reader gave before). Sets `path`, the name messages give the file, and its
+// `text`; false when it cannot be read.
+typedef std::function<bool(const std::string& written, bool system, const std::string& parent,
+                           std::string& path, std::string& text)>
+    FxOpenInclude;
+
 // `name` is the effect file's path (includes are found next to it); `defines` are macros
 // given by the caller (name, value). On failure `err` is
 // "file(line,col): error X1xxx: message" at the place in the original file.
 bool PreprocessFx(const std::string& text, const std::string& name,
                   const std::vector<std::pair<std::string, std::string>>& defines,
                   FxReadFile read, FxPreprocessed& out, std::string& err);
+// The same with includes read by `open`.
+bool PreprocessFx(const std::string& text, const std::string& name,
+                  const std::vector<std::pair<std::string, std::string>>& defines,
+                  const FxOpenInclude& open, FxPreprocessed& out, std::string& err);
 
 // The original file and line of line `line` (1-based) of preprocessed `text` whose
 // top file is `name`.

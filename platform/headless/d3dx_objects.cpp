@@ -21,6 +21,7 @@
 #include "platform/core/xfile.h"
 #include "platform/headless/headless_impl.h"
 #include "platform/shader/hlsl_compiler.h"
+#include "platform/core/fx_compiler.h"
 
 namespace headless {
 namespace {
@@ -191,12 +192,15 @@ bool ParseStateValue(const std::string& text, DWORD& out) {
 
 // Compiles the shader of every pass's `VertexShader = compile ...` and `PixelShader = compile
 // ...`, each (profile, entry, arguments) once. Returns the compiler's messages, empty when all
-// compile.
-std::string CompileShaders(const core::FxFile& fx, const std::string& name) {
+// compile; `passes`, when given, receives the samplers each pass's stages read.
+std::string CompileShaders(const core::FxFile& fx, const std::string& name,
+                           std::vector<std::vector<core::FxPassSamplers>>* passes = nullptr) {
     std::string log;
-    std::set<std::string> seen;
+    std::map<std::string, core::FxStageSamplers> seen;
     for (const core::FxTechnique& t : fx.techniques) {
+        if (passes) passes->emplace_back();
         for (const core::FxPass& p : t.passes) {
+            core::FxPassSamplers used;
             for (const core::FxState& state : p.states) {
                 bool vertex = strcasecmp(state.name.c_str(), "VertexShader") == 0;
                 if (!vertex && strcasecmp(state.name.c_str(), "PixelShader") != 0) continue;
@@ -212,7 +216,12 @@ std::string CompileShaders(const core::FxFile& fx, const std::string& name) {
                 std::string profile = s.profile;
                 for (char& c : profile)
                     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-                if (!seen.insert(profile + "|" + s.entry + "|" + s.arguments).second) continue;
+                auto done = seen.find(profile + "|" + s.entry + "|" + s.arguments);
+                if (done != seen.end()) {
+                    (vertex ? used.vs : used.ps) = done->second;
+                    continue;
+                }
+                core::FxStageSamplers& samplers = seen[profile + "|" + s.entry + "|" + s.arguments];
                 hlsl::ShaderStage stage;
                 if (!hlsl::ProfileStage(s.profile, stage) ||
                     (stage == hlsl::ShaderStage::Vertex) != vertex) {
@@ -223,15 +232,23 @@ std::string CompileShaders(const core::FxFile& fx, const std::string& name) {
                 hlsl::HlslStage compiled;
                 std::string messages, registers;
                 if (!hlsl::CompileHlsl(fx.hlsl, name, s.line, s.entry, s.profile, s.arguments,
-                                       compiled, messages))
+                                       compiled, messages)) {
                     core::FxAppendMessages(log, messages.empty() ? name + ": error: " + s.entry +
                                                                        " does not compile\n"
                                                                  : messages);
-                else if (!hlsl::AssignSamplerRegisters(fx, compiled, registers))
+                    continue;
+                }
+                if (!hlsl::AssignSamplerRegisters(fx, compiled, registers)) {
                     core::FxAppendMessages(log, core::FxD3dxMessages(
                                                     name + "(" + std::to_string(s.line) +
                                                     "): error: " + s.entry + ": " + registers + "\n"));
+                    continue;
+                }
+                for (const hlsl::HlslSampler& h : compiled.samplers)
+                    if (h.used && h.reg >= 0) samplers.emplace_back(h.hlslName, h.reg);
+                (vertex ? used.vs : used.ps) = samplers;
             }
+            if (passes) passes->back().push_back(used);
         }
     }
     return log;
@@ -793,6 +810,21 @@ HRESULT CreateEffect(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, DWORD Flags, LP
     *ppEffect = iface;
     Record("d3dx", "D3DXCreateEffectFromFileA", args, e->name);
     return D3D_OK;
+}
+
+HRESULT CreateEffectCompiler(LPCSTR pSrcFile, const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
+                             LPD3DXEFFECTCOMPILER* ppCompiler, LPD3DXBUFFER* ppParseErrors) {
+    // The checks of CreateEffect, without the cache: the caller's macros and includes may
+    // change what the same text means.
+    auto compile = [](const core::FxPreprocessed& pre, const core::FxFile& fx, const std::string& name,
+                      std::vector<std::vector<core::FxPassSamplers>>& passes, std::string& log) {
+        log = core::UnknownFxStates(fx, pre, name);
+        if (log.empty()) log = CompileShaders(fx, name, &passes);
+        return log.empty();
+    };
+    HRESULT hr = core::CreateEffectCompiler(pSrcFile, pDefines, pInclude, compile, ppCompiler, ppParseErrors);
+    Record("d3dx", "D3DXCreateEffectCompilerFromFileA", {Str(pSrcFile)}, HrText(hr));
+    return hr;
 }
 
 HRESULT MakeFont(LPDIRECT3DDEVICE9 pDevice, INT Height, UINT Width, UINT Weight, UINT MipLevels, BOOL Italic,

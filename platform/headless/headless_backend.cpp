@@ -107,6 +107,13 @@ HRESULT HeadlessBackend::D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 pDevice, LP
     return CreateEffect(pDevice, pSrcFile, Flags, ppEffect, ppCompilationErrors);
 }
 
+HRESULT HeadlessBackend::D3DXCreateEffectCompilerFromFileA(LPCSTR pSrcFile, const D3DXMACRO* pDefines,
+                                                           LPD3DXINCLUDE pInclude, DWORD,
+                                                           LPD3DXEFFECTCOMPILER* ppCompiler,
+                                                           LPD3DXBUFFER* ppParseErrors) {
+    return CreateEffectCompiler(pSrcFile, pDefines, pInclude, ppCompiler, ppParseErrors);
+}
+
 HRESULT HeadlessBackend::D3DXCreateFontA(LPDIRECT3DDEVICE9 pDevice, INT Height, UINT Width, UINT Weight,
                                          UINT MipLevels, BOOL Italic, DWORD CharSet, DWORD OutputPrecision,
                                          DWORD Quality, DWORD PitchAndFamily, LPCSTR pFaceName,

@@ -209,6 +209,8 @@ HRESULT LoadMesh(LPCSTR pFilename, DWORD Options, LPDIRECT3DDEVICE9 pD3DDevice,
 HRESULT CreateTexture(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, LPDIRECT3DTEXTURE9* ppTexture);
 HRESULT CreateEffect(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, DWORD Flags,
                      LPD3DXEFFECT* ppEffect, LPD3DXBUFFER* ppCompilationErrors);
+HRESULT CreateEffectCompiler(LPCSTR pSrcFile, const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
+                             LPD3DXEFFECTCOMPILER* ppCompiler, LPD3DXBUFFER* ppParseErrors);
 HRESULT MakeFont(LPDIRECT3DDEVICE9 pDevice, INT Height, UINT Width, UINT Weight, UINT MipLevels,
                    BOOL Italic, DWORD CharSet, DWORD OutputPrecision, DWORD Quality,
                    DWORD PitchAndFamily, LPCSTR pFaceName, LPD3DXFONT* ppFont);
@@ -259,6 +261,10 @@ public:
                                       const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
                                       DWORD Flags, LPD3DXEFFECTPOOL pPool, LPD3DXEFFECT* ppEffect,
                                       LPD3DXBUFFER* ppCompilationErrors) override;
+    HRESULT D3DXCreateEffectCompilerFromFileA(LPCSTR pSrcFile, const D3DXMACRO* pDefines,
+                                              LPD3DXINCLUDE pInclude, DWORD Flags,
+                                              LPD3DXEFFECTCOMPILER* ppCompiler,
+                                              LPD3DXBUFFER* ppParseErrors) override;
     HRESULT D3DXCreateFontA(LPDIRECT3DDEVICE9 pDevice, INT Height, UINT Width, UINT Weight,
                             UINT MipLevels, BOOL Italic, DWORD CharSet, DWORD OutputPrecision,
                             DWORD Quality, DWORD PitchAndFamily, LPCSTR pFaceName,

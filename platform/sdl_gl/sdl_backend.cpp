@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/core/cp1251.h"
+#include "platform/core/fx_compiler.h"
 #include "platform/sdl_gl/d3d_objects.h"
 #include "platform/sdl_gl/effect_library.h"
 #include "platform/sdl_gl/screenshot.h"
@@ -146,6 +147,32 @@ public:
             std::fputs(messages.c_str(), stderr);
         }
         return hr;
+    }
+    // The compile of D3DXCreateEffectFromFileA up to linking, which needs no GL context.
+    HRESULT D3DXCreateEffectCompilerFromFileA(LPCSTR file, const D3DXMACRO* defines,
+                                              LPD3DXINCLUDE include, DWORD,
+                                              LPD3DXEFFECTCOMPILER* compiler,
+                                              LPD3DXBUFFER* errors) override {
+        auto compile = [](const core::FxPreprocessed& pre, const core::FxFile&, const std::string& name,
+                          std::vector<std::vector<core::FxPassSamplers>>& passes, std::string& log) {
+            EffectSource source = CompileEffect(pre, name);
+            log = source.log;
+            for (const std::vector<PassShaders>& technique : source.passShaders) {
+                passes.emplace_back();
+                for (const PassShaders& pass : technique) {
+                    passes.back().emplace_back();
+                    for (int stage : {pass.vs, pass.ps}) {
+                        if (stage < 0) continue;
+                        core::FxStageSamplers& out = stage == pass.vs ? passes.back().back().vs
+                                                                      : passes.back().back().ps;
+                        for (const HlslSampler& s : source.stages[static_cast<size_t>(stage)].samplers)
+                            if (s.used && s.reg >= 0) out.emplace_back(s.hlslName, s.reg);
+                    }
+                }
+            }
+            return source.ok;
+        };
+        return core::CreateEffectCompiler(file, defines, include, compile, compiler, errors);
     }
     HRESULT D3DXCreateFontA(LPDIRECT3DDEVICE9 device, INT height, UINT width, UINT weight,
                             UINT, BOOL italic, DWORD, DWORD, DWORD, DWORD, LPCSTR face,

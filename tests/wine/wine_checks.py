@@ -13,7 +13,8 @@
    left out. The one other difference allowed is Wine's: its D3DX cannot compile HLSL, so each
    effect file the level loads fails there; the lines that failure writes are named exactly
    below (expected_under_wine).
-4. Levels drawn without effects are rendered by both, at several window sizes, and the pictures
+4. fxtool.exe checks an effect file under Wine: it reports Wine's refusal without crashing.
+5. Levels drawn without effects are rendered by both, at several window sizes, and the pictures
    are compared region by region with the text masked; so is the console shown over a wireframe
    scene, opened by a key press from the X server (WINE_PICTURES=0 leaves the pictures out).
 5. Small .x files of ours, one per construct on which the two D3DX loaders part ways, are drawn
@@ -959,7 +960,20 @@ def main():
     return 0
 
 
+def check_fxtool(b, demo_linux):
+    """fxtool.exe goes through the real D3DX's effect compiler, which Wine 8 does not have: it
+    must say so and fail with exit code 1 rather than crash."""
+    effect = os.path.join(demo_linux, "fx", "ald_Phong.fx")
+    r = b.wine("fxtool.exe", ["check", effect])
+    out = r.stdout.decode(errors="replace")
+    if r.returncode not in (0, 1) or not re.search(r"ald_Phong\.fx: (ok|failed)", out):
+        fail("fxtool.exe check ended with %d: %r" % (r.returncode, out))
+    if b.wine("fxtool.exe", ["check"]).returncode != 2:
+        fail("fxtool.exe check without a file is not a usage error")
+
+
 def run_all(b, x, work, demo_linux):
+    check_fxtool(b, demo_linux)
     levels = [("demo", os.path.join(work, "demo"), None)]
     shutil.copytree(demo_linux, levels[0][1],
                     ignore=shutil.ignore_patterns("CMakeFiles", "cmake_install.cmake", "LOG.dr"))

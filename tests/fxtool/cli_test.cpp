@@ -1,0 +1,127 @@
+// Runs the built fxtool on small effect files: exit codes, message shape, macros and include
+// folders, and what info lists.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <regex>
+#include <string>
+
+#include "tests/support/level_run.h"
+
+namespace {
+
+// A pass with a vertex and a pixel shader; the pixel shader reads two samplers, one at a
+// declared register.
+const char kEffect[] =
+    "float4x4 WorldViewProj : WORLDVIEWPROJECTION;\n"
+    "float4 Tint <string UIName = \"Tint colour\"; float UIMax = 2.5;> = {1, 0.5, 0.25, 1};\n"
+    "string Note = \"hello\";\n"
+    "texture BaseTex;\n"
+    "sampler BaseSampler = sampler_state { Texture = <BaseTex>; };\n"
+    "sampler DetailSampler : register(s3);\n"
+    "float4 VS(float4 p : POSITION, inout float2 uv : TEXCOORD0) : POSITION {\n"
+    "    return mul(p, WorldViewProj);\n"
+    "}\n"
+    "float4 PS(float2 uv : TEXCOORD0) : COLOR {\n"
+    "    return Tint * tex2D(BaseSampler, uv) * tex2D(DetailSampler, uv);\n"
+    "}\n"
+    "technique Lit <int Order = 2;> {\n"
+    "    pass Base {\n"
+    "        VertexShader = compile vs_2_0 VS();\n"
+    "        PixelShader = compile ps_2_0 PS();\n"
+    "    }\n"
+    "}\n";
+
+class FxtoolCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = testsupport::FreshFolder("fxtool");
+        ASSERT_FALSE(dir_.empty());
+    }
+    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+    std::string Write(const std::string& name, const std::string& text) const {
+        EXPECT_TRUE(testsupport::WriteFile(dir_ + "/" + name, text));
+        return "'" + dir_ + "/" + name + "'";
+    }
+    // Runs fxtool with `args` (a shell fragment); its exit code, output in out_.
+    int Tool(const std::string& args) {
+        std::string cmd = std::string("'") + FXTOOL_PATH + "' " + args + " >'" + dir_ + "/out' 2>&1";
+        int status = std::system(cmd.c_str());
+        out_ = testsupport::ReadText(dir_ + "/out");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::string dir_, out_;
+};
+
+TEST_F(FxtoolCli, ExitCodesTellLoadsFailuresAndUsage) {
+    std::string good = Write("good.fx", kEffect);
+    std::string bad = Write("bad.fx", std::string(kEffect) + "float4 Broken() : COLOR { return nothing; }\n"
+                                                             "technique T { pass { PixelShader = compile ps_2_0 Broken(); } }\n");
+    const struct {
+        std::string args;
+        int code;
+    } kCases[] = {
+        {"check " + good, 0},
+        {"check " + good + " " + bad, 1},
+        {"check '" + dir_ + "/missing.fx'", 1},
+        {"info " + bad, 1},
+        {"--help", 0},
+        {"--version", 0},
+        {"", 2},
+        {"compile " + good, 2},
+        {"check", 2},
+        {"check -D", 2},
+        {"check -X " + good, 2},
+        {"info " + good + " " + good, 2},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(Tool(c.args), c.code) << c.args << "\n" << out_;
+}
+
+TEST_F(FxtoolCli, FailureIsReportedInD3dxShapeAndOneLinePerFile) {
+    std::string good = Write("good.fx", kEffect);
+    std::string bad = Write("bad.fx", "float4 PS() : COLOR { return undeclared; }\n"
+                                      "technique T { pass P { PixelShader = compile ps_2_0 PS(); } }\n");
+    EXPECT_EQ(Tool("check " + good + " " + bad), 1);
+    EXPECT_TRUE(std::regex_search(out_, std::regex("bad\\.fx\\(1,\\d+\\): error X\\d{4}: [^\\n]*undeclared")))
+        << out_;
+    EXPECT_NE(out_.find("good.fx: ok\n"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("bad.fx: failed\n"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("1 of 2 files load\n"), std::string::npos) << out_;
+}
+
+TEST_F(FxtoolCli, MacrosAndIncludeFoldersReachThePreprocessor) {
+    Write("lib/shade.fxh", "float4 Shade() : COLOR { return float4(LEVEL, 0, 0, 1); }\n");
+    std::string fx = Write("uses.fx", "#ifndef LEVEL\n#error LEVEL is needed\n#endif\n#include \"shade.fxh\"\n"
+                                      "technique T { pass P { PixelShader = compile ps_2_0 Shade(); } }\n");
+    EXPECT_EQ(Tool("check -I '" + dir_ + "/lib' " + fx), 1) << out_;
+    EXPECT_NE(out_.find("LEVEL is needed"), std::string::npos) << out_;
+    EXPECT_EQ(Tool("check -D LEVEL=0.5 " + fx), 1) << out_;
+    EXPECT_NE(out_.find("shade.fxh"), std::string::npos) << out_;
+    EXPECT_EQ(Tool("check -DLEVEL=0.5 -I '" + dir_ + "/lib' " + fx), 0) << out_;
+}
+
+TEST_F(FxtoolCli, InfoListsParametersTechniquesPassesAndSamplerRegisters) {
+    std::string fx = Write("info.fx", kEffect);
+    ASSERT_EQ(Tool("info " + fx), 0) << out_;
+    const char* kLines[] = {
+        ": 6 parameters, 1 techniques\n",
+        "parameter float4x4 WorldViewProj : WORLDVIEWPROJECTION = {0, 0, 0, 0",
+        "parameter float4 Tint = {1, 0.5, 0.25, 1}\n"
+        "  annotation string UIName = \"Tint colour\"\n"
+        "  annotation float UIMax = 2.5\n",
+        "parameter string Note = \"hello\"\n",
+        "parameter texture BaseTex\n",
+        "parameter sampler DetailSampler\n",
+        "technique Lit: 1 passes\n"
+        "  annotation int Order = 2\n"
+        "  pass 0 Base\n"
+        "    vertex shader: vs_2_0\n"
+        "    pixel shader: ps_2_0, samplers s0=BaseSampler s3=DetailSampler\n",
+    };
+    for (const char* line : kLines) EXPECT_NE(out_.find(line), std::string::npos) << line << "\n" << out_;
+}
+
+}  // namespace

@@ -257,6 +257,17 @@ public:
         return FxGetRaw(s, integer, values.data(), data, bytes) ? D3D_OK : D3DERR_INVALIDCALL;
     }
 
+    bool PassStates(D3DXHANDLE h, std::vector<std::string>& out) const {
+        size_t t = 0, p = 0;
+        if (!Pass(h, t, p)) return false;
+        for (const FxState& s : fx_.techniques[t].passes[p].states) {
+            std::string n = Lower(s.name);
+            if (n == "vertexshader" || n == "pixelshader") continue;
+            out.push_back(s.name + (s.index >= 0 ? "[" + std::to_string(s.index) + "]" : "") + " = " + s.value);
+        }
+        return true;
+    }
+
     // The compiler reflects the file; its values are not set.
     HRESULT SetFloat(D3DXHANDLE, FLOAT) override { return D3DERR_INVALIDCALL; }
     HRESULT SetVector(D3DXHANDLE, const D3DXVECTOR4*) override { return D3DERR_INVALIDCALL; }
@@ -359,6 +370,12 @@ private:
 };
 
 }  // namespace
+
+bool FxPassStates(ID3DXEffectCompiler* compiler, D3DXHANDLE hPass, std::vector<std::string>& states) {
+    states.clear();
+    const EffectCompiler* ours = dynamic_cast<const EffectCompiler*>(compiler);
+    return ours && ours->PassStates(hPass, states);
+}
 
 std::vector<DWORD> FxShaderFunction(const std::string& profile, const FxStageSamplers& samplers) {
     std::string p = Lower(profile);

@@ -36,6 +36,11 @@ HRESULT CreateEffectCompiler(LPCSTR pSrcFile, const D3DXMACRO* pDefines, LPD3DXI
                              const FxCompileFn& compile, LPD3DXEFFECTCOMPILER* ppCompiler,
                              LPD3DXBUFFER* ppParseErrors);
 
+// The state assignments of a pass of a compiler made by CreateEffectCompiler, as the file
+// writes them ("CullMode = None", "AddressU[0] = Wrap"), shaders left out. D3DX reflects no
+// pass states; this is the platform's own call, false for any other compiler or handle.
+bool FxPassStates(ID3DXEffectCompiler* compiler, D3DXHANDLE hPass, std::vector<std::string>& states);
+
 // A shader function of `profile` ("vs_2_0", "ps_3_0", ...) with a constant table naming
 // `samplers`; empty when the profile is none of Direct3D 9's.
 std::vector<DWORD> FxShaderFunction(const std::string& profile, const FxStageSamplers& samplers);

@@ -747,9 +747,12 @@ private:
 
 }  // namespace
 
-bool PreprocessFx(const std::string& text, const std::string& name,
-                  const std::vector<std::pair<std::string, std::string>>& defines,
-                  FxReadFile read, FxPreprocessed& out, std::string& err) {
+namespace {
+
+template <class Reader>
+bool Preprocess(const std::string& text, const std::string& name,
+                const std::vector<std::pair<std::string, std::string>>& defines, const Reader& read,
+                FxPreprocessed& out, std::string& err) {
     out = FxPreprocessed();
     Pre p(read, out);
     for (const auto& d : defines) p.Define(d.first, d.second);
@@ -761,18 +764,18 @@ bool PreprocessFx(const std::string& text, const std::string& name,
     return true;
 }
 
+}  // namespace
+
+bool PreprocessFx(const std::string& text, const std::string& name,
+                  const std::vector<std::pair<std::string, std::string>>& defines,
+                  FxReadFile read, FxPreprocessed& out, std::string& err) {
+    return Preprocess(text, name, defines, read, out, err);
+}
+
 bool PreprocessFx(const std::string& text, const std::string& name,
                   const std::vector<std::pair<std::string, std::string>>& defines,
                   const FxOpenInclude& open, FxPreprocessed& out, std::string& err) {
-    out = FxPreprocessed();
-    Pre p(open, out);
-    for (const auto& d : defines) p.Define(d.first, d.second);
-    if (!p.File(text, name, 0)) {
-        err = p.err;
-        out = FxPreprocessed();
-        return false;
-    }
-    return true;
+    return Preprocess(text, name, defines, open, out, err);
 }
 
 void FxOrigin(const std::string& text, const std::string& name, int line, std::string& file,

@@ -30,6 +30,7 @@ const char kEffect[] =
     "    pass Base {\n"
     "        VertexShader = compile vs_2_0 VS();\n"
     "        PixelShader = compile ps_2_0 PS();\n"
+    "        CullMode = None;\n"
     "    }\n"
     "}\n";
 
@@ -103,7 +104,7 @@ TEST_F(FxtoolCli, MacrosAndIncludeFoldersReachThePreprocessor) {
     EXPECT_EQ(Tool("check -DLEVEL=0.5 -I '" + dir_ + "/lib' " + fx), 0) << out_;
 }
 
-TEST_F(FxtoolCli, InfoListsParametersTechniquesPassesAndSamplerRegisters) {
+TEST_F(FxtoolCli, InfoListsParametersTechniquesPassStatesAndSamplerRegisters) {
     std::string fx = Write("info.fx", kEffect);
     ASSERT_EQ(Tool("info " + fx), 0) << out_;
     const char* kLines[] = {
@@ -118,6 +119,7 @@ TEST_F(FxtoolCli, InfoListsParametersTechniquesPassesAndSamplerRegisters) {
         "technique Lit: 1 passes\n"
         "  annotation int Order = 2\n"
         "  pass 0 Base\n"
+        "    state CullMode = None\n"
         "    vertex shader: vs_2_0\n"
         "    pixel shader: ps_2_0, samplers s0=BaseSampler s3=DetailSampler\n",
     };

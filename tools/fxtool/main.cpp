@@ -1,6 +1,6 @@
 // fxtool: checks effect files and lists what they hold, through D3DX's effect compiler (no
 // device, no display). On Linux the compile is the window backend's, on Windows the real
-// D3DX's. It does not draw, and it does not list pass states (D3DX's reflection has none).
+// D3DX's. It does not draw. Pass states are listed on Linux only: D3DX reflects none.
 // Exit codes: 0 every file loads, 1 a file fails, 2 wrong usage.
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +14,7 @@
 #include "platform/d3dx9.h"
 #ifndef _WIN32
 #include "platform/backend.h"
+#include "platform/core/fx_compiler.h"
 #endif
 
 #ifndef FXTOOL_VERSION
@@ -288,6 +289,18 @@ void PrintStage(const char* stage, const DWORD* function) {
                 samplers.c_str());
 }
 
+// D3DX reflects no pass states; the platform's compiler gives them as the file writes them.
+void PrintStates(ID3DXEffectCompiler* e, D3DXHANDLE pass) {
+#ifdef _WIN32
+    (void)e;
+    (void)pass;
+#else
+    std::vector<std::string> states;
+    if (core::FxPassStates(e, pass, states))
+        for (const std::string& s : states) std::printf("    state %s\n", s.c_str());
+#endif
+}
+
 int Info(const Options& o) {
     if (o.files.size() != 1) return Usage("info takes one effect file");
     std::string why;
@@ -324,6 +337,7 @@ int Info(const Options& o) {
             if (!ph || FAILED(e->GetPassDesc(ph, &pd))) continue;
             std::printf("  pass %u %s\n", p, pd.Name && *pd.Name ? pd.Name : "(unnamed)");
             PrintAnnotations(e, ph, pd.Annotations, "    ");
+            PrintStates(e, ph);
             PrintStage("vertex shader", pd.pVertexShaderFunction);
             PrintStage("pixel shader", pd.pPixelShaderFunction);
         }

@@ -14,7 +14,6 @@
 #include <sstream>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "platform/backend.h"
 #include "platform/sdl_gl/d3d_objects.h"
@@ -207,28 +206,6 @@ void BM_DemoStartUp(benchmark::State& state) {
 BENCHMARK(BM_DemoStartUp)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 #endif
 
-// Effect files given on the command line (after the benchmark's own flags) or in
-// MESHES_BENCH_FX (paths separated by ':'), each compiled whole like the corpus files: for
-// files that cannot be committed, such as a public SDK's samples.
-void RegisterGivenEffects(int argc, char** argv) {
-    std::vector<std::string> files(argv + 1, argv + argc);
-    if (const char* env = std::getenv("MESHES_BENCH_FX")) {
-        std::stringstream list(env);
-        for (std::string f; std::getline(list, f, ':');)
-            if (!f.empty()) files.push_back(f);
-    }
-    for (const std::string& f : files)
-        benchmark::RegisterBenchmark(("BM_CompileGivenEffect/" + f).c_str(),
-                                     [f](benchmark::State& state) { CompileWhole(state, f); })
-            ->Unit(benchmark::kMillisecond);
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    RegisterGivenEffects(argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BENCHMARK_MAIN();

@@ -344,7 +344,7 @@ class IncludeReader {
 public:
     explicit IncludeReader(ID3DXInclude* include) : include_(include) {}
     ~IncludeReader() {
-        for (const auto& d : opened_) include_->Close(d.second);
+        for (LPCVOID d : all_) include_->Close(d);
     }
     bool Open(const std::string& written, bool system, const std::string& parent, std::string& path,
               std::string& text) {
@@ -356,17 +356,18 @@ public:
                                   &data, &bytes)) ||
             (!data && bytes))
             return false;
-        // Messages name the file as written; a name opened twice is told apart by a count.
+        // Messages and #pragma once know the file by the name as written.
         path = written;
-        for (int n = 2; opened_.count(path); ++n) path = written + "#" + std::to_string(n);
         opened_[path] = data;
+        all_.push_back(data);
         text.assign(static_cast<const char*>(data), bytes);
         return true;
     }
 
 private:
     ID3DXInclude* include_;
-    std::map<std::string, LPCVOID> opened_;
+    std::map<std::string, LPCVOID> opened_;   // the data last opened under each name
+    std::vector<LPCVOID> all_;                 // everything opened, closed at the end
 };
 
 }  // namespace

@@ -489,6 +489,10 @@ private:
                             : read_ && read_(full, text);
         if (!opened)
             return Fail(path, l.line, col, "X1507", "failed to open source file: '" + header + "'");
+        if (open_ && once_.count(OnceKey(full))) {   // the caller's reader names the file
+            out_.text.append(static_cast<size_t>(l.count), '\n');
+            return true;
+        }
         out_.includes.push_back(full);
         if (!out_.text.empty() && out_.text.back() != '\n') out_.text += '\n';
         out_.text += "#line 1 \"" + LineName(full) + "\"\n";

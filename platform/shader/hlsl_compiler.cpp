@@ -362,15 +362,23 @@ struct EntrySignature {
     }
 };
 
-// Finds the definition of `entry` (the first `entry(...)` followed by a body).
-EntrySignature FindEntry(const std::string& hlsl, const std::string& entry) {
-    EntrySignature sig;
-    size_t pos = 0;
-    while ((pos = hlsl.find(entry, pos)) != std::string::npos) {
-        size_t nameAt = pos, after = pos + entry.size();
-        bool wordStart = pos == 0 || !IsIdentChar(hlsl[pos - 1]);
+// One place where `name(...)` stands as a word: the word before it (a return type, or a keyword
+// of a call), its parameter list and what ends it after an optional ": SEMANTIC" ('{' for a
+// definition, ';' for a prototype or a call statement).
+struct FunctionAt {
+    size_t typeStart = 0, nameAt = 0, open = 0, close = 0, end = 0;
+    std::string before;   // the word before the name
+    char ender = 0;
+};
+
+// Finds the next place from `pos` (moved past it); false when there is none.
+bool NextFunctionAt(const std::string& hlsl, const std::string& name, size_t& pos, FunctionAt& f) {
+    while ((pos = hlsl.find(name, pos)) != std::string::npos) {
+        size_t nameAt = pos, after = pos + name.size();
         pos = after;
-        if (!wordStart || (after < hlsl.size() && IsIdentChar(hlsl[after]))) continue;
+        if ((nameAt > 0 && IsIdentChar(hlsl[nameAt - 1])) ||
+            (after < hlsl.size() && IsIdentChar(hlsl[after])))
+            continue;
         size_t open = after;
         while (open < hlsl.size() && std::isspace(static_cast<unsigned char>(hlsl[open]))) ++open;
         if (open >= hlsl.size() || hlsl[open] != '(') continue;
@@ -380,21 +388,37 @@ EntrySignature FindEntry(const std::string& hlsl, const std::string& entry) {
             if (hlsl[close] == '(') ++depth;
             if (hlsl[close] == ')' && --depth == 0) break;
         }
-        if (close >= hlsl.size()) return sig;
-        // A definition continues, after an optional ": SEMANTIC", with its body.
+        if (close >= hlsl.size()) return false;
         size_t k = close + 1;
-        while (k < hlsl.size() && hlsl[k] != '{' && hlsl[k] != ';' && hlsl[k] != '(' &&
-               hlsl[k] != ')')
+        while (k < hlsl.size() && hlsl[k] != '{' && hlsl[k] != ';' && hlsl[k] != '(' && hlsl[k] != ')')
             ++k;
-        if (k >= hlsl.size() || hlsl[k] != '{') continue;
-        sig.defined = true;
-        sig.suffix = hlsl.substr(close + 1, k - close - 1);
         size_t typeEnd = nameAt;
         while (typeEnd > 0 && std::isspace(static_cast<unsigned char>(hlsl[typeEnd - 1]))) --typeEnd;
         size_t typeStart = typeEnd;
         while (typeStart > 0 && IsIdentChar(hlsl[typeStart - 1])) --typeStart;
-        sig.returnType = hlsl.substr(typeStart, typeEnd - typeStart);
-        for (const std::string& param : SplitTopLevel(hlsl.substr(open + 1, close - open - 1))) {
+        f.typeStart = typeStart;
+        f.nameAt = nameAt;
+        f.open = open;
+        f.close = close;
+        f.end = k;
+        f.before = hlsl.substr(typeStart, typeEnd - typeStart);
+        f.ender = k < hlsl.size() ? hlsl[k] : 0;
+        return true;
+    }
+    return false;
+}
+
+// Finds the definition of `entry` (the first `entry(...)` followed by a body).
+EntrySignature FindEntry(const std::string& hlsl, const std::string& entry) {
+    EntrySignature sig;
+    size_t pos = 0;
+    FunctionAt f;
+    while (NextFunctionAt(hlsl, entry, pos, f)) {
+        if (f.ender != '{') continue;
+        sig.defined = true;
+        sig.suffix = hlsl.substr(f.close + 1, f.end - f.close - 1);
+        sig.returnType = f.before;
+        for (const std::string& param : SplitTopLevel(hlsl.substr(f.open + 1, f.close - f.open - 1))) {
             std::string decl = param.substr(0, param.find_first_of(":="));
             decl = decl.substr(0, decl.find('['));
             std::vector<std::string> w = Words(decl);
@@ -415,36 +439,15 @@ EntrySignature FindEntry(const std::string& hlsl, const std::string& entry) {
 // as the entry point and then finds no body for it.
 void BlankEntryPrototypes(std::string& hlsl, const std::string& entry) {
     size_t pos = 0;
-    while ((pos = hlsl.find(entry, pos)) != std::string::npos) {
-        size_t nameAt = pos, after = pos + entry.size();
-        pos = after;
-        if ((nameAt > 0 && IsIdentChar(hlsl[nameAt - 1])) ||
-            (after < hlsl.size() && IsIdentChar(hlsl[after])))
+    FunctionAt f;
+    while (NextFunctionAt(hlsl, entry, pos, f)) {
+        // A prototype has a return type before the name; a call has an operator, a bracket or
+        // a keyword such as `return`.
+        const std::string& type = f.before;
+        if (f.ender != ';' || type.empty() || std::isdigit(static_cast<unsigned char>(type[0])) ||
+            type == "return" || type == "else" || type == "do" || type == "case")
             continue;
-        // A declaration has a return type before the name; a call has an operator, a bracket
-        // or a keyword such as `return`.
-        size_t typeEnd = nameAt;
-        while (typeEnd > 0 && std::isspace(static_cast<unsigned char>(hlsl[typeEnd - 1]))) --typeEnd;
-        size_t typeStart = typeEnd;
-        while (typeStart > 0 && IsIdentChar(hlsl[typeStart - 1])) --typeStart;
-        std::string type = hlsl.substr(typeStart, typeEnd - typeStart);
-        if (type.empty() || std::isdigit(static_cast<unsigned char>(type[0])) || type == "return" ||
-            type == "else" || type == "do" || type == "case")
-            continue;
-        size_t open = after;
-        while (open < hlsl.size() && std::isspace(static_cast<unsigned char>(hlsl[open]))) ++open;
-        if (open >= hlsl.size() || hlsl[open] != '(') continue;
-        int depth = 0;
-        size_t close = open;
-        for (; close < hlsl.size(); ++close) {
-            if (hlsl[close] == '(') ++depth;
-            if (hlsl[close] == ')' && --depth == 0) break;
-        }
-        if (close >= hlsl.size()) return;
-        size_t k = close + 1;   // an optional ": SEMANTIC", then ';' ends a prototype
-        while (k < hlsl.size() && hlsl[k] != '{' && hlsl[k] != ';' && hlsl[k] != '(' && hlsl[k] != ')')
-            ++k;
-        if (k >= hlsl.size() || hlsl[k] != ';') continue;
+        size_t typeStart = f.typeStart;
         // Modifiers before the return type go with it.
         for (;;) {
             size_t e = typeStart;
@@ -455,9 +458,9 @@ void BlankEntryPrototypes(std::string& hlsl, const std::string& entry) {
             if (word != "inline" && word != "static" && word != "precise" && word != "const") break;
             typeStart = b;
         }
-        for (size_t i = typeStart; i <= k; ++i)
+        for (size_t i = typeStart; i <= f.end; ++i)
             if (hlsl[i] != '\n') hlsl[i] = ' ';
-        pos = k + 1;
+        pos = f.end + 1;
     }
 }
 

@@ -27,7 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case headless::ScriptStep::MouseUp:
             if (s.a != 0 && s.a != 1) std::abort();
             break;
+        case headless::ScriptStep::Wheel:   // whole notches of 120, at most 100 either way
+            if (s.a == 0 || s.a % 120 != 0 || s.a < -12000 || s.a > 12000) std::abort();
+            break;
         case headless::ScriptStep::MouseMove:
+        case headless::ScriptStep::Clipboard:
         case headless::ScriptStep::Close:
             break;
         default:

@@ -349,6 +349,7 @@ std::vector<std::string> Words(const std::string& text) {
 // type), its parameters, and what follows the parameter list up to the body (": COLOR").
 struct EntrySignature {
     bool defined = false;
+    bool unnamedParam = false;           // a parameter with a type but no name
     std::string returnType;
     std::vector<std::string> params;     // each parameter's text
     std::vector<std::string> names;      // each parameter's name
@@ -424,7 +425,18 @@ EntrySignature FindEntry(const std::string& hlsl, const std::string& entry) {
             std::vector<std::string> w = Words(decl);
             if (w.empty() || (w.size() == 1 && w[0] == "void")) continue;
             bool isUniform = false;
-            for (const std::string& x : w) isUniform = isUniform || x == "uniform";
+            size_t typeAndName = 0;   // words that are neither qualifiers nor modifiers
+            for (const std::string& x : w) {
+                isUniform = isUniform || x == "uniform";
+                static const char* const kQualifiers[] = {
+                    "in", "out", "inout", "uniform", "const", "linear", "centroid",
+                    "nointerpolation", "noperspective", "sample", "precise"};
+                bool qualifier = false;
+                for (const char* q : kQualifiers) qualifier = qualifier || x == q;
+                typeAndName += qualifier ? 0 : 1;
+            }
+            // glslang fails on an entry parameter without a name, so it never sees one.
+            if (typeAndName < 2) sig.unnamedParam = true;
             sig.params.push_back(param);
             sig.names.push_back(w.back());
             sig.uniform.push_back(isUniform && w.size() >= 2);
@@ -1188,6 +1200,10 @@ bool Compile(const std::string& hlsl, const std::string& fileName, int line,
     EntrySignature sig = FindEntry(hlsl, entry);
     if (!sig.defined) {
         log += where + ": error: '" + entry + "': entrypoint not found\n";
+        return false;
+    }
+    if (sig.unnamedParam) {
+        log += where + ": error X3000: '" + entry + "': a parameter of the entry point has no name\n";
         return false;
     }
     std::vector<std::string> uniformParams = sig.UniformNames();

@@ -285,6 +285,9 @@ std::string NestingError(const std::string& hlsl, const std::string& top) {
                 return Error(std::string(1, c), "expression nested deeper than " +
                                                     std::to_string(kMaxExpressionNesting) + " levels");
         } else if ((c == ')' || c == ']' || c == '}') && frames.size() > 1) {
+            // glslang's parser can crash on a bracket closed by another kind (`a[6 )`).
+            if (c != frames.back().close)
+                return Error(std::string(1, c), std::string("expected '") + frames.back().close + "'");
             expression -= 1 + frames.back().ops;
             flow -= frames.back().chain;
             frames.pop_back();

@@ -10,16 +10,36 @@
 #include <glslang/SPIRV/GlslangToSpv.h>
 #include <spirv_cross/spirv_cross_c.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <ctime>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <list>
 #include <map>
 #include <memory>
 #include <mutex>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define MESHES_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MESHES_SANITIZED 1
+#endif
+#endif
+#if MESHES_SANITIZED
+#include <sanitizer/common_interface_defs.h>
+#endif
 
 #include "platform/core/file_bytes.h"
 #include "platform/core/fxfile.h"
@@ -1337,6 +1357,257 @@ bool AssignSamplerRegisters(const core::FxFile& fx, HlslStage& stage, std::strin
 }
 
 
+namespace {
+
+// The compile's result crosses from the child process in a pipe: counts and sizes as 32-bit
+// words, strings as their length and bytes. Every field of HlslStage is sent.
+class Packet {
+public:
+    void Word(uint32_t v) { bytes_.append(reinterpret_cast<const char*>(&v), sizeof v); }
+    void Text(const std::string& t) {
+        Word(static_cast<uint32_t>(t.size()));
+        bytes_ += t;
+    }
+    void Floats(const std::vector<float>& v) {
+        Word(static_cast<uint32_t>(v.size()));
+        bytes_.append(reinterpret_cast<const char*>(v.data()), v.size() * sizeof(float));
+    }
+    const std::string& Bytes() const { return bytes_; }
+
+private:
+    std::string bytes_;
+};
+
+class Unpacker {
+public:
+    explicit Unpacker(const std::string& b) : bytes_(b) {}
+    bool Word(uint32_t& v) { return Take(&v, sizeof v); }
+    bool Int(int& v) {
+        uint32_t w;
+        if (!Word(w)) return false;
+        v = static_cast<int>(w);
+        return true;
+    }
+    bool Flag(bool& v) {
+        uint32_t w;
+        if (!Word(w)) return false;
+        v = w != 0;
+        return true;
+    }
+    bool Text(std::string& t) {
+        uint32_t n;
+        if (!Word(n) || n > bytes_.size() - at_) return false;
+        t.assign(bytes_, at_, n);
+        at_ += n;
+        return true;
+    }
+    bool Floats(std::vector<float>& v) {
+        uint32_t n;
+        if (!Word(n) || n > (bytes_.size() - at_) / sizeof(float)) return false;
+        v.resize(n);
+        return Take(v.data(), n * sizeof(float));
+    }
+    bool Count(size_t& n) {   // an element count no larger than the bytes left could hold
+        uint32_t w;
+        if (!Word(w) || w > bytes_.size() - at_) return false;
+        n = w;
+        return true;
+    }
+    bool AtEnd() const { return at_ == bytes_.size(); }
+
+private:
+    bool Take(void* to, size_t n) {
+        if (n > bytes_.size() - at_) return false;
+        if (n) std::memcpy(to, bytes_.data() + at_, n);
+        at_ += n;
+        return true;
+    }
+    const std::string& bytes_;
+    size_t at_ = 0;
+};
+
+std::string PackResult(bool ok, const HlslStage& out, const std::string& log) {
+    Packet p;
+    p.Word(ok);
+    p.Text(log);
+    p.Word(out.stage == ShaderStage::Vertex ? 0 : 1);
+    p.Text(out.glsl);
+    p.Word(static_cast<uint32_t>(out.uniforms.size()));
+    for (const HlslUniform& u : out.uniforms) {
+        p.Text(u.glslName);
+        p.Text(u.hlslName);
+        p.Word(static_cast<uint32_t>(u.base));
+        p.Word(static_cast<uint32_t>(u.rows));
+        p.Word(static_cast<uint32_t>(u.columns));
+        p.Word(static_cast<uint32_t>(u.elements));
+        p.Word(u.fixed);
+        p.Floats(u.fixedValue);
+        p.Word(u.used);
+    }
+    p.Word(static_cast<uint32_t>(out.samplers.size()));
+    for (const HlslSampler& s : out.samplers) {
+        p.Text(s.glslName);
+        p.Text(s.hlslName);
+        p.Word(s.used);
+        p.Word(static_cast<uint32_t>(s.reg));
+    }
+    return p.Bytes();
+}
+
+bool UnpackResult(const std::string& bytes, bool& ok, HlslStage& out, std::string& log) {
+    Unpacker u(bytes);
+    uint32_t stage, base;
+    size_t n;
+    if (!u.Flag(ok) || !u.Text(log) || !u.Word(stage) || !u.Text(out.glsl) || !u.Count(n)) return false;
+    out.stage = stage == 0 ? ShaderStage::Vertex : ShaderStage::Pixel;
+    out.uniforms.resize(n);
+    for (HlslUniform& v : out.uniforms) {
+        if (!u.Text(v.glslName) || !u.Text(v.hlslName) || !u.Word(base) || !u.Int(v.rows) ||
+            !u.Int(v.columns) || !u.Int(v.elements) || !u.Flag(v.fixed) || !u.Floats(v.fixedValue) ||
+            !u.Flag(v.used))
+            return false;
+        v.base = static_cast<HlslBase>(std::min<uint32_t>(base, static_cast<uint32_t>(HlslBase::Other)));
+    }
+    if (!u.Count(n)) return false;
+    out.samplers.resize(n);
+    for (HlslSampler& s : out.samplers)
+        if (!u.Text(s.glslName) || !u.Text(s.hlslName) || !u.Flag(s.used) || !u.Int(s.reg)) return false;
+    return u.AtEnd();
+}
+
+// A compile that has not finished by then is stopped; the largest effects known take well
+// under a second.
+constexpr int kCompileSeconds = 8;
+
+// Held by every use of glslang in this process, so that no other thread is inside it (holding
+// its locks) when a compile forks.
+std::mutex& CompilerMutex() {
+    static std::mutex m;
+    return m;
+}
+
+// glslang builds its tables of built-in functions on the first compile of each stage, and a
+// child process cannot hand them back: they are built here, once, from a fixed source, so
+// that every child starts with them.
+void WarmCompiler() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        static const char kSource[] =
+            "float4 v(float4 p : POSITION) : POSITION { return p; }\n"
+            "float4 f() : COLOR { return 0; }\n";
+        HlslStage stage;
+        std::string log;
+        Compile(kSource, "warm", 0, "v", "vs_2_0", "", stage, log);
+        Compile(kSource, "warm", 0, "f", "ps_2_0", "", stage, log);
+    });
+}
+
+// In the child: a crash ends the child and nothing else. Signals take their default action
+// and reports go nowhere, so that a fuzzer's or a sanitizer's handler inherited from the
+// parent does not take the child's crash for its own.
+void QuietChild() {
+    for (int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP, SIGPIPE}) std::signal(sig, SIG_DFL);
+    int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null >= 0) {
+        dup2(null, STDERR_FILENO);
+        dup2(null, STDOUT_FILENO);
+    }
+#if MESHES_SANITIZED
+    __sanitizer_set_death_callback(nullptr);
+#endif
+}
+
+// Runs Compile in a child process: glslang and SPIRV-Cross crash on some malformed sources,
+// and a crash there must be a failed compile, not the end of the program.
+bool CompileInChild(const std::string& hlsl, const std::string& fileName, int line,
+                    const std::string& entry, const std::string& profile,
+                    const std::string& arguments, HlslStage& out, std::string& log) {
+    const std::string where = line > 0 ? fileName + "(" + std::to_string(line) + ")" : fileName;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        log += where + ": error: no pipe for the shader compiler\n";
+        return false;
+    }
+    pid_t pid;
+    {
+        std::lock_guard<std::mutex> lock(CompilerMutex());
+        WarmCompiler();
+        pid = fork();
+    }
+    if (pid == 0) {
+        close(fds[0]);
+        QuietChild();
+        HlslStage stage;
+        std::string own;
+        bool ok = Compile(hlsl, fileName, line, entry, profile, arguments, stage, own);
+        std::string bytes = PackResult(ok, stage, own);
+        for (size_t at = 0; at < bytes.size();) {
+            ssize_t n = write(fds[1], bytes.data() + at, bytes.size() - at);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) _exit(1);
+            at += static_cast<size_t>(n);
+        }
+        _exit(0);
+    }
+    close(fds[1]);
+    if (pid < 0) {
+        close(fds[0]);
+        log += where + ": error: no process for the shader compiler\n";
+        return false;
+    }
+    std::string bytes;
+    bool late = false;
+    timespec start;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    for (;;) {
+        timespec now;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        long long left = kCompileSeconds * 1000LL - ((now.tv_sec - start.tv_sec) * 1000LL +
+                                                     (now.tv_nsec - start.tv_nsec) / 1000000);
+        if (left <= 0) {
+            late = true;
+            break;
+        }
+        pollfd pfd{fds[0], POLLIN, 0};
+        int r = poll(&pfd, 1, static_cast<int>(left));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) {
+            late = r == 0;
+            break;
+        }
+        char buffer[65536];
+        ssize_t n = read(fds[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+    close(fds[0]);
+    if (late) kill(pid, SIGKILL);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    bool ok = false;
+    HlslStage stage;
+    std::string own;
+    if (late) {
+        log += where + ": error: '" + entry + "': the shader compiler did not finish in " +
+               std::to_string(kCompileSeconds) + " s\n";
+    } else if (WIFSIGNALED(status)) {
+        log += where + ": error: '" + entry + "': the shader compiler failed on this source (signal " +
+               std::to_string(WTERMSIG(status)) + ")\n";
+    } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !UnpackResult(bytes, ok, stage, own)) {
+        log += where + ": error: '" + entry + "': the shader compiler failed on this source\n";
+    } else {
+        out = std::move(stage);
+        log += own;
+        return ok;
+    }
+    out = HlslStage();
+    return false;
+}
+
+}  // namespace
+
 bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,
                  const std::string& entry, const std::string& profile,
                  const std::string& arguments, HlslStage& out, std::string& log) {
@@ -1355,8 +1626,8 @@ bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,
         } job{&hlsl, &fileName, &entry, &profile, &arguments, line, &out, &own, false};
         auto Run = [](void* p) -> void* {
             Job& j = *static_cast<Job*>(p);
-            j.ok = Compile(*j.hlsl, *j.fileName, j.line, *j.entry, *j.profile, *j.arguments, *j.out,
-                           *j.log);
+            j.ok = CompileInChild(*j.hlsl, *j.fileName, j.line, *j.entry, *j.profile, *j.arguments,
+                                  *j.out, *j.log);
             return nullptr;
         };
         pthread_attr_t attr;

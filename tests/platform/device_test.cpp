@@ -585,6 +585,11 @@ TEST_F(Effects, ShadersThatDoNotCompileFailAsInAWindow) {
          globals + vs + "float4 PS() : COLOR {\n return " + std::string(20000, '(') + "Tint" +
              std::string(20000, ')') + "; }\n" + Technique("vs_2_0 VS()", "ps_2_0 PS()"),
          "bad.fx(5,9): error X3000: '(' : expression nested deeper than 1024 levels"},
+        {"a source that crashes the compiler (mul of a float1 by a matrix)",
+         globals + "float4 VS(float4 p : POSITION, float1 n : NORMAL) : POSITION {\n"
+                   " return p + mul(n, (float3x3)matWorld).xyzz; }\n" +
+             ps + Technique("vs_2_0 VS()", "ps_2_0 PS()"),
+         "bad.fx(7,1): error X3000: 'VS': the shader compiler failed on this source"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

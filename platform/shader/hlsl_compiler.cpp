@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <pthread.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -211,10 +212,10 @@ std::string FormatLog(const std::string& raw, const std::string& source, const s
 
 // glslang's parser, its SPIR-V generator and SPIRV-Cross recurse once per level of nesting, so a
 // deep enough source would overflow any stack. Sources nested deeper than these limits are
-// refused before compiling; the compile runs on a thread whose stack the limits provably fit
-// (kCompileStack). Per level the compile was measured to need at most about 2.3 KB for a bracket
-// or an operator (parentheses, calls, constructors) and 5.4 KB for a flow control statement,
-// so the limits need under 3 MB.
+// refused before compiling; the compile server is forked from a thread whose stack the
+// limits provably fit (kCompileStack). Per level the compile was measured to need at most
+// about 2.3 KB for a bracket or an operator (parentheses, calls, constructors) and 5.4 KB for
+// a flow control statement, so the limits need under 3 MB.
 constexpr int kMaxExpressionNesting = 1024;   // brackets, plus operators within each bracket
 constexpr int kMaxFlowNesting = 64;           // if/for/while/do/switch, an else-if as one more
 constexpr size_t kCompileStack = size_t(64) << 20;
@@ -1479,130 +1480,175 @@ bool UnpackResult(const std::string& bytes, bool& ok, HlslStage& out, std::strin
 // under a second.
 constexpr int kCompileSeconds = 8;
 
-// Held by every use of glslang in this process, so that no other thread is inside it (holding
-// its locks) when a compile forks.
-std::mutex& CompilerMutex() {
+// glslang and SPIRV-Cross crash on some malformed sources, and a crash there must be a failed
+// compile, not the end of the program. They run in a child process, a compile server forked
+// on the first compile and kept, so that glslang's tables of built-in functions are built once
+// and a compile costs no fork. A server that crashes or overruns is replaced at the next
+// compile. Requests and replies are packets on a socket pair: a 32-bit length, then the bytes.
+struct CompileServer {
+    pid_t pid = -1;
+    int socket = -1;
+};
+
+std::mutex& ServerMutex() {
     static std::mutex m;
     return m;
 }
 
-// glslang builds its tables of built-in functions on the first compile of each stage, and a
-// child process cannot hand them back: they are built here, once, from a fixed source, so
-// that every child starts with them.
-void WarmCompiler() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        static const char kSource[] =
-            "float4 v(float4 p : POSITION) : POSITION { return p; }\n"
-            "float4 f() : COLOR { return 0; }\n";
-        HlslStage stage;
-        std::string log;
-        Compile(kSource, "warm", 0, "v", "vs_2_0", "", stage, log);
-        Compile(kSource, "warm", 0, "f", "ps_2_0", "", stage, log);
-    });
+CompileServer& Server() {
+    static CompileServer server;
+    return server;
 }
 
-// In the child: a crash ends the child and nothing else. Signals take their default action
-// and reports go nowhere, so that a fuzzer's or a sanitizer's handler inherited from the
-// parent does not take the child's crash for its own.
-void QuietChild() {
-    for (int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP, SIGPIPE}) std::signal(sig, SIG_DFL);
-    int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (null >= 0) {
-        dup2(null, STDERR_FILENO);
-        dup2(null, STDOUT_FILENO);
+bool SendAll(int fd, const std::string& bytes) {
+    for (size_t at = 0; at < bytes.size();) {
+        ssize_t n = send(fd, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        at += static_cast<size_t>(n);
     }
+    return true;
+}
+
+bool SendPacket(int fd, const std::string& payload) {
+    Packet p;
+    p.Word(static_cast<uint32_t>(payload.size()));
+    return SendAll(fd, p.Bytes() + payload);
+}
+
+// Reads `n` bytes by `deadline` (a CLOCK_MONOTONIC time in ms; -1 waits for ever). `late` tells
+// a deadline passed from the peer closing or failing.
+bool ReceiveAll(int fd, char* to, size_t n, long long deadline, bool& late) {
+    late = false;
+    while (n > 0) {
+        if (deadline >= 0) {
+            timespec now;
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            long long left = deadline - (now.tv_sec * 1000LL + now.tv_nsec / 1000000);
+            pollfd pfd{fd, POLLIN, 0};
+            int r = left > 0 ? poll(&pfd, 1, static_cast<int>(left)) : 0;
+            if (r < 0 && errno == EINTR) continue;
+            if (r == 0) late = true;
+            if (r <= 0) return false;
+        }
+        ssize_t got = recv(fd, to, n, 0);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        to += got;
+        n -= static_cast<size_t>(got);
+    }
+    return true;
+}
+
+bool ReceivePacket(int fd, std::string& payload, long long deadline, bool& late) {
+    uint32_t size = 0;
+    if (!ReceiveAll(fd, reinterpret_cast<char*>(&size), sizeof size, deadline, late)) return false;
+    payload.resize(size);
+    return ReceiveAll(fd, &payload[0], size, deadline, late);
+}
+
+// The child: a crash ends it and nothing else. Signals take their default action, output and
+// reports go nowhere, so that a fuzzer's or a sanitizer's handler inherited from the parent
+// does not take the child's crash for its own, and it keeps no descriptor of the parent's but
+// its socket.
+[[noreturn]] void Serve(int socket) {
+    for (int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP, SIGPIPE, SIGINT, SIGTERM})
+        std::signal(sig, SIG_DFL);
 #if MESHES_SANITIZED
     __sanitizer_set_death_callback(nullptr);
 #endif
+    int null = open("/dev/null", O_RDWR);
+    if (null < 0 || dup2(socket, 3) != 3) _exit(1);
+    for (int fd = 0; fd < 3; ++fd) dup2(null, fd);
+    if (close_range(4, ~0U, 0) != 0)
+        for (int fd = 4; fd < 1024; ++fd) close(fd);
+    std::string request, cwd;
+    bool late;
+    while (ReceivePacket(3, request, -1, late)) {
+        Unpacker u(request);
+        std::string dir, hlsl, fileName, entry, profile, arguments;
+        int line;
+        if (!u.Text(dir) || !u.Text(hlsl) || !u.Text(fileName) || !u.Int(line) || !u.Text(entry) ||
+            !u.Text(profile) || !u.Text(arguments))
+            _exit(1);
+        // Includes are found from the parent's working folder.
+        if (dir != cwd && chdir(dir.c_str()) == 0) cwd = dir;
+        HlslStage stage;
+        std::string log;
+        bool ok = Compile(hlsl, fileName, line, entry, profile, arguments, stage, log);
+        if (!SendPacket(3, PackResult(ok, stage, log))) _exit(1);
+    }
+    _exit(0);   // the parent closed its end
 }
 
-// Runs Compile in a child process: glslang and SPIRV-Cross crash on some malformed sources,
-// and a crash there must be a failed compile, not the end of the program.
-bool CompileInChild(const std::string& hlsl, const std::string& fileName, int line,
-                    const std::string& entry, const std::string& profile,
-                    const std::string& arguments, HlslStage& out, std::string& log) {
-    const std::string where = line > 0 ? fileName + "(" + std::to_string(line) + ")" : fileName;
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) {
-        log += where + ": error: no pipe for the shader compiler\n";
+void StopServer(CompileServer& server, int& status) {
+    close(server.socket);
+    kill(server.pid, SIGKILL);
+    while (waitpid(server.pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    server = CompileServer();
+}
+
+bool StartServer(CompileServer& server) {
+    int pair[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return false;
+    pid_t pid = fork();
+    if (pid == 0) Serve(pair[1]);
+    close(pair[1]);
+    if (pid < 0) {
+        close(pair[0]);
         return false;
     }
-    pid_t pid;
-    {
-        std::lock_guard<std::mutex> lock(CompilerMutex());
-        WarmCompiler();
-        pid = fork();
-    }
-    if (pid == 0) {
-        close(fds[0]);
-        QuietChild();
-        HlslStage stage;
-        std::string own;
-        bool ok = Compile(hlsl, fileName, line, entry, profile, arguments, stage, own);
-        std::string bytes = PackResult(ok, stage, own);
-        for (size_t at = 0; at < bytes.size();) {
-            ssize_t n = write(fds[1], bytes.data() + at, bytes.size() - at);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) _exit(1);
-            at += static_cast<size_t>(n);
-        }
-        _exit(0);
-    }
-    close(fds[1]);
-    if (pid < 0) {
-        close(fds[0]);
+    server.pid = pid;
+    server.socket = pair[0];
+    return true;
+}
+
+// Compile, run by the compile server. Runs on a thread whose stack the nesting limits fit, so
+// that a server forked from it has that stack too.
+bool CompileInServer(const std::string& hlsl, const std::string& fileName, int line,
+                     const std::string& entry, const std::string& profile,
+                     const std::string& arguments, HlslStage& out, std::string& log) {
+    const std::string where = line > 0 ? fileName + "(" + std::to_string(line) + ")" : fileName;
+    out = HlslStage();
+    char dir[4096];
+    Packet request;
+    request.Text(getcwd(dir, sizeof dir) ? dir : ".");
+    request.Text(hlsl);
+    request.Text(fileName);
+    request.Word(static_cast<uint32_t>(line));
+    request.Text(entry);
+    request.Text(profile);
+    request.Text(arguments);
+
+    std::lock_guard<std::mutex> lock(ServerMutex());
+    CompileServer& server = Server();
+    if (server.pid < 0 && !StartServer(server)) {
         log += where + ": error: no process for the shader compiler\n";
         return false;
     }
-    std::string bytes;
-    bool late = false;
-    timespec start;
-    clock_gettime(CLOCK_MONOTONIC, &start);
-    for (;;) {
-        timespec now;
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        long long left = kCompileSeconds * 1000LL - ((now.tv_sec - start.tv_sec) * 1000LL +
-                                                     (now.tv_nsec - start.tv_nsec) / 1000000);
-        if (left <= 0) {
-            late = true;
-            break;
-        }
-        pollfd pfd{fds[0], POLLIN, 0};
-        int r = poll(&pfd, 1, static_cast<int>(left));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) {
-            late = r == 0;
-            break;
-        }
-        char buffer[65536];
-        ssize_t n = read(fds[0], buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        bytes.append(buffer, static_cast<size_t>(n));
-    }
-    close(fds[0]);
-    if (late) kill(pid, SIGKILL);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    bool ok = false;
-    HlslStage stage;
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    long long deadline = now.tv_sec * 1000LL + now.tv_nsec / 1000000 + kCompileSeconds * 1000LL;
+    std::string reply;
+    bool late = false, ok = false;
     std::string own;
-    if (late) {
-        log += where + ": error: '" + entry + "': the shader compiler did not finish in " +
-               std::to_string(kCompileSeconds) + " s\n";
-    } else if (WIFSIGNALED(status)) {
-        log += where + ": error: '" + entry + "': the shader compiler failed on this source (signal " +
-               std::to_string(WTERMSIG(status)) + ")\n";
-    } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !UnpackResult(bytes, ok, stage, own)) {
-        log += where + ": error: '" + entry + "': the shader compiler failed on this source\n";
-    } else {
-        out = std::move(stage);
+    if (SendPacket(server.socket, request.Bytes()) && ReceivePacket(server.socket, reply, deadline, late) &&
+        UnpackResult(reply, ok, out, own)) {
         log += own;
         return ok;
     }
+    int status = 0;
+    StopServer(server, status);
     out = HlslStage();
+    if (late)
+        log += where + ": error: '" + entry + "': the shader compiler did not finish in " +
+               std::to_string(kCompileSeconds) + " s\n";
+    else if (WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL)
+        log += where + ": error: '" + entry + "': the shader compiler failed on this source (signal " +
+               std::to_string(WTERMSIG(status)) + ")\n";
+    else
+        log += where + ": error: '" + entry + "': the shader compiler failed on this source\n";
     return false;
 }
 
@@ -1626,7 +1672,7 @@ bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,
         } job{&hlsl, &fileName, &entry, &profile, &arguments, line, &out, &own, false};
         auto Run = [](void* p) -> void* {
             Job& j = *static_cast<Job*>(p);
-            j.ok = CompileInChild(*j.hlsl, *j.fileName, j.line, *j.entry, *j.profile, *j.arguments,
+            j.ok = CompileInServer(*j.hlsl, *j.fileName, j.line, *j.entry, *j.profile, *j.arguments,
                                   *j.out, *j.log);
             return nullptr;
         };

@@ -78,8 +78,9 @@ bool ProfileStage(const std::string& profile, ShaderStage& stage);
 // compiler's messages, one a line, as D3DX gives them: "file(line,col): error X3004: message".
 // `line` (0 when unknown) is where the compile statement stands, for messages the compiler
 // cannot place itself. Source nested deeper than the compiler can follow (over 1024 brackets
-// and operators, or 64 flow control statements) fails with a message at the line it happens;
-// the compile itself runs on a thread of its own with a stack those limits fit.
+// and operators, or 64 flow control statements) fails with a message at the line it happens.
+// glslang and SPIRV-Cross run in a child process kept for the purpose, on a stack those limits
+// fit: a source they crash on, or take over 8 s with, fails with a message at `line`.
 bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,
                  const std::string& entry, const std::string& profile,
                  const std::string& arguments, HlslStage& out, std::string& log);

@@ -973,7 +973,9 @@ bool GlDevice::DrawIndexedTriangles(GLuint vbo, GLuint ibo, uint32_t fvf, uint32
 void GlDevice::Queued(uint64_t triangles) {
     // llvmpipe keeps the binned triangles of every draw until the frame is rasterised: a
     // frame of a million triangles held more than 100 MB. Each batch of triangles is sent
-    // off, and the one before it waited for, so that at most two batches are held.
+    // off, and the one before it waited for, so that at most two batches are held. Every
+    // batch sent off mid-frame costs llvmpipe time of its own, so batches are large: frames
+    // of up to 150,000 triangles go whole, as a plain OpenGL program's do.
     queuedTriangles_ += triangles;
     if (queuedTriangles_ < kTrianglesPerBatch) return;
     queuedTriangles_ = 0;

@@ -327,7 +327,7 @@ private:
     bool viewCulling_ = true;
     uint64_t culledDraws_ = 0;
     // Mesh triangles drawn since the last batch was sent off, and that batch's fence.
-    static constexpr uint64_t kTrianglesPerBatch = 50000;
+    static constexpr uint64_t kTrianglesPerBatch = 150000;
     uint64_t queuedTriangles_ = 0;
     GLsync batchFence_ = nullptr;
     void Queued(uint64_t triangles);

@@ -964,19 +964,20 @@ bool GlDevice::DrawIndexedTriangles(GLuint vbo, GLuint ibo, uint32_t fvf, uint32
     glBindBuffer(GL_ARRAY_BUFFER, vbo);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ibo);
     BindVertexAttributes(layout, static_cast<int>(stride), 0);
+    SendFullBatch();
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT,
                    reinterpret_cast<const void*>(uintptr_t(firstIndex) * 4));
-    Queued(indexCount / 3);
+    queuedTriangles_ += indexCount / 3;
     return true;
 }
 
-void GlDevice::Queued(uint64_t triangles) {
+void GlDevice::SendFullBatch() {
     // llvmpipe keeps the binned triangles of every draw until the frame is rasterised: a
     // frame of a million triangles held more than 100 MB. Each batch of triangles is sent
     // off, and the one before it waited for, so that at most two batches are held. Every
-    // batch sent off mid-frame costs llvmpipe time of its own, so batches are large: frames
-    // of up to 150,000 triangles go whole, as a plain OpenGL program's do.
-    queuedTriangles_ += triangles;
+    // batch sent off mid-frame costs llvmpipe time of its own, so batches are large, and a
+    // full one is sent off only when another mesh draw follows it: a frame of up to 150,000
+    // triangles goes whole, as a plain OpenGL program's does.
     if (queuedTriangles_ < kTrianglesPerBatch) return;
     queuedTriangles_ = 0;
     if (batchFence_) {
@@ -1049,7 +1050,10 @@ void GlDevice::Resolve() {
 
 void GlDevice::Present(int windowW, int windowH) {
     SendHeld();
-    queuedTriangles_ = 0;   // the swap sends the frame off
+    // The swap sends the frame off and waits for it, the batches sent before included.
+    queuedTriangles_ = 0;
+    if (batchFence_) glDeleteSync(batchFence_);
+    batchFence_ = nullptr;
     if (direct_) return;   // already in the window
     Resolve();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, desc_.samples ? resolveFbo_ : drawFbo_);

@@ -330,7 +330,7 @@ private:
     static constexpr uint64_t kTrianglesPerBatch = 150000;
     uint64_t queuedTriangles_ = 0;
     GLsync batchFence_ = nullptr;
-    void Queued(uint64_t triangles);
+    void SendFullBatch();
 
     // Line-list vertices held for one GL draw (LineBatches), in the held format and stride.
     std::vector<uint8_t> lineBytes_;

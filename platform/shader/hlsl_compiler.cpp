@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <pthread.h>
 #include <sys/wait.h>
@@ -1557,6 +1558,8 @@ bool ReceivePacket(int fd, std::string& payload, long long deadline, bool& late)
 #if MESHES_SANITIZED
     __sanitizer_set_death_callback(nullptr);
 #endif
+    rlimit noCore{0, 0};   // a crash leaves no core file behind
+    setrlimit(RLIMIT_CORE, &noCore);
     int null = open("/dev/null", O_RDWR);
     if (null < 0 || dup2(socket, 3) != 3) _exit(1);
     for (int fd = 0; fd < 3; ++fd) dup2(null, fd);
@@ -1589,23 +1592,39 @@ void StopServer(CompileServer& server, int& status) {
     server = CompileServer();
 }
 
+// Forks the server from a thread whose stack the nesting limits fit, so that the server's only
+// thread has that stack.
 bool StartServer(CompileServer& server) {
     int pair[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return false;
-    pid_t pid = fork();
-    if (pid == 0) Serve(pair[1]);
+    struct Fork {
+        int socket;
+        pid_t pid;
+    } job{pair[1], -1};
+    auto Run = [](void* p) -> void* {
+        Fork& f = *static_cast<Fork*>(p);
+        f.pid = fork();
+        if (f.pid == 0) Serve(f.socket);
+        return nullptr;
+    };
+    pthread_attr_t attr;
+    pthread_t thread;
+    bool started = pthread_attr_init(&attr) == 0 &&
+                   pthread_attr_setstacksize(&attr, kCompileStack) == 0 &&
+                   pthread_create(&thread, &attr, Run, &job) == 0;
+    pthread_attr_destroy(&attr);
+    if (started) pthread_join(thread, nullptr);
     close(pair[1]);
-    if (pid < 0) {
+    if (job.pid < 0) {
         close(pair[0]);
         return false;
     }
-    server.pid = pid;
+    server.pid = job.pid;
     server.socket = pair[0];
     return true;
 }
 
-// Compile, run by the compile server. Runs on a thread whose stack the nesting limits fit, so
-// that a server forked from it has that stack too.
+// Compile, run by the compile server.
 bool CompileInServer(const std::string& hlsl, const std::string& fileName, int line,
                      const std::string& entry, const std::string& profile,
                      const std::string& arguments, HlslStage& out, std::string& log) {
@@ -1663,31 +1682,7 @@ bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,
     if (!deep.empty()) {
         own = FormatLog(deep, hlsl, fileName, fileName);
     } else {
-        struct Job {
-            const std::string *hlsl, *fileName, *entry, *profile, *arguments;
-            int line;
-            HlslStage* out;
-            std::string* log;
-            bool ok;
-        } job{&hlsl, &fileName, &entry, &profile, &arguments, line, &out, &own, false};
-        auto Run = [](void* p) -> void* {
-            Job& j = *static_cast<Job*>(p);
-            j.ok = CompileInServer(*j.hlsl, *j.fileName, j.line, *j.entry, *j.profile, *j.arguments,
-                                  *j.out, *j.log);
-            return nullptr;
-        };
-        pthread_attr_t attr;
-        pthread_t thread;
-        bool started = pthread_attr_init(&attr) == 0 &&
-                       pthread_attr_setstacksize(&attr, kCompileStack) == 0 &&
-                       pthread_create(&thread, &attr, Run, &job) == 0;
-        pthread_attr_destroy(&attr);
-        if (started) {
-            pthread_join(thread, nullptr);
-            ok = job.ok;
-        } else {
-            own = fileName + ": error: no thread for the shader compiler\n";
-        }
+        ok = CompileInServer(hlsl, fileName, line, entry, profile, arguments, out, own);
     }
     log += core::FxD3dxMessages(own);
     return ok;

@@ -202,16 +202,25 @@ private:
             if (name == "transpose") v.factors = Transposed(v.factors);
             return v;
         }
-        if (name == "vec4") {   // vec4(position.xyz, 1.0) or vec4(position3, 1.0)
+        if (name == "vec4") {   // the input position with w = 1, whole or by components
             if (!Eat('(')) return {};
-            std::string inner = Name();
-            bool fits = positionIsVec4_ ? inner == position_ + ".xyz" : inner == position_;
-            if (!fits || !Eat(',')) return {};
-            Skip();
-            size_t b = p_;
-            while (p_ < s_.size() && s_[p_] != ')') ++p_;
-            std::string one = Trim(s_.substr(b, p_ - b));
-            if (!Eat(')') || (one != "1.0" && one != "1")) return {};
+            std::vector<std::string> args;
+            for (;;) {
+                Skip();
+                size_t b = p_;
+                while (p_ < s_.size() && s_[p_] != ',' && s_[p_] != ')' && s_[p_] != '(') ++p_;
+                if (p_ >= s_.size() || s_[p_] == '(') return {};
+                args.push_back(Resolved(Trim(s_.substr(b, p_ - b))));
+                if (Eat(')')) break;
+                if (!Eat(',')) return {};
+            }
+            const std::string& one = args.back();
+            if (one != "1.0" && one != "1") return {};
+            const std::string& p = position_;
+            bool fits = args.size() == 2 ? args[0] == (positionIsVec4_ ? p + ".xyz" : p)
+                        : args.size() == 4 && args[0] == p + ".x" && args[1] == p + ".y" &&
+                              args[2] == p + ".z";
+            if (!fits) return {};
             Value v;
             v.ok = v.vector = true;
             return v;
@@ -233,20 +242,41 @@ private:
         return {};
     }
 
-    // A temporary defined once at the top of main ("vec4 _12 = ...") and never written again.
-    Value Temporary(const std::string& name) {
+    // The right-hand side of a temporary defined once at the top of main ("vec4 _12 = ...")
+    // and never written again; empty when there is none.
+    std::string Definition(const std::string& name) const {
         std::string expr;
         for (const std::string& st : statements_) {
-            for (const char* type : {"vec4 ", "mat4 "}) {
-                std::string head = type + name + " = ";
-                if (st.compare(0, head.size(), head) == 0) expr = st.substr(head.size());
-            }
+            size_t space = st.find(' ');
+            if (space == std::string::npos || space == 0) continue;
+            bool typed = true;
+            for (size_t i = 0; i < space; ++i) typed = typed && IsIdent(st[i]);
+            std::string head = name + " = ";
+            if (typed && st.compare(space + 1, head.size(), head) == 0)
+                expr = st.substr(space + 1 + head.size());
         }
-        if (expr.empty()) return {};
+        if (expr.empty()) return expr;
         int definitions = 0;
         for (size_t at : Occurrences(text_, name))
             if (WrittenAt(text_, at, at + name.size())) ++definitions;
-        if (definitions != 1) return {};
+        return definitions == 1 ? expr : std::string();
+    }
+
+    // An operand with the temporaries it is a plain copy of looked through.
+    std::string Resolved(std::string operand) const {
+        for (int i = 0; i < 8 && operand.size() > 1 && operand[0] == '_'; ++i) {
+            bool plain = true;
+            for (char c : operand) plain = plain && IsIdent(c);
+            std::string expr = plain ? Trim(Definition(operand)) : std::string();
+            if (expr.empty()) break;
+            operand = expr;
+        }
+        return operand;
+    }
+
+    Value Temporary(const std::string& name) {
+        std::string expr = Definition(name);
+        if (expr.empty()) return {};
         return Read(expr, depth_ + 1);
     }
 

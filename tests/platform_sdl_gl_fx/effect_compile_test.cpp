@@ -69,6 +69,28 @@ TEST(EffectCompile, EachStageMarksTheGlobalsItsCodeReads) {
     }
 }
 
+// HLSL's ?: evaluates both sides. GL compilers may branch on a GLSL ?: whose sides call
+// functions (llvmpipe's pixels then pay for the branch), so the GLSL's ?: only reads values.
+TEST(EffectCompile, SelectsReadValuesComputedBeforeThem) {
+    sdlgl::EffectSource s = sdlgl::CompileEffect(
+        "float Exponent;\n"
+        "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+        "float4 PS(float3 n : TEXCOORD0, float3 l : TEXCOORD1) : COLOR {\n"
+        "  float d = saturate(dot(normalize(n), l));\n"
+        "  return d > 0 ? pow(saturate(dot(reflect(-l, n), n)), Exponent) : 0; }\n"
+        "technique T { pass { VertexShader = compile vs_2_0 VS();\n"
+        "  PixelShader = compile ps_2_0 PS(); } }\n",
+        "select.fx");
+    ASSERT_TRUE(s.ok) << s.log;
+    ASSERT_EQ(s.stages.size(), 2u);
+    const std::string& glsl = s.stages[1].glsl;
+    ASSERT_TRUE(Has(glsl, " ? ")) << glsl;
+    for (size_t q = glsl.find(" ? "); q != std::string::npos; q = glsl.find(" ? ", q + 1)) {
+        std::string rest = glsl.substr(q, glsl.find(';', q) - q);
+        EXPECT_FALSE(Has(rest, "(")) << rest;
+    }
+}
+
 TEST(EffectCompile, MessagesNameFileAndLine) {
     const std::string vs = "float4 VS(float4 p : POSITION) : POSITION { return p; }\n";
     sdlgl::EffectSource s = sdlgl::CompileEffect(

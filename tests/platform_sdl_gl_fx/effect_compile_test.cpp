@@ -16,6 +16,12 @@ bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+// `shaders` (globals, VS and PS) with one technique of one pass that compiles them.
+std::string OnePass(const std::string& shaders) {
+    return shaders + "technique T { pass { VertexShader = compile vs_2_0 VS();\n"
+                     "  PixelShader = compile ps_2_0 PS(); } }\n";
+}
+
 TEST(EffectCompile, DemoEffectGivesTwoStagesSharedByBothTechniques) {
     std::ifstream f(std::string(MESHES_DEMO_SOURCE) + "/fx/ald_Phong.fx");
     if (!f) GTEST_SKIP() << "no demo effect file";
@@ -44,11 +50,9 @@ TEST(EffectCompile, DemoEffectGivesTwoStagesSharedByBothTechniques) {
 
 TEST(EffectCompile, EachStageMarksTheGlobalsItsCodeReads) {
     sdlgl::EffectSource s = sdlgl::CompileEffect(
-        "float4x4 Wvp; float4 Tint; float Unread;\n"
-        "float4 VS(float4 p : POSITION) : POSITION { return mul(p, Wvp); }\n"
-        "float4 PS() : COLOR { return Tint; }\n"
-        "technique T { pass { VertexShader = compile vs_2_0 VS();\n"
-        "  PixelShader = compile ps_2_0 PS(); } }\n",
+        OnePass("float4x4 Wvp; float4 Tint; float Unread;\n"
+                "float4 VS(float4 p : POSITION) : POSITION { return mul(p, Wvp); }\n"
+                "float4 PS() : COLOR { return Tint; }\n"),
         "e.fx");
     ASSERT_TRUE(s.ok) << s.log;
     ASSERT_EQ(s.stages.size(), 2u);
@@ -73,13 +77,11 @@ TEST(EffectCompile, EachStageMarksTheGlobalsItsCodeReads) {
 // functions (llvmpipe's pixels then pay for the branch), so the GLSL's ?: only reads values.
 TEST(EffectCompile, SelectsReadValuesComputedBeforeThem) {
     sdlgl::EffectSource s = sdlgl::CompileEffect(
-        "float Exponent;\n"
-        "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
-        "float4 PS(float3 n : TEXCOORD0, float3 l : TEXCOORD1) : COLOR {\n"
-        "  float d = saturate(dot(normalize(n), l));\n"
-        "  return d > 0 ? pow(saturate(dot(reflect(-l, n), n)), Exponent) : 0; }\n"
-        "technique T { pass { VertexShader = compile vs_2_0 VS();\n"
-        "  PixelShader = compile ps_2_0 PS(); } }\n",
+        OnePass("float Exponent;\n"
+                "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+                "float4 PS(float3 n : TEXCOORD0, float3 l : TEXCOORD1) : COLOR {\n"
+                "  float d = saturate(dot(normalize(n), l));\n"
+                "  return d > 0 ? pow(saturate(dot(reflect(-l, n), n)), Exponent) : 0; }\n"),
         "select.fx");
     ASSERT_TRUE(s.ok) << s.log;
     ASSERT_EQ(s.stages.size(), 2u);
@@ -159,11 +161,9 @@ TEST(EffectCompile, IncludesAreFoundNextToTheEffectFile) {
         << "float4 Shared < string UIName = \"shared\"; >;\n"
            "float4 Helper() { return Shared; }\n";
     // Written with a backslash and another case, as effect files from Windows are.
-    std::string main = "#include \"inc\\\\common.fxh\"\n"
-                       "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
-                       "float4 PS() : COLOR { return Helper(); }\n"
-                       "technique T { pass { VertexShader = compile vs_2_0 VS();\n"
-                       "  PixelShader = compile ps_2_0 PS(); } }\n";
+    std::string main = OnePass("#include \"inc\\\\common.fxh\"\n"
+                               "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+                               "float4 PS() : COLOR { return Helper(); }\n");
     sdlgl::EffectSource s = sdlgl::CompileEffect(main, dir + "/main.fx");
     EXPECT_TRUE(s.ok) << s.log;
     bool shared = false;

@@ -1,0 +1,100 @@
+#include "platform/shader/glslang_front.h"
+
+// The packaged glslang is built with its HLSL front end; its headers hide the HLSL options
+// unless told so.
+#ifndef ENABLE_HLSL
+#define ENABLE_HLSL 1
+#endif
+#include <glslang/Public/ResourceLimits.h>
+#include <glslang/Public/ShaderLang.h>
+#include <glslang/SPIRV/GlslangToSpv.h>
+
+#include <list>
+#include <memory>
+#include <mutex>
+
+#include "platform/core/file_bytes.h"
+#include "platform/core/fxfile.h"
+#include "platform/shader/messages.h"
+
+namespace hlsl {
+
+namespace {
+
+// `#include "file"`: read relative to the including file and found as every file of the
+// system is (backslashes, case-blind), with its effect-only syntax blanked as the effect's is.
+class EffectIncluder : public glslang::TShader::Includer {
+public:
+    IncludeResult* includeLocal(const char* header, const char* includer, size_t) override {
+        std::string from = includer ? includer : "";
+        size_t slash = from.find_last_of("/\\");
+        std::string path = slash == std::string::npos ? header : from.substr(0, slash + 1) + header;
+        std::vector<uint8_t> bytes;
+        if (!core::ReadFileBytes(path.c_str(), bytes)) return nullptr;
+        std::string raw(bytes.begin(), bytes.end());
+        core::FxFile fx;
+        std::string err;
+        contents_.push_back(core::ParseFx(raw, fx, err) ? fx.hlsl : raw);
+        const std::string& text = contents_.back();
+        return new IncludeResult(path, text.data(), text.size(), nullptr);
+    }
+    IncludeResult* includeSystem(const char* header, const char* includer, size_t depth) override {
+        return includeLocal(header, includer, depth);
+    }
+    void releaseInclude(IncludeResult* result) override { delete result; }
+
+private:
+    std::list<std::string> contents_;   // kept until the compile ends
+};
+
+}  // namespace
+
+bool HlslToSpirv(const std::string& source, const std::string& fileName, const std::string& where,
+                 const std::string& entry, const std::string& compiledEntry, ShaderStage stage,
+                 std::vector<uint32_t>& spirv, std::string& log) {
+    static std::once_flag once;
+    std::call_once(once, [] { glslang::InitializeProcess(); });
+    EShLanguage lang = stage == ShaderStage::Vertex ? EShLangVertex : EShLangFragment;
+    auto shader = std::make_unique<glslang::TShader>(lang);
+    const char* src = source.c_str();
+    int len = static_cast<int>(source.size());
+    const char* name = fileName.c_str();
+    shader->setStringsWithLengthsAndNames(&src, &len, &name, 1);
+    shader->setEntryPoint(compiledEntry.c_str());
+    shader->setSourceEntryPoint(compiledEntry.c_str());
+    shader->setEnvInput(glslang::EShSourceHlsl, lang, glslang::EShClientOpenGL, 100);
+    shader->setEnvClient(glslang::EShClientOpenGL, glslang::EShTargetOpenGL_450);
+    shader->setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
+    shader->setEnvTargetHlslFunctionality1();   // keeps the semantics in the SPIR-V
+    shader->setHlslIoMapping(true);
+    shader->setAutoMapLocations(true);
+    shader->setAutoMapBindings(true);
+    shader->setDxPositionW(true);
+    EShMessages msgs =
+        static_cast<EShMessages>(EShMsgSpvRules | EShMsgReadHlsl | EShMsgHlslDX9Compatible);
+    EffectIncluder includer;
+    if (!shader->parse(GetDefaultResources(), 100, false, msgs, includer)) {
+        log += FormatLog(shader->getInfoLog(), source, fileName, where);
+        if (log.empty()) log = where + ": error: " + entry + " does not compile\n";
+        return false;
+    }
+    glslang::TProgram program;
+    program.addShader(shader.get());
+    if (!program.link(msgs) || !program.getIntermediate(lang)) {
+        log += FormatLog(program.getInfoLog(), source, fileName, where);
+        if (log.empty()) log = where + ": error: " + entry + " does not link\n";
+        return false;
+    }
+    spv::SpvBuildLogger logger;
+    glslang::SpvOptions options;
+    options.disableOptimizer = false;   // legalises HLSL (samplers passed to functions)
+    glslang::GlslangToSpv(*program.getIntermediate(lang), spirv, &logger, &options);
+    std::string spvMessages = logger.getAllMessages();
+    if (spirv.empty()) {
+        log += where + ": error: " + entry + ": " + spvMessages + "\n";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace hlsl

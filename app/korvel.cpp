@@ -2,13 +2,16 @@
 // Device creation lives with the rendering code (render/device.cpp).
 #include "app/korvel.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "app/command_line.h"
 #include "app/ini_reader.h"
 #include "app/level_watch.h"
 #include "console/console.h"
 #include "console/time_line.h"
+#include "core/kept_file.h"
 #include "core/win_path.h"
 #include "render/render_manager.h"
 #include "scene/camera_manager.h"
@@ -32,8 +35,19 @@ Korvel::~Korvel() {
     SaveLog();
 }
 
+// A log the level's folder cannot take goes to the user's folder for the level (kept_file.h),
+// and stderr says why and where, once: the second save at exit says nothing new.
 void Korvel::SaveLog() {
-    if (console) console->Save(kLogFile);
+    if (!console) return;
+    Korvel_Console* log = console;
+    keptfile::Kept kept = keptfile::Keep(
+        "the log", kLogFile, "", [log](const std::string& path) { return log->Save(path.c_str()); },
+        [](const std::string& folder) { return folder + keptfile::kSeparator + kLogFile; });
+    if (!kept.message.empty() && kept.message != logReport) {
+        std::fprintf(stderr, "%s\n", kept.message.c_str());
+        std::fflush(stderr);
+    }
+    logReport = kept.message;
 }
 
 DynamicRow Korvel::LoadIni(const char* path) {

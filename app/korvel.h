@@ -5,6 +5,8 @@
 // live as long as the engine. The only shutdown work is saving the console log.
 #pragma once
 
+#include <string>
+
 #include "windows.h"
 #include "d3d9.h"
 #include "d3dx9.h"
@@ -41,6 +43,7 @@ public:
     IDirect3DTexture9** whiteTexture;
     IDirect3DTexture9** blueTexture;
     Korvel_Level_Watch* levelWatch;    // the level's files; null when not watching
+    std::string logReport;             // what the last log save said on stderr; empty: nothing
 
     Korvel();
     virtual ~Korvel();  // saves the log to "LOG.dr" when a console exists
@@ -65,5 +68,7 @@ public:
     // Once per idle pass: the console's "reload", then the paced look at the level's files,
     // reloading what changed. Does nothing else while nothing changed.
     void WatchLevel();
-    void SaveLog();  // the destructor's body; also run when the window is destroyed
+    // The destructor's body; also run when the window is destroyed. A log the level's folder
+    // cannot take is written to the user's folder for the level, and stderr says so.
+    void SaveLog();
 };

@@ -11,6 +11,7 @@
 // are kept allocated (a raw link may still point at them).
 #include "param_tree/dynamic_row.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstddef>
 #include <cstdlib>
@@ -779,7 +780,9 @@ bool DynamicRow::iSaveToFile(Zarvik_string path) {
     if (std::fflush(f) != 0 || std::ferror(f)) written = false;
     if (std::fclose(f) != 0) written = false;  // buffered data that cannot be written fails here
     if (replace && (!written || !ReplaceWith(temp, target))) {
+        int reason = errno;   // what failed, not the clean-up
         std::remove(temp.c_str());
+        errno = reason;
         return false;
     }
     return written && !empty;  // an empty tree leaves an empty file and reports false

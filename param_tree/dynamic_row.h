@@ -98,8 +98,9 @@ public:
 
     // Tree files: records of name length (u16), name bytes, knot flag (u8), param count (u16)
     // and knot count (u16), little-endian, in pre-order. Saving fails on an unopenable path, an
-    // empty tree, a write error or a knot with more than 65535 children; loading adds to the
-    // tree and fails only on an unopenable path or a malformed file, keeping what was read.
+    // empty tree, a write error or a knot with more than 65535 children (errno then tells why
+    // the file could not be opened or written); loading adds to the tree and fails only on an
+    // unopenable path or a malformed file, keeping what was read.
     bool iSaveToFile(Zarvik_string path);
     bool iLoadFromFile(Zarvik_string path);
     // Writes `node`, its following siblings and all their descendants at the stream position.

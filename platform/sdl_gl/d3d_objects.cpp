@@ -162,12 +162,24 @@ HRESULT SdlDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D3DCOL
                : D3DERR_INVALIDCALL;
 }
 
-bool SdlDevice::SaveScreenshot(const std::string& path) {
+bool SdlDevice::ReadPicture(std::vector<uint8_t>& rgba) {
     MakeCurrent();
-    std::vector<uint8_t> rgba;
     if (!gl_.ReadBackBuffer(rgba)) return false;
     for (size_t i = 3; i < rgba.size(); i += 4) rgba[i] = 255;   // the picture, not its alpha
-    return WritePng(path, gl_.Width(), gl_.Height(), rgba);
+    return true;
+}
+
+bool SdlDevice::SaveScreenshot(const std::string& path) {
+    std::vector<uint8_t> rgba;
+    return ReadPicture(rgba) && WritePng(path, gl_.Width(), gl_.Height(), rgba);
+}
+
+void SdlDevice::KeepScreenshot(const std::string& path, bool numbered) {
+    std::vector<uint8_t> rgba;
+    std::string said = ReadPicture(rgba)
+                           ? KeepPicture(path, "", gl_.Width(), gl_.Height(), rgba, numbered)
+                           : "meshes: cannot read the picture back for the screenshot " + path;
+    if (!said.empty()) std::fprintf(stderr, "%s\n", said.c_str());
 }
 
 HRESULT SdlDevice::Present(const RECT*, const RECT*, HWND, const RGNDATA*) {
@@ -177,10 +189,10 @@ HRESULT SdlDevice::Present(const RECT*, const RECT*, HWND, const RGNDATA*) {
     gl_.Present(w, h);
     // Screenshots of this frame are read before the swap, after which the window's buffer
     // may hold anything.
-    if (plan_ && !plan_->path.empty() && presented_ + 1 == plan_->frame &&
-        !SaveScreenshot(plan_->path))
-        std::fprintf(stderr, "meshes: cannot write the screenshot %s\n", plan_->path.c_str());
-    for (int n = windows_->TakeScreenshotRequests(); n > 0; --n) SaveScreenshot(NextScreenshotName(""));
+    if (plan_ && !plan_->path.empty() && presented_ + 1 == plan_->frame)
+        KeepScreenshot(plan_->path, false);
+    for (int n = windows_->TakeScreenshotRequests(); n > 0; --n)
+        KeepScreenshot(NextScreenshotName(""), true);
     SDL_GL_SwapWindow(window_);
     ++presented_;
     SDL_GL_GetDrawableSize(window_, &w, &h);

@@ -145,6 +145,9 @@ public:
     uint64_t PresentedFrames() const { return presented_; }
     // Writes the back buffer to a PNG; false when it cannot be written.
     bool SaveScreenshot(const std::string& path);
+    // A screenshot the user asked for (KeepPicture): at `path`, else in the level's fallback
+    // folder; stderr says why and where when not at `path`.
+    void KeepScreenshot(const std::string& path, bool numbered);
     // The effect files compiled on this device (effect_library.h), made on first use.
     EffectLibrary& Effects();
     // What mesh and texture files loaded to on this device, for loads of the same files.
@@ -153,6 +156,8 @@ public:
 
 private:
     ~SdlDevice() override;
+    // The back buffer's picture, opaque, top row first.
+    bool ReadPicture(std::vector<uint8_t>& rgba);
 
     WindowSystem* windows_;
     SDL_Window* window_;

@@ -2,7 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+
+#include "platform/core/kept_file.h"
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STB_IMAGE_WRITE_STATIC
@@ -18,9 +22,41 @@
 
 namespace sdlgl {
 
+namespace {
+
+void Append(void* context, void* data, int size) {
+    auto* out = static_cast<std::vector<uint8_t>*>(context);
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    out->insert(out->end(), bytes, bytes + size);
+}
+
+}  // namespace
+
+// Encoded in memory, then written and closed with every step checked: a full disk fails here
+// rather than leaving a cut file reported as written.
 bool WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgba) {
-    if (width <= 0 || height <= 0 || rgba.size() < size_t(width) * height * 4) return false;
-    return stbi_write_png(path.c_str(), width, height, 4, rgba.data(), width * 4) != 0;
+    if (width <= 0 || height <= 0 || rgba.size() < size_t(width) * height * 4) {
+        errno = EINVAL;
+        return false;
+    }
+    std::vector<uint8_t> png;
+    if (!stbi_write_png_to_func(Append, &png, width, height, 4, rgba.data(), width * 4)) {
+        errno = ENOMEM;
+        return false;
+    }
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(png.data(), 1, png.size(), f) == png.size() && std::fflush(f) == 0;
+    int reason = errno;
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        reason = errno;
+    }
+    if (!ok) {
+        std::remove(path.c_str());
+        errno = reason;
+    }
+    return ok;
 }
 
 bool ParseScreenshotRequest(const std::string& value, std::string& path, uint64_t& frame) {
@@ -44,6 +80,19 @@ std::string NextScreenshotName(const std::string& dir) {
         struct stat st;
         if (stat(full.c_str(), &st) != 0) return full;
     }
+}
+
+std::string KeepPicture(const std::string& path, const std::string& levelFolder, int width,
+                        int height, const std::vector<uint8_t>& rgba, bool numbered) {
+    keptfile::Kept kept = keptfile::Keep(
+        "the screenshot", path, levelFolder,
+        [&](const std::string& to) { return WritePng(to, width, height, rgba); },
+        [&](const std::string& folder) {
+            if (numbered) return NextScreenshotName(folder);
+            size_t slash = path.find_last_of('/');
+            return folder + "/" + (slash == std::string::npos ? path : path.substr(slash + 1));
+        });
+    return kept.message;
 }
 
 }  // namespace sdlgl

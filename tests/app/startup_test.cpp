@@ -1,4 +1,8 @@
 // Start-up and shutdown of the program on the headless backend.
+#include <sys/stat.h>
+
+#include <cstdlib>
+
 #include "app/program.h"
 #include "console/console.h"
 #include "console/time_line.h"
@@ -113,6 +117,7 @@ TEST_F(StartupTest, WindowFromTheSettings) {
 TEST_F(StartupTest, ClosingWritesTheSameLogOnDestroyAndAtExit) {
     ASSERT_TRUE(Start());
     Frames(3);
+    testing::internal::CaptureStderr();
     headless::PostClose();
     for (int steps = 0; LoopStep(); ++steps) ASSERT_LT(steps, 100);
     std::string onDestroy = ReadFile("LOG.dr");
@@ -123,6 +128,27 @@ TEST_F(StartupTest, ClosingWritesTheSameLogOnDestroyAndAtExit) {
     delete engine;  // what process exit does to the static engine
     engine = nullptr;
     EXPECT_EQ(ReadFile("LOG.dr"), onDestroy);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "a log written in place says nothing";
+}
+
+// A folder named LOG.dr keeps the log out, whoever runs the test.
+TEST_F(StartupTest, ALogTheLevelCannotTakeGoesToTheUsersFolderAndIsSaidOnce) {
+    ASSERT_EQ(mkdir("LOG.dr", 0755), 0);
+    setenv("XDG_STATE_HOME", (folder + "/state").c_str(), 1);
+    ASSERT_TRUE(Start());
+    Frames(3);
+    testing::internal::CaptureStderr();
+    headless::PostClose();
+    for (int steps = 0; LoopStep(); ++steps) ASSERT_LT(steps, 100);
+    ASSERT_TRUE(engine->console->Save("whole.dr"));
+    delete engine;   // the second save, at exit
+    engine = nullptr;
+    std::string said = testing::internal::GetCapturedStderr();
+    unsetenv("XDG_STATE_HOME");
+    const std::string kept = folder + "/state/meshes/levels" + folder + "/LOG.dr";
+    EXPECT_EQ(said, "meshes: cannot write the log " + folder + "/LOG.dr (Is a directory); it was "
+                    "written to " + kept + " instead\n");
+    EXPECT_EQ(ReadFile(kept), ReadFile("whole.dr"));
 }
 
 TEST_F(StartupTest, WindowMessagesBeforeTheConsoleExists) {

@@ -697,5 +697,28 @@ TEST_F(DeviceTest, ScreenshotVariableCapturesTheNamedFrame) {
     EXPECT_FALSE(sdlgl::ParseScreenshotRequest("@3", path, frame));
 }
 
+// An F12 picture the level's folder cannot take (here a folder below a file, whoever runs the
+// test) goes to the user's folder for the level, numbered there, and stderr is told.
+TEST(Screenshots, APictureTheLevelCannotTakeGoesToTheUsersFolder) {
+    TempDir dir;
+    WriteFile(dir.File("blocked"), "a file, not a folder");
+    setenv("XDG_STATE_HOME", dir.File("state").c_str(), 1);
+    const std::vector<uint8_t> rgba(2 * 2 * 4, 200);
+    std::string said = sdlgl::KeepPicture(dir.File("blocked/screenshot-1.png"), dir.path, 2, 2,
+                                          rgba, true);
+    unsetenv("XDG_STATE_HOME");
+    const std::string kept = dir.File("state") + "/meshes/levels" + dir.path + "/screenshot-1.png";
+    EXPECT_EQ(said, "meshes: cannot write the screenshot " + dir.File("blocked/screenshot-1.png") +
+                        " (Not a directory); it was written to " + kept + " instead");
+    std::ifstream in(kept, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    core::Image img;
+    std::string err;
+    ASSERT_TRUE(core::DecodeImage(bytes.data(), bytes.size(), img, err)) << err;
+    EXPECT_EQ(img.rgba, rgba);
+    EXPECT_EQ(sdlgl::KeepPicture(dir.File("here.png"), dir.path, 2, 2, rgba, false), "")
+        << "written in place: nothing to say";
+}
+
 }  // namespace
 }  // namespace sdltest

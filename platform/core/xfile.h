@@ -48,6 +48,19 @@ struct XMesh {
 
 bool ReadXFile(const uint8_t* data, size_t size, XMesh& out, std::string& err);
 
+// Whether D3DXLoadMeshFromX can give a mesh of `vertexCount` vertices with these D3DXMESH
+// options; when not, it fails with D3DERR_INVALIDCALL. Without D3DXMESH_32BIT (0x001) the mesh
+// has 16-bit indices (D3DXMESH: "32-bit indices instead of 16-bit"; Wine's D3DXCreateMesh makes
+// its index buffer D3DFMT_INDEX16 unless the flag is given), and of the 16-bit values the last,
+// 0xFFFF, is reserved (D3DXCreateMesh: "the last index is reserved"), so such a mesh holds at
+// most 65,535 vertices. Wine checks nothing here: it stores every index in 16 bits and draws
+// a larger mesh with its indices cut short (d3dx9_36/mesh.c, D3DXLoadSkinMeshFromXof); its
+// tests load no mesh that large.
+inline bool MeshFitsIndices(size_t vertexCount, uint32_t options) {
+    const uint32_t k32Bit = 0x001;
+    return (options & k32Bit) != 0 || vertexCount <= 0xFFFF;
+}
+
 // The material the loader gives a file whose meshes have no material list.
 XMaterial DefaultXMaterial();
 

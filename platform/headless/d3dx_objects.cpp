@@ -689,8 +689,8 @@ HRESULT LoadMesh(LPCSTR pFilename, DWORD Options, LPDIRECT3DDEVICE9 pD3DDevice, 
             data = made;
             MeshCache().Put(probe, data);
         }
-        if (data && !(Options & D3DXMESH_32BIT) && data->x.vertices.size() > 0xFFFF)
-            hr = E_FAIL;   // 16-bit indices cannot address them
+        if (data && !core::MeshFitsIndices(data->x.vertices.size(), Options))
+            hr = D3DERR_INVALIDCALL;
     }
     if (FAILED(hr)) {
         Record("d3dx", "D3DXLoadMeshFromXA", args, HrText(hr));

@@ -441,8 +441,9 @@ static bool ReadWholeFile(const char* file, std::vector<uint8_t>& out) {
     return core::ReadFileBytes(file, out);
 }
 
-HRESULT LoadMeshFromFile(SdlDevice* device, const char* file, LPD3DXBUFFER* ppMaterials,
-                         DWORD* pNumMaterials, LPD3DXMESH* ppMesh, LPD3DXBUFFER* ppAdjacency) {
+HRESULT LoadMeshFromFile(SdlDevice* device, const char* file, DWORD options,
+                         LPD3DXBUFFER* ppMaterials, DWORD* pNumMaterials, LPD3DXMESH* ppMesh,
+                         LPD3DXBUFFER* ppAdjacency) {
     if (!device || !file || !ppMesh) return D3DERR_INVALIDCALL;
     *ppMesh = nullptr;
     core::LoadProbe probe;
@@ -460,6 +461,7 @@ HRESULT LoadMeshFromFile(SdlDevice* device, const char* file, LPD3DXBUFFER* ppMa
         shared->materials = std::move(x.materials);
         device->MeshLoads().Put(probe, shared);
     }
+    if (!core::MeshFitsIndices(shared->gl.VertexCount(), options)) return D3DERR_INVALIDCALL;
     auto* mesh = new SdlMesh(device, shared);
     const std::vector<core::XMaterial>& materials = shared->materials;
     if (ppMaterials) {

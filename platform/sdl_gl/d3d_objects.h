@@ -215,8 +215,9 @@ private:
 };
 
 // D3DX creation over the core readers; each returns the HRESULT the backend hands out.
-HRESULT LoadMeshFromFile(SdlDevice* device, const char* file, LPD3DXBUFFER* ppMaterials,
-                         DWORD* pNumMaterials, LPD3DXMESH* ppMesh, LPD3DXBUFFER* ppAdjacency);
+HRESULT LoadMeshFromFile(SdlDevice* device, const char* file, DWORD options,
+                         LPD3DXBUFFER* ppMaterials, DWORD* pNumMaterials, LPD3DXMESH* ppMesh,
+                         LPD3DXBUFFER* ppAdjacency);
 HRESULT CreateTextureFromFile(SdlDevice* device, const char* file, LPDIRECT3DTEXTURE9* out);
 HRESULT CreateFont(SdlDevice* device, INT height, UINT width, UINT weight, BOOL italic,
                    const char* face, LPD3DXFONT* out);

@@ -115,13 +115,14 @@ public:
         if (sdk != D3D_SDK_VERSION || !windows_.EnsureVideo(err)) return nullptr;
         return new SdlDirect3D(&windows_, &plan_);
     }
-    HRESULT D3DXLoadMeshFromXA(LPCSTR file, DWORD, LPDIRECT3DDEVICE9 device,
+    HRESULT D3DXLoadMeshFromXA(LPCSTR file, DWORD options, LPDIRECT3DDEVICE9 device,
                                LPD3DXBUFFER* adjacency, LPD3DXBUFFER* materials,
                                LPD3DXBUFFER* effectInstances, DWORD* numMaterials,
                                LPD3DXMESH* mesh) override {
         if (effectInstances) *effectInstances = nullptr;
         if (!Ours(device)) return D3DERR_INVALIDCALL;
-        return LoadMeshFromFile(Ours(device), file, materials, numMaterials, mesh, adjacency);
+        return LoadMeshFromFile(Ours(device), file, options, materials, numMaterials, mesh,
+                                adjacency);
     }
     HRESULT D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR file,
                                        LPDIRECT3DTEXTURE9* texture) override {

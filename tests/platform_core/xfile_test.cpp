@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/core/xfile.h"
+#include "tests/support/x_files.h"
 
 using core::XMesh;
 
@@ -322,33 +322,6 @@ void CheckQuad(const XMesh& m) {
     EXPECT_EQ(m.materials[0].textureFile, "wood.bmp");
 }
 
-// MSZIP body: size field, then blocks each deflated with the previous block as dictionary.
-std::string Compress(const std::string& file, size_t blockSize) {
-    std::string body = file.substr(16), out = file.substr(0, 8) + (file.compare(8, 3, "txt") == 0 ? "tzip" : "bzip") + file.substr(12, 4);
-    uint32_t total = static_cast<uint32_t>(file.size());
-    out.append(reinterpret_cast<const char*>(&total), 4);
-    for (size_t at = 0; at < body.size(); at += blockSize) {
-        size_t n = std::min(blockSize, body.size() - at);
-        z_stream zs{};
-        deflateInit2(&zs, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-        if (at) deflateSetDictionary(&zs, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(at));
-        std::vector<uint8_t> buf(n + 256);
-        zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(body.data() + at));
-        zs.avail_in = static_cast<uInt>(n);
-        zs.next_out = buf.data();
-        zs.avail_out = static_cast<uInt>(buf.size());
-        deflate(&zs, Z_FINISH);
-        size_t packed = buf.size() - zs.avail_out;
-        deflateEnd(&zs);
-        uint16_t u = static_cast<uint16_t>(n), c = static_cast<uint16_t>(packed + 2);
-        out.append(reinterpret_cast<const char*>(&u), 2);
-        out.append(reinterpret_cast<const char*>(&c), 2);
-        out += "CK";
-        out.append(reinterpret_cast<const char*>(buf.data()), packed);
-    }
-    return out;
-}
-
 }  // namespace
 
 TEST(XFileBinary, FloatAndDoubleFilesGiveTheSameMesh) {
@@ -376,17 +349,17 @@ TEST(XFileCompressed, TextAndBinaryBodiesInflateAcrossBlocks) {
     std::string text = std::string(kHeader) +
         "Frame { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 5,0,0,1;; }\n" + kQuad +
         "// padding padding padding padding padding padding padding padding\n}\n";
-    XMesh a = Load(Compress(text, 40));
+    XMesh a = Load(testsupport::ZipXFile(text, 40));
     EXPECT_EQ(a.vertices.size(), 4u);
     EXPECT_FLOAT_EQ(a.vertices[3].pos[0], 6.0f);
-    CheckQuad(Load(Compress(BinaryQuad(false), 64)));
-    std::string z = Compress(text, 40);
+    CheckQuad(Load(testsupport::ZipXFile(BinaryQuad(false), 64)));
+    std::string z = testsupport::ZipXFile(text, 40);
     z[z.size() - 3] ^= 0x55;
     XMesh m;
     std::string err;
     EXPECT_FALSE(Read(z, m, err));
-    std::string noSig = Compress(text, 1000);
+    std::string noSig = testsupport::ZipXFile(text, 1000);
     noSig[24] = 'X';
     EXPECT_NE(Fails(noSig).find("CK"), std::string::npos);
-    Fails(Compress(text, 40).substr(0, 60));
+    Fails(testsupport::ZipXFile(text, 40).substr(0, 60));
 }

@@ -42,6 +42,15 @@ D3DMATERIAL9 Material(D3DCOLORVALUE ambient, D3DCOLORVALUE emissive) {
 
 using DeviceTest = GlTest;
 
+// The picture a written file holds.
+::testing::AssertionResult ReadPng(const std::string& file, core::Image& img) {
+    std::ifstream in(file, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string err;
+    if (core::DecodeImage(bytes.data(), bytes.size(), img, err)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << file << ": " << err;
+}
+
 TEST_F(DeviceTest, ClearFillsTheBackBufferWithTheColour) {
     EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF336699, 1.0f, 0),
               D3D_OK);
@@ -658,11 +667,8 @@ TEST_F(DeviceTest, ScreenshotFilesHoldTheBackBuffer) {
     device_->EndScene();
     std::string file = dir.File("shot.png");
     ASSERT_TRUE(sdlgl::SaveScreenshot(device_, file.c_str()));
-    std::ifstream in(file, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     core::Image img;
-    std::string err;
-    ASSERT_TRUE(core::DecodeImage(bytes.data(), bytes.size(), img, err)) << err;
+    ASSERT_TRUE(ReadPng(file, img));
     ASSERT_EQ(img.width, kWidth);
     ASSERT_EQ(img.height, kHeight);
     EXPECT_EQ(img.rgba[0], 255);   // top-left is the yellow rectangle
@@ -710,11 +716,8 @@ TEST(Screenshots, APictureTheLevelCannotTakeGoesToTheUsersFolder) {
     const std::string kept = dir.File("state") + "/meshes/levels" + dir.path + "/screenshot-1.png";
     EXPECT_EQ(said, "meshes: cannot write the screenshot " + dir.File("blocked/screenshot-1.png") +
                         " (Not a directory); it was written to " + kept + " instead");
-    std::ifstream in(kept, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     core::Image img;
-    std::string err;
-    ASSERT_TRUE(core::DecodeImage(bytes.data(), bytes.size(), img, err)) << err;
+    ASSERT_TRUE(ReadPng(kept, img));
     EXPECT_EQ(img.rgba, rgba);
     EXPECT_EQ(sdlgl::KeepPicture(dir.File("here.png"), dir.path, 2, 2, rgba, false), "")
         << "written in place: nothing to say";

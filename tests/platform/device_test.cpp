@@ -314,23 +314,12 @@ TEST_F(Device, MeshesLoadWithTheirMaterialsInOneBuffer) {
     EXPECT_TRUE(FAILED(D3DXLoadMeshFromXA("quad.x", D3DXMESH_SYSTEMMEM, dev, NULL, &mats, NULL, &count, &none)));
 }
 
-// A mesh of 16-bit indices holds at most 65,535 vertices; more need D3DXMESH_32BIT, also when
-// the file was parsed before. The window backend has the same table (text_mesh_test.cpp).
+// The window backend answers the same loads alike (text_mesh_test.cpp).
 TEST_F(Device, MeshesOverTheSixteenBitLimitNeedThe32BitOption) {
     CreateDefault();
-    testfiles::Write("fits.x", testsupport::ZipXFile(testsupport::ManyVerticesX(65535), 32768));
-    testfiles::Write("big.x", testsupport::ZipXFile(testsupport::ManyVerticesX(65536), 32768));
-    const struct {
-        const char* file;
-        DWORD options;
-        HRESULT result;
-    } cases[] = {
-        {"fits.x", D3DXMESH_SYSTEMMEM, D3D_OK},
-        {"big.x", D3DXMESH_SYSTEMMEM, D3DERR_INVALIDCALL},
-        {"big.x", D3DXMESH_SYSTEMMEM | D3DXMESH_32BIT, D3D_OK},
-        {"big.x", D3DXMESH_MANAGED, D3DERR_INVALIDCALL},   // parsed before
-    };
-    for (const auto& c : cases) {
+    testsupport::WriteSixteenBitLimitFiles(
+        [](const char* name, const std::string& bytes) { testfiles::Write(name, bytes); });
+    for (const testsupport::MeshLoad& c : testsupport::kSixteenBitLimit) {
         ID3DXMesh* mesh = nullptr;
         EXPECT_EQ(D3DXLoadMeshFromXA(c.file, c.options, dev, NULL, NULL, NULL, NULL, &mesh), c.result)
             << c.file << " " << c.options;

@@ -457,24 +457,13 @@ Mesh {
 }
 )";
 
-// A mesh of 16-bit indices holds at most 65,535 vertices; more need D3DXMESH_32BIT, also when
-// the file was parsed before, as headless (device_test.cpp). With it the triangle that ends at
-// the last vertex is drawn where that vertex is.
+// The loads around the 16-bit index limit, answered as headless (device_test.cpp). A mesh that
+// loads draws the triangle that ends at its last vertex where that vertex is.
 TEST_F(MeshTest, MeshesOverTheSixteenBitLimitNeedThe32BitOption) {
     TempDir dir;
-    WriteFile(dir.File("fits.x"), testsupport::ZipXFile(testsupport::ManyVerticesX(65535), 32768));
-    WriteFile(dir.File("big.x"), testsupport::ZipXFile(testsupport::ManyVerticesX(65536), 32768));
-    const struct {
-        const char* file;
-        DWORD options;
-        HRESULT result;
-    } cases[] = {
-        {"fits.x", D3DXMESH_SYSTEMMEM, D3D_OK},
-        {"big.x", D3DXMESH_SYSTEMMEM, D3DERR_INVALIDCALL},
-        {"big.x", D3DXMESH_SYSTEMMEM | D3DXMESH_32BIT, D3D_OK},
-        {"big.x", D3DXMESH_MANAGED, D3DERR_INVALIDCALL},   // parsed before
-    };
-    for (const auto& c : cases) {
+    testsupport::WriteSixteenBitLimitFiles(
+        [&](const char* name, const std::string& bytes) { WriteFile(dir.File(name), bytes); });
+    for (const testsupport::MeshLoad& c : testsupport::kSixteenBitLimit) {
         ID3DXMesh* mesh = nullptr;
         EXPECT_EQ(D3DXLoadMeshFromXA(dir.File(c.file).c_str(), c.options, device_, nullptr, nullptr,
                                      nullptr, nullptr, &mesh),

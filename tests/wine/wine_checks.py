@@ -17,11 +17,12 @@
 5. Levels drawn without effects are rendered by both, at several window sizes, and the pictures
    are compared region by region with the text masked; so is the console shown over a wireframe
    scene, opened by a key press from the X server (WINE_PICTURES=0 leaves the pictures out).
-5. Small .x files of ours, one per construct on which the two D3DX loaders part ways, are drawn
-   by both; where Wine's loader is at fault, Wine draws the same mesh written so that it reads it
-   right, and the fault is named beside the construct (XFILE_CONSTRUCTS).
+5. Small .x files of ours (and their textures), one per construct on which the two D3DX loaders
+   part ways, are drawn by both; where Wine's loader is at fault, Wine draws the same mesh written
+   so that it reads it right, and the fault is named beside the construct (XFILE_CONSTRUCTS).
 Exits 0 when every check passes, 1 otherwise, saying what differs.
 """
+import math
 import os
 import re
 import shutil
@@ -583,9 +584,10 @@ def compare_pictures(b, x, work, demo_linux):
 
 # ---------------------------------------------------------------- .x constructs
 
-# Small .x files of ours (xfiles/), one per construct on which two D3DX loaders can part ways,
-# drawn side by side without effects. Each entry: the file meshes draws, the file meshes.exe
-# draws under the same name in its place (None: the same file), and where it stands.
+# Small .x files of ours (xfiles/, or written here: XFILE_WRITTEN), one per construct on which
+# two D3DX loaders can part ways, drawn side by side without effects. Each entry: the file
+# meshes draws, the file meshes.exe draws under the same name in its place (None: the same
+# file), and where it stands.
 XFILE_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "xfiles")
 XFILE_CONSTRUCTS = [
     # Frames: a frame's transform comes first, then its parent's (row vectors), as D3DX forms
@@ -608,7 +610,132 @@ XFILE_CONSTRUCTS = [
     # The frames in the binary layout (written here from frames.x): Wine reads the layout
     # right, and is only at fault with the frames.
     ("frames_bin.x", "frames_flat.x", "-30 0 90"),
+    # A thin pipe whose texture coordinates wrap many times round and along it (written here),
+    # textured with a 24-bit TGA of a fine checker of two colours: it is drawn from the small
+    # levels of the texture's mip chain. D3DXCreateTextureFromFile makes the full chain with
+    # its default mip filter, D3DX_FILTER_BOX (each texel the mean of four below it), so the
+    # pipe shows the mean of the two colours. Wine's D3DX applies a point filter for every
+    # filter but none ("until D3DX_FILTER_LINEAR, D3DX_FILTER_TRIANGLE and D3DX_FILTER_BOX are
+    # implemented", d3dx9_36/surface.c), so each of its levels keeps one texel of four and the
+    # pipe comes out in one of the two colours, sharper than the mean. (Wine chooses the level
+    # as Direct3D does: the stage's anisotropic mip filter is taken as linear, anisotropy 1.)
+    # Wine is given the same pipe with a DDS file holding the box-filtered chain, which
+    # D3DX loads as it is.
+    ("wrapped_pipe.x", "wrapped_pipe_dds.x", "0 -30 -60"),
+    # The TGA's own decoding, where both loaders agree: 24-bit BGR pixels, run-length packets,
+    # and the origin bit (the left plate's file is stored bottom-up and run-length encoded,
+    # the right one's top-down and plain), on plates that show the whole picture.
+    ("tga_plates.x", None, "0 70 60"),
 ]
+
+# Textures of the constructs (xfile_level writes them into the level's textures folder).
+CHECKER = ((250, 240, 20), (20, 30, 200))     # the pipe's two colours, texel by texel
+TGA_SIZE = (64, 32)
+
+
+def checker(x, y):
+    return CHECKER[(x + y) % 2]
+
+
+def quadrants(x, y):
+    """A picture whose every side differs: a white top row, then four coloured quarters."""
+    w, h = TGA_SIZE
+    if y == 0:
+        return (255, 255, 255)
+    return ((200, 30, 30), (30, 200, 30), (30, 30, 200), (200, 200, 30))[(x >= w // 2) + 2 * (y >= h // 2)]
+
+
+def tga24(pixel, rle=False, top_down=False):
+    """A 24-bit true-colour TGA of pixel(x, y) (y = 0 the top row): BGR bytes, rows stored
+    bottom-up unless `top_down` (bit 5 of the descriptor), run-length packets with `rle`."""
+    w, h = TGA_SIZE
+    out = [struct.pack("<BBBHHBHHHHBB", 0, 0, 10 if rle else 2, 0, 0, 0, 0, 0, w, h, 24,
+                       0x20 if top_down else 0)]
+    for y in (range(h) if top_down else range(h - 1, -1, -1)):
+        row = [pixel(x, y) for x in range(w)]
+        x = 0
+        while x < w:
+            n = 1
+            if rle:
+                while x + n < w and n < 128 and row[x + n] == row[x]:
+                    n += 1
+                out.append(bytes([0x80 | (n - 1) if n > 1 else 0]))
+            r, g, b = row[x]
+            out.append(bytes([b, g, r]) * (1 if rle else n))
+            x += n
+    return b"".join(out)
+
+
+def box_chain_dds(pixel):
+    """A DDS (X8R8G8B8) of pixel(x, y) with its full mip chain, each texel of a level the
+    rounded mean of the four below it, as D3DX_FILTER_BOX makes it."""
+    w, h = TGA_SIZE
+    levels = [[[pixel(x, y) for x in range(w)] for y in range(h)]]
+    while len(levels[-1]) > 1 or len(levels[-1][0]) > 1:
+        up = levels[-1]
+        rows, cols = len(up), len(up[0])
+        levels.append([[tuple((sum(up[min(2 * y + dy, rows - 1)][min(2 * x + dx, cols - 1)][c]
+                                   for dy in (0, 1) for dx in (0, 1)) + 2) // 4 for c in range(3))
+                        for x in range(max(1, cols // 2))] for y in range(max(1, rows // 2))])
+    # Header: caps, height, width, pitch, mip count and a 32-bit RGB pixel format.
+    out = [struct.pack("<4sIIIIIII44s", b"DDS ", 124, 0x2100F, h, w, w * 4, 0, len(levels),
+                       bytes(44)),
+           struct.pack("<IIIIIIII", 32, 0x40, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0),
+           struct.pack("<IIIII", 0x401008, 0, 0, 0, 0)]
+    for level in levels:
+        out += [bytes([b, g, r, 255]) for row in level for (r, g, b) in row]
+    return b"".join(out)
+
+
+def pipe_x(texture, radius=2.0, length=120.0, sides=12, rings=8, round_wraps=3, along_wraps=40):
+    """A thin pipe along x whose texture wraps `round_wraps` times round and `along_wraps`
+    times along it."""
+    vertices, uvs = [], []
+    for s in range(rings + 1):
+        for k in range(sides + 1):
+            a = 2 * math.pi * k / sides
+            vertices.append("%.4f;%.4f;%.4f;" % (-length / 2 + length * s / rings,
+                                                 radius * math.cos(a), radius * math.sin(a)))
+            uvs.append("%.4f;%.4f;" % (round_wraps * k / sides, along_wraps * s / rings))
+    n = sides + 1
+    faces = ["4;%d,%d,%d,%d;" % (s * n + k, s * n + k + 1, (s + 1) * n + k + 1, (s + 1) * n + k)
+             for s in range(rings) for k in range(sides)]
+    return ("xof 0303txt 0032\nMesh {\n %d;\n %s;\n %d;\n %s;\n"
+            " MeshTextureCoords { %d; %s; }\n"
+            " MeshMaterialList { 1; %d; %s;\n"
+            "  Material { 1.0;1.0;1.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.6;0.6;0.6;;"
+            ' TextureFilename { "%s"; } } }\n}\n'
+            % (len(vertices), ",\n ".join(vertices), len(faces), ",\n ".join(faces), len(uvs),
+               ", ".join(uvs), len(faces), ",".join("0" for _ in faces), texture))
+
+
+def plates_x():
+    """Two plates side by side, each showing a whole texture, the left one the bottom-up
+    run-length file, the right one the top-down plain file."""
+    def plate(x0):
+        return "%.1f;15.0;0.0;, %.1f;15.0;0.0;, %.1f;0.0;0.0;, %.1f;0.0;0.0;" % (x0, x0 + 30, x0 + 30, x0)
+    material = ("  Material { 1.0;1.0;1.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.6;0.6;0.6;;"
+                ' TextureFilename { "%s"; } }\n')
+    return ("xof 0303txt 0032\nMesh {\n 8;\n %s,\n %s;\n 2;\n 4;0,1,2,3;, 4;4,5,6,7;;\n"
+            " MeshTextureCoords { 8; 0.0;0.0;, 1.0;0.0;, 1.0;1.0;, 0.0;1.0;,"
+            " 0.0;0.0;, 1.0;0.0;, 1.0;1.0;, 0.0;1.0;; }\n"
+            " MeshMaterialList { 2; 2; 0,1;\n%s%s }\n}\n"
+            % (plate(-32.0), plate(2.0), material % "marks_rle.tga", material % "marks_top.tga"))
+
+
+# Files the constructs use that are written here rather than kept in xfiles/.
+XFILE_WRITTEN = {
+    "frames_bin.x": lambda: binary_x(open(os.path.join(XFILE_DIR, "frames.x")).read()),
+    "wrapped_pipe.x": lambda: pipe_x("wrapped_pipe.tga"),
+    "wrapped_pipe_dds.x": lambda: pipe_x("wrapped_pipe_box.dds"),
+    "tga_plates.x": plates_x,
+}
+XFILE_TEXTURES = {
+    "wrapped_pipe.tga": lambda: tga24(checker),
+    "wrapped_pipe_box.dds": lambda: box_chain_dds(checker),
+    "marks_rle.tga": lambda: tga24(quadrants, rle=True),
+    "marks_top.tga": lambda: tga24(quadrants, top_down=True),
+}
 
 
 def binary_x(text):
@@ -662,12 +789,16 @@ def xfile_level(b, demo_linux, folder, wine):
     make_level(b, demo_linux, folder, dict(XFILE_LEVEL, objects=objects, files=files))
     for mine, theirs, _ in XFILE_CONSTRUCTS:
         src = (theirs or mine) if wine else mine
-        if src == "frames_bin.x":
-            data = binary_x(open(os.path.join(XFILE_DIR, "frames.x")).read())
+        if src in XFILE_WRITTEN:
+            data = XFILE_WRITTEN[src]()
+            data = data if isinstance(data, bytes) else data.encode()
         else:
             data = open(os.path.join(XFILE_DIR, src), "rb").read()
         with open(os.path.join(folder, "meshes", "x_" + mine), "wb") as f:
             f.write(data)
+    for name, make in XFILE_TEXTURES.items():
+        with open(os.path.join(folder, "textures", name), "wb") as f:
+            f.write(make())
 
 
 def compare_xfiles(b, x, work, demo_linux):

@@ -130,6 +130,10 @@ D3DXMATRIX* WINAPI D3DXMatrixLookAtLH(D3DXMATRIX* pOut, const D3DXVECTOR3* pEye,
                                       const D3DXVECTOR3* pAt, const D3DXVECTOR3* pUp);
 D3DXMATRIX* WINAPI D3DXMatrixPerspectiveFovLH(D3DXMATRIX* pOut, FLOAT fovy, FLOAT Aspect,
                                               FLOAT zn, FLOAT zf);
+// The inverse of pM, and its determinant in *pDeterminant when that is not NULL; NULL, with
+// pOut unchanged, when the determinant is 0.
+D3DXMATRIX* WINAPI D3DXMatrixInverse(D3DXMATRIX* pOut, FLOAT* pDeterminant, const D3DXMATRIX* pM);
+D3DXMATRIX* WINAPI D3DXMatrixTranspose(D3DXMATRIX* pOut, const D3DXMATRIX* pM);
 // A zero vector gives the zero vector.
 D3DXVECTOR3* WINAPI D3DXVec3Normalize(D3DXVECTOR3* pOut, const D3DXVECTOR3* pV);
 // (x, y, z, 1) * M, divided by its w.
@@ -289,6 +293,10 @@ public:
         (void)Index;
         return NULL;
     }
+    virtual D3DXHANDLE GetTechniqueByName(LPCSTR pName) {
+        (void)pName;
+        return NULL;
+    }
     virtual D3DXHANDLE GetPass(D3DXHANDLE hTechnique, UINT Index) {
         (void)hTechnique;
         (void)Index;
@@ -298,6 +306,12 @@ public:
     virtual D3DXHANDLE GetAnnotation(D3DXHANDLE hObject, UINT Index) {
         (void)hObject;
         (void)Index;
+        return NULL;
+    }
+    // The annotation of a parameter, technique or pass named exactly pName.
+    virtual D3DXHANDLE GetAnnotationByName(D3DXHANDLE hObject, LPCSTR pName) {
+        (void)hObject;
+        (void)pName;
         return NULL;
     }
     // The text of a string parameter or annotation, valid while the effect lives.
@@ -404,6 +418,13 @@ public:
 
 class ID3DXEffect : public ID3DXBaseEffect {
 public:
+    // The first technique after hTechnique (NULL: from the first) that validates on the
+    // device: D3D_OK, or S_FALSE with *pTechnique NULL when none is left.
+    virtual HRESULT FindNextValidTechnique(D3DXHANDLE hTechnique, D3DXHANDLE* pTechnique) {
+        (void)hTechnique;
+        if (pTechnique) *pTechnique = NULL;
+        return D3DERR_INVALIDCALL;
+    }
     // Fails with D3DERR_INVALIDCALL for a technique the effect does not have.
     virtual HRESULT SetTechnique(D3DXHANDLE hTechnique) = 0;
     // Writes the pass count of the current technique. Flags 0 saves the device state the

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/core/file_bytes.h"
+#include "platform/core/fx_reflection.h"
 #include "platform/core/fxfile_values.h"
 
 namespace core {
@@ -24,10 +25,6 @@ std::string Lower(const std::string& s) {
     std::string out = s;
     for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
-}
-
-bool Starts(const std::string& s, const char* prefix) {
-    return s.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
 class TextBuffer : public ID3DXBuffer {
@@ -47,77 +44,18 @@ private:
     std::vector<char> bytes_;
 };
 
-D3DXPARAMETER_TYPE TypeOf(const std::string& written) {
-    static const std::pair<const char*, D3DXPARAMETER_TYPE> kTypes[] = {
-        {"string", D3DXPT_STRING},           {"texture1d", D3DXPT_TEXTURE1D},
-        {"texture2d", D3DXPT_TEXTURE2D},     {"texture3d", D3DXPT_TEXTURE3D},
-        {"texturecube", D3DXPT_TEXTURECUBE}, {"texture", D3DXPT_TEXTURE},
-        {"sampler1d", D3DXPT_SAMPLER1D},     {"sampler2d", D3DXPT_SAMPLER2D},
-        {"sampler3d", D3DXPT_SAMPLER3D},     {"samplercube", D3DXPT_SAMPLERCUBE},
-        {"sampler", D3DXPT_SAMPLER},         {"vertexshader", D3DXPT_VERTEXSHADER},
-        {"pixelshader", D3DXPT_PIXELSHADER}, {"bool", D3DXPT_BOOL},
-        {"int", D3DXPT_INT},                 {"uint", D3DXPT_INT},
-        {"dword", D3DXPT_INT},               {"float", D3DXPT_FLOAT},
-        {"half", D3DXPT_FLOAT},              {"double", D3DXPT_FLOAT},
-    };
-    std::string t = Lower(written);
-    for (const auto& k : kTypes)
-        if (Starts(t, k.first)) return k.second;
-    return D3DXPT_VOID;
-}
-
-bool Numeric(D3DXPARAMETER_TYPE t) { return t == D3DXPT_BOOL || t == D3DXPT_INT || t == D3DXPT_FLOAT; }
-
-// An annotation's shape from its type as written: "float", "float3", "int2x2".
-FxShape AnnotationShape(const FxAnnotation& a) {
-    FxShape s;
-    s.cls = Numeric(TypeOf(a.type)) ? FxClass::Scalar : FxClass::Object;
-    size_t d = a.type.find_first_of("123456789");
-    if (s.cls == FxClass::Object || d == std::string::npos) return s;
-    s.columns = a.type[d] - '0';
-    s.cls = FxClass::Vector;
-    if (d + 2 < a.type.size() && a.type[d + 1] == 'x') {
-        s.rows = s.columns;
-        s.columns = a.type[d + 2] - '0';
-        s.cls = FxClass::Matrix;
-    }
-    return s;
-}
-
-// The numbers of a value as written: "1.5", "{1, 2, 3}", "float3(1, 2, 3)", "true".
-std::vector<float> Numbers(const std::string& text) {
-    std::vector<float> out;
-    const char* p = text.c_str();
-    while (*p) {
-        if (std::isdigit(static_cast<unsigned char>(*p)) || ((*p == '-' || *p == '.') && p[1])) {
-            bool partOfName = p > text.c_str() && (std::isalnum(static_cast<unsigned char>(p[-1])) || p[-1] == '_');
-            char* end = nullptr;
-            float v = std::strtof(p, &end);
-            if (end != p && !partOfName) {
-                out.push_back(v);
-                p = end;
-                while (*p == 'f' || *p == 'F' || *p == 'h' || *p == 'H') ++p;
-                continue;
-            }
-        }
-        if (!std::strncmp(p, "true", 4)) out.push_back(1.0f);
-        if (!std::strncmp(p, "false", 5)) out.push_back(0.0f);
-        ++p;
-    }
-    return out;
-}
-
 class EffectCompiler : public ID3DXEffectCompiler {
 public:
     EffectCompiler(FxFile fx, const std::vector<std::vector<FxPassSamplers>>& samplers)
-        : fx_(std::move(fx)) {
-        for (size_t t = 0; t < fx_.techniques.size(); ++t) {
+        : r_(std::make_shared<const FxFile>(std::move(fx))) {
+        const FxFile& file = r_.File();
+        for (size_t t = 0; t < file.techniques.size(); ++t) {
             functions_.emplace_back();
-            for (size_t p = 0; p < fx_.techniques[t].passes.size(); ++p) {
+            for (size_t p = 0; p < file.techniques[t].passes.size(); ++p) {
                 FxPassSamplers s;
                 if (t < samplers.size() && p < samplers[t].size()) s = samplers[t][p];
                 std::string vs, ps;
-                PassProfiles(fx_.techniques[t].passes[p], vs, ps);
+                PassProfiles(file.techniques[t].passes[p], vs, ps);
                 functions_.back().push_back({FxShaderFunction(vs, s.vs), FxShaderFunction(ps, s.ps)});
             }
         }
@@ -130,137 +68,37 @@ public:
         return n;
     }
 
-    HRESULT GetDesc(D3DXEFFECT_DESC* d) override {
-        if (!d) return D3DERR_INVALIDCALL;
-        d->Creator = "meshes effect reader";
-        d->Parameters = static_cast<UINT>(fx_.params.size());
-        d->Techniques = static_cast<UINT>(fx_.techniques.size());
-        d->Functions = 0;
-        return D3D_OK;
-    }
-
-    HRESULT GetParameterDesc(D3DXHANDLE h, D3DXPARAMETER_DESC* d) override {
-        if (!d) return D3DERR_INVALIDCALL;
-        *d = D3DXPARAMETER_DESC();
-        if (const FxParameter* p = Param(h)) {
-            d->Name = p->name.c_str();
-            d->Semantic = p->semantic.empty() ? nullptr : p->semantic.c_str();
-            d->Type = TypeOf(p->type);
-            static const D3DXPARAMETER_CLASS kClass[] = {D3DXPC_SCALAR, D3DXPC_VECTOR, D3DXPC_MATRIX_COLUMNS,
-                                                         D3DXPC_OBJECT, D3DXPC_STRUCT};
-            d->Class = kClass[static_cast<int>(p->paramClass)];
-            if (d->Class == D3DXPC_MATRIX_COLUMNS && p->rowMajor) d->Class = D3DXPC_MATRIX_ROWS;
-            d->Rows = static_cast<UINT>(p->rows);
-            d->Columns = static_cast<UINT>(p->columns);
-            d->Elements = static_cast<UINT>(p->elements);
-            d->Annotations = static_cast<UINT>(p->annotations.size());
-            UINT each = Numeric(d->Type) ? d->Rows * d->Columns * 4 : 4;
-            d->Bytes = each * (d->Elements ? d->Elements : 1);
-            return D3D_OK;
-        }
-        if (const FxAnnotation* a = Annotation(h)) {
-            FxShape s = AnnotationShape(*a);
-            d->Name = a->name.c_str();
-            d->Type = TypeOf(a->type);
-            d->Class = s.cls == FxClass::Object   ? D3DXPC_OBJECT
-                       : s.cls == FxClass::Vector ? D3DXPC_VECTOR
-                       : s.cls == FxClass::Matrix ? D3DXPC_MATRIX_COLUMNS
-                                                  : D3DXPC_SCALAR;
-            d->Rows = static_cast<UINT>(s.rows);
-            d->Columns = static_cast<UINT>(s.columns);
-            d->Flags = 4;   // D3DX_PARAMETER_ANNOTATION
-            d->Bytes = Numeric(d->Type) ? static_cast<UINT>(s.Floats() * 4) : 4;
-            return D3D_OK;
-        }
-        return D3DERR_INVALIDCALL;
-    }
-
-    HRESULT GetTechniqueDesc(D3DXHANDLE h, D3DXTECHNIQUE_DESC* d) override {
-        const FxTechnique* t = Technique(h);
-        if (!t || !d) return D3DERR_INVALIDCALL;
-        d->Name = t->name.c_str();
-        d->Passes = static_cast<UINT>(t->passes.size());
-        d->Annotations = static_cast<UINT>(t->annotations.size());
-        return D3D_OK;
-    }
+    HRESULT GetDesc(D3DXEFFECT_DESC* d) override { return r_.GetDesc(d); }
+    HRESULT GetParameterDesc(D3DXHANDLE h, D3DXPARAMETER_DESC* d) override { return r_.GetParameterDesc(h, d); }
+    HRESULT GetTechniqueDesc(D3DXHANDLE h, D3DXTECHNIQUE_DESC* d) override { return r_.GetTechniqueDesc(h, d); }
 
     HRESULT GetPassDesc(D3DXHANDLE h, D3DXPASS_DESC* d) override {
         size_t t = 0, p = 0;
-        if (!d || !Pass(h, t, p)) return D3DERR_INVALIDCALL;
-        const FxPass& pass = fx_.techniques[t].passes[p];
+        if (FAILED(r_.GetPassDesc(h, d)) || !r_.Pass(h, t, p)) return D3DERR_INVALIDCALL;
         const auto& f = functions_[t][p];
-        d->Name = pass.name.c_str();
-        d->Annotations = static_cast<UINT>(pass.annotations.size());
         d->pVertexShaderFunction = f[0].empty() ? nullptr : f[0].data();
         d->pPixelShaderFunction = f[1].empty() ? nullptr : f[1].data();
         return D3D_OK;
     }
 
-    D3DXHANDLE GetParameter(D3DXHANDLE h, UINT i) override {
-        return !h && i < fx_.params.size() ? fx_.params[i].name.c_str() : nullptr;
-    }
-    D3DXHANDLE GetParameterByName(D3DXHANDLE h, LPCSTR name) override {
-        const FxParameter* p = h || !name ? nullptr : Param(name);
-        return p ? p->name.c_str() : nullptr;
-    }
+    D3DXHANDLE GetParameter(D3DXHANDLE h, UINT i) override { return r_.GetParameter(h, i); }
+    D3DXHANDLE GetParameterByName(D3DXHANDLE h, LPCSTR name) override { return r_.GetParameterByName(h, name); }
     D3DXHANDLE GetParameterElement(D3DXHANDLE h, UINT i) override {
-        return h ? nullptr : GetParameter(nullptr, i);
+        return h ? nullptr : r_.GetParameter(nullptr, i);
     }
-    D3DXHANDLE GetTechnique(UINT i) override {
-        return i < fx_.techniques.size() ? fx_.techniques[i].name.c_str() : nullptr;
-    }
-    D3DXHANDLE GetPass(D3DXHANDLE h, UINT i) override {
-        const FxTechnique* t = Technique(h);
-        return t && i < t->passes.size() ? t->passes[i].name.c_str() : nullptr;
-    }
-    D3DXHANDLE GetAnnotation(D3DXHANDLE h, UINT i) override {
-        const std::vector<FxAnnotation>* list = nullptr;
-        size_t t = 0, p = 0;
-        if (const FxParameter* param = Param(h)) list = &param->annotations;
-        else if (const FxTechnique* tech = Technique(h)) list = &tech->annotations;
-        else if (Pass(h, t, p)) list = &fx_.techniques[t].passes[p].annotations;
-        return list && i < list->size() ? (*list)[i].name.c_str() : nullptr;
-    }
-
-    HRESULT GetString(D3DXHANDLE h, LPCSTR* out) override {
-        const std::string* text = nullptr;
-        if (const FxParameter* p = Param(h)) {
-            if (TypeOf(p->type) == D3DXPT_STRING && !p->elements) text = &p->initializerText;
-        } else if (const FxAnnotation* a = Annotation(h)) {
-            if (TypeOf(a->type) == D3DXPT_STRING) text = &a->value;
-        }
-        if (!text || !out) return D3DERR_INVALIDCALL;
-        *out = text->c_str();
-        return D3D_OK;
-    }
-
+    D3DXHANDLE GetTechnique(UINT i) override { return r_.GetTechnique(i); }
+    D3DXHANDLE GetTechniqueByName(LPCSTR name) override { return r_.GetTechniqueByName(name); }
+    D3DXHANDLE GetPass(D3DXHANDLE h, UINT i) override { return r_.GetPass(h, i); }
+    D3DXHANDLE GetAnnotation(D3DXHANDLE h, UINT i) override { return r_.GetAnnotation(h, i); }
+    D3DXHANDLE GetAnnotationByName(D3DXHANDLE h, LPCSTR name) override { return r_.GetAnnotationByName(h, name); }
+    HRESULT GetString(D3DXHANDLE h, LPCSTR* out) override { return r_.GetString(h, out); }
     // Numeric parameters and annotations, as the file initialises them.
-    HRESULT GetValue(D3DXHANDLE h, LPVOID data, UINT bytes) override {
-        FxShape s;
-        std::vector<float> values;
-        D3DXPARAMETER_TYPE type = D3DXPT_VOID;
-        if (const FxParameter* p = Param(h)) {
-            type = TypeOf(p->type);
-            s.cls = p->paramClass;
-            s.rows = p->rows;
-            s.columns = p->columns;
-            s.elements = p->elements;
-            values = p->initialValue;
-        } else if (const FxAnnotation* a = Annotation(h)) {
-            type = TypeOf(a->type);
-            s = AnnotationShape(*a);
-            values = Numbers(a->value);
-        }
-        if (!Numeric(type) || !s.Numeric()) return D3DERR_INVALIDCALL;
-        values.resize(s.Floats(), 0.0f);
-        bool integer = type != D3DXPT_FLOAT;
-        return FxGetRaw(s, integer, values.data(), data, bytes) ? D3D_OK : D3DERR_INVALIDCALL;
-    }
+    HRESULT GetValue(D3DXHANDLE h, LPVOID data, UINT bytes) override { return r_.GetInitialValue(h, data, bytes); }
 
     bool PassStates(D3DXHANDLE h, std::vector<std::string>& out) const {
         size_t t = 0, p = 0;
-        if (!Pass(h, t, p)) return false;
-        for (const FxState& s : fx_.techniques[t].passes[p].states) {
+        if (!r_.Pass(h, t, p)) return false;
+        for (const FxState& s : r_.File().techniques[t].passes[p].states) {
             std::string n = Lower(s.name);
             if (n == "vertexshader" || n == "pixelshader") continue;
             out.push_back(s.name + (s.index >= 0 ? "[" + std::to_string(s.index) + "]" : "") + " = " + s.value);
@@ -283,58 +121,13 @@ private:
             if (n != "vertexshader" && n != "pixelshader") continue;
             FxState s;
             std::string why;
-            if (ResolveShaderState(fx_, st, s, why) && s.isCompile)
+            if (ResolveShaderState(r_.File(), st, s, why) && s.isCompile)
                 (n == "vertexshader" ? vs : ps) = Lower(s.profile);
         }
     }
 
-    // A handle is one of the name pointers handed out, or a name.
-    const FxParameter* Param(D3DXHANDLE h) const {
-        if (!h) return nullptr;
-        for (const FxParameter& p : fx_.params)
-            if (h == p.name.c_str()) return &p;
-        if (Technique(h) || Annotation(h)) return nullptr;
-        size_t t = 0, q = 0;
-        if (Pass(h, t, q)) return nullptr;
-        for (const FxParameter& p : fx_.params)
-            if (p.name == h) return &p;
-        return nullptr;
-    }
-    const FxTechnique* Technique(D3DXHANDLE h) const {
-        if (!h) return nullptr;
-        for (const FxTechnique& t : fx_.techniques)
-            if (h == t.name.c_str()) return &t;
-        for (const FxParameter& p : fx_.params)
-            if (h == p.name.c_str()) return nullptr;
-        for (const FxTechnique& t : fx_.techniques)
-            if (t.name == h) return &t;
-        return nullptr;
-    }
-    bool Pass(D3DXHANDLE h, size_t& t, size_t& p) const {
-        for (t = 0; h && t < fx_.techniques.size(); ++t)
-            for (p = 0; p < fx_.techniques[t].passes.size(); ++p)
-                if (h == fx_.techniques[t].passes[p].name.c_str()) return true;
-        return false;
-    }
-    const FxAnnotation* Annotation(D3DXHANDLE h) const {
-        auto In = [h](const std::vector<FxAnnotation>& list) -> const FxAnnotation* {
-            for (const FxAnnotation& a : list)
-                if (h == a.name.c_str()) return &a;
-            return nullptr;
-        };
-        const FxAnnotation* a = nullptr;
-        for (const FxParameter& p : fx_.params)
-            if (!a) a = In(p.annotations);
-        for (const FxTechnique& t : fx_.techniques) {
-            if (!a) a = In(t.annotations);
-            for (const FxPass& p : t.passes)
-                if (!a) a = In(p.annotations);
-        }
-        return a;
-    }
-
     std::atomic<ULONG> refs_{1};
-    FxFile fx_;
+    FxReflection r_;
     std::vector<std::vector<std::array<std::vector<DWORD>, 2>>> functions_;
 };
 

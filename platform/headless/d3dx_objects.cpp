@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <strings.h>
 
@@ -22,6 +23,7 @@
 #include "platform/headless/headless_impl.h"
 #include "platform/shader/hlsl_compiler.h"
 #include "platform/core/fx_compiler.h"
+#include "platform/core/fx_reflection.h"
 
 namespace headless {
 namespace {
@@ -272,8 +274,9 @@ public:
     RecDevice* device = nullptr;
     std::string file;
     std::vector<EffectParam> params;
-    core::FxFile fx;
-    int technique = -1;   // index into fx.techniques, -1 when the effect has none
+    std::shared_ptr<const core::FxFile> fx;
+    std::unique_ptr<core::FxReflection> reflection;
+    int technique = -1;   // index into fx->techniques, -1 when the effect has none
     bool begun = false;
     bool saveState = false;
     int pass = -1;
@@ -294,6 +297,28 @@ public:
     void Store(EffectParam& p, const std::vector<float>& v, size_t offset) {
         for (size_t i = 0; i < v.size() && offset + i < p.value.size(); ++i)
             p.value[offset + i] = p.integer ? static_cast<float>(static_cast<int>(v[i])) : v[i];
+    }
+
+    // Reflection changes nothing, so it is not recorded: the trace keeps what draws.
+    HRESULT GetDesc(D3DXEFFECT_DESC* d) override { return reflection->GetDesc(d); }
+    HRESULT GetParameterDesc(D3DXHANDLE h, D3DXPARAMETER_DESC* d) override {
+        return reflection->GetParameterDesc(h, d);
+    }
+    HRESULT GetTechniqueDesc(D3DXHANDLE h, D3DXTECHNIQUE_DESC* d) override {
+        return reflection->GetTechniqueDesc(h, d);
+    }
+    HRESULT GetPassDesc(D3DXHANDLE h, D3DXPASS_DESC* d) override { return reflection->GetPassDesc(h, d); }
+    D3DXHANDLE GetParameter(D3DXHANDLE h, UINT i) override { return reflection->GetParameter(h, i); }
+    D3DXHANDLE GetTechnique(UINT i) override { return reflection->GetTechnique(i); }
+    D3DXHANDLE GetTechniqueByName(LPCSTR n) override { return reflection->GetTechniqueByName(n); }
+    D3DXHANDLE GetPass(D3DXHANDLE h, UINT i) override { return reflection->GetPass(h, i); }
+    D3DXHANDLE GetAnnotation(D3DXHANDLE h, UINT i) override { return reflection->GetAnnotation(h, i); }
+    D3DXHANDLE GetAnnotationByName(D3DXHANDLE h, LPCSTR n) override {
+        return reflection->GetAnnotationByName(h, n);
+    }
+    HRESULT GetString(D3DXHANDLE h, LPCSTR* out) override { return reflection->GetString(h, out); }
+    HRESULT FindNextValidTechnique(D3DXHANDLE h, D3DXHANDLE* out) override {
+        return reflection->FindNextValidTechnique(h, out);
     }
 
     HRESULT SetFloat(D3DXHANDLE h, FLOAT f) override {
@@ -470,8 +495,8 @@ public:
 
     HRESULT SetTechnique(D3DXHANDLE h) override {
         HRESULT hr = D3DERR_INVALIDCALL;
-        for (size_t i = 0; h && i < fx.techniques.size(); ++i) {
-            if (fx.techniques[i].name == h) {
+        for (size_t i = 0; h && i < fx->techniques.size(); ++i) {
+            if (fx->techniques[i].name == h) {
                 technique = static_cast<int>(i);
                 hr = D3D_OK;
                 break;
@@ -485,7 +510,7 @@ public:
         HRESULT hr = (begun || technique < 0) ? D3DERR_INVALIDCALL : D3D_OK;
         UINT passes = 0;
         if (SUCCEEDED(hr)) {
-            passes = static_cast<UINT>(fx.techniques[technique].passes.size());
+            passes = static_cast<UINT>(fx->techniques[technique].passes.size());
             begun = true;
             saveState = !(Flags & D3DXFX_DONOTSAVESTATE);
             saved = device->st.renderStates;
@@ -496,12 +521,12 @@ public:
     }
 
     HRESULT BeginPass(UINT Pass) override {
-        bool ok = begun && pass < 0 && Pass < fx.techniques[technique].passes.size();
+        bool ok = begun && pass < 0 && Pass < fx->techniques[technique].passes.size();
         HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
         Record(name, "BeginPass", {Dec(Pass)}, HrText(hr));
         if (ok) {
             pass = static_cast<int>(Pass);
-            ApplyPassStates(fx.techniques[technique].passes[Pass]);
+            ApplyPassStates(fx->techniques[technique].passes[Pass]);
         }
         return hr;
     }
@@ -803,8 +828,9 @@ HRESULT CreateEffect(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, DWORD Flags, LP
                       ep.value.begin());
         e->params.push_back(std::move(ep));
     }
-    e->fx = std::move(fx);
-    e->technique = e->fx.techniques.empty() ? -1 : 0;   // the first technique is current
+    e->fx = std::make_shared<const core::FxFile>(std::move(fx));
+    e->reflection.reset(new core::FxReflection(e->fx));
+    e->technique = e->fx->techniques.empty() ? -1 : 0;   // the first technique is current
     ID3DXEffect* iface = e;
     Track(e, iface, "effect");
     *ppEffect = iface;
@@ -880,8 +906,8 @@ bool GetEffectInfo(ID3DXEffect* effect, EffectInfo& out) {
     if (!e) return false;
     out = EffectInfo();
     out.file = e->file;
-    for (const core::FxTechnique& t : e->fx.techniques) out.techniques.push_back(t.name);
-    out.technique = e->technique >= 0 ? e->fx.techniques[e->technique].name : std::string();
+    for (const core::FxTechnique& t : e->fx->techniques) out.techniques.push_back(t.name);
+    out.technique = e->technique >= 0 ? e->fx->techniques[e->technique].name : std::string();
     for (const EffectParam& p : e->params)
         if (p.numeric) out.values[p.name] = p.value;
     out.begun = e->begun;

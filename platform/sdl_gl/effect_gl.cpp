@@ -6,7 +6,7 @@ namespace sdlgl {
 
 GlEffect::GlEffect(GlDevice& device, std::shared_ptr<const EffectCode> code,
                    EffectLibrary::TextureOf textureOf, IUnknown* owner)
-    : device_(device), code_(std::move(code)), textureOf_(textureOf), owner_(owner) {
+    : device_(device), code_(std::move(code)), reflection_(code_->fx), textureOf_(textureOf), owner_(owner) {
     if (owner_) owner_->AddRef();
     for (const EffectParam& p : code_->params) values_.push_back(p.initial);
     textures_.assign(code_->params.size(), nullptr);

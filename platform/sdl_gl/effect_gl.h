@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/fx_reflection.h"
 #include "platform/core/fxfile_values.h"
 
 #include "platform/d3dx9.h"
@@ -30,6 +31,28 @@ public:
 
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override;
+
+    // Reflection, from the effect file as parsed.
+    HRESULT GetDesc(D3DXEFFECT_DESC* d) override { return reflection_.GetDesc(d); }
+    HRESULT GetParameterDesc(D3DXHANDLE h, D3DXPARAMETER_DESC* d) override {
+        return reflection_.GetParameterDesc(h, d);
+    }
+    HRESULT GetTechniqueDesc(D3DXHANDLE h, D3DXTECHNIQUE_DESC* d) override {
+        return reflection_.GetTechniqueDesc(h, d);
+    }
+    HRESULT GetPassDesc(D3DXHANDLE h, D3DXPASS_DESC* d) override { return reflection_.GetPassDesc(h, d); }
+    D3DXHANDLE GetParameter(D3DXHANDLE h, UINT i) override { return reflection_.GetParameter(h, i); }
+    D3DXHANDLE GetTechnique(UINT i) override { return reflection_.GetTechnique(i); }
+    D3DXHANDLE GetTechniqueByName(LPCSTR n) override { return reflection_.GetTechniqueByName(n); }
+    D3DXHANDLE GetPass(D3DXHANDLE h, UINT i) override { return reflection_.GetPass(h, i); }
+    D3DXHANDLE GetAnnotation(D3DXHANDLE h, UINT i) override { return reflection_.GetAnnotation(h, i); }
+    D3DXHANDLE GetAnnotationByName(D3DXHANDLE h, LPCSTR n) override {
+        return reflection_.GetAnnotationByName(h, n);
+    }
+    HRESULT GetString(D3DXHANDLE h, LPCSTR* out) override { return reflection_.GetString(h, out); }
+    HRESULT FindNextValidTechnique(D3DXHANDLE h, D3DXHANDLE* out) override {
+        return reflection_.FindNextValidTechnique(h, out);
+    }
 
     D3DXHANDLE GetParameterByName(D3DXHANDLE hParameter, LPCSTR pName) override;
     D3DXHANDLE GetParameterElement(D3DXHANDLE hParameter, UINT Index) override;
@@ -93,6 +116,7 @@ private:
     std::atomic<ULONG> refs_{1};
     GlDevice& device_;
     std::shared_ptr<const EffectCode> code_;
+    core::FxReflection reflection_;
     EffectLibrary::TextureOf textureOf_;
     IUnknown* owner_;
 

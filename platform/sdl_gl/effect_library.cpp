@@ -242,9 +242,10 @@ EffectSource CompileSource(const core::FxPreprocessed& pre, const std::string& n
     EffectSource* code = &source;
     source.text = pre.text;
     auto Where = [&](const std::string&, int line) { return core::FxWhere(pre, name, line); };
-    core::FxFile fx;
+    auto parsed = std::make_shared<core::FxFile>();
+    const core::FxFile& fx = *parsed;
     std::string err;
-    if (!core::ParseFx(pre.text, fx, err)) {
+    if (!core::ParseFx(pre.text, *parsed, err)) {
         // The reader says "line N: message".
         int line = 0;
         std::string msg = err;
@@ -256,6 +257,7 @@ EffectSource CompileSource(const core::FxPreprocessed& pre, const std::string& n
         code->log = (line > 0 ? Where(name, line) : name) + ": error: " + msg + "\n";
         return source;
     }
+    source.fx = parsed;
     std::string& log = code->log;
     bool failed = false;
     // A state Direct3D 9 knows but this backend does not carry out is named once and skipped
@@ -462,6 +464,7 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const core::FxPreprocessed& pre
     code->log = source.log;
     code->params = source.params;
     code->techniques = source.techniques;
+    code->fx = source.fx;
     if (!source.ok) return code;
     std::string& log = code->log;
     const std::vector<HlslStage>& stages = source.stages;

@@ -130,6 +130,7 @@ struct EffectSource {
     std::vector<HlslStage> stages;             // each (profile, entry, arguments) once
     std::vector<std::vector<PassShaders>> passShaders;   // per technique, per pass
     std::string text;                    // the file after the preprocessor
+    std::shared_ptr<const core::FxFile> fx;   // as parsed, for reflection; null when unread
     int FindParam(std::string_view name) const;
 };
 
@@ -152,6 +153,7 @@ public:
     std::vector<EffectParam> params;
     std::vector<EffectTechnique> techniques;
     std::vector<GLuint> programs;        // every program of the passes, once
+    std::shared_ptr<const core::FxFile> fx;   // as parsed, for reflection
 
     int FindParam(std::string_view name) const;        // -1 when absent
     int FindTechnique(std::string_view name) const;    // -1 when absent

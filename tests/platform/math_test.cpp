@@ -99,6 +99,26 @@ TEST_F(RandomMath, MultiplyIsTheRowVectorProductAndMayAlias) {
     }
 }
 
+TEST_F(RandomMath, InverseUndoesTheMatrixAndTransposeMirrorsIt) {
+    for (int i = 0; i < 200; ++i) {
+        D3DXMATRIX a = Mat(), inv, t, product;
+        float det = 0;
+        ASSERT_EQ(D3DXMatrixInverse(&inv, &det, &a), &inv);
+        ExpectNear(*D3DXMatrixMultiply(&product, &a, &inv), M(), 2e-4 / std::fmin(1.0, std::fabs(det)));
+        D3DXMatrixTranspose(&t, &a);
+        for (int k = 0; k < 16; ++k) EXPECT_EQ(t.m[k / 4][k % 4], a.m[k % 4][k / 4]);
+    }
+    // Singular: no result, the output untouched, the determinant 0.
+    D3DXMATRIX singular, out;
+    D3DXMatrixTranslation(&out, 1, 2, 3);
+    D3DXMATRIX before = out;
+    singular._11 = 1;
+    float det = 5;
+    EXPECT_EQ(D3DXMatrixInverse(&out, &det, &singular), nullptr);
+    EXPECT_EQ(det, 0.0f);
+    EXPECT_EQ(out, before);
+}
+
 TEST_F(RandomMath, LookAtLHBuildsTheDocumentedBasis) {
     for (int i = 0; i < 200; ++i) {
         D3DXVECTOR3 eye = Vec(100), at = Vec(100), up = Vec(1);

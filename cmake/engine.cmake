@@ -3,7 +3,12 @@ file(GLOB MESHES_ENGINE_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/app/*.cpp ${CMAKE_SOURCE_DIR}/render/*.cpp
   ${CMAKE_SOURCE_DIR}/scene/*.cpp ${CMAKE_SOURCE_DIR}/console/*.cpp)
 list(FILTER MESHES_ENGINE_SOURCES EXCLUDE REGEX ".*/app/main\\.cpp$")
+list(FILTER MESHES_ENGINE_SOURCES EXCLUDE REGEX ".*/scene/effect_binding\\.cpp$")
 if(MESHES_ENGINE_SOURCES AND TARGET platform)
+  # Effect parameters bound by semantic: the engine's, and fxtool's to show and draw with.
+  add_library(effect_binding STATIC ${CMAKE_SOURCE_DIR}/scene/effect_binding.cpp)
+  target_include_directories(effect_binding PUBLIC ${CMAKE_SOURCE_DIR} $<$<NOT:$<BOOL:${WIN32}>>:${CMAKE_SOURCE_DIR}/platform>)
+  target_link_libraries(effect_binding PUBLIC platform)
   add_library(engine STATIC ${MESHES_ENGINE_SOURCES})
   # On Windows the SDK headers are used, so platform/ stays off the include path there.
   target_include_directories(engine PUBLIC ${CMAKE_SOURCE_DIR} $<$<NOT:$<BOOL:${WIN32}>>:${CMAKE_SOURCE_DIR}/platform>)
@@ -12,7 +17,7 @@ if(MESHES_ENGINE_SOURCES AND TARGET platform)
     # folders so that "windows.h", "d3d9.h" and "d3dx9.h" are the SDK's.
     target_compile_options(engine PUBLIC -idirafter ${CMAKE_SOURCE_DIR}/platform)
   endif()
-  target_link_libraries(engine PUBLIC zarvik_strings dynrows platform)
+  target_link_libraries(engine PUBLIC zarvik_strings dynrows platform effect_binding)
   target_compile_definitions(engine PRIVATE MESHES_VERSION="${PROJECT_VERSION}")
   if(EXISTS ${CMAKE_SOURCE_DIR}/app/main.cpp)
     add_executable(meshes ${CMAKE_SOURCE_DIR}/app/main.cpp)

@@ -16,7 +16,7 @@ Korvel_Effect_Manager::Korvel_Effect_Manager(IDirect3DDevice9* device,
                                              Korvel_Camera_Manager* cameraManager,
                                              Korvel_Console* console)
     : device(device), effectCount(0), first(nullptr), console(console),
-      cameraManager(cameraManager), failed(nullptr)
+      cameraManager(cameraManager), failed(nullptr), startTime(timeGetTime())
 {
 }
 
@@ -121,8 +121,18 @@ unsigned int Korvel_Effect_Manager::AddEffect(Zarvik_string name, DynamicRow* tr
     }
 
     console->AddMessage(SceneText("[+] Effect:  ", name.getChars()), KIND_TEXT);
+    Bind(node);
     InsertByNumber(&first, node);
     return node->number;
+}
+
+void Korvel_Effect_Manager::Bind(EffectNode* node)
+{
+    BindEffect(node->effect, node->binding);
+    std::vector<std::string> missing;
+    LoadBindingTextures(device, node->effect, node->file.getChars(), node->binding, missing);
+    for (const std::string& file : missing)
+        console->AddMessage(SceneText("[T.F] cannot find: ", file.c_str()), KIND_ERROR);
 }
 
 // Unlinks and returns the record with `number` from the list at `head`, or null.
@@ -175,12 +185,14 @@ bool Korvel_Effect_Manager::ReloadEffect(unsigned int number)
         InsertByNumber(&first, node);
     }
     console->AddMessage(SceneText("[~] Reloaded: ", file.getChars()), KIND_SYSTEM);
+    Bind(node);
     return true;
 }
 
 ID3DXEffect* Korvel_Effect_Manager::FindEffect(Zarvik_string name, D3DXMATRIX* view,
-                                               D3DXMATRIX* projection)
+                                               D3DXMATRIX* projection, const EffectBinding** binding)
 {
+    if (binding) *binding = nullptr;
     // Without a current camera the effects see the origin and identity matrices.
     Korvel_Camera* camera =
         (cameraManager && cameraManager->current) ? cameraManager->current->camera : nullptr;
@@ -198,7 +210,10 @@ ID3DXEffect* Korvel_Effect_Manager::FindEffect(Zarvik_string name, D3DXMATRIX* v
     bool named = !(name == "none");
     for (EffectNode* node = first; node; node = node->next) {
         node->effect->SetVector("View_Pos", &viewPosition);
-        if (named && node->name == name) return node->effect;
+        if (named && node->name == name) {
+            if (binding) *binding = &node->binding;
+            return node->effect;
+        }
     }
     return nullptr;
 }

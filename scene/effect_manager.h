@@ -3,6 +3,7 @@
 #pragma once
 
 #include "d3dx9.h"
+#include "scene/effect_binding.h"
 #include "strings/zarvik_string.h"
 
 class DynamicRow;
@@ -15,6 +16,7 @@ struct EffectNode {
     ID3DXEffect* effect;   // owned through the record; null only in the failed list
     EffectNode* next;      // null for the last
     Zarvik_string file;    // the effect file as the level names it
+    EffectBinding binding; // its parameters bound by semantic, worked out when it was created
 };
 
 class Korvel_Effect_Manager {
@@ -27,6 +29,7 @@ public:
     // Effects whose file did not compile, in load order: not in the list, kept so that a
     // corrected file can be created again in its place.
     EffectNode* failed;
+    DWORD startTime;   // timeGetTime when the level's effects began: their clock's zero
 
     Korvel_Effect_Manager(IDirect3DDevice9* device, Korvel_Camera_Manager* cameraManager,
                           Korvel_Console* console);
@@ -39,11 +42,18 @@ public:
     // The effect named `name`, or null ("none" names no effect). Fills view and projection
     // from the current camera (identity, and the origin as "View_Pos", without one) and sets
     // "View_Pos" on every effect up to and including the one returned.
-    ID3DXEffect* FindEffect(Zarvik_string name, D3DXMATRIX* view, D3DXMATRIX* projection);
+    // `binding`, when given, receives the effect's binding table (null with no effect).
+    ID3DXEffect* FindEffect(Zarvik_string name, D3DXMATRIX* view, D3DXMATRIX* projection,
+                            const EffectBinding** binding = nullptr);
 
     // Creates effect `number` again from its file. On success the new effect takes the old
     // one's place (a failed one joins the list in load order) and "[~] Reloaded: <file>" is
     // logged; on failure the old effect stays, "[!] Reload failed: <file>" is logged and the
     // compiler's messages go to stderr. False on failure or when no effect has the number.
     bool ReloadEffect(unsigned int number);
+
+private:
+    // Works out the binding of a created effect and loads the textures it names; a texture not
+    // found is logged as "[T.F] cannot find: <file>".
+    void Bind(EffectNode* node);
 };

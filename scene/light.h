@@ -11,7 +11,7 @@ class Korvel_Light {
 public:
     Zarvik_string name;
     D3DXVECTOR4 position;     // "LightPos"; w is 1 once the level gives a position, else 0
-    D3DXVECTOR4 look;         // read from the level and kept; nothing uses it
+    D3DXVECTOR4 look;         // the point it shines at: the direction effects bound by semantic get
     float falloff;            // "LightFalloff"
     float specular;           // "LightSpecular"
     float specularIntensity;  // "LightSpecular_Itens"

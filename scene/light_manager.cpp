@@ -71,6 +71,13 @@ unsigned int Korvel_Light_Manager::AddLight(Zarvik_string name, DynamicRow* tree
     return node->number;
 }
 
+Korvel_Light* Korvel_Light_Manager::Light(unsigned int number)
+{
+    for (LightNode* node = first; node; node = node->next)
+        if (node->number == number) return node->light;
+    return nullptr;
+}
+
 void Korvel_Light_Manager::SetLightConstants(ID3DXEffect* effect, unsigned int number)
 {
     if (!first || !effect) return;

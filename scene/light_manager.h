@@ -32,6 +32,9 @@ public:
     // Sets the constants of light `number` (or of the last light when no light has it).
     void SetLightConstants(ID3DXEffect* effect, unsigned int number);
 
+    // Light `number`, or null when no light has it.
+    Korvel_Light* Light(unsigned int number);
+
     // Markers of every light; a and b are the render manager's texture cells.
     void DrawMarkers(IDirect3DDevice9** device, IDirect3DTexture9** a, IDirect3DTexture9** b);
 };

@@ -1,6 +1,9 @@
 // Static_CObject drawing: once per light, with every effect its object file names, in every
 // pass of the technique for a first or a later light; plainly when an effect is missing.
+#include "scene/camera.h"
+#include "scene/camera_manager.h"
 #include "scene/effect_manager.h"
+#include "scene/light.h"
 #include "scene/light_manager.h"
 #include "scene/static_object.h"
 
@@ -16,25 +19,59 @@ void Static_CObject::Draw(unsigned int lightNumber, bool firstLight)
         D3DXMATRIX view, projection;
         D3DXMatrixIdentity(&view);
         D3DXMatrixIdentity(&projection);
+        const EffectBinding* binding = nullptr;
         ID3DXEffect* effect =
-            effectManager ? effectManager->FindEffect(name, &view, &projection) : nullptr;
+            effectManager ? effectManager->FindEffect(name, &view, &projection, &binding) : nullptr;
+        // An effect without the engine's techniques is drawn once, with the first light: a
+        // later light would paint over it.
+        bool foreign = effect && binding && !binding->engineTechniques;
+        if (foreign && !firstLight) continue;
         SetMatrices(effect, &view, &projection);
         if (!effect) {
             DrawPlain();
             continue;
         }
         if (lightManager) lightManager->SetLightConstants(effect, lightNumber);
-        effect->SetTechnique(firstLight ? "ald_Phong" : "ald_Phong_alpha");
-
-        UINT passes = 0;  // stays 0 when Begin fails: nothing is drawn
-        effect->Begin(&passes, 0);
-        for (UINT p = 0; p < passes; ++p) {
-            effect->BeginPass(p);
-            DrawPlain();
-            effect->EndPass();
+        if (binding && !binding->perDraw.empty()) ApplyBinding(effect, *binding, view, projection, lightNumber);
+        if (foreign) {
+            if (!binding->technique) continue;
+            effect->SetTechnique(binding->technique);
+        } else {
+            effect->SetTechnique(firstLight ? "ald_Phong" : "ald_Phong_alpha");
         }
-        effect->End();
+        static const EffectBinding kNone;
+        DrawEffectPasses(deviceAddress ? *deviceAddress : nullptr, effect, binding ? *binding : kNone,
+                         materialCount ? mesh : nullptr, materials, textures, materialCount);
     }
+}
+
+void Static_CObject::ApplyBinding(ID3DXEffect* effect, const EffectBinding& binding,
+                                  const D3DXMATRIX& view, const D3DXMATRIX& projection,
+                                  unsigned int lightNumber)
+{
+    BindingScene scene;
+    scene.world = &world;
+    scene.view = &view;
+    scene.projection = &projection;
+    Korvel_Camera_Manager* cameras = effectManager->cameraManager;
+    if (cameras && cameras->current && cameras->current->camera) {
+        scene.eye = cameras->current->camera->eye;
+        scene.lookAt = cameras->current->camera->lookAt;
+    }
+    if (binding.needsTime)
+        scene.seconds = static_cast<float>(timeGetTime() - effectManager->startTime) / 1000.0f;
+    // Light 0 is the light drawn, light n the level's light n + 1.
+    for (unsigned int n = 0; lightManager && n < binding.lightsUsed; ++n) {
+        Korvel_Light* light = lightManager->Light(n == 0 ? lightNumber : n + 1);
+        if (!light) break;
+        BindingLight& to = scene.lights[n];
+        to.position = D3DXVECTOR4(light->position.x, light->position.y, light->position.z, 1.0f);
+        to.lookAt = D3DXVECTOR3(light->look.x, light->look.y, light->look.z);
+        to.colour = light->colour;
+        to.ambient = light->ambient;
+        scene.lightCount = n + 1;
+    }
+    ApplyDraw(effect, binding, scene);
 }
 
 void Static_CObject::DrawPlain()

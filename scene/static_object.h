@@ -12,6 +12,7 @@
 class Korvel_Console;
 class Korvel_Effect_Manager;
 class Korvel_Light_Manager;
+struct EffectBinding;
 
 class Static_CObject : public Object_Super {
 public:
@@ -47,6 +48,9 @@ public:
     void DrawPlain();
 
 private:
+    // The values of an effect's parameters bound by semantic, for this object and light.
+    void ApplyBinding(ID3DXEffect* effect, const EffectBinding& binding, const D3DXMATRIX& view,
+                      const D3DXMATRIX& projection, unsigned int lightNumber);
     void LoadMesh();
     void LoadTexture(unsigned int i, const char* name);
     void ComputeWorld();

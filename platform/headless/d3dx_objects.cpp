@@ -102,6 +102,7 @@ struct EffectParam {
     std::string name;
     core::FxClass cls = core::FxClass::Scalar;
     bool numeric = false;
+    bool texture = false;
     bool integer = false;   // int or bool: 32-bit integers in SetValue's memory
     int rows = 1, columns = 1, elements = 0;
     std::vector<float> value;   // rows x columns row by row, per element
@@ -283,6 +284,13 @@ public:
     std::map<DWORD, DWORD> saved;   // render states as they were at Begin
 
     std::set<std::string> elementHandles;   // the "name[i]" texts handed out as handles
+    std::map<std::string, IDirect3DBaseTexture9*> textures;   // set on texture parameters
+
+    ~Effect() override {
+        // Reset frees every object at once; only textures still live are released.
+        for (auto& t : textures)
+            if (t.second && Lookup(t.second)) t.second->Release();
+    }
 
     // What a handle names: a parameter, or one element of an array from float `offset` on.
     EffectParam* Find(D3DXHANDLE h, core::FxShape& shape, size_t& offset) {
@@ -491,6 +499,23 @@ public:
     }
     HRESULT GetMatrixArray(D3DXHANDLE h, D3DXMATRIX* m, UINT n) override {
         return GetArray("GetMatrixArray", h, core::FxArrayCall::Matrix, m ? &m->m[0][0] : nullptr, n);
+    }
+
+    // Holds a reference to the texture while it is set; null clears the parameter.
+    HRESULT SetTexture(D3DXHANDLE h, IDirect3DBaseTexture9* t) override {
+        core::FxShape s;
+        size_t at = 0;
+        EffectParam* p = Find(h, s, at);
+        bool ok = p && p->texture;
+        if (ok) {
+            if (t) t->AddRef();
+            IDirect3DBaseTexture9*& slot = textures[p->name];
+            if (slot) slot->Release();
+            slot = t;
+        }
+        HRESULT hr = ok ? D3D_OK : D3DERR_INVALIDCALL;
+        Record(name, "SetTexture", {Str(h), Obj(t)}, HrText(hr));
+        return hr;
     }
 
     HRESULT SetTechnique(D3DXHANDLE h) override {
@@ -815,6 +840,8 @@ HRESULT CreateEffect(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, DWORD Flags, LP
         ep.cls = p.paramClass;
         ep.numeric = NumericType(p.type) && p.paramClass != core::FxClass::Object &&
                      p.paramClass != core::FxClass::Struct;
+        ep.texture = core::FxParameterType(p.type) >= D3DXPT_TEXTURE &&
+                     core::FxParameterType(p.type) <= D3DXPT_TEXTURECUBE && !p.elements;
         ep.rows = std::max(1, p.rows);
         ep.columns = std::max(1, p.columns);
         ep.elements = p.elements;
@@ -910,6 +937,7 @@ bool GetEffectInfo(ID3DXEffect* effect, EffectInfo& out) {
     out.technique = e->technique >= 0 ? e->fx->techniques[e->technique].name : std::string();
     for (const EffectParam& p : e->params)
         if (p.numeric) out.values[p.name] = p.value;
+    out.textures = e->textures;
     out.begun = e->begun;
     out.pass = e->pass;
     return true;

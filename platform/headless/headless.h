@@ -157,6 +157,7 @@ struct EffectInfo {
     std::vector<std::string> techniques;   // in file order
     std::string technique;                 // current
     std::map<std::string, std::vector<float>> values;   // parameter -> its current floats
+    std::map<std::string, IDirect3DBaseTexture9*> textures;   // texture parameter -> texture set
     bool begun = false;
     int pass = -1;                         // pass between BeginPass and EndPass, else -1
 };

@@ -185,7 +185,10 @@ std::string AnnotationText(ID3DXBaseEffect* effect, D3DXHANDLE object, UINT coun
     return std::string();
 }
 
-bool IsTexture(D3DXPARAMETER_TYPE t) { return t >= D3DXPT_TEXTURE && t <= D3DXPT_TEXTURECUBE; }
+// Textures a 2D texture file or a subset's texture can fill (not cube or volume ones).
+bool IsFlatTexture(D3DXPARAMETER_TYPE t) {
+    return t == D3DXPT_TEXTURE || t == D3DXPT_TEXTURE1D || t == D3DXPT_TEXTURE2D;
+}
 
 // A float value the role can be set into: matrices for transforms, vectors of 3 or 4 for
 // positions and colours, scalars or vectors for times and powers.
@@ -239,7 +242,7 @@ void Bind(ID3DXBaseEffect* effect, ID3DXEffect* drawable, EffectBinding& out) {
         BoundParameter b;
         b.handle = h;
         std::string semantic = Plain(d.Semantic);
-        if (IsTexture(d.Type) && !d.Elements) {
+        if (IsFlatTexture(d.Type) && !d.Elements) {
             b.file = AnnotationText(effect, h, d.Annotations, {"resourcename", "name", "file", "filename"});
             b.role = b.file.empty() ? BindRole::SubsetTexture : BindRole::FileTexture;
             b.subsetFallback = semantic == "diffuse" || semantic == "diffusemap" || semantic == "diffusetexture";
@@ -311,7 +314,7 @@ void LoadBindingTextures(IDirect3DDevice9* device, ID3DXEffect* effect, const ch
 }
 
 std::string BindingText(const char* name, const BoundParameter* b) {
-    if (const char* engine = EngineName(name)) return std::string("engine: ") + engine;
+    if (const char* engine = EngineName(name)) return std::string(engine) + " (by its name)";
     if (!b) return std::string();
     static const char* const kFactors[] = {"", "world", "view", "world-view", "projection", "",
                                            "view-projection", "world-view-projection"};
@@ -341,9 +344,9 @@ std::string BindingText(const char* name, const BoundParameter* b) {
     }
     if (b->role >= BindRole::MaterialDiffuse)
         return std::string("material ") + kMaterial[role - static_cast<int>(BindRole::MaterialDiffuse)];
-    return "light " + std::to_string(b->light) + " " +
-           kLight[role - static_cast<int>(BindRole::LightPosition)] +
-           (b->viewSpace ? " (view space)" : " (world space)");
+    bool placed = b->role == BindRole::LightPosition || b->role == BindRole::LightDirection;
+    return "light " + std::to_string(b->light) + " " + kLight[role - static_cast<int>(BindRole::LightPosition)] +
+           (!placed ? "" : b->viewSpace ? " (view space)" : " (world space)");
 }
 
 namespace {

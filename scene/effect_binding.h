@@ -77,8 +77,8 @@ void LoadBindingTextures(IDirect3DDevice9* device, ID3DXEffect* effect, const ch
                          EffectBinding& binding, std::vector<std::string>& missing);
 
 // What the engine gives the parameter `name` bound as `bound` (null: not bound by semantic),
-// for fxtool: "world-view-projection", "light 0 position (world space)", "engine: the light's
-// position"; empty when the engine sets nothing.
+// for fxtool: "world-view-projection", "light 0 position (world space)", "the light's position
+// (by its name)"; empty when the engine sets nothing.
 std::string BindingText(const char* name, const BoundParameter* bound);
 
 // A light as the binding reads it.

@@ -226,40 +226,46 @@ std::vector<DWORD> FxShaderFunction(const std::string& profile, const FxStageSam
     return out;
 }
 
+HRESULT FxPreprocessFile(LPCSTR pSrcFile, const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
+                         FxPreprocessed& pre, std::string& log) {
+    std::vector<std::pair<std::string, std::string>> defines;
+    for (const D3DXMACRO* m = pDefines; m && m->Name; ++m)
+        defines.emplace_back(m->Name, m->Definition ? m->Definition : "");
+    std::vector<uint8_t> bytes;
+    if (!ReadFileBytes(pSrcFile, bytes)) {
+        log = std::string(pSrcFile) + ": error: cannot open the effect file\n";
+        return D3DERR_NOTFOUND;
+    }
+    std::string text(bytes.begin(), bytes.end()), err;
+    bool ok;
+    if (pInclude) {
+        IncludeReader reader(pInclude);
+        FxOpenInclude open = [&reader](const std::string& w, bool sys, const std::string& parent,
+                                       std::string& path, std::string& t) {
+            return reader.Open(w, sys, parent, path, t);
+        };
+        ok = PreprocessFx(text, pSrcFile, defines, open, pre, err);
+    } else {
+        ok = PreprocessFx(text, pSrcFile, defines, FxReadIncludeFile, pre, err);
+    }
+    if (ok) return D3D_OK;
+    log = err + "\n";
+    return D3DXERR_INVALIDDATA;
+}
+
 HRESULT CreateEffectCompiler(LPCSTR pSrcFile, const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
                              const FxCompileFn& compile, LPD3DXEFFECTCOMPILER* ppCompiler,
                              LPD3DXBUFFER* ppParseErrors) {
     if (ppCompiler) *ppCompiler = nullptr;
     if (ppParseErrors) *ppParseErrors = nullptr;
     if (!pSrcFile || !ppCompiler) return D3DERR_INVALIDCALL;
-    std::vector<std::pair<std::string, std::string>> defines;
-    for (const D3DXMACRO* m = pDefines; m && m->Name; ++m)
-        defines.emplace_back(m->Name, m->Definition ? m->Definition : "");
-    std::string log;
-    HRESULT hr = D3D_OK;
-    std::vector<uint8_t> bytes;
+    std::string log, err;
     FxPreprocessed pre;
     FxFile fx;
     std::vector<std::vector<FxPassSamplers>> samplers;
-    if (!ReadFileBytes(pSrcFile, bytes)) {
-        log = std::string(pSrcFile) + ": error: cannot open the effect file\n";
-        hr = D3DERR_NOTFOUND;
-    } else {
-        std::string text(bytes.begin(), bytes.end()), err;
-        bool pre_ok;
-        if (pInclude) {
-            IncludeReader reader(pInclude);
-            FxOpenInclude open = [&reader](const std::string& w, bool sys, const std::string& parent,
-                                           std::string& path, std::string& t) {
-                return reader.Open(w, sys, parent, path, t);
-            };
-            pre_ok = PreprocessFx(text, pSrcFile, defines, open, pre, err);
-        } else {
-            pre_ok = PreprocessFx(text, pSrcFile, defines, FxReadIncludeFile, pre, err);
-        }
-        if (!pre_ok) {
-            log = err + "\n";
-        } else if (!ParseFx(pre.text, fx, err)) {
+    HRESULT hr = FxPreprocessFile(pSrcFile, pDefines, pInclude, pre, log);
+    if (SUCCEEDED(hr)) {
+        if (!ParseFx(pre.text, fx, err)) {
             int line = err.compare(0, 5, "line ") == 0 ? std::atoi(err.c_str() + 5) : 0;
             size_t colon = err.find(": ");
             std::string msg = line > 0 && colon != std::string::npos ? err.substr(colon + 2) : err;

@@ -32,6 +32,12 @@ typedef std::function<bool(const FxPreprocessed& pre, const FxFile& fx, const st
                            std::vector<std::vector<FxPassSamplers>>& passes, std::string& log)>
     FxCompileFn;
 
+// Reads `pSrcFile` and runs the preprocessor with the caller's macros (a {NULL, NULL} entry
+// ends them) and include reader (NULL: next to the including file). On failure `log` holds
+// the message ("file(line): error: ...").
+HRESULT FxPreprocessFile(LPCSTR pSrcFile, const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
+                         FxPreprocessed& pre, std::string& log);
+
 HRESULT CreateEffectCompiler(LPCSTR pSrcFile, const D3DXMACRO* pDefines, LPD3DXINCLUDE pInclude,
                              const FxCompileFn& compile, LPD3DXEFFECTCOMPILER* ppCompiler,
                              LPD3DXBUFFER* ppParseErrors);

@@ -202,6 +202,13 @@ HRESULT EffectLibrary::CreateFromText(const std::string& text, const std::string
         messages = err + "\n";
         return D3DXERR_INVALIDDATA;
     }
+    return CreateFromPreprocessed(pre, name, out, messages);
+}
+
+HRESULT EffectLibrary::CreateFromPreprocessed(const core::FxPreprocessed& pre, const std::string& name,
+                                              ID3DXEffect** out, std::string& messages) {
+    if (out) *out = nullptr;
+    if (!out) return D3DERR_INVALIDCALL;
     std::string key = pre.includes.empty() ? pre.text : name + "\n" + pre.text;
     std::shared_ptr<EffectCode>& code = byContent_[key];
     if (!code) {

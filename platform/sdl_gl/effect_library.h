@@ -179,6 +179,10 @@ public:
     HRESULT CreateFromText(const std::string& text, const std::string& name, ID3DXEffect** out,
                            std::string& messages);
 
+    // The same from the preprocessor's output (macros and include reader applied by the caller).
+    HRESULT CreateFromPreprocessed(const core::FxPreprocessed& pre, const std::string& name,
+                                   ID3DXEffect** out, std::string& messages);
+
     // Distinct contents compiled so far (a failed compile counts too).
     int Compilations() const { return compilations_; }
     // Drops the cache; effects already made keep their code.

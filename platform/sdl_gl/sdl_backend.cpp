@@ -131,15 +131,23 @@ public:
     }
     // Effect files compiled with glslang and SPIRV-Cross (effect_library.h); compiler
     // messages go into the errors buffer when asked for, to stderr otherwise.
-    HRESULT D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR file, const D3DXMACRO*,
-                                      LPD3DXINCLUDE, DWORD, LPD3DXEFFECTPOOL,
+    HRESULT D3DXCreateEffectFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR file, const D3DXMACRO* defines,
+                                      LPD3DXINCLUDE include, DWORD, LPD3DXEFFECTPOOL,
                                       LPD3DXEFFECT* effect, LPD3DXBUFFER* errors) override {
         if (effect) *effect = nullptr;
         if (errors) *errors = nullptr;
         if (!Ours(device) || !file || !effect) return D3DERR_INVALIDCALL;
         Ours(device)->MakeCurrent();
         std::string messages;
-        HRESULT hr = Ours(device)->Effects().CreateFromFile(file, effect, messages);
+        HRESULT hr;
+        if ((defines && defines->Name) || include) {
+            core::FxPreprocessed pre;
+            hr = core::FxPreprocessFile(file, defines, include, pre, messages);
+            if (SUCCEEDED(hr)) hr = Ours(device)->Effects().CreateFromPreprocessed(pre, file, effect, messages);
+            else messages = core::FxD3dxMessages(messages);
+        } else {
+            hr = Ours(device)->Effects().CreateFromFile(file, effect, messages);
+        }
         if (errors && !messages.empty()) {
             std::vector<uint8_t> bytes(messages.begin(), messages.end());
             bytes.push_back(0);

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "platform/d3dx9.h"
+#include "scene/effect_binding.h"
+#include "tools/fxtool/preview.h"
 #ifndef _WIN32
 #include "platform/backend.h"
 #include "platform/core/fx_compiler.h"
@@ -30,7 +32,12 @@ const char kUsage[] =
     "       fxtool info [-D NAME[=VALUE]]... [-I DIR]... FILE\n"
     "                        list the parameters (type, semantic, annotations, initial\n"
     "                        value) and the techniques, their passes, shader profiles and\n"
-    "                        the sampler registers each pass uses\n"
+    "                        the sampler registers each pass uses, and what the engine sets\n"
+    "                        in each parameter\n"
+    "       fxtool preview [-D NAME[=VALUE]]... [-I DIR]... [--mesh FILE.x] [--texture FILE]\n"
+    "                      [--technique NAME] [--size WxH] -o OUT.png FILE\n"
+    "                        draw the effect on the mesh (a sphere when none is given), lit by\n"
+    "                        one light, as the engine draws it, into a PNG (no display needed)\n"
     "       fxtool --help | --version\n"
     "-D defines a macro (VALUE defaults to 1); -I adds a folder where #include looks after\n"
     "the including file's folder.\n"
@@ -301,6 +308,14 @@ void PrintStates(ID3DXEffectCompiler* e, D3DXHANDLE pass) {
 #endif
 }
 
+// The entry of `binding` for parameter `h`, or null.
+const BoundParameter* Bound(const EffectBinding& binding, D3DXHANDLE h) {
+    for (const std::vector<BoundParameter>* list : {&binding.perDraw, &binding.perSubset, &binding.files})
+        for (const BoundParameter& b : *list)
+            if (b.handle == h) return &b;
+    return NULL;
+}
+
 int Info(const Options& o) {
     if (o.files.size() != 1) return Usage("info takes one effect file");
     std::string why;
@@ -316,6 +331,8 @@ int Info(const Options& o) {
         return 1;
     }
     std::printf("%s: %u parameters, %u techniques\n", o.files[0].c_str(), desc.Parameters, desc.Techniques);
+    EffectBinding binding;
+    BindEffect(e, binding);
     for (UINT i = 0; i < desc.Parameters; ++i) {
         D3DXHANDLE h = e->GetParameter(NULL, i);
         D3DXPARAMETER_DESC d;
@@ -324,6 +341,16 @@ int Info(const Options& o) {
         std::printf("parameter %s %s%s%s%s%s\n", Declared(d).c_str(), d.Name ? d.Name : "",
                     d.Semantic ? " : " : "", d.Semantic ? d.Semantic : "", v.empty() ? "" : " = ", v.c_str());
         PrintAnnotations(e, h, d.Annotations, "  ");
+        std::string bound = BindingText(d.Name, Bound(binding, h));
+        if (!bound.empty()) std::printf("  engine sets: %s\n", bound.c_str());
+    }
+    if (binding.engineTechniques) {
+        std::printf("engine draws: ald_Phong for the first light, ald_Phong_alpha for each further one\n");
+    } else {
+        D3DXTECHNIQUE_DESC td;
+        bool named = binding.technique && SUCCEEDED(e->GetTechniqueDesc(binding.technique, &td));
+        std::printf("engine draws: %s%s%s\n", named ? "technique " : "nothing (no technique)",
+                    named && td.Name ? td.Name : "", named ? ", once per object, with the first light" : "");
     }
     for (UINT t = 0; t < desc.Techniques; ++t) {
         D3DXHANDLE th = e->GetTechnique(t);
@@ -378,12 +405,25 @@ int main(int argc, char** argv) {
         std::printf("fxtool %s\n", FXTOOL_VERSION);
         return 0;
     }
-    if (command != "check" && command != "info") return Usage("unknown command '" + command + "'");
+    if (command != "check" && command != "info" && command != "preview")
+        return Usage("unknown command '" + command + "'");
     Options o;
     std::string why;
-    if (!ReadOptions(argc, argv, 2, o, why)) return Usage(why);
+    std::vector<std::string> args(argv + 2, argv + argc);
+    PreviewOptions preview;
+    if (command == "preview" && !TakePreviewOptions(args, preview, why)) return Usage(why);
+    std::vector<char*> rest = {argv[0], argv[1]};
+    for (std::string& a : args) rest.push_back(&a[0]);
+    if (!ReadOptions(static_cast<int>(rest.size()), rest.data(), 2, o, why)) return Usage(why);
     if (o.files.empty()) return Usage(command + " needs an effect file");
-    if (command == "info" && o.files.size() != 1) return Usage("info takes one effect file");
+    if (command != "check" && o.files.size() != 1) return Usage(command + " takes one effect file");
+    if (command == "preview") {
+        std::vector<D3DXMACRO> macros;
+        for (size_t i = 0; i < o.names.size(); ++i) macros.push_back({o.names[i].c_str(), o.values[i].c_str()});
+        macros.push_back({NULL, NULL});
+        IncludeDirs include(o.files[0], o.dirs);
+        return Preview(o.files[0], macros.data(), &include, preview);
+    }
     if (!PickBackend(why)) {
         std::fprintf(stderr, "fxtool: %s\n", why.c_str());
         return 2;

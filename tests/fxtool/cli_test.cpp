@@ -7,6 +7,7 @@
 #include <regex>
 #include <string>
 
+#include "platform/core/image.h"
 #include "tests/support/level_run.h"
 
 namespace {
@@ -116,6 +117,10 @@ TEST_F(FxtoolCli, InfoListsParametersTechniquesPassStatesAndSamplerRegisters) {
         "parameter string Note = \"hello\"\n",
         "parameter texture BaseTex\n",
         "parameter sampler DetailSampler\n",
+        "parameter float4x4 WorldViewProj : WORLDVIEWPROJECTION = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "
+        "0, 0}\n  engine sets: world-view-projection\n",
+        "parameter texture BaseTex\n  engine sets: the subset's texture\n",
+        "engine draws: technique Lit, once per object, with the first light\n",
         "technique Lit: 1 passes\n"
         "  annotation int Order = 2\n"
         "  pass 0 Base\n"
@@ -124,6 +129,46 @@ TEST_F(FxtoolCli, InfoListsParametersTechniquesPassStatesAndSamplerRegisters) {
         "    pixel shader: ps_2_0, samplers s0=BaseSampler s3=DetailSampler\n",
     };
     for (const char* line : kLines) EXPECT_NE(out_.find(line), std::string::npos) << line << "\n" << out_;
+}
+
+// An effect bound by semantic and annotation, drawn by preview on its sphere: a texture red
+// above and blue below, lit from above, right and in front.
+TEST_F(FxtoolCli, PreviewDrawsAnEffectBoundBySemanticLitAndTextured) {
+    std::string fx = Write("lit.fx",
+                           "float4x4 Wvp : WorldViewProjection;\n"
+                           "float4x4 World : World;\n"
+                           "float3 Lamp : Position < string Object = \"PointLight0\"; > = {0, 0, 0};\n"
+                           "texture Tex : DIFFUSE;\n"
+                           "sampler S = sampler_state { Texture = <Tex>; };\n"
+                           "struct V { float4 p : POSITION; float2 uv : TEXCOORD0; float3 n : TEXCOORD1;\n"
+                           "           float3 w : TEXCOORD2; };\n"
+                           "V VS(float4 p : POSITION, float3 n : NORMAL, float2 uv : TEXCOORD0) {\n"
+                           "    V o; o.p = mul(p, Wvp); o.uv = uv; o.n = mul(n, (float3x3)World);\n"
+                           "    o.w = mul(p, World).xyz; return o; }\n"
+                           "float4 PS(V i) : COLOR {\n"
+                           "    float l = saturate(dot(normalize(i.n), normalize(Lamp - i.w)));\n"
+                           "    return tex2D(S, i.uv) * (0.1 + l); }\n"
+                           "technique Main { pass P { VertexShader = compile vs_2_0 VS();\n"
+                           "                          PixelShader = compile ps_2_0 PS(); } }\n");
+    // 2 x 4 pixels, 24-bit BGR, top row first: two rows red, two blue.
+    std::string tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 4, 0, 24, 0x20};
+    for (int row = 0; row < 4; ++row) tga += row < 2 ? std::string("\0\0\xff\0\0\xff", 6) : std::string("\xff\0\0\xff\0\0", 6);
+    std::string texture = Write("tex.tga", tga);
+    std::string png = dir_ + "/out.png";
+    ASSERT_EQ(Tool("preview --texture " + texture + " --size 128x128 -o '" + png + "' " + fx), 0) << out_;
+
+    std::string bytes = testsupport::ReadText(png), err;
+    core::Image img;
+    ASSERT_TRUE(core::DecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), img, err)) << err;
+    ASSERT_EQ(img.width, 128);
+    auto At = [&img](int x, int y) { return &img.rgba[static_cast<size_t>((y * img.width + x) * 4)]; };
+    const uint8_t* upperRight = At(76, 50);
+    const uint8_t* upperLeft = At(52, 50);
+    const uint8_t* below = At(72, 84);
+    EXPECT_GT(upperRight[0], 2 * upperRight[2]) << "red above";
+    EXPECT_GT(below[2], 2 * below[0]) << "blue below";
+    EXPECT_GT(upperRight[0], upperLeft[0] + 30) << "lit from the right";
+    EXPECT_EQ(At(2, 2)[0], 24) << "the background around the sphere";
 }
 
 }  // namespace

@@ -390,7 +390,7 @@ D3DXVECTOR4 Direction(const D3DXVECTOR3& from, const D3DXVECTOR3& to) {
     D3DXVECTOR3 d = to - from, n;
     if (d.x == 0 && d.y == 0 && d.z == 0) d = D3DXVECTOR3(0, -1, 0);   // nothing to aim at: down
     D3DXVec3Normalize(&n, &d);
-    return D3DXVECTOR4(n, 0.0f);
+    return D3DXVECTOR4(n.x, n.y, n.z, 0.0f);
 }
 
 // A world-space point (w 1) or direction (w 0) moved into view space.
@@ -427,7 +427,7 @@ void ApplyDraw(ID3DXEffect* effect, const EffectBinding& binding, const BindingS
             continue;
         }
         if (b.role == BindRole::CameraPosition || b.role == BindRole::CameraDirection) {
-            SetValue(effect, b, b.role == BindRole::CameraPosition ? D3DXVECTOR4(s.eye, 1.0f)
+            SetValue(effect, b, b.role == BindRole::CameraPosition ? D3DXVECTOR4(s.eye.x, s.eye.y, s.eye.z, 1.0f)
                                                                    : Direction(s.eye, s.lookAt));
             continue;
         }

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -77,11 +78,19 @@ bool ReadTransform(const std::string& s, int& factors, BindForm& form) {
     return at == s.size();
 }
 
+// The value `s` names in a table of {name, value}.
+template <typename T, size_t N>
+bool Lookup(const std::string& s, const std::pair<const char*, T> (&table)[N], T& out) {
+    for (const auto& entry : table)
+        if (s == entry.first) {
+            out = entry.second;
+            return true;
+        }
+    return false;
+}
+
 bool ReadTime(const std::string& s, BindTime& kind) {
-    static const struct {
-        const char* name;
-        BindTime kind;
-    } kTimes[] = {
+    static const std::pair<const char*, BindTime> kTimes[] = {
         {"time", BindTime::Seconds},         {"timer", BindTime::Seconds},
         {"apptime", BindTime::Seconds},      {"globaltime", BindTime::Seconds},
         {"time0x", BindTime::Cycle},         {"time01", BindTime::Cycle01},
@@ -90,12 +99,7 @@ bool ReadTime(const std::string& s, BindTime& kind) {
         {"sintime01", BindTime::Sin01},      {"costime01", BindTime::Cos01},
         {"sintime02pi", BindTime::Sin2Pi},   {"costime02pi", BindTime::Cos2Pi},
     };
-    for (const auto& t : kTimes)
-        if (s == t.name) {
-            kind = t.kind;
-            return true;
-        }
-    return false;
+    return Lookup(s, kTimes, kind);
 }
 
 // "cameraposition", "worldeyepos", "viewdirection".
@@ -154,20 +158,12 @@ bool ReadLight(const std::string& s, BindRole& role, unsigned& light) {
 }
 
 bool ReadMaterial(const std::string& s, BindRole& role) {
-    static const struct {
-        const char* name;
-        BindRole role;
-    } kMaterials[] = {
+    static const std::pair<const char*, BindRole> kMaterials[] = {
         {"materialdiffuse", BindRole::MaterialDiffuse},   {"materialambient", BindRole::MaterialAmbient},
         {"materialspecular", BindRole::MaterialSpecular}, {"materialemissive", BindRole::MaterialEmissive},
         {"materialpower", BindRole::MaterialPower},       {"materialspecularpower", BindRole::MaterialPower},
     };
-    for (const auto& m : kMaterials)
-        if (s == m.name) {
-            role = m.role;
-            return true;
-        }
-    return false;
+    return Lookup(s, kMaterials, role);
 }
 
 // The text of the annotation of `object` whose name is `name` (case-blind), or "".

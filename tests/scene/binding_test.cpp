@@ -97,13 +97,7 @@ protected:
         WriteTree("o.dr", "o { _MODEL_FILE_ { \"meshes\\\\two.x\" } _FX_ { transforms camera_time "
                           "light_objects light_semantics materials textures own } }");
         headless::SetTime(headless::kStartTime);
-        cameras = new Korvel_Camera_Manager(&world, console);
-        effects = new Korvel_Effect_Manager(device, cameras, console);
-        lights = new Korvel_Light_Manager(&world, console);
-        objects = new Korvel_Object_Manager(&world, &device, effects, lights, console);
-        lights->Load("POLYGON01");
-        cameras->Load("POLYGON01");
-        effects->Load("POLYGON01");
+        LoadManagers();
         Zarvik_string path;
         path = "o.dr";
         objects->AddObject(path, D3DXVECTOR3(3, 4, 5), D3DXVECTOR3(0, 30, 0));
@@ -116,13 +110,6 @@ protected:
         for (unsigned int i = 1; i <= lights->lightCount; ++i) object->Draw(i, i == 1);
     }
 
-    ID3DXEffect* Effect(const std::string& name)
-    {
-        for (EffectNode* node = effects->first; node; node = node->next)
-            if (name == node->name.getChars()) return node->effect;
-        return nullptr;
-    }
-
     headless::EffectInfo Info(const std::string& effect)
     {
         headless::EffectInfo info;
@@ -130,10 +117,6 @@ protected:
         return info;
     }
 
-    Korvel_Camera_Manager* cameras = nullptr;
-    Korvel_Effect_Manager* effects = nullptr;
-    Korvel_Light_Manager* lights = nullptr;
-    Korvel_Object_Manager* objects = nullptr;
     Static_CObject* object = nullptr;
 };
 

@@ -43,13 +43,7 @@ protected:
         for (const char* fx : {"fx/a.fx", "fx/b.fx", "fx/c.fx"}) WriteEffect(fx);
         WriteFile("meshes/two.x", QuadMesh({"t.bmp", ""}));
         WriteBmp("t.bmp");
-        cameras = new Korvel_Camera_Manager(&world, console);
-        effects = new Korvel_Effect_Manager(device, cameras, console);
-        lights = new Korvel_Light_Manager(&world, console);
-        objects = new Korvel_Object_Manager(&world, &device, effects, lights, console);
-        lights->Load("POLYGON01");
-        cameras->Load("POLYGON01");
-        effects->Load("POLYGON01");
+        LoadManagers();
         ASSERT_EQ(effects->effectCount, 4u);
     }
 
@@ -76,13 +70,6 @@ protected:
                 if (node->visible) node->object->Draw(i, i == 1);
     }
 
-    ID3DXEffect* Effect(const char* name)
-    {
-        for (EffectNode* node = effects->first; node; node = node->next)
-            if (strcmp(node->name.getChars(), name) == 0) return node->effect;
-        return nullptr;
-    }
-
     std::vector<float> Value(const char* effect, const char* parameter)
     {
         headless::EffectInfo info;
@@ -90,11 +77,6 @@ protected:
         auto it = info.values.find(parameter);
         return it == info.values.end() ? std::vector<float>() : it->second;
     }
-
-    Korvel_Camera_Manager* cameras = nullptr;
-    Korvel_Effect_Manager* effects = nullptr;
-    Korvel_Light_Manager* lights = nullptr;
-    Korvel_Object_Manager* objects = nullptr;
 };
 
 std::vector<float> Flat(const D3DXMATRIX& m)

@@ -10,6 +10,10 @@
 #include <sstream>
 
 #include "console/console.h"
+#include "scene/camera_manager.h"
+#include "scene/effect_manager.h"
+#include "scene/light_manager.h"
+#include "scene/object_manager.h"
 #include "tools/drtool/tree_records.h"
 #include "tests/support/level_run.h"
 
@@ -61,6 +65,24 @@ void SceneTest::TearDown()
     }
     std::error_code ec;
     if (!folder_.empty()) fs::remove_all(folder_, ec);
+}
+
+void SceneTest::LoadManagers()
+{
+    cameras = new Korvel_Camera_Manager(&world, console);
+    effects = new Korvel_Effect_Manager(device, cameras, console);
+    lights = new Korvel_Light_Manager(&world, console);
+    objects = new Korvel_Object_Manager(&world, &device, effects, lights, console);
+    lights->Load("POLYGON01");
+    cameras->Load("POLYGON01");
+    effects->Load("POLYGON01");
+}
+
+ID3DXEffect* SceneTest::Effect(const std::string& name) const
+{
+    for (EffectNode* node = effects ? effects->first : nullptr; node; node = node->next)
+        if (name == node->name.getChars()) return node->effect;
+    return nullptr;
 }
 
 void SceneTest::WriteFile(const std::string& path, const std::string& bytes)

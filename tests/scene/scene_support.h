@@ -13,7 +13,11 @@
 #include "d3dx9.h"
 #include "platform/headless/headless.h"
 
+class Korvel_Camera_Manager;
 class Korvel_Console;
+class Korvel_Effect_Manager;
+class Korvel_Light_Manager;
+class Korvel_Object_Manager;
 
 struct LogLine {
     std::string text;  // without the stamp; continuation lines joined back on
@@ -38,8 +42,17 @@ protected:
     // Forgets the messages so far (the console keeps them; Log() skips them).
     void MarkLog();
 
+    // Makes the camera, effect, light and object managers below and loads "POLYGON01" into
+    // the first three, lights first. Like the engine's, they are never deleted.
+    void LoadManagers();
+    ID3DXEffect* Effect(const std::string& name) const;   // the listed effect of that name
+
     IDirect3DDevice9* device = nullptr;
     Korvel_Console* console = nullptr;
+    Korvel_Camera_Manager* cameras = nullptr;
+    Korvel_Effect_Manager* effects = nullptr;
+    Korvel_Light_Manager* lights = nullptr;
+    Korvel_Object_Manager* objects = nullptr;
     D3DXMATRIX world;
 
 private:

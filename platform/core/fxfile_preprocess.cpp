@@ -11,7 +11,6 @@
 #include <map>
 #include <set>
 
-#include "platform/core/file_bytes.h"
 #include "platform/core/fxfile.h"
 
 namespace core {
@@ -472,10 +471,7 @@ private:
         if (end == std::string::npos || end == 1)
             return Fail(path, l.line, col, "X1000", "#include expects \"file\" or <file>");
         std::string header = target.substr(1, end - 1);
-        std::string full = header;
-        bool absolute = header[0] == '/' || header[0] == '\\' || (header.size() > 1 && header[1] == ':');
-        size_t slash = path.find_last_of("/\\");
-        if (!absolute && slash != std::string::npos) full = path.substr(0, slash + 1) + header;
+        std::string full = FxIncludePath(header, path);
         if (once_.count(OnceKey(full))) {
             out_.text.append(static_cast<size_t>(l.count), '\n');
             return true;
@@ -809,13 +805,6 @@ void FxOrigin(const std::string& text, const std::string& name, int line, std::s
         ++n;
     }
     fileLine = n;
-}
-
-bool FxReadIncludeFile(const std::string& path, std::string& text) {
-    std::vector<uint8_t> bytes;
-    if (!ReadFileBytes(path.c_str(), bytes, size_t(16) << 20)) return false;
-    text.assign(bytes.begin(), bytes.end());
-    return true;
 }
 
 std::string FxWhere(const FxPreprocessed& pre, const std::string& name, int line) {

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/core/fx_include.h"
+
 namespace core {
 
 struct FxFile;
@@ -49,8 +51,7 @@ bool PreprocessFx(const std::string& text, const std::string& name,
 void FxOrigin(const std::string& text, const std::string& name, int line, std::string& file,
               int& fileLine);
 
-// The default include reader: core::ReadFileBytes (system paths, case-blind).
-bool FxReadIncludeFile(const std::string& path, std::string& text);
+// The default include reader is FxReadIncludeFile (fx_include.h).
 
 // "file(line)" of line `line` of the preprocessed text, for messages.
 std::string FxWhere(const FxPreprocessed& pre, const std::string& name, int line);

@@ -105,6 +105,27 @@ TEST_F(FxtoolCli, MacrosAndIncludeFoldersReachThePreprocessor) {
     EXPECT_EQ(Tool("check -DLEVEL=0.5 -I '" + dir_ + "/lib' " + fx), 0) << out_;
 }
 
+// Includes are found as the engine finds them, written with backslashes (doubled too) and
+// "..", and -I serves the includes of included files as well.
+TEST_F(FxtoolCli, IncludesAreFoundAsTheEngineFindsThem) {
+    Write("lib/include/Quad.fxh", "float4 Quad() : COLOR { return 1; }\n");
+    Write("lib/include/common.fx", "#include <include\\\\Quad.fxh>\n");
+    const std::string technique = "technique T { pass P { PixelShader = compile ps_2_0 Quad(); } }\n";
+    std::string top = Write("lib/top.fx", "#include <include\\\\quad.FXH>\n" + technique);
+    std::string one = Write("lib/effects/one.fx", "#include \"..\\include\\common.fx\"\n" + technique);
+    std::string two = Write("lib/effects/deep/two.fx", "#include \"..\\..\\include\\common.fx\"\n" + technique);
+    const std::string lib = " -I '" + dir_ + "/lib' ";
+    const struct {
+        std::string args;
+        int code;
+    } kCases[] = {
+        {"check " + top, 0},
+        {"check " + lib + one + " " + two, 0},
+        {"check " + one, 1},   // common.fx's include is in none of its folders
+    };
+    for (const auto& c : kCases) EXPECT_EQ(Tool(c.args), c.code) << c.args << "\n" << out_;
+}
+
 TEST_F(FxtoolCli, InfoListsParametersTechniquesPassStatesAndSamplerRegisters) {
     std::string fx = Write("info.fx", kEffect);
     ASSERT_EQ(Tool("info " + fx), 0) << out_;

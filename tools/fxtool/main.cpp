@@ -5,12 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/core/fx_include.h"
 #include "platform/d3dx9.h"
 #include "scene/effect_binding.h"
 #include "tools/fxtool/preview.h"
@@ -49,43 +48,34 @@ int Usage(const std::string& why) {
     return 2;
 }
 
-std::string Folder(const std::string& path) {
-    size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-// #include as D3DX's default reader does it (next to the including file), then in the -I
-// folders in order.
+// #include found as the engine finds it (core::FxFindInclude: next to the including file,
+// backslashes and case as Windows reads them), then in the -I folders in order; for the
+// includes of included files too.
 class IncludeDirs : public ID3DXInclude {
 public:
     IncludeDirs(const std::string& effect, const std::vector<std::string>& dirs)
-        : effectFolder_(Folder(effect)), dirs_(dirs) {}
+        : effect_(effect), dirs_(dirs) {}
 
     HRESULT STDMETHODCALLTYPE Open(D3DXINCLUDE_TYPE, LPCSTR name, LPCVOID parent, LPCVOID* data,
                                    UINT* bytes) override {
-        auto from = folders_.find(parent);
-        std::vector<std::string> tries = {(from == folders_.end() ? effectFolder_ : from->second) + name};
-        for (const std::string& d : dirs_) tries.push_back(d + "/" + name);
-        for (const std::string& path : tries) {
-            std::ifstream f(path, std::ios::binary);
-            if (!f) continue;
-            std::stringstream ss;
-            ss << f.rdbuf();
-            std::string* text = new std::string(ss.str());
-            texts_[text->data()] = text;
-            folders_[text->data()] = Folder(path);
-            *data = text->data();
-            *bytes = static_cast<UINT>(text->size());
-            return S_OK;
-        }
-        return E_FAIL;
+        auto from = paths_.find(parent);
+        std::string path, read;
+        if (!name || !core::FxFindInclude(name, from == paths_.end() ? effect_ : from->second, dirs_,
+                                          path, read))
+            return E_FAIL;
+        std::string* text = new std::string(read);
+        texts_[text->data()] = text;
+        paths_[text->data()] = path;
+        *data = text->data();
+        *bytes = static_cast<UINT>(text->size());
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Close(LPCVOID data) override {
         auto it = texts_.find(data);
         if (it == texts_.end()) return E_FAIL;
         delete it->second;
         texts_.erase(it);
-        folders_.erase(data);
+        paths_.erase(data);
         return S_OK;
     }
     ~IncludeDirs() {
@@ -93,10 +83,10 @@ public:
     }
 
 private:
-    std::string effectFolder_;
+    std::string effect_;
     std::vector<std::string> dirs_;
     std::map<LPCVOID, std::string*> texts_;
-    std::map<LPCVOID, std::string> folders_;   // where each open file was found
+    std::map<LPCVOID, std::string> paths_;   // where each open file was found
 };
 
 struct Options {

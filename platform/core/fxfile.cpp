@@ -129,7 +129,15 @@ public:
             const FTok& t = t_[i_];
             if (t.k == FTok::Ident) {
                 std::string low = Lower(t.text);
-                if (low == "technique" || low == "technique9" || low == "technique10" || low == "technique11") {
+                if (t.text == "technique10") {
+                    if (!SkipTechnique10(err)) return false;
+                    continue;
+                }
+                if (low == "technique10" || low == "technique11") {
+                    err = LineErr(t.line, "'" + t.text + "' is no technique of a Direct3D 9 effect (fx_2_0)");
+                    return false;
+                }
+                if (low == "technique" || low == "technique9") {
                     if (!Technique(err)) return false;
                     continue;
                 }
@@ -331,6 +339,27 @@ private:
         if (IsP(";")) ++i_;
         Blank(start, t_[i_ - 1].e);
         out_.techniques.push_back(std::move(tech));
+        return true;
+    }
+
+    // A Direct3D 10 technique. D3DX 9 compiles effects as fx_2_0, which reads technique10
+    // blocks and leaves them out of the effect (vkd3d-shader's fx_2_0 writer keeps only
+    // technique blocks; its tests record that the native compiler accepts technique10 there
+    // and rejects technique11).
+    bool SkipTechnique10(std::string& err) {
+        size_t start = t_[i_].b;
+        int line = Line();
+        ++i_;
+        if (At(FTok::Ident)) ++i_;
+        if (IsP("<") && !SkipBalanced("<", ">", err)) return false;
+        if (!IsP("{")) {
+            err = LineErr(line, "expected '{' to open technique10" +
+                                    (At(FTok::End) ? std::string(" (end of file)") : ", found '" + t_[i_].text + "'"));
+            return false;
+        }
+        if (!SkipBalanced("{", "}", err)) return false;
+        if (IsP(";")) ++i_;
+        Blank(start, t_[i_ - 1].e);
         return true;
     }
 

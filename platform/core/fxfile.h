@@ -5,7 +5,8 @@
 // HLSL: annotations, sampler_state and other state blocks (the sampler stays declared),
 // techniques, the `shared` keyword, and whole declarations of string, texture and shader
 // variables. It does not check the HLSL itself (the shader compiler does) and does not expand
-// #include or macros; `static` variables are HLSL only, not parameters.
+// #include or macros; `static` variables are HLSL only, not parameters. As D3DX 9 compiles
+// effects (fx_2_0), technique10 blocks are read and left out, and technique11 fails.
 #pragma once
 
 #include <string>

@@ -74,13 +74,17 @@ EntrySignature FindEntry(const std::string& hlsl, const std::string& entry) {
             if (w.empty() || (w.size() == 1 && w[0] == "void")) continue;
             bool isUniform = false;
             size_t typeAndName = 0;   // words that are neither qualifiers nor modifiers
-            for (const std::string& x : w) {
+            for (size_t k = 0; k < w.size(); ++k) {
+                const std::string& x = w[k];
                 isUniform = isUniform || x == "uniform";
                 static const char* const kQualifiers[] = {
                     "in", "out", "inout", "uniform", "const", "linear", "centroid",
                     "nointerpolation", "noperspective", "sample", "precise"};
                 bool qualifier = false;
                 for (const char* q : kQualifiers) qualifier = qualifier || x == q;
+                // Direct3D 9 HLSL has no interpolation qualifiers: after a type, "sample" or
+                // "linear" is the parameter's name.
+                if (k + 1 == w.size() && typeAndName > 0) qualifier = false;
                 typeAndName += qualifier ? 0 : 1;
             }
             // glslang fails on an entry parameter without a name, so it never sees one.

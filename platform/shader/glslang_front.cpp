@@ -13,8 +13,9 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/core/file_bytes.h"
+#include "platform/core/fx_include.h"
 #include "platform/core/fxfile.h"
+#include "platform/shader/legacy_rewrite.h"
 #include "platform/shader/messages.h"
 
 namespace hlsl {
@@ -26,15 +27,12 @@ namespace {
 class EffectIncluder : public glslang::TShader::Includer {
 public:
     IncludeResult* includeLocal(const char* header, const char* includer, size_t) override {
-        std::string from = includer ? includer : "";
-        size_t slash = from.find_last_of("/\\");
-        std::string path = slash == std::string::npos ? header : from.substr(0, slash + 1) + header;
-        std::vector<uint8_t> bytes;
-        if (!core::ReadFileBytes(path.c_str(), bytes)) return nullptr;
-        std::string raw(bytes.begin(), bytes.end());
+        std::string path = core::FxIncludePath(header, includer ? includer : ""), raw;
+        if (!core::FxReadIncludeFile(path, raw)) return nullptr;
         core::FxFile fx;
         std::string err;
         contents_.push_back(core::ParseFx(raw, fx, err) ? fx.hlsl : raw);
+        RenameReservedWords(contents_.back());
         const std::string& text = contents_.back();
         return new IncludeResult(path, text.data(), text.size(), nullptr);
     }

@@ -87,6 +87,8 @@ bool CompileStages(const std::string& hlsl, const std::string& fileName, int lin
         compiledEntry = kBoundEntry;
         args.clear();
     }
+    RenameReservedWords(source);
+    compiledEntry = CompilerName(compiledEntry);
     std::vector<uint32_t> spirv;
     if (!HlslToSpirv(source, fileName, where, entry, compiledEntry, stage, spirv, log)) return false;
     std::string translateLog;

@@ -1,5 +1,8 @@
 #include "platform/shader/hlsl_text.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace hlsl {
 
 std::vector<std::string> SplitTopLevel(const std::string& text) {
@@ -36,6 +39,71 @@ std::vector<std::string> Words(const std::string& text) {
         }
     }
     return words;
+}
+
+std::vector<HlslToken> Tokens(const std::string& text) {
+    std::vector<HlslToken> out;
+    size_t i = 0, n = text.size();
+    bool lineStart = true;
+    while (i < n) {
+        char c = text[i];
+        if (c == '\n') {
+            lineStart = true;
+            ++i;
+            continue;
+        }
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            ++i;
+            continue;
+        }
+        if (lineStart && c == '#') {
+            while (i < n && text[i] != '\n') ++i;
+            continue;
+        }
+        lineStart = false;
+        if (c == '/' && i + 1 < n && text[i + 1] == '/') {
+            while (i < n && text[i] != '\n') ++i;
+            continue;
+        }
+        if (c == '/' && i + 1 < n && text[i + 1] == '*') {
+            size_t end = text.find("*/", i + 2);
+            i = end == std::string::npos ? n : end + 2;
+            continue;
+        }
+        HlslToken t;
+        t.begin = i;
+        if (c == '"') {
+            ++i;
+            while (i < n && text[i] != '"' && text[i] != '\n') i += text[i] == '\\' ? 2 : 1;
+            i = std::min(i + 1, n);
+            continue;
+        }
+        if (std::isdigit(static_cast<unsigned char>(c)) ||
+            (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(text[i + 1])))) {
+            t.kind = 'n';
+            while (i < n && (IsIdentChar(text[i]) || text[i] == '.' ||
+                             ((text[i] == '+' || text[i] == '-') &&
+                              (text[i - 1] == 'e' || text[i - 1] == 'E'))))
+                ++i;
+        } else if (IsIdentChar(c)) {
+            t.kind = 'w';
+            while (i < n && IsIdentChar(text[i])) ++i;
+        } else {
+            static const char* const kCompound[] = {"<<=", ">>=", "++", "--", "+=", "-=", "*=", "/=",
+                                                    "%=",  "&=",  "|=", "^=", "==", "!=", "<=", ">=",
+                                                    "&&",  "||",  "<<", ">>", "::"};
+            size_t len = 1;
+            for (const char* op : kCompound)
+                if (text.compare(i, std::strlen(op), op) == 0) {
+                    len = std::strlen(op);
+                    break;
+                }
+            i += len;
+        }
+        t.end = i;
+        out.push_back(t);
+    }
+    return out;
 }
 
 }  // namespace hlsl

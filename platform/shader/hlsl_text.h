@@ -1,5 +1,5 @@
-// Scanning helpers shared by the compiler's stages: words, names and lists of HLSL text.
-// They look at characters only; they know nothing of comments or strings.
+// Scanning helpers shared by the compiler's stages: words, names, lists and tokens of HLSL
+// text. Only Tokens knows comments, strings and directives; the others look at characters.
 #pragma once
 
 #include <cctype>
@@ -20,5 +20,16 @@ std::vector<std::string> SplitTopLevel(const std::string& text);
 
 // The names and numbers of `text`, in order.
 std::vector<std::string> Words(const std::string& text);
+
+// A token of HLSL text at [begin, end): a name or keyword ('w'), a number ('n'), or an operator
+// or bracket ('p'; compound operators such as "+=" and "++" are one token).
+struct HlslToken {
+    size_t begin = 0, end = 0;
+    char kind = 'p';
+};
+
+// The tokens of `text`; blanks, comments, string literals and directive lines (#line, #pragma)
+// give none.
+std::vector<HlslToken> Tokens(const std::string& text);
 
 }  // namespace hlsl

@@ -1,8 +1,13 @@
 #include "platform/shader/legacy_rewrite.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string_view>
 #include <vector>
 
 #include "platform/shader/hlsl_text.h"
@@ -85,6 +90,251 @@ int DeclaredSize(const std::string& s, const std::string& name, size_t at) {
     }
     return 0;
 }
+
+// Prefixes of the names this stage makes from the source's names.
+const char kReservedPrefix[] = "dx_w_";   // a word glslang reserves
+const char kCopyPrefix[] = "dx_g_";       // the copy of a global that shader code writes
+constexpr size_t kPrefixLength = 5;
+
+// Words glslang's HLSL scanner (hlslScanContext.cpp, its keyword table) reserves that are no
+// keyword, reserved word or type of Direct3D 9 HLSL: geometry shader primitives and streams,
+// tessellation patches, later interpolation and storage modifiers, Direct3D 10 and later
+// resource types, minimum-precision types and glslang's own `layout`. Sorted, for lookup.
+const char* const kGlslangOnlyWords[] = {
+    "AppendStructuredBuffer", "Buffer", "ByteAddressBuffer", "ConstantBuffer",
+    "ConsumeStructuredBuffer", "InputPatch", "LineStream", "OutputPatch", "PointStream",
+    "RWBuffer", "RWByteAddressBuffer", "RWStructuredBuffer", "RWTexture1D", "RWTexture1DArray",
+    "RWTexture2D", "RWTexture2DArray", "RWTexture3D", "SamplerComparisonState",
+    "StructuredBuffer", "SubpassInput", "SubpassInputMS", "Texture1DArray", "Texture2DArray",
+    "Texture2DMS", "Texture2DMSArray", "TextureBuffer", "TextureCubeArray", "TriangleStream",
+    "centroid", "globallycoherent", "groupshared", "layout", "line", "lineadj", "linear",
+    "min10float", "min10float1", "min10float2", "min10float3", "min10float4", "min12int",
+    "min12int1", "min12int2", "min12int3", "min12int4", "min16float", "min16float1",
+    "min16float2", "min16float3", "min16float4", "min16int", "min16int1", "min16int2",
+    "min16int3", "min16int4", "min16uint", "min16uint1", "min16uint2", "min16uint3",
+    "min16uint4", "nointerpolation", "noperspective", "packoffset", "point", "precise",
+    "sample", "snorm", "triangle", "triangleadj", "uint64_t", "unorm"};
+
+bool GlslangOnlyWord(const char* p, size_t n) {
+    std::string_view w(p, n);
+    return std::binary_search(std::begin(kGlslangOnlyWords), std::end(kGlslangOnlyWords), w,
+                              [](std::string_view a, std::string_view b) { return a < b; });
+}
+
+// The length of the name a renamed word stands for when `s` holds one of this stage's names
+// at `at` (a prefix and then a name); 0 otherwise.
+size_t RenamedAt(const std::string& s, size_t at) {
+    if (at > 0 && IsIdentChar(s[at - 1])) return 0;
+    bool reserved = s.compare(at, kPrefixLength, kReservedPrefix) == 0;
+    if (!reserved && s.compare(at, kPrefixLength, kCopyPrefix) != 0) return 0;
+    size_t b = at + kPrefixLength, e = b;
+    while (e < s.size() && IsIdentChar(s[e])) ++e;
+    if (e == b || (reserved && !GlslangOnlyWord(s.data() + b, e - b))) return 0;
+    return e - b;
+}
+
+// Globals written by shader code; see RewriteLegacyHlsl.
+class WrittenGlobals {
+public:
+    explicit WrittenGlobals(const std::string& s) : s_(s), t_(Tokens(s)) {}
+
+    std::string Rewrite() {
+        ReadTopLevel();
+        std::set<std::string> written;
+        for (const Body& f : functions_) FindWrites(f, written);
+        if (written.empty()) return s_;
+        // Edits from the back, so that earlier offsets stay valid.
+        std::vector<std::pair<size_t, std::pair<size_t, std::string>>> edits;
+        for (const Body& f : functions_)
+            for (size_t k = f.params; k <= f.bodyClose; ++k)
+                if (t_[k].kind == 'w' && written.count(Text(k)) && !(k > 0 && Is(k - 1, ".")))
+                    edits.push_back({t_[k].begin, {t_[k].end - t_[k].begin, kCopyPrefix + Text(k)}});
+        for (const Global& g : globals_)
+            if (written.count(g.name))
+                edits.push_back({g.end, {0, " static " + g.type + " " + kCopyPrefix + g.name + g.dims +
+                                                " = " + g.name + ";"}});
+        std::sort(edits.begin(), edits.end(),
+                  [](const auto& a, const auto& b) { return a.first > b.first; });
+        std::string out = s_;
+        for (const auto& e : edits) out.replace(e.first, e.second.first, e.second.second);
+        return out;
+    }
+
+private:
+    struct Global {
+        std::string name, type, dims;
+        size_t end = 0;   // just after the declaration's ';'
+    };
+    struct Body {
+        size_t params = 0, bodyOpen = 0, bodyClose = 0;   // token indices
+    };
+
+    std::string Text(size_t i) const { return s_.substr(t_[i].begin, t_[i].end - t_[i].begin); }
+    bool Is(size_t i, const char* p) const {
+        size_t n = std::strlen(p);
+        return i < t_.size() && t_[i].end - t_[i].begin == n && s_.compare(t_[i].begin, n, p) == 0;
+    }
+    // The token closing the bracket at `i` ('(', '[' or '{'); t_.size() when it is not closed.
+    size_t Match(size_t i) const {
+        char open = s_[t_[i].begin], close = open == '(' ? ')' : open == '[' ? ']' : '}';
+        int depth = 0;
+        for (size_t j = i; j < t_.size(); ++j) {
+            if (t_[j].kind != 'p' || t_[j].end - t_[j].begin != 1) continue;
+            char c = s_[t_[j].begin];
+            if (c == open) ++depth;
+            if (c == close && --depth == 0) return j;
+        }
+        return t_.size();
+    }
+    // From `i` to the next `stop` (";" or ",") outside brackets; t_.size() when there is none.
+    size_t Skip(size_t i, const char* stop, const char* alsoStop = nullptr) const {
+        while (i < t_.size() && !Is(i, stop) && !(alsoStop && Is(i, alsoStop))) {
+            if (Is(i, "(") || Is(i, "[") || Is(i, "{")) i = Match(i);
+            if (i < t_.size()) ++i;
+        }
+        return i;
+    }
+
+    // Global variables that may become uniforms, functions with bodies, and which parameters
+    // of each function are out or inout.
+    void ReadTopLevel() {
+        size_t i = 0, n = t_.size();
+        while (i < n) {
+            if (Is(i, ";")) { ++i; continue; }
+            if (Is(i, "[")) { i = Match(i) + 1; continue; }   // an attribute
+            std::string first = Text(i);
+            if (t_[i].kind != 'w' || first == "struct" || first == "cbuffer" || first == "tbuffer" ||
+                first == "typedef" || first == "namespace" || first == "class" || first == "interface") {
+                i = Skip(i, ";") + 1;
+                continue;
+            }
+            bool local = false;   // static or const: no uniform
+            size_t j = i;
+            for (; j < n && t_[j].kind == 'w'; ++j) {
+                std::string w = Text(j);
+                if (w == "static" || w == "const") local = true;
+                else if (w != "uniform" && w != "extern" && w != "shared" && w != "volatile" &&
+                         w != "row_major" && w != "column_major" && w != "inline" && w != "precise")
+                    break;
+            }
+            size_t typeAt = j++;
+            if (Is(j, "<")) {   // matrix<float, 4, 4>
+                while (j < n && !Is(j, ">") && !Is(j, ";")) ++j;
+                ++j;
+            }
+            size_t typeEnd = j;
+            if (typeAt >= n || t_[typeAt].kind != 'w' || j >= n || t_[j].kind != 'w') {
+                i = Skip(i, ";") + 1;
+                continue;
+            }
+            if (Is(j + 1, "(")) {
+                i = Function(j + 1);
+                continue;
+            }
+            std::string type = s_.substr(t_[typeAt].begin, t_[typeEnd - 1].end - t_[typeAt].begin);
+            std::string upper = Upper(type);
+            local = local || upper.compare(0, 7, "SAMPLER") == 0 || upper.compare(0, 7, "TEXTURE") == 0 ||
+                    upper == "STRING" || upper == "VERTEXSHADER" || upper == "PIXELSHADER";
+            std::vector<Global> names;
+            while (j < n && t_[j].kind == 'w') {
+                Global g;
+                g.name = Text(j++);
+                g.type = type;
+                size_t dims = j;
+                while (Is(j, "[")) j = Match(j) + 1;
+                if (j > dims && j <= n) g.dims = s_.substr(t_[dims].begin, t_[j - 1].end - t_[dims].begin);
+                names.push_back(g);
+                j = Skip(j, ";", ",");
+                if (!Is(j, ",")) break;
+                ++j;
+            }
+            j = Skip(j, ";");
+            if (!local && j < n)
+                for (Global& g : names) {
+                    g.end = t_[j].end;
+                    globals_.push_back(g);
+                }
+            i = j + 1;
+        }
+    }
+
+    // A function at its parameter list `open`: its out parameters, and its body when it has one.
+    // Returns the token after it.
+    size_t Function(size_t open) {
+        size_t close = Match(open);
+        if (close >= t_.size()) return t_.size();
+        std::vector<bool>& outs = outParams_[Text(open - 1)];
+        size_t index = 0;
+        bool out = false;
+        for (size_t k = open + 1; k <= close; ++k) {
+            if (Is(k, ",") || k == close) {
+                if (outs.size() <= index) outs.resize(index + 1, false);
+                outs[index] = outs[index] || out;
+                ++index;
+                out = false;
+            } else if (Is(k, "out") || Is(k, "inout")) {
+                out = true;
+            } else if (Is(k, "(") || Is(k, "[") || Is(k, "{")) {
+                k = Match(k);
+            }
+        }
+        size_t k = close + 1;
+        while (k < t_.size() && !Is(k, "{") && !Is(k, ";")) ++k;
+        if (!Is(k, "{")) return k + 1;
+        size_t end = Match(k);
+        if (end < t_.size()) functions_.push_back({open, k, end});
+        return end + 1;
+    }
+
+    // Globals that the body of `f` writes: assigned, incremented, or passed as an out argument.
+    void FindWrites(const Body& f, std::set<std::string>& written) const {
+        static const char* const kAssign[] = {"=", "+=", "-=", "*=", "/=", "%=", "<<=", ">>=",
+                                              "&=", "|=", "^=", "++", "--"};
+        std::set<std::string> names;
+        for (const Global& g : globals_) names.insert(g.name);
+        size_t end = std::min(f.bodyClose, t_.size());
+        for (size_t k = f.bodyOpen + 1; k < end; ++k) {
+            if (t_[k].kind != 'w' || Is(k - 1, ".")) continue;
+            std::string name = Text(k);
+            if (!names.count(name) || written.count(name)) continue;
+            size_t m = k + 1;   // past the indices and members that follow the name
+            for (;;) {
+                if (Is(m, "[")) m = Match(m) + 1;
+                else if (Is(m, ".") && m + 1 < end && t_[m + 1].kind == 'w') m += 2;
+                else break;
+            }
+            bool write = Is(k - 1, "++") || Is(k - 1, "--");
+            for (const char* op : kAssign) write = write || Is(m, op);
+            if (!write && (Is(k - 1, "(") || Is(k - 1, ",")) && (Is(m, ",") || Is(m, ")")))
+                write = OutArgument(k - 1, f.bodyOpen);
+            if (write) written.insert(name);
+        }
+    }
+
+    // Whether the argument after `before` (its '(' or ',') is an out argument of the call.
+    bool OutArgument(size_t before, size_t bodyOpen) const {
+        size_t index = 0, p = before;
+        int depth = 0;
+        for (; p > bodyOpen; --p) {
+            if (Is(p, ")") || Is(p, "]")) ++depth;
+            else if ((Is(p, "(") || Is(p, "[")) && depth-- == 0) break;
+            else if (Is(p, ",") && depth == 0) ++index;
+        }
+        if (!Is(p, "(") || t_[p - 1].kind != 'w') return false;
+        std::string callee = Text(p - 1);
+        // The intrinsics with out parameters.
+        if (callee == "sincos") return index == 1 || index == 2;
+        if (callee == "modf" || callee == "frexp") return index == 1;
+        auto it = outParams_.find(callee);
+        return it != outParams_.end() && index < it->second.size() && it->second[index];
+    }
+
+    const std::string& s_;
+    std::vector<HlslToken> t_;
+    std::vector<Global> globals_;
+    std::vector<Body> functions_;
+    std::map<std::string, std::vector<bool>> outParams_;   // by function name, all overloads
+};
 
 }  // namespace
 
@@ -188,7 +438,50 @@ std::string RewriteLegacyHlsl(const std::string& in) {
         s.replace(p, semi + 1 - p, text);
         p += text.size() - 1;
     }
-    return s;
+    return WrittenGlobals(s).Rewrite();
+}
+
+void RenameReservedWords(std::string& hlsl) {
+    std::string out;
+    size_t done = 0;
+    for (const HlslToken& t : Tokens(hlsl)) {
+        if (t.kind != 'w' || !GlslangOnlyWord(hlsl.data() + t.begin, t.end - t.begin)) continue;
+        out.append(hlsl, done, t.begin - done);
+        out += kReservedPrefix;
+        done = t.begin;
+    }
+    if (done == 0) return;
+    out.append(hlsl, done, std::string::npos);
+    hlsl.swap(out);
+}
+
+std::string CompilerName(const std::string& name) {
+    return GlslangOnlyWord(name.data(), name.size()) ? kReservedPrefix + name : name;
+}
+
+std::string SourceName(const std::string& name) {
+    size_t n = RenamedAt(name, 0);
+    return n && kPrefixLength + n == name.size() ? name.substr(kPrefixLength) : name;
+}
+
+std::string SourceNames(const std::string& text) {
+    if (text.find("dx_") == std::string::npos) return text;
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        if (RenamedAt(text, i)) {
+            i += kPrefixLength;
+            continue;
+        }
+        out += text[i++];
+    }
+    return out;
+}
+
+int SourceColumn(const std::string& renamedLine, int col) {
+    int shift = 0;
+    for (size_t i = 0; i + 1 < static_cast<size_t>(col) && i < renamedLine.size(); ++i)
+        if (RenamedAt(renamedLine, i)) shift += static_cast<int>(kPrefixLength);
+    return std::max(1, col - shift);
 }
 
 }  // namespace hlsl

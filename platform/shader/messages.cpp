@@ -8,6 +8,7 @@
 
 #include "platform/core/file_bytes.h"
 #include "platform/shader/hlsl_text.h"
+#include "platform/shader/legacy_rewrite.h"
 
 namespace hlsl {
 
@@ -103,12 +104,18 @@ std::string FormatLog(const std::string& raw, const std::string& source, const s
                             text.assign(bytes.begin(), bytes.end());
                         it = files.emplace(file, text).first;
                     }
+                    // The source glslang read has some names renamed (legacy_rewrite.h).
                     std::string written = SourceLine(it->second, file, file, lineNo);
-                    int col = MessageColumn(written.empty() ? SourceLine(source, top, file, lineNo)
-                                                            : written,
-                                            msg);
+                    std::string named = SourceNames(msg);
+                    int col;
+                    if (!written.empty()) {
+                        col = MessageColumn(written, named);
+                    } else {
+                        std::string renamed = SourceLine(source, top, file, lineNo);
+                        col = SourceColumn(renamed, MessageColumn(renamed, msg));
+                    }
                     out += file + "(" + std::to_string(lineNo) + "," + std::to_string(col) + "): " +
-                           kind + ": " + msg + "\n";
+                           kind + ": " + named + "\n";
                     done = true;
                     break;
                 }
@@ -119,7 +126,7 @@ std::string FormatLog(const std::string& raw, const std::string& source, const s
             if (rest.find("compilation error") != std::string::npos ||
                 rest.find("No code generated") != std::string::npos)
                 continue;
-            out += where + ": " + kind + ": " + rest + "\n";
+            out += where + ": " + kind + ": " + SourceNames(rest) + "\n";
             continue;
         }
         // glslang's HLSL parser also writes "file(line): error at column C, text".
@@ -133,12 +140,16 @@ std::string FormatLog(const std::string& raw, const std::string& source, const s
                 std::string text = end + 1;
                 while (!text.empty() && text[0] == ' ') text.erase(0, 1);
                 // "HLSL parsing failed." only sums up the errors before it.
-                if (text.compare(0, 19, "HLSL parsing failed") != 0)
-                    out += line.substr(0, at) + "," + std::to_string(col) + "): error: " + text + "\n";
+                if (text.compare(0, 19, "HLSL parsing failed") == 0) continue;
+                std::string file = line.substr(0, open);
+                int lineNo = std::atoi(line.c_str() + open + 1);
+                col = SourceColumn(SourceLine(source, top, file, lineNo), static_cast<int>(col));
+                out += line.substr(0, at) + "," + std::to_string(col) + "): error: " +
+                       SourceNames(text) + "\n";
                 continue;
             }
         }
-        out += line + "\n";
+        out += SourceNames(line) + "\n";
     }
     return out;
 }

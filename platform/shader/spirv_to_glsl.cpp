@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "platform/shader/hlsl_text.h"
+#include "platform/shader/legacy_rewrite.h"
 
 namespace hlsl {
 
@@ -29,6 +30,19 @@ int AttributeLocation(const std::string& base, int index) {
     if (base == "PSIZE" && index == 0) return 4;
     if (base == "TEXCOORD" && index < 8) return 5 + index;
     return -1;
+}
+
+// glslang passes each element of an array in a struct of inputs or outputs as a variable of
+// its own, named "<struct>.<member>[<k>]", with the member's semantic: element k takes the
+// k-th register from it, as a Direct3D 9 array does. 0 for other names.
+int FlattenedElement(const char* name) {
+    std::string n = name ? name : "";
+    if (n.empty() || n.back() != ']') return 0;
+    size_t open = n.rfind('[');
+    if (open == std::string::npos || open + 2 > n.size() - 1) return 0;
+    for (size_t i = open + 1; i + 1 < n.size(); ++i)
+        if (!std::isdigit(static_cast<unsigned char>(n[i]))) return 0;
+    return std::atoi(n.c_str() + open + 1);
 }
 
 struct SpvcContext {
@@ -171,6 +185,7 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
             std::string base;
             int index = 0;
             SplitSemantic(sem ? sem : "", base, index);
+            index += FlattenedElement(list[i].name);
             if (base.compare(0, 3, "SV_") == 0 && base != "SV_TARGET") base = base.substr(3);
             if (base == "SV_TARGET") base = "COLOR";
             std::string name = "dx_" + base + std::to_string(index);
@@ -258,7 +273,7 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
                 for (size_t r = 0; r < rangeCount; ++r) u.used = u.used || ranges[r].index == m;
             }
             const char* hlslName = spvc_compiler_get_member_name(comp, list[b].base_type_id, m);
-            u.hlslName = hlslName ? hlslName : "";
+            u.hlslName = SourceName(hlslName ? hlslName : "");
             std::string member = "m" + std::to_string(m);
             u.glslName = var + "." + member;
             spvc_type t = spvc_compiler_get_type_handle(comp, spvc_type_get_member_type(block, m));
@@ -308,7 +323,7 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
                                               &count);
     for (size_t i = 0; i < count; ++i) {
         HlslSampler s;
-        s.hlslName = list[i].name;
+        s.hlslName = SourceName(list[i].name);
         s.used = false;
         for (spvc_variable_id id : activeSamplers) s.used = s.used || id == list[i].id;
         s.glslName = std::string(prefix) + "_s" + std::to_string(i);

@@ -338,6 +338,52 @@ TEST_F(FxTest, VaryingsMatchBySemanticNotByOrder) {
     e->Release();
 }
 
+// What the Direct3D 9 compiler accepts beyond glslang's HLSL draws what it computes: a global
+// the shader writes starts from the value the program set (Gain = 0.2), a varying array in a
+// struct takes consecutive registers, and names glslang reserves keep their meaning.
+TEST_F(FxTest, Direct3D9ConstructsDrawWhatTheyCompute) {
+    const std::string vs = "float4 VS(float4 p : POSITION) : POSITION { return p; }\n";
+    struct Case {
+        const char* what;
+        std::string source;
+        D3DCOLOR want;
+    };
+    const Case cases[] = {
+        {"a global float the shader doubles",
+         "float Gain = 1;\n" + vs + "float4 PS() : COLOR { Gain *= 2; return float4(Gain, 0, 0, 1); }\n" +
+             kOnePass,
+         0x660000},
+        {"a global array's member assigned, and a global an intrinsic writes",
+         "struct Wave { float freq; }; Wave waves[2]; float Gain, S, C;\n" + vs +
+             "float4 PS() : COLOR { waves[1].freq = Gain * 3; sincos(0, S, C);\n"
+             "  return float4(S, waves[1].freq, C, 1); }\n" + kOnePass,
+         0x0099FF},
+        {"a varying array in an output struct",
+         "float Gain; struct VO { float4 p : POSITION; float2 uv[4] : TEXCOORD0; };\n"
+         "VO VS(float4 p : POSITION) { VO o; o.p = p;\n"
+         "  for (int i = 0; i < 4; i++) o.uv[i] = float2(i * 0.25, 1 - i * 0.25); return o; }\n"
+         "float4 PS(VO i) : COLOR { return float4(i.uv[1].x, i.uv[3].y, i.uv[2].x, 1); }\n"
+         "technique T { pass { VertexShader = compile vs_3_0 VS(); PixelShader = compile ps_3_0 PS(); } }\n",
+         0x404080},
+        {"names glslang reserves",
+         "float Gain; float3 point = {0, 0.25, 0};\n"
+         "float4 sample(float line) { return float4(line, 0, 0, 1); }\n" + vs +
+             "float4 PS() : COLOR { float linear = Gain; return sample(linear) + float4(point, 0); }\n" +
+             kOnePass,
+         0x334000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sdlgl::GlEffect* e = Make(c.source);
+        if (!e) continue;
+        EXPECT_EQ(e->SetFloat("Gain", 0.2f), D3D_OK);
+        Clear(0xFF000000);
+        DrawQuad(e, -1, -1, 1, 1);
+        EXPECT_TRUE(Near(PixelAt(0, 0), c.want)) << PixelAt(0, 0);
+        e->Release();
+    }
+}
+
 }  // namespace
 }  // namespace sdltest
 

@@ -5,6 +5,7 @@
 #include "platform/core/fxfile.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -108,7 +109,12 @@ bool ParseNumberText(const std::string& s, float& v) {
         unsigned long long u = 0;
         auto r = std::from_chars(t.data() + 2, t.data() + t.size(), u, 16);
         if (r.ec != std::errc() || r.ptr != t.data() + t.size()) return false;
-        v = static_cast<float>(u);
+        // HLSL integers are 32 bits: 0x80808080 is the int of those bits, as a colour held
+        // in an int parameter is.
+        if (u >= 0x80000000ull && u <= 0xFFFFFFFFull)
+            v = static_cast<float>(static_cast<int32_t>(static_cast<uint32_t>(u)));
+        else
+            v = static_cast<float>(u);
         return true;
     }
     while (!t.empty() && std::strchr("fFhHlLuU", t.back())) t.pop_back();

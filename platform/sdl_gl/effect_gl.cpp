@@ -1,5 +1,7 @@
 #include "platform/sdl_gl/effect_gl.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace sdlgl {
@@ -369,12 +371,34 @@ void GlEffect::UploadProgramValues(const PassProgram& p) {
     }
 }
 
-uint32_t GlEffect::DynamicValue(const EffectState& s, float vec[4]) const {
+const float* GlEffect::StateValues(const EffectState& s, size_t& count) const {
     const std::vector<float>& all = values_[static_cast<size_t>(s.param)];
-    size_t at = std::min(s.offset, all.size()), n = all.size() - at;
-    const float* v = all.data() + at;
+    size_t at = std::min(s.offset, all.size());
+    count = all.size() - at;
+    return all.data() + at;
+}
+
+namespace {
+
+// An int parameter's value as the DWORD D3DX hands to a state: its 32 bits (a D3DCOLOR, a
+// count). Values are kept as floats, in which 32-bit ints with up to 24 significant bits, such
+// as colours of alpha 0x80 or 0xFF, are exact.
+uint32_t DwordOfInt(float f) {
+    if (!(f > -2147483648.0f)) return 0x80000000u;
+    if (f >= 4294967296.0f) return 0xFFFFFFFFu;
+    if (f >= 2147483648.0f) return static_cast<uint32_t>(static_cast<int64_t>(f));
+    return static_cast<uint32_t>(static_cast<int32_t>(f));
+}
+
+}  // namespace
+
+uint32_t GlEffect::DynamicValue(const EffectState& s, float vec[4]) const {
+    size_t n = 0;
+    const float* v = StateValues(s, n);
     for (size_t i = 0; i < 4; ++i) vec[i] = i < n ? v[i] : 0.0f;
     float f = n ? v[0] : 0.0f;
+    HlslBase base = code_->params[static_cast<size_t>(s.param)].base;
+    bool integer = base == HlslBase::Int || base == HlslBase::Bool;
     switch (s.kind) {
         case StateValueKind::Float: {
             uint32_t bits;
@@ -383,6 +407,13 @@ uint32_t GlEffect::DynamicValue(const EffectState& s, float vec[4]) const {
         }
         case StateValueKind::Color:
         case StateValueKind::Vector4: {
+            if (integer && n == 1 && s.kind == StateValueKind::Color) {
+                // An int is the colour itself.
+                uint32_t c = DwordOfInt(f);
+                for (int i = 0; i < 4; ++i)
+                    vec[i] = static_cast<float>((c >> (i == 3 ? 24 : 16 - 8 * i)) & 0xFF) / 255.0f;
+                return c;
+            }
             auto Byte = [](float x) -> uint32_t {
                 x = x < 0 ? 0 : x > 1 ? 1 : x;
                 return static_cast<uint32_t>(x * 255.0f + 0.5f);
@@ -391,7 +422,7 @@ uint32_t GlEffect::DynamicValue(const EffectState& s, float vec[4]) const {
             return (Byte(vec[3]) << 24) | (Byte(vec[0]) << 16) | (Byte(vec[1]) << 8) | Byte(vec[2]);
         }
         case StateValueKind::Bool: return f != 0.0f ? 1u : 0u;
-        default: return f < 0 ? 0u : static_cast<uint32_t>(f);
+        default: return integer ? DwordOfInt(f) : f < 0 ? 0u : static_cast<uint32_t>(f);
     }
 }
 
@@ -449,8 +480,9 @@ void GlEffect::ApplyState(const EffectState& s, int unitForSampler) {
         case StateTarget::Transform: {
             float m[16];
             if (s.param >= 0) {
-                const std::vector<float>& v = values_[static_cast<size_t>(s.param)];
-                for (size_t i = 0; i < 16; ++i) m[i] = i < v.size() ? v[i] : 0.0f;
+                size_t n = 0;
+                const float* v = StateValues(s, n);
+                for (size_t i = 0; i < 16; ++i) m[i] = i < n ? v[i] : 0.0f;
             } else {
                 std::memcpy(m, s.matrix, sizeof m);
             }

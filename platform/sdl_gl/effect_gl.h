@@ -109,6 +109,9 @@ private:
     // The pass's states and sampler registers; with `changedOnly` those reading a parameter
     // set since the last time.
     void ApplyPass(const EffectPass& pass, bool changedOnly);
+    // The current value of the parameter a state names, from the state's first float: `count`
+    // floats (an element and those after it).
+    const float* StateValues(const EffectState& s, size_t& count) const;
     uint32_t DynamicValue(const EffectState& s, float vec[4]) const;
     void SaveState();
     void RestoreState();

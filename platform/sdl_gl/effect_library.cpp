@@ -74,34 +74,47 @@ bool ElementReference(const std::string& value, std::string& name, int& element)
     return !name.empty();
 }
 
+// A state value that names a parameter: `<name>`, `(name)`, a bare name that is no constant
+// of the state's kind, or one element of an array parameter, `<name[i]>`. Sets the state's
+// parameter and `offset`, the value's first float within it; `element` is -1 for the whole
+// parameter. The pass sends the parameter's value when it begins and again at CommitChanges
+// once the program has set it (GlEffect::ApplyPass, GlEffect::StateValues): states of every
+// kind, shader constants included, read parameters this way. False when the value names no
+// parameter (`named` false) or one the effect lacks or an element past its end.
+bool StateParameter(const std::string& value, StateValueKind kind, const EffectSource& code,
+                    EffectState& out, int& element, bool& named) {
+    std::string ref = ParameterReference(value, kind);
+    element = -1;
+    if (ref.empty()) ElementReference(value, ref, element);
+    named = !ref.empty();
+    if (!named) return false;
+    out.param = code.FindParam(ref);
+    if (out.param < 0) return false;
+    if (element < 0) return true;
+    const EffectParam& p = code.params[static_cast<size_t>(out.param)];
+    out.offset = static_cast<size_t>(element * p.rows * p.columns);
+    return element < p.elements;
+}
+
 bool ReadState(const core::FxState& s, const StateInfo& info, const EffectSource& code,
                EffectState& out) {
     out.target = info.target;
     out.id = info.id;
     out.kind = info.kind;
     out.index = s.index > 0 ? static_cast<uint32_t>(s.index) : 0;
-    std::string ref = ParameterReference(s.value, info.kind);
-    // An element of an array parameter, `<lights[1]>`.
     int element = -1;
-    if (ref.empty() && info.target != StateTarget::Transform) ElementReference(s.value, ref, element);
+    bool named = false;
+    bool found = StateParameter(s.value, info.kind, code, out, element, named);
     if (info.target == StateTarget::Transform) {
         out.index = 0;
         if (info.id == 16) out.id = 16 + (s.index > 0 ? static_cast<uint32_t>(s.index) : 0);
-        if (!ref.empty()) {
-            out.param = code.FindParam(ref);
-            if (out.param < 0) return false;
-            const EffectParam& p = code.params[static_cast<size_t>(out.param)];
-            return p.rows == 4 && p.columns == 4 && p.elements == 0 && p.base == HlslBase::Float;
-        }
-        return ParseStateMatrix(s.value, out.matrix);
-    }
-    if (!ref.empty()) {
-        out.param = code.FindParam(ref);
-        if (out.param < 0 || element < 0) return out.param >= 0;
+        if (!named) return ParseStateMatrix(s.value, out.matrix);
+        if (!found) return false;
         const EffectParam& p = code.params[static_cast<size_t>(out.param)];
-        out.offset = static_cast<size_t>(element * p.rows * p.columns);
-        return element < p.elements;
+        return p.rows == 4 && p.columns == 4 && (p.elements == 0 || element >= 0) &&
+               p.base == HlslBase::Float;
     }
+    if (named) return found;
     return ParseStateValue(s.value, info.kind, out.value, out.vec);
 }
 

@@ -1,5 +1,7 @@
 // Effect calls and their results: creation failures with messages, parameters by name,
 // state saved by Begin and restored by End, pass order.
+#include <functional>
+
 #include "fx_fixture.h"
 
 namespace sdltest {
@@ -230,6 +232,69 @@ TEST_F(FxTest, StatesFromParametersAndSamplerStatesOfTheUnit) {
     e->EndPass();
     e->End();
     e->Release();
+}
+
+// A state of any kind whose value names a parameter, `<name>` or `(name)`, follows what the
+// program sets: read when the pass begins, and at CommitChanges inside the pass.
+TEST_F(FxTest, StatesNamingParametersFollowThem) {
+    sdlgl::GlDevice& gl = Sdl()->Gl();
+    auto Transform = [&gl](uint32_t kind) {
+        float m[16] = {};
+        gl.GetTransform(kind, m);
+        return m[12];   // the x of the translation row
+    };
+    struct Case {
+        const char* state;   // the assignment; the parameters are declared below
+        const char* param;
+        float first, second;   // values set before the pass and inside it
+        std::function<float()> read;
+    };
+    const Case cases[] = {
+        {"WorldTransform[0] = <Ident>;", "Ident", 2, 3, [&] { return Transform(256); }},
+        {"TextureTransform[0] = <DetailTexture>;", "DetailTexture", 4, 5, [&] { return Transform(16); }},
+        {"ViewTransform = (Bones[1]);", "Bones[1]", 6, 7, [&] { return Transform(2); }},
+        {"MaterialAmbient = (m_a);", "m_a", 0.25f, 0.5f, [&] { return gl.GetMaterial().ambient[1]; }},
+        {"TextureFactor = (Factor2x);", "Factor2x", static_cast<float>(int32_t(0x80808080u)),
+         static_cast<float>(int32_t(0xFF204080u)),
+         [&] { return static_cast<float>(static_cast<int32_t>(gl.GetRenderState(60))); }},
+        {"AlphaRef = <Ref>;", "Ref", 16, 200, [&] { return static_cast<float>(gl.GetRenderState(24)); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.state);
+        sdlgl::GlEffect* e = Make(
+            std::string("float4x4 Ident, DetailTexture, Bones[2]; float4 m_a; int Factor2x, Ref;\n"
+                        "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+                        "float4 PS() : COLOR { return 1; }\n"
+                        "technique T { pass { VertexShader = compile vs_2_0 VS();\n"
+                        "  PixelShader = compile ps_2_0 PS(); ") +
+            c.state + " } }\n");
+        if (!e) continue;
+        auto Set = [&](float v) {
+            std::string name = c.param;
+            if (name == "Factor2x" || name == "Ref") {
+                int i = static_cast<int>(v);
+                return e->SetValue(c.param, &i, sizeof i);
+            }
+            if (name == "m_a") {
+                D3DXVECTOR4 colour(0, v, 0, 1);
+                return e->SetVector(c.param, &colour);
+            }
+            D3DXMATRIX m;
+            D3DXMatrixTranslation(&m, v, 0, 0);
+            return e->SetMatrix(c.param, &m);
+        };
+        ASSERT_EQ(Set(c.first), D3D_OK);
+        UINT passes = 0;
+        ASSERT_EQ(e->Begin(&passes, 0), D3D_OK);
+        ASSERT_EQ(e->BeginPass(0), D3D_OK);
+        EXPECT_EQ(c.read(), c.first);
+        ASSERT_EQ(Set(c.second), D3D_OK);
+        e->CommitChanges();
+        EXPECT_EQ(c.read(), c.second);
+        e->EndPass();
+        e->End();
+        e->Release();
+    }
 }
 
 }  // namespace

@@ -43,6 +43,7 @@ std::vector<std::string> Words(const std::string& text) {
 
 std::vector<HlslToken> Tokens(const std::string& text) {
     std::vector<HlslToken> out;
+    out.reserve(text.size() / 4);
     size_t i = 0, n = text.size();
     bool lineStart = true;
     while (i < n) {
@@ -89,15 +90,16 @@ std::vector<HlslToken> Tokens(const std::string& text) {
             t.kind = 'w';
             while (i < n && IsIdentChar(text[i])) ++i;
         } else {
-            static const char* const kCompound[] = {"<<=", ">>=", "++", "--", "+=", "-=", "*=", "/=",
-                                                    "%=",  "&=",  "|=", "^=", "==", "!=", "<=", ">=",
-                                                    "&&",  "||",  "<<", ">>", "::"};
+            // Compound operators: <<= >>= << >> ++ -- && || :: and op= of every operator.
+            char d = i + 1 < n ? text[i + 1] : '\0';
             size_t len = 1;
-            for (const char* op : kCompound)
-                if (text.compare(i, std::strlen(op), op) == 0) {
-                    len = std::strlen(op);
-                    break;
-                }
+            if ((c == '<' || c == '>') && d == c)
+                len = i + 2 < n && text[i + 2] == '=' ? 3 : 2;
+            else if (d == '=' && (c == '+' || c == '-' || c == '*' || c == '/' || c == '%' || c == '&' ||
+                                  c == '|' || c == '^' || c == '=' || c == '!' || c == '<' || c == '>'))
+                len = 2;
+            else if (d == c && (c == '+' || c == '-' || c == '&' || c == '|' || c == ':'))
+                len = 2;
             i += len;
         }
         t.end = i;

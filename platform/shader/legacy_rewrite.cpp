@@ -140,14 +140,15 @@ public:
 
     std::string Rewrite() {
         ReadTopLevel();
-        std::set<std::string> written;
+        if (globals_.empty()) return s_;
+        std::set<std::string, std::less<>> written;
         for (const Body& f : functions_) FindWrites(f, written);
         if (written.empty()) return s_;
         // Edits from the back, so that earlier offsets stay valid.
         std::vector<std::pair<size_t, std::pair<size_t, std::string>>> edits;
         for (const Body& f : functions_)
             for (size_t k = f.params; k <= f.bodyClose; ++k)
-                if (t_[k].kind == 'w' && written.count(Text(k)) && !(k > 0 && Is(k - 1, ".")))
+                if (t_[k].kind == 'w' && written.count(View(k)) && !(k > 0 && Is(k - 1, ".")))
                     edits.push_back({t_[k].begin, {t_[k].end - t_[k].begin, kCopyPrefix + Text(k)}});
         for (const Global& g : globals_)
             if (written.count(g.name))
@@ -170,6 +171,9 @@ private:
     };
 
     std::string Text(size_t i) const { return s_.substr(t_[i].begin, t_[i].end - t_[i].begin); }
+    std::string_view View(size_t i) const {
+        return std::string_view(s_).substr(t_[i].begin, t_[i].end - t_[i].begin);
+    }
     bool Is(size_t i, const char* p) const {
         size_t n = std::strlen(p);
         return i < t_.size() && t_[i].end - t_[i].begin == n && s_.compare(t_[i].begin, n, p) == 0;
@@ -252,6 +256,7 @@ private:
             if (!local && j < n)
                 for (Global& g : names) {
                     g.end = t_[j].end;
+                    names_.insert(g.name);
                     globals_.push_back(g);
                 }
             i = j + 1;
@@ -287,16 +292,14 @@ private:
     }
 
     // Globals that the body of `f` writes: assigned, incremented, or passed as an out argument.
-    void FindWrites(const Body& f, std::set<std::string>& written) const {
+    void FindWrites(const Body& f, std::set<std::string, std::less<>>& written) const {
         static const char* const kAssign[] = {"=", "+=", "-=", "*=", "/=", "%=", "<<=", ">>=",
                                               "&=", "|=", "^=", "++", "--"};
-        std::set<std::string> names;
-        for (const Global& g : globals_) names.insert(g.name);
         size_t end = std::min(f.bodyClose, t_.size());
         for (size_t k = f.bodyOpen + 1; k < end; ++k) {
             if (t_[k].kind != 'w' || Is(k - 1, ".")) continue;
-            std::string name = Text(k);
-            if (!names.count(name) || written.count(name)) continue;
+            std::string_view name = View(k);
+            if (!names_.count(name) || written.count(name)) continue;
             size_t m = k + 1;   // past the indices and members that follow the name
             for (;;) {
                 if (Is(m, "[")) m = Match(m) + 1;
@@ -307,7 +310,7 @@ private:
             for (const char* op : kAssign) write = write || Is(m, op);
             if (!write && (Is(k - 1, "(") || Is(k - 1, ",")) && (Is(m, ",") || Is(m, ")")))
                 write = OutArgument(k - 1, f.bodyOpen);
-            if (write) written.insert(name);
+            if (write) written.emplace(name);
         }
     }
 
@@ -332,6 +335,7 @@ private:
     const std::string& s_;
     std::vector<HlslToken> t_;
     std::vector<Global> globals_;
+    std::set<std::string, std::less<>> names_;   // of globals_
     std::vector<Body> functions_;
     std::map<std::string, std::vector<bool>> outParams_;   // by function name, all overloads
 };

@@ -1,6 +1,7 @@
 // The whole effect compile as both backends run it: the preprocessor, the effect reader, and
-// each pass's shaders through glslang and SPIRV-Cross with their sampler registers. Any text
-// compiles or fails with messages; none may crash or exhaust the stack. Includes read nothing.
+// each pass's shaders through glslang and SPIRV-Cross with their sampler registers, and the
+// source rewrites in this process. Any text compiles or fails with messages; none may crash or
+// exhaust the stack. Includes read nothing.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -8,6 +9,7 @@
 #include "platform/core/fxfile.h"
 #include "platform/core/fxfile_preprocess.h"
 #include "platform/shader/hlsl_compiler.h"
+#include "platform/shader/legacy_rewrite.h"
 
 namespace {
 
@@ -24,6 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (err.find("error X") == std::string::npos) std::abort();
         return 0;
     }
+    // The source rewrites run in the compile server, where a fault would only fail the
+    // compile; here the fuzzer sees them.
+    std::string rewritten = hlsl::RewriteLegacyHlsl(fx.hlsl);
+    hlsl::RenameReservedWords(rewritten);
+    hlsl::SourceNames(rewritten);
     for (const core::FxTechnique& t : fx.techniques)
         for (const core::FxPass& p : t.passes)
             for (const core::FxState& s : p.states) {

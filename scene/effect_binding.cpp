@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -24,6 +25,14 @@ const struct {
     {"LightSpecular_Itens", "the light's specular intensity"},
     {"LightAmbient", "the light's ambient"},
     {"Attenuation", "the light's attenuation"},
+    {"LightPositions", "the positions of a batch of lights"},
+    {"LightColors", "the colours of a batch of lights"},
+    {"LightFalloffs", "the falloffs of a batch of lights"},
+    {"LightSpeculars", "the specular powers of a batch of lights"},
+    {"LightSpecularIntensities", "the specular intensities of a batch of lights"},
+    {"LightAmbients", "the ambients of a batch of lights"},
+    {"LightAttenuations", "the attenuations of a batch of lights"},
+    {"LightCount", "the number of lights in the batch"},
 };
 
 const char* EngineName(const char* name) {
@@ -219,13 +228,51 @@ bool ReadLightObject(const std::string& object, const std::string& semantic, Bin
 
 namespace {
 
+// The light arrays of an effect that offers "ald_Phong_lights".
+void BindBatch(ID3DXBaseEffect* effect, LightBatch& out) {
+    out.first = effect->GetTechniqueByName("ald_Phong_lights");
+    if (!out.first) return;
+    out.further = effect->GetTechniqueByName("ald_Phong_lights_alpha");
+    const struct {
+        const char* name;
+        D3DXHANDLE* handle;
+        bool vector;
+    } kArrays[] = {
+        {"LightPositions", &out.positions, true},      {"LightColors", &out.colours, true},
+        {"LightFalloffs", &out.falloffs, false},       {"LightSpeculars", &out.speculars, false},
+        {"LightSpecularIntensities", &out.intensities, false}, {"LightAmbients", &out.ambients, false},
+        {"LightAttenuations", &out.attenuations, false},
+    };
+    UINT shortest = 0;
+    for (const auto& a : kArrays) {
+        D3DXHANDLE h = effect->GetParameterByName(nullptr, a.name);
+        D3DXPARAMETER_DESC d;
+        bool fits = h && SUCCEEDED(effect->GetParameterDesc(h, &d)) && d.Elements > 0 &&
+                    (a.vector ? d.Class == D3DXPC_VECTOR : d.Class == D3DXPC_SCALAR);
+        if (!fits) continue;
+        *a.handle = h;
+        shortest = shortest ? std::min(shortest, d.Elements) : d.Elements;
+    }
+    out.count = effect->GetParameterByName(nullptr, "LightCount");
+    INT lights = 0;
+    D3DXHANDLE said = effect->GetAnnotationByName(out.first, "Lights");
+    if (said && SUCCEEDED(effect->GetValue(said, &lights, sizeof lights)) && lights > 0)
+        out.perPass = static_cast<unsigned>(lights);
+    else
+        out.perPass = shortest;
+    if (shortest) out.perPass = std::min(out.perPass, static_cast<unsigned>(shortest));
+    out.perPass = std::min(out.perPass, kBindingLights);
+    if (!out.perPass) out = LightBatch();
+}
+
 void Bind(ID3DXBaseEffect* effect, ID3DXEffect* drawable, EffectBinding& out) {
     out = EffectBinding();
     D3DXEFFECT_DESC desc;
     if (!effect || FAILED(effect->GetDesc(&desc))) return;
 
-    out.engineTechniques =
-        effect->GetTechniqueByName("ald_Phong") || effect->GetTechniqueByName("ald_Phong_alpha");
+    BindBatch(effect, out.batch);
+    out.engineTechniques = effect->GetTechniqueByName("ald_Phong") ||
+                           effect->GetTechniqueByName("ald_Phong_alpha") || out.batch.perPass;
     if (!out.engineTechniques && !drawable) out.technique = effect->GetTechnique(0);
     if (!out.engineTechniques && drawable && drawable->FindNextValidTechnique(nullptr, &out.technique) != D3D_OK)
         out.technique = nullptr;
@@ -441,6 +488,32 @@ void ApplyDraw(ID3DXEffect* effect, const EffectBinding& binding, const BindingS
         if (b.viewSpace) v = IntoView(v, *s.view);
         SetValue(effect, b, v);
     }
+}
+
+void ApplyLightBatch(ID3DXEffect* effect, const LightBatch& batch, const BindingLight* lights, unsigned count) {
+    // Elements past the batch stay zero: no colour, no ambient, no specular.
+    D3DXVECTOR4 positions[kBindingLights], colours[kBindingLights];
+    float falloffs[kBindingLights] = {}, speculars[kBindingLights] = {}, intensities[kBindingLights] = {},
+          ambients[kBindingLights] = {}, attenuations[kBindingLights] = {};
+    count = std::min(count, batch.perPass);
+    for (unsigned i = 0; i < count; ++i) {
+        positions[i] = lights[i].position;
+        colours[i] = lights[i].colour;
+        falloffs[i] = lights[i].falloff;
+        speculars[i] = lights[i].specular;
+        intensities[i] = lights[i].specularIntensity;
+        ambients[i] = lights[i].ambient;
+        attenuations[i] = lights[i].attenuation;
+    }
+    unsigned n = batch.perPass;
+    if (batch.positions) effect->SetVectorArray(batch.positions, positions, n);
+    if (batch.colours) effect->SetVectorArray(batch.colours, colours, n);
+    const std::pair<D3DXHANDLE, const float*> kFloats[] = {
+        {batch.falloffs, falloffs}, {batch.speculars, speculars}, {batch.intensities, intensities},
+        {batch.ambients, ambients}, {batch.attenuations, attenuations}};
+    for (const auto& f : kFloats)
+        if (f.first) effect->SetFloatArray(f.first, f.second, n);
+    if (batch.count) effect->SetFloat(batch.count, static_cast<float>(count));
 }
 
 void DrawEffectPasses(IDirect3DDevice9* device, ID3DXEffect* effect, const EffectBinding& binding,

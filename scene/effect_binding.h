@@ -52,6 +52,20 @@ struct BoundParameter {
     std::string file;                // FileTexture: the file as the annotation names it
 };
 
+// Several lights in one pass, offered by an effect's techniques "ald_Phong_lights" (the first
+// batch of an object's lights: writes the colour) and "ald_Phong_lights_alpha" (each further
+// batch: adds). The first says how many lights it takes with `int Lights = N` (or the length of
+// LightPositions), and reads arrays of that many elements: LightPositions and LightColors
+// (float4), LightFalloffs, LightSpeculars, LightSpecularIntensities, LightAmbients and
+// LightAttenuations (float), and LightCount, the lights of the batch; the elements past it
+// are zero.
+struct LightBatch {
+    unsigned perPass = 0;   // lights a pass takes; 0 when the effect does not offer it
+    D3DXHANDLE first = nullptr, further = nullptr;   // the two techniques
+    D3DXHANDLE positions = nullptr, colours = nullptr, falloffs = nullptr, speculars = nullptr,
+               intensities = nullptr, ambients = nullptr, attenuations = nullptr, count = nullptr;
+};
+
 struct EffectBinding {
     std::vector<BoundParameter> perDraw;     // before Begin: transforms, camera, time, lights
     std::vector<BoundParameter> perSubset;   // before each subset: material, texture
@@ -63,6 +77,7 @@ struct EffectBinding {
     // one, drawn for the first light only.
     bool engineTechniques = true;
     D3DXHANDLE technique = nullptr;
+    LightBatch batch;
 };
 
 // The table for an effect, from its reflection.
@@ -87,6 +102,7 @@ struct BindingLight {
     D3DXVECTOR3 lookAt;     // the point it shines at
     D3DXVECTOR4 colour;     // a 1
     float ambient = 0;
+    float falloff = 0, specular = 0, specularIntensity = 0, attenuation = 0;
 };
 
 const unsigned kBindingLights = 8;
@@ -104,6 +120,9 @@ struct BindingScene {
 
 // Sets the per-draw values. Lights the scene does not have keep their values.
 void ApplyDraw(ID3DXEffect* effect, const EffectBinding& binding, const BindingScene& scene);
+
+// Sets a batch of `count` lights (at most batch.perPass) in the effect's light arrays.
+void ApplyLightBatch(ID3DXEffect* effect, const LightBatch& batch, const BindingLight* lights, unsigned count);
 
 // Draws mesh subsets 0..count-1 in every pass of the effect's current technique, each with its
 // material and stage-0 texture; an effect with per-subset values gets them before each

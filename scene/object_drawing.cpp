@@ -23,9 +23,11 @@ void Static_CObject::Draw(unsigned int lightNumber, bool firstLight)
         ID3DXEffect* effect =
             effectManager ? effectManager->FindEffect(name, &view, &projection, &binding) : nullptr;
         // An effect without the engine's techniques is drawn once, with the first light: a
-        // later light would paint over it.
+        // later light would paint over it. One that takes lights in batches draws a batch
+        // with the batch's first light.
         bool foreign = effect && binding && !binding->engineTechniques;
-        if (foreign && !firstLight) continue;
+        unsigned int batch = effect && binding ? binding->batch.perPass : 0;
+        if ((foreign && !firstLight) || (batch && (lightNumber - 1) % batch != 0)) continue;
         SetMatrices(effect, &view, &projection);
         if (!effect) {
             DrawPlain();
@@ -33,7 +35,10 @@ void Static_CObject::Draw(unsigned int lightNumber, bool firstLight)
         }
         if (lightManager) lightManager->SetLightConstants(effect, lightNumber);
         if (binding && !binding->perDraw.empty()) ApplyBinding(effect, *binding, view, projection, lightNumber);
-        if (foreign) {
+        if (batch) {
+            ApplyLightBatch(effect, binding->batch, lightNumber);
+            effect->SetTechnique(firstLight ? binding->batch.first : binding->batch.further);
+        } else if (foreign) {
             if (!binding->technique) continue;
             effect->SetTechnique(binding->technique);
         } else {
@@ -62,16 +67,33 @@ void Static_CObject::ApplyBinding(ID3DXEffect* effect, const EffectBinding& bind
         scene.seconds = static_cast<float>(timeGetTime() - effectManager->startTime) / 1000.0f;
     // Light 0 is the light drawn, light n the level's light n + 1.
     for (unsigned int n = 0; lightManager && n < binding.lightsUsed; ++n) {
-        Korvel_Light* light = lightManager->Light(n == 0 ? lightNumber : n + 1);
-        if (!light) break;
-        BindingLight& to = scene.lights[n];
-        to.position = D3DXVECTOR4(light->position.x, light->position.y, light->position.z, 1.0f);
-        to.lookAt = D3DXVECTOR3(light->look.x, light->look.y, light->look.z);
-        to.colour = light->colour;
-        to.ambient = light->ambient;
+        if (!ReadLight(lightManager->Light(n == 0 ? lightNumber : n + 1), scene.lights[n])) break;
         scene.lightCount = n + 1;
     }
     ApplyDraw(effect, binding, scene);
+}
+
+void Static_CObject::ApplyLightBatch(ID3DXEffect* effect, const LightBatch& batch, unsigned int lightNumber)
+{
+    BindingLight lights[kBindingLights];
+    unsigned int count = 0;
+    while (lightManager && count < batch.perPass && ReadLight(lightManager->Light(lightNumber + count), lights[count]))
+        ++count;
+    ::ApplyLightBatch(effect, batch, lights, count);
+}
+
+bool Static_CObject::ReadLight(const Korvel_Light* light, BindingLight& to)
+{
+    if (!light) return false;
+    to.position = D3DXVECTOR4(light->position.x, light->position.y, light->position.z, 1.0f);
+    to.lookAt = D3DXVECTOR3(light->look.x, light->look.y, light->look.z);
+    to.colour = light->colour;
+    to.ambient = light->ambient;
+    to.falloff = light->falloff;
+    to.specular = light->specular;
+    to.specularIntensity = light->specularIntensity;
+    to.attenuation = light->attenuation;
+    return true;
 }
 
 void Static_CObject::DrawPlain()

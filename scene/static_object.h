@@ -12,7 +12,10 @@
 class Korvel_Console;
 class Korvel_Effect_Manager;
 class Korvel_Light_Manager;
+class Korvel_Light;
+struct BindingLight;
 struct EffectBinding;
+struct LightBatch;
 
 class Static_CObject : public Object_Super {
 public:
@@ -51,6 +54,9 @@ private:
     // The values of an effect's parameters bound by semantic, for this object and light.
     void ApplyBinding(ID3DXEffect* effect, const EffectBinding& binding, const D3DXMATRIX& view,
                       const D3DXMATRIX& projection, unsigned int lightNumber);
+    // The light arrays of an effect that takes lights in batches: lights lightNumber onwards.
+    void ApplyLightBatch(ID3DXEffect* effect, const LightBatch& batch, unsigned int lightNumber);
+    static bool ReadLight(const Korvel_Light* light, BindingLight& to);   // false for none
     void LoadMesh();
     void LoadTexture(unsigned int i, const char* name);
     void ComputeWorld();

@@ -410,6 +410,8 @@ public:
     }
 
     HRESULT GetValue(D3DXHANDLE h, LPVOID data, UINT bytes) override {
+        // An annotation's value is reflection, not recorded.
+        if (reflection->Annotation(h)) return reflection->GetInitialValue(h, data, bytes);
         core::FxShape s;
         size_t at = 0;
         EffectParam* p = Find(h, s, at);

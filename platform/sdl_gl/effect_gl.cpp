@@ -105,6 +105,7 @@ HRESULT GlEffect::SetValue(D3DXHANDLE hParameter, LPCVOID pData, UINT Bytes) {
 }
 
 HRESULT GlEffect::GetValue(D3DXHANDLE hParameter, LPVOID pData, UINT Bytes) {
+    if (reflection_.Annotation(hParameter)) return reflection_.GetInitialValue(hParameter, pData, Bytes);
     Ref ref;
     if (!Resolve(hParameter, ref)) return D3DERR_INVALIDCALL;
     const EffectParam& e = code_->params[static_cast<size_t>(ref.param)];

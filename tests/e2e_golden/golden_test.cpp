@@ -265,6 +265,19 @@ TEST_F(Golden, FirstFrameShowsTheLitSceneTheInfoTextAndTheMarkers) {
                      {{"info text", kInfoText}, {"floor", kFloor}, {"ball", kBall}});
 }
 
+// The demo whose Phong effect takes the lights in one pass looks like the demo drawn per light.
+TEST_F(Golden, LightsInOnePassLookAsDrawnOnePerLight) {
+    if (!update_.empty()) GTEST_SKIP() << "compared with the demo's reference, not one of its own";
+    fs::remove_all(dir_);
+    dir_ = testsupport::CopyLevel(ONEPASS_DIR, "e2e_golden");
+    ASSERT_FALSE(dir_.empty());
+    Start();
+    ASSERT_TRUE(WaitFor("first.png"));
+    EXPECT_EQ(Stop(), 0);
+    MatchesReference("first", Load("first.png"), {kFrameRate},
+                     {{"info text", kInfoText}, {"floor", kFloor}, {"ball", kBall}});
+}
+
 TEST_F(Golden, ConsoleKeyShowsThePanelOverTheWireframeScene) {
     Start();
     ASSERT_TRUE(WaitFor("first.png"));

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "console/console.h"
+#include "param_tree/dynamic_row.h"
 #include "scene/camera.h"
 #include "scene/camera_manager.h"
 #include "scene/effect_manager.h"
@@ -213,6 +214,48 @@ TEST_F(DrawingTest, WithoutACameraEffectsSeeTheOriginAndIdentity)
     EXPECT_EQ(view, identity);
     EXPECT_EQ(projection, identity);
     EXPECT_THAT(Value("a", "View_Pos"), ElementsAre(0, 0, 0, 1));
+}
+
+// An effect offering "ald_Phong_lights" for two lights draws lights 1 and 2 in one pass, then
+// adds light 3 with "ald_Phong_lights_alpha"; the arrays hold each batch, zero past its end.
+TEST_F(DrawingTest, LightsInBatchesWhenTheEffectTakesThem)
+{
+    WriteFile("fx/batch.fx",
+              "float4x4 mat_World_View_Proj;\n"
+              "float4 LightPositions[2];\n"
+              "float4 LightColors[2];\n"
+              "float LightAttenuations[2];\n"
+              "int LightCount;\n"
+              "float4 VS(float4 p : POSITION) : POSITION { return mul(p, mat_World_View_Proj); }\n"
+              "float4 PS() : COLOR { return LightColors[0] * LightAttenuations[1] + LightPositions[1] * LightCount; }\n"
+              "technique ald_Phong_lights < int Lights = 2; > {\n"
+              "  pass P0 { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(); } }\n"
+              "technique ald_Phong_lights_alpha {\n"
+              "  pass P0 { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(); } }\n");
+    Zarvik_string name;
+    name = "batch";
+    WriteTree("level.dr", "L { _EFFECTS_ { batch } batch { _FILE_FX_ { \"fx\\\\batch.fx\" } } }");
+    DynamicRow tree;
+    Zarvik_string level;
+    level = "level.dr";
+    tree.iLoadFromFile(level);
+    ASSERT_NE(effects->AddEffect(name, &tree), 0u);
+    Add("batch");
+    headless::ClearCalls();
+    DrawAllLights();
+
+    std::vector<std::string> seen;
+    for (const headless::Call& call : headless::Calls()) {
+        if (call.object != headless::NameOf(Effect("batch"))) continue;
+        if (call.method == "SetTechnique" || call.method == "SetVectorArray" ||
+            (call.method == "SetFloat" && call.args.at(0) == "LightCount"))
+            seen.push_back(call.method + " " + call.args.back());
+    }
+    EXPECT_THAT(seen, ElementsAre("SetVectorArray 10 0 0 1 20 0 0 1", "SetVectorArray 1 1 1 1 1 1 1 1",
+                                  "SetFloat 2", "SetTechnique ald_Phong_lights",
+                                  "SetVectorArray 30 0 0 1 0 0 0 0", "SetVectorArray 1 1 1 1 0 0 0 0",
+                                  "SetFloat 1", "SetTechnique ald_Phong_lights_alpha"));
+    EXPECT_THAT(Value("batch", "LightAttenuations"), ElementsAre(0.8f, 0.0f));
 }
 
 TEST_F(DrawingTest, LightConstantsFallBackToTheLastLight)

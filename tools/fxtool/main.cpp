@@ -334,7 +334,10 @@ int Info(const Options& o) {
         std::string bound = BindingText(d.Name, Bound(binding, h));
         if (!bound.empty()) std::printf("  engine sets: %s\n", bound.c_str());
     }
-    if (binding.engineTechniques) {
+    if (binding.batch.perPass) {
+        std::printf("engine draws: ald_Phong_lights for the first %u lights, ald_Phong_lights_alpha for each further %u\n",
+                    binding.batch.perPass, binding.batch.perPass);
+    } else if (binding.engineTechniques) {
         std::printf("engine draws: ald_Phong for the first light, ald_Phong_alpha for each further one\n");
     } else {
         D3DXTECHNIQUE_DESC td;

@@ -50,11 +50,23 @@ struct HlslSampler {
     int reg = -1;           // sampler register sN, given by AssignSamplerRegisters
 };
 
+// A uniform of a shader assembly stage that no effect parameter feeds: its constant registers
+// (arrays from register 0, set by the pass's shader constant states) and the bump matrices of
+// texture stages (D3DTSS_BUMPENVMAT00..11 as (00, 01, 10, 11); LSCALE and LOFFSET).
+struct RegisterUniform {
+    enum Kind { FloatConstants, IntConstants, BoolConstants, BumpMatrix, BumpLuminance };
+    Kind kind = FloatConstants;
+    std::string glslName;   // "vs_c", "ps_i", "ps_bumpMat1"
+    int count = 1;          // registers in the array
+    int stageIndex = 0;     // BumpMatrix, BumpLuminance: the texture stage
+};
+
 struct HlslStage {
     ShaderStage stage = ShaderStage::Vertex;
     std::string glsl;
     std::vector<HlslUniform> uniforms;
     std::vector<HlslSampler> samplers;
+    std::vector<RegisterUniform> registerUniforms;   // shader assembly only
 };
 
 // Name of the vec2 uniform of every vertex stage: (1 / viewport width, 1 / viewport height).

@@ -13,6 +13,7 @@ set(CORE_READER_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/fxfile_preprocess.cpp
   ${CMAKE_CURRENT_LIST_DIR}/fx_include.cpp
   ${CMAKE_CURRENT_LIST_DIR}/fx_state_names.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/fx_shader_constants.cpp
   ${CMAKE_CURRENT_LIST_DIR}/fxfile_values.cpp
   ${CMAKE_CURRENT_LIST_DIR}/file_bytes.cpp)
 set(CORE_READER_INCLUDES /usr/include/stb)

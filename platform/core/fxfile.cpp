@@ -14,10 +14,13 @@ namespace core {
 namespace {
 
 struct FTok {
-    enum Kind { Ident, Number, String, Punct, End } k = End;
-    std::string text;   // strings without quotes; punctuation as one character
-    size_t b = 0, e = 0;  // byte range in the source, quotes included
+    enum Kind { Ident, Number, String, Punct, Asm, End } k = End;
+    // Strings without quotes; punctuation as one character; Asm: the text between the braces
+    // of `asm { ... }` (the token after the word asm).
+    std::string text;
+    size_t b = 0, e = 0;  // byte range in the source, quotes and braces included
     int line = 1;
+    int bodyLine = 0, bodyColumn = 0;   // Asm: where the text begins
 };
 
 bool IsIdStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
@@ -32,6 +35,59 @@ std::string Lower(std::string s) {
 
 std::string LineErr(int line, const std::string& what) { return "line " + std::to_string(line) + ": " + what; }
 
+bool IsAsmWord(const std::string& w) { return w == "asm" || w == "ASM"; }
+
+// After the word asm at `i`: blanks and comments up to a '{', then the assembly up to its
+// '}', skipping its comments (//, ;, /* */), which may hold any character. False when there is
+// no block; with `err` set when it is not closed.
+bool AsmBody(const std::string& src, size_t& i, int& line, FTok& t, std::string& err) {
+    size_t j = i;
+    int l = line;
+    while (j < src.size()) {
+        char c = src[j];
+        if (c == '\n') { ++l; ++j; continue; }
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v') { ++j; continue; }
+        if (c == '/' && j + 1 < src.size() && src[j + 1] == '/') {
+            while (j < src.size() && src[j] != '\n') ++j;
+            continue;
+        }
+        break;
+    }
+    if (j >= src.size() || src[j] != '{') return false;
+    t.k = FTok::Asm;
+    t.b = j;
+    t.line = l;
+    size_t k = j + 1;
+    t.bodyLine = l;
+    size_t lineStart = src.rfind('\n', j);
+    t.bodyColumn = static_cast<int>(k - (lineStart == std::string::npos ? 0 : lineStart + 1)) + 1;
+    while (k < src.size() && src[k] != '}') {
+        if (src[k] == '\n') ++l;
+        if (src[k] == ';' || (src[k] == '/' && k + 1 < src.size() && src[k + 1] == '/')) {
+            while (k < src.size() && src[k] != '\n') ++k;
+            continue;
+        }
+        if (src[k] == '/' && k + 1 < src.size() && src[k + 1] == '*') {
+            k += 2;
+            while (k + 1 < src.size() && !(src[k] == '*' && src[k + 1] == '/')) {
+                if (src[k] == '\n') ++l;
+                ++k;
+            }
+            k += 2;
+            continue;
+        }
+        ++k;
+    }
+    if (k >= src.size()) {
+        err = LineErr(t.line, "asm block not closed before end of file");
+        return false;
+    }
+    t.text = src.substr(j + 1, k - j - 1);
+    t.e = k + 1;
+    i = k + 1;
+    line = l;
+    return true;
+}
 bool Tokenise(const std::string& src, std::vector<FTok>& out, std::string& err) {
     size_t i = 0, n = src.size();
     if (n >= 3 && src.compare(0, 3, "\xEF\xBB\xBF") == 0) i = 3;  // UTF-8 byte order mark
@@ -70,6 +126,15 @@ bool Tokenise(const std::string& src, std::vector<FTok>& out, std::string& err) 
             while (i < n && IsIdChar(src[i])) ++i;
             t.k = FTok::Ident;
             t.text = src.substr(t.b, i - t.b);
+            FTok body;
+            std::string asmErr;
+            if (IsAsmWord(t.text) && AsmBody(src, i, line, body, asmErr)) {
+                t.e = t.b + t.text.size();
+                out.push_back(std::move(t));
+                out.push_back(std::move(body));
+                continue;
+            }
+            if (!asmErr.empty()) { err = asmErr; return false; }
         } else if (IsDigit(c) || (c == '.' && i + 1 < n && IsDigit(src[i + 1]))) {
             while (i < n && (IsIdChar(src[i]) || src[i] == '.' ||
                              ((src[i] == '+' || src[i] == '-') && (src[i - 1] == 'e' || src[i - 1] == 'E') &&
@@ -232,6 +297,7 @@ private:
         for (size_t j = b; j < e; ++j) {
             if (j > b && t_[j].b > t_[j - 1].e) s += ' ';
             if (t_[j].k == FTok::String) s += src_.substr(t_[j].b, t_[j].e - t_[j].b);
+            else if (t_[j].k == FTok::Asm) s += "{...}";
             else s += t_[j].text;
         }
         return s;
@@ -291,6 +357,10 @@ private:
             if (!SkipTo(";", err)) return false;
             if (i_ == vb) { err = LineErr(Line(), "state '" + s.name + "' has no value"); return false; }
             s.value = Join(vb, i_);
+            if (i_ == vb + 2 && t_[vb + 1].k == FTok::Asm) {
+                s.isAsm = true;
+                s.assembly = Assembly(t_[vb + 1]);
+            }
             if (t_[vb].k == FTok::Ident && t_[vb].text == "compile") {
                 size_t j = vb + 1;
                 if (j + 1 >= i_ || t_[j].k != FTok::Ident || t_[j + 1].k != FTok::Ident) {
@@ -513,23 +583,24 @@ private:
                 size_t eqTok = i_;
                 ++i_;
                 p.hasInitializer = true;
-                if (At(FTok::Ident) && (Lower(t_[i_].text) == "sampler_state" || t_[i_].text == "asm")) {
-                    bool sampler = Lower(t_[i_].text) == "sampler_state";
+                if (At(FTok::Ident) && Lower(t_[i_].text) == "sampler_state") {
                     ++i_;
                     if (!IsP("{")) { err = LineErr(Line(), "expected '{' after '" + t_[i_ - 1].text + "'"); return false; }
-                    if (sampler) {
-                        ++i_;
-                        while (!IsP("}")) {
-                            if (At(FTok::End)) { err = LineErr(p.line, "sampler_state of '" + p.name + "' not closed"); return false; }
-                            if (IsP(";")) { ++i_; continue; }
-                            if (!State(p.samplerStates, err)) return false;
-                        }
-                        ++i_;
-                        for (const FxState& s : p.samplerStates)
-                            if (Lower(s.name) == "texture") p.textureName = TextureRef(s.value);
-                    } else if (!SkipBalanced("{", "}", err)) {
-                        return false;
+                    ++i_;
+                    while (!IsP("}")) {
+                        if (At(FTok::End)) { err = LineErr(p.line, "sampler_state of '" + p.name + "' not closed"); return false; }
+                        if (IsP(";")) { ++i_; continue; }
+                        if (!State(p.samplerStates, err)) return false;
                     }
+                    ++i_;
+                    for (const FxState& s : p.samplerStates)
+                        if (Lower(s.name) == "texture") p.textureName = TextureRef(s.value);
+                    Blank(t_[eqTok].b, t_[i_ - 1].e);
+                } else if (At(FTok::Ident) && IsAsmWord(t_[i_].text)) {
+                    if (t_[i_ + 1].k != FTok::Asm) { err = LineErr(Line(), "expected '{' after 'asm'"); return false; }
+                    p.asmBlocks.push_back(Assembly(t_[i_ + 1]));
+                    p.initializerText = "asm {...}";
+                    i_ += 2;
                     Blank(t_[eqTok].b, t_[i_ - 1].e);
                 } else {
                     size_t vb = i_;
@@ -540,6 +611,8 @@ private:
                         ++i_;
                     }
                     if (i_ == vb) { err = LineErr(p.line, "'" + p.name + "' has an empty initialiser"); return false; }
+                    for (size_t j = vb; j < i_; ++j)
+                        if (t_[j].k == FTok::Asm) p.asmBlocks.push_back(Assembly(t_[j]));
                     // An array's initialiser gives every number of every element.
                     size_t want = static_cast<size_t>(p.rows * p.columns * p.elements);
                     if (Initial(p, vb, i_) && p.elements > 0 && dims == 1 && p.paramClass != FxClass::Object &&
@@ -588,6 +661,14 @@ private:
             p.registerKind = k;
             p.registerIndex = std::atoi(w.c_str() + 1);
         }
+    }
+
+    static FxAsm Assembly(const FTok& t) {
+        FxAsm a;
+        a.text = t.text;
+        a.line = t.bodyLine;
+        a.column = t.bodyColumn;
+        return a;
     }
 
     static std::string TextureRef(const std::string& v) {
@@ -741,7 +822,7 @@ bool CompileText(const std::string& text, FxState& out) {
 
 bool ResolveShaderState(const FxFile& fx, const FxState& s, FxState& out, std::string& err) {
     out = s;
-    if (s.isCompile) return true;
+    if (s.isCompile || s.isAsm) return true;
     std::string v = TrimText(s.value);
     if (v.size() >= 2 && ((v.front() == '(' && v.back() == ')') || (v.front() == '<' && v.back() == '>')))
         v = TrimText(v.substr(1, v.size() - 2));
@@ -794,8 +875,24 @@ bool ResolveShaderState(const FxFile& fx, const FxState& s, FxState& out, std::s
         out.value = "NULL";
         return true;
     }
+    if (item == "asm {...}" || item == "ASM {...}") {
+        // The how-manyth asm block of the initialiser it is.
+        size_t k = 0;
+        for (size_t j = 0; j < at; ++j) {
+            std::string before = TrimText(items[j]);
+            if (before == "asm {...}" || before == "ASM {...}") ++k;
+        }
+        if (k >= var->asmBlocks.size()) {
+            err = "shader variable " + name + " has no asm block " + std::to_string(k);
+            return false;
+        }
+        out.isAsm = true;
+        out.assembly = var->asmBlocks[k];
+        out.value = item;
+        return true;
+    }
     if (!CompileText(item, out)) {
-        err = "shader variable " + name + " does not hold 'compile <profile> <entry>(...)'";
+        err = "shader variable " + name + " does not hold 'compile <profile> <entry>(...)' or 'asm { ... }'";
         return false;
     }
     return true;

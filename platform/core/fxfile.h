@@ -4,9 +4,11 @@
 // keep their line numbers), the top-level parameters, and the techniques. Taken out of the
 // HLSL: annotations, sampler_state and other state blocks (the sampler stays declared),
 // techniques, the `shared` keyword, and whole declarations of string, texture and shader
-// variables. It does not check the HLSL itself (the shader compiler does) and does not expand
-// #include or macros; `static` variables are HLSL only, not parameters. As D3DX 9 compiles
-// effects (fx_2_0), technique10 blocks are read and left out, and technique11 fails.
+// variables. Shader assembly, `asm { ... }`, is kept as the text between the braces, read as
+// assembly (its ; comments included), never as HLSL. It does not check the HLSL itself (the
+// shader compiler does) and does not expand #include or macros; `static` variables are HLSL
+// only, not parameters. As D3DX 9 compiles effects (fx_2_0), technique10 blocks are read and
+// left out, and technique11 fails.
 #pragma once
 
 #include <string>
@@ -22,6 +24,12 @@ struct FxAnnotation {
     std::string value;   // strings without their quotes; other values as written
 };
 
+// The text of an `asm { ... }` block, between its braces.
+struct FxAsm {
+    std::string text;
+    int line = 0, column = 0;   // where its first character stands (1-based)
+};
+
 // One state assignment: `Name[index] = value;`
 struct FxState {
     std::string name;        // as written (compare case-blind)
@@ -32,6 +40,9 @@ struct FxState {
     std::string profile;     // "vs_2_0", ...
     std::string entry;       // function name
     std::string arguments;   // text between the parentheses, trimmed
+    // Shader states written `asm { ... }` (value "asm {...}"):
+    bool isAsm = false;
+    FxAsm assembly;
     int line = 0;            // 1-based line of the state name
 };
 
@@ -54,6 +65,9 @@ struct FxParameter {
     // number; letter 0 when the declaration gives none.
     char registerKind = 0;
     int registerIndex = -1;
+    // Shader variables: the asm blocks of the initialiser in order, each written "asm {...}"
+    // in initializerText.
+    std::vector<FxAsm> asmBlocks;
     int line = 0;
 };
 
@@ -81,9 +95,10 @@ struct FxFile {
 bool ParseFx(const std::string& text, FxFile& out, std::string& err);
 
 // A pass's `VertexShader = (vs);` / `<vs>` / `vs` / `(vsArray[i])` naming a shader variable
-// (`VertexShader vs = compile vs_2_0 f();`, arrays in braces): the compile state it holds. An
-// index may be a number or an int parameter, read at its initial value. Returns false with
-// `err` when the value names no such shader; `out` is `s` itself when it compiles already.
+// (`VertexShader vs = compile vs_2_0 f();` or `= asm { ... }`, arrays in braces): the compile
+// or asm state it holds. An index may be a number or an int parameter, read at its initial
+// value. Returns false with `err` when the value names no such shader; `out` is `s` itself
+// when it compiles or assembles already.
 bool ResolveShaderState(const FxFile& fx, const FxState& s, FxState& out, std::string& err);
 
 }  // namespace core

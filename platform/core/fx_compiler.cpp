@@ -11,6 +11,7 @@
 #include "platform/core/file_bytes.h"
 #include "platform/core/fx_reflection.h"
 #include "platform/core/fxfile_values.h"
+#include "platform/shader/asm_shader.h"
 
 namespace core {
 namespace {
@@ -121,8 +122,9 @@ private:
             if (n != "vertexshader" && n != "pixelshader") continue;
             FxState s;
             std::string why;
-            if (ResolveShaderState(r_.File(), st, s, why) && s.isCompile)
-                (n == "vertexshader" ? vs : ps) = Lower(s.profile);
+            if (ResolveShaderState(r_.File(), st, s, why) && (s.isCompile || s.isAsm))
+                (n == "vertexshader" ? vs : ps) =
+                    s.isAsm ? hlsl::AssemblyProfile(s.assembly.text) : Lower(s.profile);
         }
     }
 
@@ -177,7 +179,10 @@ std::vector<DWORD> FxShaderFunction(const std::string& profile, const FxStageSam
         !std::isdigit(static_cast<unsigned char>(p[3])) || p[4] != '_')
         return {};
     DWORD major = static_cast<DWORD>(p[3] - '0');
-    DWORD minor = std::isdigit(static_cast<unsigned char>(p[5])) ? static_cast<DWORD>(p[5] - '0') : 0;
+    // Shader assembly's vs_2_x and ps_2_x are version 2.1.
+    DWORD minor = std::isdigit(static_cast<unsigned char>(p[5])) ? static_cast<DWORD>(p[5] - '0')
+                  : p[5] == 'x'                                 ? 1
+                                                                : 0;
     DWORD version = (p[0] == 'v' ? 0xFFFE0000u : 0xFFFF0000u) | major << 8 | minor;
     // The constant table: header, one constant and one type record per sampler, then the
     // strings, each offset from the table's start.

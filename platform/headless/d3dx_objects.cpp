@@ -21,9 +21,11 @@
 #include "platform/core/load_cache.h"
 #include "platform/core/xfile.h"
 #include "platform/headless/headless_impl.h"
+#include "platform/shader/asm_shader.h"
 #include "platform/shader/hlsl_compiler.h"
 #include "platform/core/fx_compiler.h"
 #include "platform/core/fx_reflection.h"
+#include "platform/core/fx_shader_constants.h"
 
 namespace headless {
 namespace {
@@ -194,8 +196,9 @@ bool ParseStateValue(const std::string& text, DWORD& out) {
 }
 
 // Compiles the shader of every pass's `VertexShader = compile ...` and `PixelShader = compile
-// ...`, each (profile, entry, arguments) once. Returns the compiler's messages, empty when all
-// compile; `passes`, when given, receives the samplers each pass's stages read.
+// ...` (or `= asm { ... }`), each (profile, entry, arguments) once, and reads its shader
+// constant states. Returns the compiler's messages, empty when all compile; `passes`, when
+// given, receives the samplers each pass's stages read (assembly names none).
 std::string CompileShaders(const core::FxFile& fx, const std::string& name,
                            std::vector<std::vector<core::FxPassSamplers>>* passes = nullptr) {
     std::string log;
@@ -205,6 +208,13 @@ std::string CompileShaders(const core::FxFile& fx, const std::string& name,
         for (const core::FxPass& p : t.passes) {
             core::FxPassSamplers used;
             for (const core::FxState& state : p.states) {
+                if (core::FxIsShaderConstantState(state.name)) {
+                    core::FxConstantState c;
+                    std::string why;
+                    if (!core::FxReadShaderConstant(fx, state, c, why))
+                        log += name + "(" + std::to_string(state.line) + "): error: " + why + "\n";
+                    continue;
+                }
                 bool vertex = strcasecmp(state.name.c_str(), "VertexShader") == 0;
                 if (!vertex && strcasecmp(state.name.c_str(), "PixelShader") != 0) continue;
                 if (strcasecmp(state.value.c_str(), "NULL") == 0 || state.value == "0") continue;
@@ -215,16 +225,29 @@ std::string CompileShaders(const core::FxFile& fx, const std::string& name,
                     log += name + "(" + std::to_string(state.line) + "): error: " + why + "\n";
                     continue;
                 }
-                if (!s.isCompile) continue;
+                if (!s.isCompile && !s.isAsm) continue;
                 std::string profile = s.profile;
                 for (char& c : profile)
                     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-                auto done = seen.find(profile + "|" + s.entry + "|" + s.arguments);
+                std::string key = s.isAsm ? "asm|" + std::to_string(s.assembly.line) + "|" + s.assembly.text
+                                          : profile + "|" + s.entry + "|" + s.arguments;
+                auto done = seen.find(key);
                 if (done != seen.end()) {
                     (vertex ? used.vs : used.ps) = done->second;
                     continue;
                 }
-                core::FxStageSamplers& samplers = seen[profile + "|" + s.entry + "|" + s.arguments];
+                core::FxStageSamplers& samplers = seen[key];
+                if (s.isAsm) {
+                    hlsl::HlslStage assembled;
+                    std::string messages;
+                    if (!hlsl::AssembleShader(s.assembly.text, s.assembly.line, s.assembly.column, fx.hlsl,
+                                              name, assembled, messages))
+                        core::FxAppendMessages(log, messages);
+                    else if ((assembled.stage == hlsl::ShaderStage::Vertex) != vertex)
+                        log += name + "(" + std::to_string(s.line) + "): error: profile '" +
+                               hlsl::AssemblyProfile(s.assembly.text) + "' does not fit " + s.name + "\n";
+                    continue;
+                }
                 hlsl::ShaderStage stage;
                 if (!hlsl::ProfileStage(s.profile, stage) ||
                     (stage == hlsl::ShaderStage::Vertex) != vertex) {

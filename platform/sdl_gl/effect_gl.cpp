@@ -14,6 +14,9 @@ GlEffect::GlEffect(GlDevice& device, std::shared_ptr<const EffectCode> code,
     textures_.assign(code_->params.size(), nullptr);
     device_.AddOverrideOwner(this);
     changed_.assign(code_->params.size(), false);
+    const size_t sizes[2][3] = {{256 * 4, 16 * 4, 16}, {224 * 4, 16 * 4, 16}};
+    for (int stage = 0; stage < 2; ++stage)
+        for (int file = 0; file < 3; ++file) registers_[stage][file].assign(sizes[stage][file], 0.0f);
 }
 
 GlEffect::~GlEffect() {
@@ -299,6 +302,8 @@ void GlEffect::ApplyPass(const EffectPass& pass, bool changedOnly) {
     auto Changed = [&](int param) { return param >= 0 && changed_[static_cast<size_t>(param)]; };
     for (const EffectState& s : pass.states)
         if (!changedOnly || Changed(s.param)) ApplyState(s, -1);
+    for (const core::FxConstantState& c : pass.constants)
+        if (!changedOnly || Changed(c.param)) ApplyConstant(c);
     // D3DX sets a sampler's sampler_state on its register: the texture it names, with that
     // parameter's value (null unbinds the stage), and its filter and address states.
     for (const EffectPass::Sampler& sp : pass.samplers) {
@@ -366,9 +371,61 @@ void GlEffect::UploadProgramValues(const PassProgram& p) {
         glUniform2fv(p.rowFromFragY, 1, rows);
     }
     for (const UniformBinding& b : p.uniforms) {
+        if (b.registers >= 0) {
+            UploadRegisters(b);
+            continue;
+        }
         const std::vector<float>& v =
             b.param >= 0 ? values_[static_cast<size_t>(b.param)] : b.fixedValue;
         UploadUniform(b.location, b.type, b.count, v.data());
+    }
+}
+
+void GlEffect::ApplyConstant(const core::FxConstantState& c) {
+    std::vector<float> regs;
+    if (c.param >= 0) {
+        const EffectParam& p = code_->params[static_cast<size_t>(c.param)];
+        core::FxShape shape;
+        shape.cls = p.paramClass;
+        shape.rows = p.rows;
+        shape.columns = p.columns;
+        shape.elements = p.elements;
+        regs = core::FxConstantRegisters(c, shape, p.rowMajor, values_[static_cast<size_t>(c.param)]);
+    } else {
+        regs = core::FxConstantRegisters(c, core::FxShape(), false, {});
+    }
+    int file = c.file == 'f' ? 0 : c.file == 'i' ? 1 : 2;
+    std::vector<float>& to = registers_[c.vertex ? 0 : 1][file];
+    size_t at = static_cast<size_t>(c.first) * (file == 2 ? 1 : 4);
+    for (size_t i = 0; i < regs.size() && at + i < to.size(); ++i) to[at + i] = regs[i];
+}
+
+void GlEffect::UploadRegisters(const UniformBinding& b) {
+    auto Float = [this, &b](uint32_t type) {
+        uint32_t bits = device_.GetTextureStageState(static_cast<uint32_t>(b.stageIndex), type);
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        return f;
+    };
+    switch (b.registers) {
+        case hlsl::RegisterUniform::FloatConstants:
+        case hlsl::RegisterUniform::IntConstants:
+        case hlsl::RegisterUniform::BoolConstants: {
+            const std::vector<float>& r = registers_[b.vertex ? 0 : 1][b.registers];
+            size_t width = b.registers == hlsl::RegisterUniform::BoolConstants ? 1 : 4;
+            GLint count = std::min<GLint>(b.count, static_cast<GLint>(r.size() / width));
+            UploadUniform(b.location, b.type, count, r.data());
+            break;
+        }
+        case hlsl::RegisterUniform::BumpMatrix:
+            // D3DTSS_BUMPENVMAT00, 01, 10, 11.
+            glUniform4f(b.location, Float(7), Float(8), Float(9), Float(10));
+            break;
+        case hlsl::RegisterUniform::BumpLuminance:
+            // D3DTSS_BUMPENVLSCALE, BUMPENVLOFFSET.
+            glUniform2f(b.location, Float(22), Float(23));
+            break;
+        default: break;
     }
 }
 

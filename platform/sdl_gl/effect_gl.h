@@ -3,7 +3,8 @@
 // sharing compiled programs keep their own constants) and applies the pass's states;
 // Begin with flags 0 saves every state the technique's passes change and End restores it.
 // Shader constants set inside a pass reach the program at once; textures and states that
-// read parameters follow at CommitChanges. Pixel sampler register N is device stage N, vertex
+// read parameters follow at CommitChanges. Shader assembly stages read the constant registers
+// the passes' shader constant states set, kept per effect from one pass to the next. Pixel sampler register N is device stage N, vertex
 // sampler register N stage 257 + N (D3DVERTEXTEXTURESAMPLER0 + N).
 // Handles are names, "name[i]" naming one element of an array parameter.
 // Not done: struct parameters.
@@ -106,6 +107,8 @@ private:
     void UploadProgramValues(const PassProgram& p);
     static void RefreshTwin(const void* effect, const void* pass);
     void ApplyState(const EffectState& s, int unitForSampler);
+    void ApplyConstant(const core::FxConstantState& c);
+    void UploadRegisters(const UniformBinding& b);
     // The pass's states and sampler registers; with `changedOnly` those reading a parameter
     // set since the last time.
     void ApplyPass(const EffectPass& pass, bool changedOnly);
@@ -125,6 +128,9 @@ private:
 
     std::vector<std::vector<float>> values_;
     std::vector<float> scratch_;   // a value being set, converted (kept to spare allocations)
+    // Constant registers of [vertex, pixel] shaders: float c# and integer i# 4 values each,
+    // boolean b# 1; zero until a shader constant state sets them.
+    std::vector<float> registers_[2][3];
     std::vector<IDirect3DBaseTexture9*> textures_;
     std::vector<bool> changed_;   // per parameter: set since the pass last applied it
     std::set<std::string> elementHandles_;   // the "name[i]" texts handed out as handles

@@ -11,6 +11,7 @@
 #include "platform/sdl_gl/effect_gl.h"
 #include "platform/sdl_gl/effect_position.h"
 #include "platform/sdl_gl/ffp_program.h"
+#include "platform/shader/asm_shader.h"
 
 namespace sdlgl {
 
@@ -309,6 +310,7 @@ EffectSource CompileSource(const core::FxPreprocessed& pre, const std::string& n
         e.rows = p.rows;
         e.columns = p.columns;
         e.elements = p.elements;
+        e.rowMajor = p.rowMajor;
         std::string t = Lower(p.type);
         e.isTexture = t.compare(0, 7, "texture") == 0;
         e.isSampler = t.compare(0, 7, "sampler") == 0;
@@ -354,14 +356,26 @@ EffectSource CompileSource(const core::FxPreprocessed& pre, const std::string& n
     std::vector<HlslStage>& stages = source.stages;
     std::map<std::string, int> stageIndex;
     auto StageOf = [&](const core::FxState& s, ShaderStage want) -> int {
-        std::string key = Lower(s.profile) + "|" + s.entry + "|" + s.arguments;
+        std::string key = s.isAsm ? "asm|" + std::to_string(s.assembly.line) + "|" + s.assembly.text
+                                  : Lower(s.profile) + "|" + s.entry + "|" + s.arguments;
         auto it = stageIndex.find(key);
         if (it != stageIndex.end()) return it->second;
         HlslStage st;
         std::string clog;
         int index = -1;
         ShaderStage got;
-        if (!ProfileStage(s.profile, got) || got != want) {
+        if (s.isAsm) {
+            if (!hlsl::AssembleShader(s.assembly.text, s.assembly.line, s.assembly.column, fx.hlsl, name,
+                                      st, clog)) {
+                core::FxAppendMessages(log, clog);
+            } else if (st.stage != want) {
+                log += Where(name, s.line) + ": error: profile '" + hlsl::AssemblyProfile(s.assembly.text) +
+                       "' does not fit " + s.name + "\n";
+            } else {
+                stages.push_back(st);
+                index = static_cast<int>(stages.size()) - 1;
+            }
+        } else if (!ProfileStage(s.profile, got) || got != want) {
             log += Where(name, s.line) + ": error: profile '" + s.profile + "' does not fit " +
                    s.name + "\n";
         } else if (CompileHlsl(fx.hlsl, name, s.line, s.entry, s.profile, s.arguments, st, clog)) {
@@ -390,6 +404,17 @@ EffectSource CompileSource(const core::FxPreprocessed& pre, const std::string& n
             pass.line = p.line;
             PassShaders ps;
             for (const core::FxState& s : p.states) {
+                if (core::FxIsShaderConstantState(s.name)) {
+                    core::FxConstantState c;
+                    std::string why;
+                    if (!core::FxReadShaderConstant(fx, s, c, why)) {
+                        log += Where(name, s.line) + ": error: " + why + "\n";
+                        failed = true;
+                    } else {
+                        pass.constants.push_back(c);
+                    }
+                    continue;
+                }
                 StateInfo info;
                 if (!LookupState(s.name, false, info) ||
                     (info.target == StateTarget::Transform && info.id == 256 && s.index > 0)) {
@@ -397,9 +422,11 @@ EffectSource CompileSource(const core::FxPreprocessed& pre, const std::string& n
                     continue;
                 }
                 // Only stage 0 blends in the fixed-function pixel stage; later stages take
-                // their texture coordinate states (for pixel shaders) and nothing else.
+                // their texture coordinate states and bump matrices (for pixel shaders) and
+                // nothing else.
+                bool bump = (info.id >= 7 && info.id <= 10) || info.id == 22 || info.id == 23;
                 bool laterStage = s.index > 0 && info.target == StateTarget::TextureStage &&
-                             info.id != 11 && info.id != 24;
+                             info.id != 11 && info.id != 24 && !bump;
                 if (laterStage) {
                     std::string v = Lower(s.value);
                     if (v != "disable" && v != "d3dtop_disable") NotCarriedOut(s, false);
@@ -417,7 +444,7 @@ EffectSource CompileSource(const core::FxPreprocessed& pre, const std::string& n
                         failed = true;
                         continue;
                     }
-                    if (!shader.isCompile) continue;   // a variable holding NULL
+                    if (!shader.isCompile && !shader.isAsm) continue;   // a variable holding NULL
                     int idx = StageOf(shader, vertex ? ShaderStage::Vertex : ShaderStage::Pixel);
                     if (idx < 0) failed = true;
                     (vertex ? ps.vs : ps.ps) = idx;
@@ -555,6 +582,17 @@ std::shared_ptr<EffectCode> EffectLibrary::Build(const core::FxPreprocessed& pre
                 continue;
             }
             if (!owner) continue;   // the half-pixel and fallback uniforms
+            for (const hlsl::RegisterUniform& r : owner->registerUniforms) {
+                if (r.glslName != glName) continue;
+                UniformBinding b;
+                b.location = location;
+                b.type = type;
+                b.count = size;
+                b.registers = r.kind;
+                b.vertex = owner == vsStage;
+                b.stageIndex = r.stageIndex;
+                out.uniforms.push_back(b);
+            }
             for (const HlslUniform& h : owner->uniforms) {
                 if (h.glslName != glName) continue;
                 // GL keeps a stage's whole struct, so a member the stage never reads is

@@ -1,5 +1,6 @@
 // Effect files compiled for one OpenGL device: each distinct file content is parsed with the
-// core .fx reader, its pass shaders compiled once (platform/shader/hlsl_compiler.h) and linked
+// core .fx reader, its pass shaders compiled once (platform/shader/hlsl_compiler.h, assembly
+// with platform/shader/asm_shader.h) and linked
 // into one GL program per vertex/pixel pair, then shared by every effect made from that
 // content. Effects keep their own parameter values and upload them when a pass begins.
 // The preprocessor runs over the whole file first, so included files are read as part of it.
@@ -16,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/core/fx_shader_constants.h"
 #include "platform/core/fxfile.h"
 #include "platform/core/fxfile_preprocess.h"
 #include "platform/d3dx9.h"
@@ -58,6 +60,7 @@ struct EffectParam {
     core::FxClass paramClass = core::FxClass::Scalar;
     HlslBase base = HlslBase::Float;
     int rows = 1, columns = 1, elements = 0;
+    bool rowMajor = false;
     bool isTexture = false, isSampler = false;
     std::vector<float> initial;   // rows x columns (row by row) per element
     // Samplers:
@@ -74,6 +77,11 @@ struct UniformBinding {
     GLenum type = 0;
     GLint count = 1;
     std::vector<float> fixedValue;
+    // Shader assembly: the RegisterUniform kind that feeds it instead of a parameter (-1 for
+    // none), of the vertex or the pixel stage, and its texture stage (bump values).
+    int registers = -1;
+    bool vertex = false;
+    int stageIndex = 0;
 };
 
 // One linked program of a pass and where its values go.
@@ -98,6 +106,7 @@ struct EffectPass {
     // rasteriser shade before the depth test, so the test is only built in where it is used.
     PassProgram alphaTested;
     std::vector<EffectState> states;
+    std::vector<core::FxConstantState> constants;   // shader constant states, in order
     // Sampler parameters the pixel stage reads and their sampler registers: register N is
     // device stage N, which gets the sampler_state when the pass begins.
     struct Sampler {

@@ -65,6 +65,13 @@ const StateName kPassStates[] = {
     {"AlphaArg1", StateTarget::TextureStage, 5, K::TextureArg},
     {"AlphaArg2", StateTarget::TextureStage, 6, K::TextureArg},
     {"TexCoordIndex", StateTarget::TextureStage, 11, K::TexCoordIndex},
+    // The bump matrix of a stage, read by shader assembly's texbem, texbeml and bem.
+    {"BumpEnvMat00", StateTarget::TextureStage, 7, K::Float},
+    {"BumpEnvMat01", StateTarget::TextureStage, 8, K::Float},
+    {"BumpEnvMat10", StateTarget::TextureStage, 9, K::Float},
+    {"BumpEnvMat11", StateTarget::TextureStage, 10, K::Float},
+    {"BumpEnvLScale", StateTarget::TextureStage, 22, K::Float},
+    {"BumpEnvLOffset", StateTarget::TextureStage, 23, K::Float},
     {"TextureTransformFlags", StateTarget::TextureStage, 24, K::TransformFlags},
     {"Texture", StateTarget::Texture, 0, K::Parameter},
     {"Sampler", StateTarget::SetSampler, 0, K::Parameter},

@@ -3,8 +3,9 @@
 // A value is a constant (enum name, TRUE/FALSE, number, {r, g, b, a}) or names a parameter,
 // written `<Name>` or `(Name)`, read when the pass begins.
 // States that Direct3D 9 knows but this backend does not carry out (fog, stencil,
-// clip planes, points, shader constants, stages past 0's blending, ...) are not looked up
-// here: the effect compiler names them once and skips them.
+// clip planes, points, stages past 0's blending, ...) are not looked up here: the effect
+// compiler names them once and skips them. Shader constant states are read by
+// core/fx_shader_constants.h.
 #pragma once
 
 #include <cstdint>

@@ -118,6 +118,15 @@ TEST_F(CorpusTest, CompilerConstructsShowTheTextureLit) {
                                   90);
 }
 
+// Shader assembly of each generation (vs_1_1/ps_1_1, ps_1_4 with its phase, 2_0, 3_0), beside
+// HLSL or fixed-function stages, with constant registers from shader constant states and def.
+TEST_F(CorpusTest, ShaderAssemblyShowsTheTextureLit) {
+    ExpectTextureLitAndLightAdded({"asm_vs11_ps11.fx", "asm_ps14_phase.fx", "asm_ps20_def.fx",
+                                   "asm_vs30_ps30.fx"},
+                                  90);
+    ExpectTextureLitAndLightAdded({"asm_ps_fixed_vertex.fx"}, 110);
+}
+
 TEST_F(CorpusTest, NamesThatAreNoStatesAreRejected) {
     for (const char* file : {"invalid/unknown_state.fx", "invalid/unknown_sampler_state.fx"}) {
         SCOPED_TRACE(file);

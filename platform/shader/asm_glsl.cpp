@@ -3,11 +3,13 @@
 // destination's write mask, flow control GLSL's own, labels functions. Co-issued pairs compute
 // both results before either is written, as the hardware runs them side by side.
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <map>
 #include <set>
 
+#include "platform/core/file_bytes.h"
 #include "platform/core/fxfile_preprocess.h"
 #include "platform/shader/asm_reader.h"
 #include "platform/shader/asm_shader.h"
@@ -565,6 +567,7 @@ private:
         const AsmInstruction& ins = p_.code[i];
         const int n = ins.dest.reg.index;
         std::string value = Value(ins);
+        if (ins.coissue) return Fail(ins, "'" + p_.code[i - 1].name + "' cannot be co-issued");
         if (!value.empty()) {
             // A co-issued pair: both values before either write.
             if (i + 1 < p_.code.size() && p_.code[i + 1].coissue) {
@@ -1091,6 +1094,42 @@ private:
     bool skip_ = false;
 };
 
+// Line `line` (1-based) of `text`; "" past its end.
+std::string LineOf(const std::string& text, int line) {
+    size_t pos = 0;
+    for (int l = 1; l < line && pos != std::string::npos; ++l) {
+        pos = text.find('\n', pos);
+        if (pos != std::string::npos) ++pos;
+    }
+    if (pos == std::string::npos || pos > text.size()) return "";
+    size_t nl = text.find('\n', pos);
+    return text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
+}
+
+bool WordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// The column in `original` of what stands at `column` of `expanded`, the same line after the
+// preprocessor, which keeps lines but not their blanks: the same occurrence of the same token.
+int OriginalColumn(const std::string& expanded, int column, const std::string& original) {
+    size_t at = static_cast<size_t>(column > 0 ? column - 1 : 0);
+    if (at >= expanded.size() || original.empty()) return column;
+    size_t end = at + 1;
+    if (WordChar(expanded[at]))
+        while (end < expanded.size() && WordChar(expanded[end])) ++end;
+    const std::string token = expanded.substr(at, end - at);
+    auto Whole = [&token](const std::string& line, size_t p) {
+        return !WordChar(token[0]) || ((p == 0 || !WordChar(line[p - 1])) &&
+                                       (p + token.size() >= line.size() || !WordChar(line[p + token.size()])));
+    };
+    int k = 0;
+    for (size_t p = expanded.find(token); p != std::string::npos && p <= at; p = expanded.find(token, p + 1))
+        if (Whole(expanded, p)) ++k;
+    int n = 0;
+    for (size_t p = original.find(token); p != std::string::npos; p = original.find(token, p + 1))
+        if (Whole(original, p) && ++n == k) return static_cast<int>(p) + 1;
+    return column;
+}
+
 }  // namespace
 
 std::string AssemblyProfile(const std::string& text) {
@@ -1117,8 +1156,15 @@ bool AssembleShader(const std::string& text, int line, int column, const std::st
     std::string file;
     int fileLine = err.line;
     core::FxOrigin(source, top, err.line, file, fileLine);
-    log += file + "(" + std::to_string(fileLine) + "," + std::to_string(err.column) + "): error: " +
-           err.text + "\n";
+    std::vector<uint8_t> bytes;
+    std::string original;
+    if (core::ReadFileBytes(file.c_str(), bytes, size_t(16) << 20))
+        original = LineOf(std::string(bytes.begin(), bytes.end()), fileLine);
+    // The line as the preprocessor left it; the text starts at `column` of its first line.
+    std::string expanded = LineOf(text, err.line - line + 1);
+    if (err.line == line) expanded = std::string(static_cast<size_t>(column > 1 ? column - 1 : 0), ' ') + expanded;
+    int at = OriginalColumn(expanded, err.column, original);
+    log += file + "(" + std::to_string(fileLine) + "," + std::to_string(at) + "): error: " + err.text + "\n";
     return false;
 }
 

@@ -601,6 +601,15 @@ TEST_F(Effects, ShadersCompileOrFailAsInAWindow) {
          globals + vs + "float4 PS() : COLOR {\n return " + std::string(20000, '(') + "Tint" +
              std::string(20000, ')') + "; }\n" + Technique("vs_2_0 VS()", "ps_2_0 PS()"),
          "bad.fx(5,9): error X3000: '(' : expression nested deeper than 1024 levels"},
+        {"assembly that does not assemble",
+         globals + "technique T { pass P0 {\n VertexShader = asm { vs_1_1 dcl_position v0 mov oPos, r12 };\n} }\n",
+         "bad.fx(4,56): error X3000: register r12 does not exist in vs_1_1"},
+        {"assembly of the other stage",
+         globals + "technique T { pass P0 {\n PixelShader = asm { vs_1_1 dcl_position v0 mov oPos, v0 };\n} }\n",
+         "bad.fx(4,1): error X3000: profile 'vs_1_1' does not fit PixelShader"},
+        {"a shader constant that names no parameter",
+         globals + "technique T { pass P0 {\n VertexShaderConstant[0] = <Nowhere>;\n} }\n",
+         "bad.fx(4,1): error X3000: cannot read the value '<Nowhere>' of VertexShaderConstant"},
         {"a source that crashes the compiler (mul of a float1 by a matrix)",
          globals + "float4 VS(float4 p : POSITION, float1 n : NORMAL) : POSITION {\n"
                    " return p + mul(n, (float3x3)matWorld).xyzz; }\n" +
@@ -676,6 +685,9 @@ TEST_F(Effects, ShadersCompileOrFailAsInAWindow) {
     testfiles::Write("bad.fx", globals + vs + ps + Technique("vs_2_0 VS()", "ps_2_0 PS()"));
     EXPECT_EQ(D3DXCreateEffectFromFileA(dev, "bad.fx", NULL, NULL, 0, NULL, &good, NULL), D3D_OK)
         << "the results are kept by content, not by file name";
+    testfiles::Write("bad.fx", globals + "technique T { pass P0 {\n VertexShaderConstant[0] = <matWorld>;\n"
+                                         " VertexShader = asm { vs_1_1 dcl_position v0 m4x4 oPos, v0, c0 };\n} }\n");
+    EXPECT_EQ(D3DXCreateEffectFromFileA(dev, "bad.fx", NULL, NULL, 0, NULL, &good, NULL), D3D_OK);
 }
 
 TEST_F(Device, FontsAcceptAnyFaceAndRecordEveryText) {

@@ -235,3 +235,39 @@ TEST(FxFile, EveryPrefixOfAnEffectIsHandled) {
         else EXPECT_EQ(err.compare(0, 5, "line "), 0) << err;
     }
 }
+
+TEST(FxFile, AssemblyBlocksAreKeptAsTheirText) {
+    const std::string text =
+        "PixelShader P = asm { ps_1_1 mov r0, v0 };\n"
+        "VertexShader V[2] = { asm {\n vs_1_1 ; a brace } and a quote '\n dcl_position v0 }, NULL };\n"
+        "technique T { pass A {\n VertexShader = asm\n  {\n  vs.1.1 // }\n  mov oPos, c0\n };\n"
+        " PixelShader = (P);\n }\n pass B { VertexShader = <V[0]>; PixelShader = (V[1]); } }\n";
+    FxFile f = Parse(text);
+    EXPECT_EQ(f.hlsl.find("asm"), std::string::npos) << f.hlsl;
+    EXPECT_EQ(f.hlsl.find("mov"), std::string::npos) << f.hlsl;
+    ASSERT_EQ(f.techniques.size(), 1u);
+    ASSERT_EQ(f.techniques[0].passes.size(), 2u);
+    const core::FxState& vs = f.techniques[0].passes[0].states[0];
+    EXPECT_TRUE(vs.isAsm);
+    EXPECT_EQ(vs.value, "asm {...}");
+    EXPECT_EQ(vs.assembly.text, "\n  vs.1.1 // }\n  mov oPos, c0\n ");
+    EXPECT_EQ(vs.assembly.line, 7);
+    EXPECT_EQ(vs.assembly.column, 4);
+    struct Case {
+        int pass, state;
+        const char* text;   // the asm text the variable holds, "" for NULL
+    };
+    const Case cases[] = {{0, 1, " ps_1_1 mov r0, v0 "},
+                          {1, 0, "\n vs_1_1 ; a brace } and a quote '\n dcl_position v0 "},
+                          {1, 1, ""}};
+    for (const Case& c : cases) {
+        core::FxState out;
+        std::string err;
+        ASSERT_TRUE(core::ResolveShaderState(f, f.techniques[0].passes[c.pass].states[c.state], out, err)) << err;
+        EXPECT_EQ(out.isAsm, *c.text != 0);
+        EXPECT_EQ(out.assembly.text, c.text);
+    }
+    EXPECT_EQ(Param(f, "V")->asmBlocks[0].line, 2);
+    EXPECT_EQ(Fails("float a;\ntechnique T { pass { PixelShader = asm { ps_1_1 ; } } }\n"),
+              "line 2: asm block not closed before end of file");
+}

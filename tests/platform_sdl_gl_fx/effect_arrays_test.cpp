@@ -250,6 +250,7 @@ TEST_F(ArrayEffectTest, InvalidFilesAreRejectedWithD3dxShapedMessages) {
         {"array_initialiser.fx", "array_initialiser.fx(4,1): error X3017: cannot implicitly convert"},
         {"missing_entry.fx", "missing_entry.fx(14,1): error X3501: 'MainPixelShader': entrypoint not found"},
         {"vertex_sampler_register.fx", "vertex_sampler_register.fx(20,1): error X3000: MainVS: sampler HeightMap has no sampler register"},
+        {"asm_register.fx", "asm_register.fx(14,17): error X3000: register r2 does not exist in ps_1_1 (r0..r1)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);

@@ -1,13 +1,15 @@
 // The whole effect compile as both backends run it: the preprocessor, the effect reader, and
-// each pass's shaders through glslang and SPIRV-Cross with their sampler registers, and the
-// source rewrites in this process. Any text compiles or fails with messages; none may crash or
-// exhaust the stack. Includes read nothing.
+// each pass's shaders through glslang and SPIRV-Cross with their sampler registers, or through
+// the assembler, its shader constant states, and the source rewrites in this process. Any text
+// compiles or fails with messages; none may crash or exhaust the stack. Includes read nothing.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "platform/core/fx_shader_constants.h"
 #include "platform/core/fxfile.h"
 #include "platform/core/fxfile_preprocess.h"
+#include "platform/shader/asm_shader.h"
 #include "platform/shader/hlsl_compiler.h"
 #include "platform/shader/legacy_rewrite.h"
 
@@ -34,10 +36,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const core::FxTechnique& t : fx.techniques)
         for (const core::FxPass& p : t.passes)
             for (const core::FxState& s : p.states) {
+                core::FxConstantState constant;
+                if (core::FxIsShaderConstantState(s.name) && core::FxReadShaderConstant(fx, s, constant, err))
+                    core::FxConstantRegisters(constant, core::FxShape(), false, {1, 2, 3});
                 core::FxState state;
-                if (!core::ResolveShaderState(fx, s, state, err) || !state.isCompile) continue;
+                if (!core::ResolveShaderState(fx, s, state, err)) continue;
                 hlsl::HlslStage stage;
                 std::string log, why;
+                if (state.isAsm) {
+                    bool ok = hlsl::AssembleShader(state.assembly.text, state.assembly.line, state.assembly.column,
+                                                   fx.hlsl, "f.fx", stage, log);
+                    if (ok ? stage.glsl.empty() || !log.empty() : log.empty()) std::abort();   // one or the other
+                    continue;
+                }
+                if (!state.isCompile) continue;
                 if (hlsl::CompileHlsl(fx.hlsl, "f.fx", state.line, state.entry, state.profile,
                                       state.arguments, stage, log)) {
                     if (stage.glsl.empty()) std::abort();

@@ -174,8 +174,9 @@ public:
                         if (stage < 0) continue;
                         core::FxStageSamplers& out = stage == pass.vs ? passes.back().back().vs
                                                                       : passes.back().back().ps;
+                        // Assembly names no samplers: it has no constant table to hold them.
                         for (const HlslSampler& s : source.stages[static_cast<size_t>(stage)].samplers)
-                            if (s.used && s.reg >= 0) out.emplace_back(s.hlslName, s.reg);
+                            if (s.used && s.reg >= 0 && !s.hlslName.empty()) out.emplace_back(s.hlslName, s.reg);
                     }
                 }
             }

@@ -132,7 +132,7 @@ private:
 
     // ---- What the program uses ----
 
-    void Use(const AsmRegister& r, bool write) {
+    void Use(const AsmRegister& r) {
         switch (r.file) {
             case AsmFile::Temp: temps_ = std::max(temps_, r.index + 1); break;
             case AsmFile::Const:
@@ -165,7 +165,6 @@ private:
             case AsmFile::Face: face_ = true; break;
             default: break;
         }
-        (void)write;
     }
 
     // The sampler of texture stage `n` read by a ps_1_x instruction.
@@ -201,14 +200,14 @@ private:
                 if (!Declaration(ins)) return false;
                 continue;
             }
-            if (ins.hasDest) Use(ins.dest.reg, ins.op != AsmOp::TexKill);
+            if (ins.hasDest) Use(ins.dest.reg);
             for (size_t k = 0; k < ins.src.size(); ++k) {
                 const AsmSource& s = ins.src[k];
                 if (s.reg.file == AsmFile::Sampler) {
                     if (!samplers_.count(s.reg.index)) samplers_[s.reg.index] = AsmSamplerType::Tex2D;
                     continue;
                 }
-                Use(s.reg, false);
+                Use(s.reg);
                 // The rows of m4x4 and its kin are the registers after the one named.
                 int rows = ins.op == AsmOp::M4x4 || ins.op == AsmOp::M3x4   ? 4
                            : ins.op == AsmOp::M4x3 || ins.op == AsmOp::M3x3 ? 3
@@ -218,7 +217,7 @@ private:
                     for (int r = 1; r < rows; ++r) {
                         AsmRegister next = s.reg;
                         next.index += r;
-                        Use(next, false);
+                        Use(next);
                     }
             }
             const int n = ins.dest.reg.index;
@@ -865,18 +864,23 @@ private:
         else AssemblePixel(decl, globals, init, epilogue, color0);
         globals += "ivec4 a0;\nint aL;\nbvec4 p0;\nvec4 dx_tm, dx_co0, dx_co1;\n";
         init += "    a0 = ivec4(0);\n    aL = 0;\n    p0 = bvec4(false);\n    dx_tm = vec4(0.0);\n";
-        std::string helpers =
-            "vec4 dx_nrm(vec4 v) { float l = dot(v.xyz, v.xyz); return l == 0.0 ? v : v * inversesqrt(l); }\n"
-            "vec4 dx_lit(vec4 s) {\n"
-            "    float p = clamp(s.w, -127.9961, 127.9961);\n"
-            "    return vec4(1.0, max(s.x, 0.0), s.x > 0.0 && s.y > 0.0 ? pow(s.y, p) : 0.0, 1.0);\n"
-            "}\n"
-            "vec4 dx_expp(float x) { return vec4(exp2(floor(x)), fract(x), exp2(x), 1.0); }\n"
-            "vec4 dx_logp(float x) {\n"
-            "    float l = log2(abs(x)), e = floor(l);\n"
-            "    return vec4(e, abs(x) / exp2(e), l, 1.0);\n"
-            "}\n";
-        std::string code = decl + globals + helpers;
+        // The instructions that take more than one expression, as functions where used.
+        static const char* const kHelpers[][2] = {
+            {"dx_nrm(", "vec4 dx_nrm(vec4 v) { float l = dot(v.xyz, v.xyz); return l == 0.0 ? v : v * inversesqrt(l); }\n"},
+            {"dx_lit(", "vec4 dx_lit(vec4 s) {\n"
+                        "    float p = clamp(s.w, -127.9961, 127.9961);\n"
+                        "    return vec4(1.0, max(s.x, 0.0), s.x > 0.0 && s.y > 0.0 ? pow(s.y, p) : 0.0, 1.0);\n"
+                        "}\n"},
+            {"dx_expp(", "vec4 dx_expp(float x) { return vec4(exp2(floor(x)), fract(x), exp2(x), 1.0); }\n"},
+            {"dx_logp(", "vec4 dx_logp(float x) {\n"
+                         "    float l = log2(abs(x)), e = floor(l);\n"
+                         "    return vec4(e, abs(x) / exp2(e), l, 1.0);\n"
+                         "}\n"}};
+        std::string code = decl + globals;
+        std::string all = body_;
+        for (const auto& f : functions_) all += f.second;
+        for (const auto& h : kHelpers)
+            if (all.find(h[0]) != std::string::npos) code += h[1];
         for (const auto& f : functions_) code += "void dx_l" + std::to_string(f.first) + "();\n";
         code += "void dx_main()\n{\n" + body_ + "}\n";
         for (const auto& f : functions_) code += "void dx_l" + std::to_string(f.first) + "()\n{\n" + f.second + "}\n";
@@ -886,8 +890,6 @@ private:
 
     void AssembleVertex(std::string& decl, std::string& globals, std::string& init, std::string& epilogue) {
         int spare = 13;
-        int inputs = 0;
-        for (const Declared& d : inputs_) inputs = std::max(inputs, d.reg + 1);
         if (relInput_) {
             globals += "vec4 v[16];\n";
             globals += "vec4 dx_input(int i) { return v[clamp(i, 0, 15)]; }\n";
@@ -908,7 +910,6 @@ private:
                 init += "    " + reg + " = vec4(0.0, 0.0, 0.0, 1.0);\n";
             }
         }
-        (void)inputs;
         std::string position;
         if (ver_ < 30) {
             globals += "vec4 dx_oPos, dx_oFog, dx_oPts;\n";

@@ -646,9 +646,11 @@ private:
     }
 
     bool Declaration(AsmInstruction& ins, const std::vector<std::string>& parts, const Tok& at) {
+        // dcl_<usage or sampler type>, then its modifiers: dcl_texcoord0_centroid, dcl_pp.
         for (size_t k = 1; k < parts.size(); ++k) {
             if (parts[k] == "pp" || parts[k] == "centroid") continue;
-            if (k > 1 || !DclUsage(parts[k], ins, at)) return k > 1 ? Fail(at, "unknown declaration '" + ins.name + "'") : false;
+            if (k > 1) return Fail(at, "unknown declaration '" + ins.name + "'");
+            if (!DclUsage(parts[k], ins, at)) return false;
         }
         const Tok& regTok = Cur();
         if (!Dest(ins.dest)) return false;

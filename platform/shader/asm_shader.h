@@ -27,8 +27,8 @@ std::string AssemblyProfile(const std::string& text);
 
 // Translates `text`, an assembly program whose first character stands at line `line`, column
 // `column` of `source`, the preprocessed effect text (framed by `#line N "file"` directives)
-// whose top file is `top`. On failure `log` holds the message in D3DX's shape at its place in
-// the original file: "file(line,col): error X5xxx: text".
+// whose top file is `top`. On failure `log` holds the message at its place in the original
+// file: "file(line,col): error: text" (core::FxD3dxMessages adds the code).
 bool AssembleShader(const std::string& text, int line, int column, const std::string& source,
                     const std::string& top, HlslStage& out, std::string& log);
 

@@ -2,7 +2,8 @@
 // vertex, a ps_1_1 that multiplies the texture by the lit colour. Both are shader variables;
 // the parameters reach the constant registers through VertexShaderConstant states (matrices
 // fill four registers, one column each). The further light's pass writes its states in lower
-// case, as older effect files do.
+// case, as older effect files do, and leaves the pixel stage to the fixed-function one, whose
+// stage 0 modulates the texture by the same colour.
 float4x4 mat_World_View_Proj;
 float4x4 matWorld;
 float4 LightPos;
@@ -59,7 +60,7 @@ technique ald_Phong_alpha
         vertexshaderconstantf[8] = <LightPos>;
         vertexshaderconstant1[9] = <LightColor>;
         vertexshader = <LitVS>;
-        pixelshader = <TexPS>;
+        pixelshader = null;
         alphablendenable = true; srcblend = one; destblend = one; cullmode = none;
     }
 }

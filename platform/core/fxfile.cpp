@@ -586,15 +586,7 @@ private:
                 if (At(FTok::Ident) && Lower(t_[i_].text) == "sampler_state") {
                     ++i_;
                     if (!IsP("{")) { err = LineErr(Line(), "expected '{' after '" + t_[i_ - 1].text + "'"); return false; }
-                    ++i_;
-                    while (!IsP("}")) {
-                        if (At(FTok::End)) { err = LineErr(p.line, "sampler_state of '" + p.name + "' not closed"); return false; }
-                        if (IsP(";")) { ++i_; continue; }
-                        if (!State(p.samplerStates, err)) return false;
-                    }
-                    ++i_;
-                    for (const FxState& s : p.samplerStates)
-                        if (Lower(s.name) == "texture") p.textureName = TextureRef(s.value);
+                    if (!StateBlock(p, "sampler_state", err)) return false;
                     Blank(t_[eqTok].b, t_[i_ - 1].e);
                 } else if (At(FTok::Ident) && IsAsmWord(t_[i_].text)) {
                     if (t_[i_ + 1].k != FTok::Asm) { err = LineErr(Line(), "expected '{' after 'asm'"); return false; }
@@ -627,15 +619,7 @@ private:
             } else if (IsP("{")) {
                 // State-object block (`SamplerState s { ... };`): effect syntax only.
                 size_t b = t_[i_].b;
-                ++i_;
-                while (!IsP("}")) {
-                    if (At(FTok::End)) { err = LineErr(p.line, "state block of '" + p.name + "' not closed"); return false; }
-                    if (IsP(";")) { ++i_; continue; }
-                    if (!State(p.samplerStates, err)) return false;
-                }
-                ++i_;
-                for (const FxState& s : p.samplerStates)
-                    if (Lower(s.name) == "texture") p.textureName = TextureRef(s.value);
+                if (!StateBlock(p, "state block", err)) return false;
                 Blank(b, t_[i_ - 1].e);
             }
             if (!isStatic) out_.params.push_back(std::move(p));
@@ -661,6 +645,20 @@ private:
             p.registerKind = k;
             p.registerIndex = std::atoi(w.c_str() + 1);
         }
+    }
+
+    // `{ Name = value; ... }` at i_ into the sampler's states; `what` names it in messages.
+    bool StateBlock(FxParameter& p, const char* what, std::string& err) {
+        ++i_;
+        while (!IsP("}")) {
+            if (At(FTok::End)) { err = LineErr(p.line, std::string(what) + " of '" + p.name + "' not closed"); return false; }
+            if (IsP(";")) { ++i_; continue; }
+            if (!State(p.samplerStates, err)) return false;
+        }
+        ++i_;
+        for (const FxState& s : p.samplerStates)
+            if (Lower(s.name) == "texture") p.textureName = TextureRef(s.value);
+        return true;
     }
 
     static FxAsm Assembly(const FTok& t) {

@@ -812,17 +812,24 @@ private:
 
     // ---- The whole stage ----
 
+    // A register of the stage: a global variable, set to `start` where main begins.
+    void Var(const std::string& type, const std::string& name, const std::string& start) {
+        globals_ += type + " " + name + ";\n";
+        init_ += "    " + name + " = " + start + ";\n";
+    }
+
     void Assemble() {
-        std::string decl = "#version 330\n", init, prologue, epilogue;
+        decl_ = "#version 330\n";
         const std::string pre = prefix_;
-        if (vs_) decl += "uniform vec2 dx_halfPixel;\n";
+        if (vs_) decl_ += "uniform vec2 dx_halfPixel;\n";
         bool color0 = !vs_ && (ps1_ || pixelColor_.count(0));
-        if (color0) decl += "uniform int dx_alphaFunc;\nuniform float dx_alphaRef;\n";
-        if (!vs_) decl += "uniform vec2 dx_rowFromFragY;\n";
+        if (color0) decl_ += "uniform int dx_alphaFunc;\nuniform float dx_alphaRef;\n";
+        if (!vs_) decl_ += "uniform vec2 dx_rowFromFragY;\n";
         auto Uniform = [&](RegisterUniform::Kind kind, const std::string& type, const std::string& name, int count,
                            int stage) {
-            decl += "uniform " + type + " " + name + (count > 1 || kind <= RegisterUniform::BoolConstants
-                                                            ? "[" + std::to_string(count) + "]" : "") + ";\n";
+            bool array = kind == RegisterUniform::FloatConstants || kind == RegisterUniform::IntConstants ||
+                         kind == RegisterUniform::BoolConstants;
+            decl_ += "uniform " + type + " " + name + (array ? "[" + std::to_string(count) + "]" : "") + ";\n";
             RegisterUniform u;
             u.kind = kind;
             u.glslName = name;
@@ -840,30 +847,29 @@ private:
         for (const auto& s : samplers_) {
             const char* type = s.second == AsmSamplerType::Cube ? "samplerCube"
                                : s.second == AsmSamplerType::Volume ? "sampler3D" : "sampler2D";
-            decl += std::string("uniform ") + type + " " + Sampler(s.first) + ";\n";
+            decl_ += std::string("uniform ") + type + " " + Sampler(s.first) + ";\n";
             HlslSampler h;
             h.glslName = Sampler(s.first);
             h.reg = s.first;
             out_.samplers.push_back(h);
         }
-        // Registers.
-        std::string globals;
-        for (int r = 0; r < temps_; ++r) {
-            globals += "vec4 r" + std::to_string(r) + ";\n";
-            init += "    r" + std::to_string(r) + " = vec4(0.0);\n";
-        }
+        for (int r = 0; r < temps_; ++r) Var("vec4", "r" + std::to_string(r), "vec4(0.0)");
         if (relConst_) {
-            globals += "vec4 dx_c[" + std::to_string(constants) + "];\n";
-            init += "    dx_c = " + pre + "_c;\n";
+            // Indexed reads see the def values too; registers past the end read 0.
+            globals_ += "vec4 dx_c[" + std::to_string(constants) + "];\n";
+            init_ += "    dx_c = " + pre + "_c;\n";
             for (const auto& d : defF_)
-                if (d.first < constants) init += "    dx_c[" + std::to_string(d.first) + "] = " + Vec4(d.second.data()) + ";\n";
-            globals += "vec4 dx_const(int i) { return i >= 0 && i < " + std::to_string(constants) +
-                       " ? dx_c[i] : vec4(0.0); }\n";
+                if (d.first < constants) init_ += "    dx_c[" + std::to_string(d.first) + "] = " + Vec4(d.second.data()) + ";\n";
+            globals_ += "vec4 dx_const(int i) { return i >= 0 && i < " + std::to_string(constants) +
+                        " ? dx_c[i] : vec4(0.0); }\n";
         }
-        if (vs_) AssembleVertex(decl, globals, init, epilogue);
-        else AssemblePixel(decl, globals, init, epilogue, color0);
-        globals += "ivec4 a0;\nint aL;\nbvec4 p0;\nvec4 dx_tm, dx_co0, dx_co1;\n";
-        init += "    a0 = ivec4(0);\n    aL = 0;\n    p0 = bvec4(false);\n    dx_tm = vec4(0.0);\n";
+        if (vs_) AssembleVertex();
+        else AssemblePixel(color0);
+        Var("ivec4", "a0", "ivec4(0)");
+        Var("int", "aL", "0");
+        Var("bvec4", "p0", "bvec4(false)");
+        Var("vec4", "dx_tm", "vec4(0.0)");
+        globals_ += "vec4 dx_co0, dx_co1;\n";
         // The instructions that take more than one expression, as functions where used.
         static const char* const kHelpers[][2] = {
             {"dx_nrm(", "vec4 dx_nrm(vec4 v) { float l = dot(v.xyz, v.xyz); return l == 0.0 ? v : v * inversesqrt(l); }\n"},
@@ -876,7 +882,7 @@ private:
                          "    float l = log2(abs(x)), e = floor(l);\n"
                          "    return vec4(e, abs(x) / exp2(e), l, 1.0);\n"
                          "}\n"}};
-        std::string code = decl + globals;
+        std::string code = decl_ + globals_;
         std::string all = body_;
         for (const auto& f : functions_) all += f.second;
         for (const auto& h : kHelpers)
@@ -884,88 +890,72 @@ private:
         for (const auto& f : functions_) code += "void dx_l" + std::to_string(f.first) + "();\n";
         code += "void dx_main()\n{\n" + body_ + "}\n";
         for (const auto& f : functions_) code += "void dx_l" + std::to_string(f.first) + "()\n{\n" + f.second + "}\n";
-        code += "void main()\n{\n" + init + prologue + "    dx_main();\n" + epilogue + "}\n";
+        code += "void main()\n{\n" + init_ + "    dx_main();\n" + epilogue_ + "}\n";
         out_.glsl = code;
     }
 
-    void AssembleVertex(std::string& decl, std::string& globals, std::string& init, std::string& epilogue) {
+    // The name of input or output register `n` of a stage that indexes them (`array`) or not.
+    static std::string Numbered(const char* letter, int n, bool array) {
+        return array ? std::string(letter) + "[" + std::to_string(n) + "]" : letter + std::to_string(n);
+    }
+
+    void AssembleVertex() {
         int spare = 13;
         if (relInput_) {
-            globals += "vec4 v[16];\n";
-            globals += "vec4 dx_input(int i) { return v[clamp(i, 0, 15)]; }\n";
-            init += "    for (int i = 0; i < 16; ++i) v[i] = vec4(0.0);\n";
-        } else {
-            for (const Declared& d : inputs_) globals += "vec4 v" + std::to_string(d.reg) + ";\n";
+            globals_ += "vec4 v[16];\nvec4 dx_input(int i) { return v[clamp(i, 0, 15)]; }\n";
+            init_ += "    for (int i = 0; i < 16; ++i) v[i] = vec4(0.0);\n";
         }
         for (const Declared& d : inputs_) {
             int loc = InputLocation(d.usage, d.index);
             if (loc < 0 && spare <= 15) loc = spare++;
             std::string name = "dx_in_" + d.usage + std::to_string(d.index);
-            std::string reg = relInput_ ? "v[" + std::to_string(d.reg) + "]" : "v" + std::to_string(d.reg);
-            if (loc >= 0) {
-                decl += "layout(location = " + std::to_string(loc) + ") in vec4 " + name + ";\n";
-                init += "    " + reg + " = " + name + ";\n";
-            } else {
-                // Beyond the spare locations no vertex format feeds it: GL's default value.
-                init += "    " + reg + " = vec4(0.0, 0.0, 0.0, 1.0);\n";
-            }
+            std::string reg = Numbered("v", d.reg, relInput_);
+            // Beyond the spare locations no vertex format feeds it: GL's default value.
+            std::string value = loc >= 0 ? name : "vec4(0.0, 0.0, 0.0, 1.0)";
+            if (loc >= 0) decl_ += "layout(location = " + std::to_string(loc) + ") in vec4 " + name + ";\n";
+            if (relInput_) init_ += "    " + reg + " = " + value + ";\n";
+            else Var("vec4", reg, value);
         }
         std::string position;
         if (ver_ < 30) {
-            globals += "vec4 dx_oPos, dx_oFog, dx_oPts;\n";
-            init += "    dx_oPos = vec4(0.0);\n    dx_oFog = vec4(0.0);\n    dx_oPts = vec4(0.0);\n";
+            for (const char* r : {"dx_oPos", "dx_oFog", "dx_oPts"}) Var("vec4", r, "vec4(0.0)");
             position = "dx_oPos";
-            for (int c : colorOut_) {
-                std::string n = std::to_string(c);
-                globals += "vec4 dx_oD" + n + ";\n";
-                init += "    dx_oD" + n + " = vec4(0.0);\n";
-                decl += "out vec4 dx_COLOR" + n + ";\n";
-                epilogue += "    dx_COLOR" + n + " = clamp(dx_oD" + n + ", 0.0, 1.0);\n";
-            }
-            for (int t : texOut_) {
-                std::string n = std::to_string(t);
-                globals += "vec4 dx_oT" + n + ";\n";
-                init += "    dx_oT" + n + " = vec4(0.0);\n";
-                decl += "out vec4 dx_TEXCOORD" + n + ";\n";
-                epilogue += "    dx_TEXCOORD" + n + " = dx_oT" + n + ";\n";
-            }
-            if (fog_) {
-                decl += "out vec4 dx_FOG0;\n";
-                epilogue += "    dx_FOG0 = vec4(dx_oFog.x, 0.0, 0.0, 0.0);\n";
-            }
-            if (pointSize_) {
-                decl += "out vec4 dx_PSIZE0;\n";
-                epilogue += "    dx_PSIZE0 = vec4(dx_oPts.x, 0.0, 0.0, 0.0);\n";
+            // oD# COLOR (clamped), oT# TEXCOORD, oFog FOG, oPts PSIZE.
+            std::vector<std::pair<std::string, std::string>> outputs;
+            for (int c : colorOut_)
+                outputs.emplace_back("dx_COLOR" + std::to_string(c), "clamp(dx_oD" + std::to_string(c) + ", 0.0, 1.0)");
+            for (int t : texOut_) outputs.emplace_back("dx_TEXCOORD" + std::to_string(t), "dx_oT" + std::to_string(t));
+            if (fog_) outputs.emplace_back("dx_FOG0", "vec4(dx_oFog.x, 0.0, 0.0, 0.0)");
+            if (pointSize_) outputs.emplace_back("dx_PSIZE0", "vec4(dx_oPts.x, 0.0, 0.0, 0.0)");
+            for (int c : colorOut_) Var("vec4", "dx_oD" + std::to_string(c), "vec4(0.0)");
+            for (int t : texOut_) Var("vec4", "dx_oT" + std::to_string(t), "vec4(0.0)");
+            for (const auto& o : outputs) {
+                decl_ += "out vec4 " + o.first + ";\n";
+                epilogue_ += "    " + o.first + " = " + o.second + ";\n";
             }
         } else {
             if (relOutput_) {
-                globals += "vec4 o[" + std::to_string(outputs_) + "];\n";
-                init += "    for (int i = 0; i < " + std::to_string(outputs_) + "; ++i) o[i] = vec4(0.0);\n";
+                globals_ += "vec4 o[" + std::to_string(outputs_) + "];\n";
+                init_ += "    for (int i = 0; i < " + std::to_string(outputs_) + "; ++i) o[i] = vec4(0.0);\n";
             } else {
-                for (int o = 0; o < outputs_; ++o) {
-                    globals += "vec4 o" + std::to_string(o) + ";\n";
-                    init += "    o" + std::to_string(o) + " = vec4(0.0);\n";
-                }
+                for (int o = 0; o < outputs_; ++o) Var("vec4", "o" + std::to_string(o), "vec4(0.0)");
             }
             for (const Declared& d : outputs3_) {
-                AsmRegister r;
-                r.file = AsmFile::Output;
-                r.index = d.reg;
-                std::string v = Packed(Reg(r), d.mask);
+                std::string v = Packed(Numbered("o", d.reg, relOutput_), d.mask);
                 if (d.usage == "POSITION" && d.index == 0) {
                     position = v;
                     continue;
                 }
-                decl += "out vec4 " + d.Varying() + ";\n";
+                decl_ += "out vec4 " + d.Varying() + ";\n";
                 if (d.usage == "COLOR") v = "clamp(" + v + ", 0.0, 1.0)";
-                epilogue += "    " + d.Varying() + " = " + v + ";\n";
+                epilogue_ += "    " + d.Varying() + " = " + v + ";\n";
             }
         }
-        epilogue += "    gl_Position = " + position + ";\n"
-                    "    gl_Position.xy += vec2(dx_halfPixel.x, -dx_halfPixel.y) * gl_Position.w;\n"
-                    "    gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;\n"
-                    // The device keeps its back buffer top row first.
-                    "    gl_Position.y = -gl_Position.y;\n";
+        epilogue_ += "    gl_Position = " + position + ";\n"
+                     "    gl_Position.xy += vec2(dx_halfPixel.x, -dx_halfPixel.y) * gl_Position.w;\n"
+                     "    gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;\n"
+                     // The device keeps its back buffer top row first.
+                     "    gl_Position.y = -gl_Position.y;\n";
     }
 
     // The components `mask` selects of `reg`, moved to the front of a vec4 (0 after them).
@@ -979,80 +969,65 @@ private:
         return v + ")";
     }
 
-    void AssemblePixel(std::string& decl, std::string& globals, std::string& init, std::string& epilogue,
-                       bool color0) {
+    void AssemblePixel(bool color0) {
         if (ver_ < 30) {
             for (int v : usedInputs_) {
                 std::string n = std::to_string(v);
-                decl += "in vec4 dx_COLOR" + n + ";\n";
-                globals += "vec4 v" + n + ";\n";
-                init += "    v" + n + " = dx_COLOR" + n + ";\n";
+                decl_ += "in vec4 dx_COLOR" + n + ";\n";
+                Var("vec4", "v" + n, "dx_COLOR" + n);
             }
         } else {
             int inputs = 0;
             for (const Declared& d : inputs_) inputs = std::max(inputs, d.reg + 1);
             for (int v : usedInputs_) inputs = std::max(inputs, v + 1);
             if (relInput_) {
-                globals += "vec4 v[10];\nvec4 dx_input(int i) { return v[clamp(i, 0, 9)]; }\n";
-                init += "    for (int i = 0; i < 10; ++i) v[i] = vec4(0.0);\n";
+                globals_ += "vec4 v[10];\nvec4 dx_input(int i) { return v[clamp(i, 0, 9)]; }\n";
+                init_ += "    for (int i = 0; i < 10; ++i) v[i] = vec4(0.0);\n";
             } else {
-                for (int v = 0; v < inputs; ++v) {
-                    globals += "vec4 v" + std::to_string(v) + ";\n";
-                    init += "    v" + std::to_string(v) + " = vec4(0.0);\n";
-                }
+                for (int v = 0; v < inputs; ++v) Var("vec4", "v" + std::to_string(v), "vec4(0.0)");
             }
+            // Packed inputs: dcl_texcoord1 v0.zw takes TEXCOORD1's first two components.
             for (const Declared& d : inputs_) {
-                decl += "in vec4 " + d.Varying() + ";\n";
-                std::string reg = relInput_ ? "v[" + std::to_string(d.reg) + "]" : "v" + std::to_string(d.reg);
+                decl_ += "in vec4 " + d.Varying() + ";\n";
                 std::string mask = MaskText(d.mask);
                 std::string sw = std::string("xyzw").substr(0, mask.empty() ? 4 : mask.size() - 1);
-                init += "    " + reg + mask + " = " + d.Varying() + "." + sw + ";\n";
+                init_ += "    " + Numbered("v", d.reg, relInput_) + mask + " = " + d.Varying() + "." + sw + ";\n";
             }
-            if (pixelPos_) {
-                globals += "vec4 vPos;\n";
-                init += "    vPos = vec4(floor(vec2(gl_FragCoord.x, dx_rowFromFragY.x + dx_rowFromFragY.y * "
-                        "gl_FragCoord.y)), 0.0, 0.0);\n";
-            }
-            if (face_) {
-                globals += "vec4 vFace;\n";
-                init += "    vFace = vec4(gl_FrontFacing ? 1.0 : -1.0);\n";
-            }
+            if (pixelPos_)
+                Var("vec4", "vPos", "vec4(floor(vec2(gl_FragCoord.x, dx_rowFromFragY.x + dx_rowFromFragY.y * "
+                                    "gl_FragCoord.y)), 0.0, 0.0)");
+            if (face_) Var("vec4", "vFace", "vec4(gl_FrontFacing ? 1.0 : -1.0)");
         }
         // Texture registers start as their coordinates; ps_1_1..1_3 then overwrite them.
         for (int t : texcoords_) {
             std::string n = std::to_string(t);
-            decl += "in vec4 dx_TEXCOORD" + n + ";\n";
-            globals += "vec4 t" + n + ";\n";
-            init += "    t" + n + " = dx_TEXCOORD" + n + ";\n";
+            decl_ += "in vec4 dx_TEXCOORD" + n + ";\n";
+            Var("vec4", "t" + n, "dx_TEXCOORD" + n);
         }
         if (ps1_) {
-            decl += "layout(location = 0) out vec4 dx_out_COLOR0;\n";
-            epilogue += "    dx_out_COLOR0 = clamp(r0, 0.0, 1.0);\n";
+            decl_ += "layout(location = 0) out vec4 dx_out_COLOR0;\n";
+            epilogue_ += "    dx_out_COLOR0 = clamp(r0, 0.0, 1.0);\n";
         }
         for (int c : pixelColor_) {
             std::string n = std::to_string(c);
-            decl += "layout(location = " + n + ") out vec4 dx_out_COLOR" + n + ";\n";
-            globals += "vec4 dx_oC" + n + ";\n";
-            init += "    dx_oC" + n + " = vec4(0.0);\n";
-            epilogue += "    dx_out_COLOR" + n + " = dx_oC" + n + ";\n";
+            decl_ += "layout(location = " + n + ") out vec4 dx_out_COLOR" + n + ";\n";
+            Var("vec4", "dx_oC" + n, "vec4(0.0)");
+            epilogue_ += "    dx_out_COLOR" + n + " = dx_oC" + n + ";\n";
         }
-        if (depth_) {
-            globals += "float dx_oDepth;\n";
-            init += "    dx_oDepth = gl_FragCoord.z;\n";
-        }
+        if (depth_) Var("float", "dx_oDepth", "gl_FragCoord.z");
         if (color0)
             // Direct3D's alpha test follows the pixel shader, built in only where defined:
             // compare function 8 passes all.
-            epilogue += "#ifdef DX_ALPHA_TEST\n"
-                        "    if (dx_alphaFunc != 8) {\n"
-                        "        float a = dx_out_COLOR0.a, r = dx_alphaRef;\n"
-                        "        int f = dx_alphaFunc;\n"
-                        "        bool keep = f == 2 ? a < r : f == 3 ? a == r : f == 4 ? a <= r :\n"
-                        "                    f == 5 ? a > r : f == 6 ? a != r : f == 7 ? a >= r : false;\n"
-                        "        if (!keep) discard;\n"
-                        "    }\n"
-                        "#endif\n";
-        if (depth_) epilogue += "    gl_FragDepth = dx_oDepth;\n";
+            epilogue_ += "#ifdef DX_ALPHA_TEST\n"
+                         "    if (dx_alphaFunc != 8) {\n"
+                         "        float a = dx_out_COLOR0.a, r = dx_alphaRef;\n"
+                         "        int f = dx_alphaFunc;\n"
+                         "        bool keep = f == 2 ? a < r : f == 3 ? a == r : f == 4 ? a <= r :\n"
+                         "                    f == 5 ? a > r : f == 6 ? a != r : f == 7 ? a >= r : false;\n"
+                         "        if (!keep) discard;\n"
+                         "    }\n"
+                         "#endif\n";
+        if (depth_) epilogue_ += "    gl_FragDepth = dx_oDepth;\n";
     }
 
     struct Block {
@@ -1086,6 +1061,7 @@ private:
 
     std::string body_;
     std::map<int, std::string> functions_;
+    std::string decl_, globals_, init_, epilogue_;   // the parts of the stage around the code
     std::string* cur_ = nullptr;
     int indent_ = 1;
     int loopDepth_ = 0;

@@ -90,6 +90,10 @@ TEST_F(AsmTest, InstructionsComputeWhatDirect3DDefines) {
                 "VertexShaderConstant[5] = {0.25, 0.25, 0, 1}; BumpEnvMat10[1] = 2.0;"), 0x00FF00},
         {"ps_1_4 texld divides by w with _dw", Effect("ps_1_4\n texld r1, t0_dw\n mov r0, r1\n",
                                                        "VertexShaderConstant[4] = {1.5, 0.5, 0, 2};"), 0x00FF00},
+        {"ps_2_0 texldp divides by w", Effect("ps_2_0\n dcl t0\n dcl_2d s1\n texldp r0, t0, s1\n mov oC0, r0\n",
+                                             "VertexShaderConstant[4] = {1.5, 0.5, 0, 2};"), 0x00FF00},
+        {"dp2add", Effect("ps_2_0\n def c0, 0.5, 0.25, 9, 9\n def c1, 0.5, 1, 9, 9\n def c2, 0.25, 9, 9, 9\n"
+                          " dp2add r0, c0, c1, c2.x\n mov oC0, r0\n"), 0xBFBFBF},
         // Vertex shaders, shown through oD0. Matrices fill registers by column, or by row when
         // declared row_major.
         {"m4x4 with a matrix parameter", Effect(kShowPs, "VertexShaderConstant[0] = <M>; VertexShaderConstant[8] = {0, 1, 0, 1};",

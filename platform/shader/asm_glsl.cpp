@@ -13,21 +13,11 @@
 #include "platform/core/fxfile_preprocess.h"
 #include "platform/shader/asm_reader.h"
 #include "platform/shader/asm_shader.h"
+#include "platform/shader/glsl_conventions.h"
 
 namespace hlsl {
 
 namespace {
-
-// Attribute location of a vertex input usage; -1 for usages no vertex format carries (the
-// same table as the HLSL stages').
-int InputLocation(const std::string& usage, int index) {
-    if (usage == "POSITION" && index == 0) return 0;
-    if (usage == "NORMAL" && index == 0) return 1;
-    if (usage == "COLOR" && index < 2) return 2 + index;
-    if (usage == "PSIZE" && index == 0) return 4;
-    if (usage == "TEXCOORD" && index < 8) return 5 + index;
-    return -1;
-}
 
 std::string Num(float v) {
     if (!std::isfinite(v)) v = std::isnan(v) ? 0.0f : v > 0 ? 3.4e38f : -3.4e38f;
@@ -513,7 +503,7 @@ private:
             case AsmOp::Cmp: return "mix(" + S(2) + ", " + S(1) + ", greaterThanEqual(" + S(0) + ", vec4(0.0)))";
             case AsmOp::Dsx: return "dFdx(" + S(0) + ")";
             // ddy follows the screen downwards, as the rows of the target may not.
-            case AsmOp::Dsy: return "(dx_rowFromFragY.y * dFdy(" + S(0) + "))";
+            case AsmOp::Dsy: return std::string("(") + kRowFromFragYUniform + ".y * dFdy(" + S(0) + "))";
             case AsmOp::Bem:
                 return "vec4((" + S(0) + ").xy + " + BumpMatrix(ins.dest.reg.index) + " * (" + S(1) + ").xy, 0.0, 0.0)";
             default: return "";
@@ -819,12 +809,9 @@ private:
     }
 
     void Assemble() {
-        decl_ = "#version 330\n";
         const std::string pre = prefix_;
-        if (vs_) decl_ += "uniform vec2 dx_halfPixel;\n";
         bool color0 = !vs_ && (ps1_ || pixelColor_.count(0));
-        if (color0) decl_ += "uniform int dx_alphaFunc;\nuniform float dx_alphaRef;\n";
-        if (!vs_) decl_ += "uniform vec2 dx_rowFromFragY;\n";
+        decl_ = "#version 330\n" + StageUniforms(p_.stage, color0);
         auto Uniform = [&](RegisterUniform::Kind kind, const std::string& type, const std::string& name, int count,
                            int stage) {
             bool array = kind == RegisterUniform::FloatConstants || kind == RegisterUniform::IntConstants ||
@@ -906,7 +893,7 @@ private:
             init_ += "    for (int i = 0; i < 16; ++i) v[i] = vec4(0.0);\n";
         }
         for (const Declared& d : inputs_) {
-            int loc = InputLocation(d.usage, d.index);
+            int loc = AttributeLocation(d.usage, d.index);
             if (loc < 0 && spare <= 15) loc = spare++;
             std::string name = "dx_in_" + d.usage + std::to_string(d.index);
             std::string reg = Numbered("v", d.reg, relInput_);
@@ -951,11 +938,7 @@ private:
                 epilogue_ += "    " + d.Varying() + " = " + v + ";\n";
             }
         }
-        epilogue_ += "    gl_Position = " + position + ";\n"
-                     "    gl_Position.xy += vec2(dx_halfPixel.x, -dx_halfPixel.y) * gl_Position.w;\n"
-                     "    gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;\n"
-                     // The device keeps its back buffer top row first.
-                     "    gl_Position.y = -gl_Position.y;\n";
+        epilogue_ += PositionEpilogue(position);
     }
 
     // The components `mask` selects of `reg`, moved to the front of a vec4 (0 after them).
@@ -993,10 +976,8 @@ private:
                 std::string sw = std::string("xyzw").substr(0, mask.empty() ? 4 : mask.size() - 1);
                 init_ += "    " + Numbered("v", d.reg, relInput_) + mask + " = " + d.Varying() + "." + sw + ";\n";
             }
-            if (pixelPos_)
-                Var("vec4", "vPos", "vec4(floor(vec2(gl_FragCoord.x, dx_rowFromFragY.x + dx_rowFromFragY.y * "
-                                    "gl_FragCoord.y)), 0.0, 0.0)");
-            if (face_) Var("vec4", "vFace", "vec4(gl_FrontFacing ? 1.0 : -1.0)");
+            if (pixelPos_) Var("vec4", "vPos", "vec4(" + PixelPosition() + ", 0.0, 0.0)");
+            if (face_) Var("vec4", "vFace", "vec4" + FaceSign());
         }
         // Texture registers start as their coordinates; ps_1_1..1_3 then overwrite them.
         for (int t : texcoords_) {
@@ -1015,18 +996,7 @@ private:
             epilogue_ += "    dx_out_COLOR" + n + " = dx_oC" + n + ";\n";
         }
         if (depth_) Var("float", "dx_oDepth", "gl_FragCoord.z");
-        if (color0)
-            // Direct3D's alpha test follows the pixel shader, built in only where defined:
-            // compare function 8 passes all.
-            epilogue_ += "#ifdef DX_ALPHA_TEST\n"
-                         "    if (dx_alphaFunc != 8) {\n"
-                         "        float a = dx_out_COLOR0.a, r = dx_alphaRef;\n"
-                         "        int f = dx_alphaFunc;\n"
-                         "        bool keep = f == 2 ? a < r : f == 3 ? a == r : f == 4 ? a <= r :\n"
-                         "                    f == 5 ? a > r : f == 6 ? a != r : f == 7 ? a >= r : false;\n"
-                         "        if (!keep) discard;\n"
-                         "    }\n"
-                         "#endif\n";
+        if (color0) epilogue_ += AlphaTestEpilogue();
         if (depth_) epilogue_ += "    gl_FragDepth = dx_oDepth;\n";
     }
 

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "platform/shader/glsl_conventions.h"
 #include "platform/shader/hlsl_text.h"
 #include "platform/shader/legacy_rewrite.h"
 
@@ -20,16 +21,6 @@ void SplitSemantic(const std::string& semantic, std::string& base, int& index) {
     while (end > 0 && std::isdigit(static_cast<unsigned char>(s[end - 1]))) --end;
     base = s.substr(0, end);
     index = end < s.size() ? std::atoi(s.c_str() + end) : 0;
-}
-
-// Attribute location of a vertex input semantic; -1 for semantics no vertex format carries.
-int AttributeLocation(const std::string& base, int index) {
-    if (base == "POSITION" && index == 0) return 0;
-    if (base == "NORMAL" && index == 0) return 1;
-    if (base == "COLOR" && index < 2) return 2 + index;
-    if (base == "PSIZE" && index == 0) return 4;
-    if (base == "TEXCOORD" && index < 8) return 5 + index;
-    return -1;
 }
 
 // glslang passes each element of an array in a struct of inputs or outputs as a variable of
@@ -381,26 +372,9 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
         for (const std::string& c : colorOutputs)
             epilogue += "    " + c + " = clamp(" + c + ", 0.0, 1.0);\n";
         epilogue += outputCopies;
-        if (!positionOutput.empty()) epilogue += "    gl_Position = " + positionOutput + ";\n";
-        epilogue += "    gl_Position.xy += vec2(" + std::string(kHalfPixelUniform) + ".x, -" +
-                    kHalfPixelUniform + ".y) * gl_Position.w;\n"
-                    "    gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;\n"
-                    // The device keeps its back buffer top row first, as the fixed-function
-                    // programs draw it.
-                    "    gl_Position.y = -gl_Position.y;\n";
+        epilogue += PositionEpilogue(positionOutput);
     } else {
-        if (hasColor0)
-            // Direct3D's alpha test follows the pixel shader, built in only where defined:
-            // compare function 8 passes all.
-            epilogue += "#ifdef " + std::string(kAlphaTestDefine) + "\n"
-                        "    if (" + kAlphaFuncUniform + " != 8) {\n"
-                        "        float a = dx_out_COLOR0.a, r = " + kAlphaRefUniform + ";\n"
-                        "        int f = " + kAlphaFuncUniform + ";\n"
-                        "        bool keep = f == 2 ? a < r : f == 3 ? a == r : f == 4 ? a <= r :\n"
-                        "                    f == 5 ? a > r : f == 6 ? a != r : f == 7 ? a >= r : false;\n"
-                        "        if (!keep) discard;\n"
-                        "    }\n"
-                        "#endif\n";
+        if (hasColor0) epilogue += AlphaTestEpilogue();
         if (!depthOutput.empty()) epilogue += "    gl_FragDepth = " + depthOutput + ";\n";
     }
     if (!epilogue.empty()) {
@@ -432,10 +406,7 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
             return false;
         }
         bool face = name.compare(0, 8, "dx_VFACE") == 0;
-        // Pixel rows count from the top whichever way the target's rows are stored.
-        std::string value = face ? "(gl_FrontFacing ? 1.0 : -1.0)"
-                                 : std::string("floor(vec2(gl_FragCoord.x, ") + kRowFromFragYUniform +
-                                       ".x + " + kRowFromFragYUniform + ".y * gl_FragCoord.y))";
+        std::string value = face ? FaceSign() : PixelPosition();
         if (type == "float") value = face ? value : "floor(gl_FragCoord.x)";
         else if (type == "vec2") value = face ? "vec2" + value : value;
         else if (type == "vec3") value = face ? "vec3" + value : "vec3(" + value + ", 0.0)";
@@ -450,15 +421,9 @@ bool SpirvToGlsl(const std::vector<uint32_t>& spirv, ShaderStage stage, HlslStag
         }
         text.insert(body + 14, prologue);
     }
-    std::string declarations;
-    if (stage == ShaderStage::Vertex)
-        declarations = "uniform vec2 " + std::string(kHalfPixelUniform) + ";\n";
-    else if (hasColor0)
-        declarations = "uniform int " + std::string(kAlphaFuncUniform) + ";\nuniform float " +
-                       kAlphaRefUniform + ";\n";
+    std::string declarations = StageUniforms(stage, hasColor0);
     if (stage == ShaderStage::Pixel) {
         // ddy follows the screen downwards, as the rows of the target may not.
-        declarations += "uniform vec2 " + std::string(kRowFromFragYUniform) + ";\n";
         if (text.find("dFdy(") != std::string::npos)
             declarations += "#define dFdy(x) (" + std::string(kRowFromFragYUniform) +
                             ".y * dFdy(x))\n";

@@ -676,10 +676,18 @@ private:
     }
 
     bool Flow(const AsmInstruction& ins) {
+        // Direct3D 9 nests loops 4 deep at most and branches 24 deep.
         auto Open = [&](const std::string& head, AsmOp closer) {
+            bool loop = closer != AsmOp::EndIf;
+            int depth = 1;
+            for (const Block& b : blocks_) depth += (b.closer != AsmOp::EndIf) == loop;
+            if (depth > (loop ? 4 : 24))
+                return Fail(ins, std::string(loop ? "loops" : "branches") + " nested deeper than " +
+                                     (loop ? "4" : "24") + " levels");
             Line(head + " {");
             ++indent_;
             blocks_.push_back({closer, ins.line, loopDepth_});
+            return true;
         };
         auto Close = [&](AsmOp op) {
             if (blocks_.empty() || blocks_.back().closer != op || (op == AsmOp::EndIf && ins.op == AsmOp::Else && blocks_.back().hasElse))
@@ -689,10 +697,10 @@ private:
         };
         std::string d = std::to_string(loopDepth_);
         switch (ins.op) {
-            case AsmOp::If: Open("if (" + Condition(ins.src[0]) + ")", AsmOp::EndIf); return true;
+            case AsmOp::If: return Open("if (" + Condition(ins.src[0]) + ")", AsmOp::EndIf);
             case AsmOp::IfC:
-                Open("if (" + Comp(ins.src[0], 0) + " " + CompareOp(ins.compare) + " " + Comp(ins.src[1], 0) + ")", AsmOp::EndIf);
-                return true;
+                return Open("if (" + Comp(ins.src[0], 0) + " " + CompareOp(ins.compare) + " " + Comp(ins.src[1], 0) + ")",
+                            AsmOp::EndIf);
             case AsmOp::Else:
                 if (!Close(AsmOp::EndIf)) return false;
                 blocks_.back().hasElse = true;
@@ -707,7 +715,8 @@ private:
             case AsmOp::Rep: {
                 // The iteration count is i#.x, at most 255.
                 std::string count = "min(" + IntConst(ins.src[0].reg.index) + ".x, 255)";
-                Open("for (int dx_k" + d + " = 0; dx_k" + d + " < " + count + "; ++dx_k" + d + ")", AsmOp::EndRep);
+                if (!Open("for (int dx_k" + d + " = 0; dx_k" + d + " < " + count + "; ++dx_k" + d + ")", AsmOp::EndRep))
+                    return false;
                 ++loopDepth_;
                 return true;
             }
@@ -719,8 +728,10 @@ private:
                 ++indent_;
                 Line("int dx_aL" + d + " = aL;");
                 Line("aL = " + i + ".y;");
-                Open("for (int dx_k" + d + " = 0; dx_k" + d + " < min(" + i + ".x, 255); ++dx_k" + d + ", aL += " + i + ".z)",
-                     AsmOp::EndLoop);
+                if (!Open("for (int dx_k" + d + " = 0; dx_k" + d + " < min(" + i + ".x, 255); ++dx_k" + d + ", aL += " +
+                              i + ".z)",
+                          AsmOp::EndLoop))
+                    return false;
                 ++loopDepth_;
                 return true;
             }

@@ -138,6 +138,8 @@ TEST(Assembly, FaultsAreNamedWhereTheyStand) {
         {"vs_2_0\n dcl_position v0\n mov oPos, v0\n call l1\n ret\n label l1\n call l1\n ret\n",
          "t.fx(6,2): error: subroutine l1 calls itself"},
         {"vs_2_0\n dcl_position v0\n mov oPos, v0\n call l4\n", "t.fx(4,2): error: label l4 is not defined"},
+        {"vs_2_0\n dcl_position v0\n mov oPos, v0\n rep i0 rep i0 rep i0 rep i0 rep i0\n",
+         "t.fx(4,30): error: loops nested deeper than 4 levels"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

@@ -150,9 +150,14 @@ bool UnpackResult(const std::string& bytes, bool& ok, HlslStage& out, std::strin
     return u.AtEnd();
 }
 
-// A compile that has not finished by then is stopped; the largest effects known take well
-// under a second.
+// A compile that has used this much of the processor without finishing is stopped; the largest
+// effects known take well under a second. It is counted in the server's processor time, not on
+// the clock: on a loaded machine, or while the compiler's code is read in from disk, a compile
+// of a few milliseconds can wait longer than that for its turn.
 constexpr int kCompileSeconds = 8;
+// A server that gives no answer for this long while using none of its time (stopped, or
+// waiting for something that never comes) is given up on too.
+constexpr int kAnswerSeconds = 120;
 
 // glslang and SPIRV-Cross crash on some malformed sources, and a crash there must be a failed
 // compile, not the end of the program. They run in a child process, a compile server forked
@@ -225,8 +230,21 @@ bool ReceivePacket(int fd, std::string& payload, long long deadline, bool& late)
 // reports go nowhere, so that a fuzzer's or a sanitizer's handler inherited from the parent
 // does not take the child's crash for its own, and it keeps no descriptor of the parent's but
 // its socket.
+// The next compile may use kCompileSeconds more of the processor (rounded up to a whole
+// second): past that the kernel ends the server with SIGXCPU.
+void LimitProcessorTime() {
+    rusage used{};
+    rlimit limit{};
+    if (getrusage(RUSAGE_SELF, &used) != 0 || getrlimit(RLIMIT_CPU, &limit) != 0) return;
+    rlim_t soft = static_cast<rlim_t>(used.ru_utime.tv_sec + used.ru_stime.tv_sec) + 1 +
+                  kCompileSeconds;
+    limit.rlim_cur = limit.rlim_max == RLIM_INFINITY ? soft : std::min(soft, limit.rlim_max);
+    setrlimit(RLIMIT_CPU, &limit);
+}
+
 [[noreturn]] void Serve(int socket) {
-    for (int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP, SIGPIPE, SIGINT, SIGTERM})
+    for (int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP, SIGPIPE, SIGINT, SIGTERM,
+                    SIGXCPU})
         std::signal(sig, SIG_DFL);
 #if MESHES_SANITIZED
     __sanitizer_set_death_callback(nullptr);
@@ -251,6 +269,7 @@ bool ReceivePacket(int fd, std::string& payload, long long deadline, bool& late)
         if (dir != cwd && chdir(dir.c_str()) == 0) cwd = dir;
         HlslStage stage;
         std::string log;
+        LimitProcessorTime();
         bool ok = CompileStages(hlsl, fileName, line, entry, profile, arguments, stage, log);
         if (!SendPacket(3, PackResult(ok, stage, log))) _exit(1);
     }
@@ -322,7 +341,7 @@ bool CompileInServer(const std::string& hlsl, const std::string& fileName, int l
     }
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
-    long long deadline = now.tv_sec * 1000LL + now.tv_nsec / 1000000 + kCompileSeconds * 1000LL;
+    long long deadline = now.tv_sec * 1000LL + now.tv_nsec / 1000000 + kAnswerSeconds * 1000LL;
     std::string reply;
     bool late = false, ok = false;
     std::string own;
@@ -334,9 +353,12 @@ bool CompileInServer(const std::string& hlsl, const std::string& fileName, int l
     int status = 0;
     StopServer(server, status);
     out = HlslStage();
-    if (late)
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU)
         log += where + ": error: '" + entry + "': the shader compiler did not finish in " +
                std::to_string(kCompileSeconds) + " s\n";
+    else if (late)
+        log += where + ": error: '" + entry + "': the shader compiler gave no answer in " +
+               std::to_string(kAnswerSeconds) + " s\n";
     else if (WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL)
         log += where + ": error: '" + entry + "': the shader compiler failed on this source (signal " +
                std::to_string(WTERMSIG(status)) + ")\n";

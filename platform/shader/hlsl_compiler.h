@@ -92,7 +92,8 @@ bool ProfileStage(const std::string& profile, ShaderStage& stage);
 // cannot place itself. Source nested deeper than the compiler can follow (over 1024 brackets
 // and operators, or 64 flow control statements) fails with a message at the line it happens.
 // glslang and SPIRV-Cross run in a child process kept for the purpose, on a stack those limits
-// fit: a source they crash on, or take over 8 s with, fails with a message at `line`.
+// fit: a source they crash on, or spend over 8 s of processor time on, fails with a message
+// at `line`.
 bool CompileHlsl(const std::string& hlsl, const std::string& fileName, int line,
                  const std::string& entry, const std::string& profile,
                  const std::string& arguments, HlslStage& out, std::string& log);

@@ -46,6 +46,7 @@ bool BenchStart(std::string& err) {
         return false;
     }
     bench.active = true;
+    bench.stats.SetWarmUp(framestats::WarmUpFor(bench.seconds));
     bench.startWall = framestats::MonotonicSeconds();
     return true;
 }

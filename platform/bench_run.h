@@ -1,5 +1,6 @@
-// MESHES_BENCH=seconds: a timed run. Every backend reports each Present here; once the given
-// time has passed since the first Present the backend posts WM_CLOSE to its main window, the
+// MESHES_BENCH=seconds: a timed run. Every backend reports each Present here. Runs of 2 s or
+// more first let a second of frames pass uncounted (framestats::WarmUpFor); once the given
+// time has passed since the first counted Present the backend posts WM_CLOSE to its main window, the
 // program shuts down as it would for the user, and the entry prints one line of frame
 // statistics (and one of the start-up) at exit. Does nothing when MESHES_BENCH is unset or empty.
 #pragma once

@@ -347,6 +347,7 @@ int main(int argc, char** argv) {
     glClearDepth(1.0);
 
     framestats::FrameStats stats;
+    stats.SetWarmUp(framestats::WarmUpFor(seconds));   // the first second uncounted, as meshes does
     bool running = true;
     while (running) {
         SDL_Event e;

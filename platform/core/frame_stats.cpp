@@ -20,6 +20,8 @@ double ProcessCpuSeconds() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
+double WarmUpFor(double seconds) { return seconds >= 2.0 ? 1.0 : 0.0; }
+
 void FrameStats::Present(double now, double cpu) {
     if (presents_ == 0) {
         first_ = now;
@@ -31,7 +33,15 @@ void FrameStats::Present(double now, double cpu) {
     last_ = now;
     lastCpu_ = cpu;
     ++presents_;
+    if (!counting_ && now - first_ >= warmUp_) {
+        counting_ = true;
+        countFrom_ = presents_ - 1;
+        countStart_ = now;
+        countCpu_ = cpu;
+    }
 }
+
+double FrameStats::Elapsed() const { return counting_ ? last_ - countStart_ : 0.0; }
 
 namespace {
 
@@ -45,18 +55,21 @@ double Percentile(const std::vector<float>& sorted, double p) {
 }  // namespace
 
 Summary FrameStats::Summarise() const {
+    // A run that ended within its warm-up reports every frame.
+    bool counted = counting_ && presents_ - countFrom_ >= 2;
+    size_t from = counted ? countFrom_ : 0;
     Summary s;
-    s.frames = presents_;
-    s.seconds = Elapsed();
-    if (intervalsMs_.empty()) return s;
-    std::vector<float> sorted(intervalsMs_);
+    s.frames = presents_ - from;
+    s.seconds = counted ? Elapsed() : (presents_ ? last_ - first_ : 0.0);
+    if (intervalsMs_.size() <= from) return s;
+    std::vector<float> sorted(intervalsMs_.begin() + static_cast<std::ptrdiff_t>(from), intervalsMs_.end());
     std::sort(sorted.begin(), sorted.end());
     double sum = 0;
     for (float v : sorted) sum += v;
     s.meanMs = sum / static_cast<double>(sorted.size());
     s.p50Ms = Percentile(sorted, 50);
     s.p99Ms = Percentile(sorted, 99);
-    double cpu = (lastCpu_ - firstCpu_) * 1000.0 / static_cast<double>(sorted.size());
+    double cpu = (lastCpu_ - (counted ? countCpu_ : firstCpu_)) * 1000.0 / static_cast<double>(sorted.size());
     s.cpuMs = cpu > 0 ? cpu : 0;
     return s;
 }

@@ -25,17 +25,30 @@ struct Summary {
     double cpuMs = 0;       // process CPU time per interval, first Present to last
 };
 
+// The warm-up of a timed run of `seconds`: 1 s for runs of 2 s or more, else none. Frames of
+// the first second (shader compiles on first use, first uploads, page faults) are left out,
+// as the peer programs' benchmarks leave out their first second.
+double WarmUpFor(double seconds);
+
 class FrameStats {
 public:
+    // Presents within `seconds` of the first one are not counted; the first counted one starts
+    // the run. A run that ends within the warm-up counts every frame. Set before the first
+    // Present.
+    void SetWarmUp(double seconds) { warmUp_ = seconds; }
     // One Present at time `now` (seconds, MonotonicSeconds or any clock that never goes back),
     // when the process had used `cpu` seconds of CPU time.
     void Present(double now, double cpu);
     size_t Presents() const { return presents_; }
-    // Seconds from the first Present to the last; 0 before the second.
-    double Elapsed() const { return presents_ ? last_ - first_ : 0.0; }
+    // Seconds from the first counted Present to the last; 0 before the second.
+    double Elapsed() const;
     Summary Summarise() const;
 
 private:
+    double warmUp_ = 0;
+    bool counting_ = false;   // the warm-up is over
+    size_t countFrom_ = 0;    // the first counted Present
+    double countStart_ = 0, countCpu_ = 0;
     size_t presents_ = 0;
     double first_ = 0, last_ = 0;
     double firstCpu_ = 0, lastCpu_ = 0;

@@ -57,6 +57,17 @@ TEST(FrameStats, FewerThanTwoPresentsHaveNoTimes) {
     EXPECT_EQ(s.Summarise().cpuMs, 0.0);
 }
 
+TEST(FrameStats, TheWarmUpOfLongRunsIsNotCounted) {
+    framestats::FrameStats s;
+    s.SetWarmUp(framestats::WarmUpFor(5.0));
+    for (double t : {0.0, 0.4, 0.9, 1.0, 1.01, 1.02}) s.Present(t, t);
+    framestats::Summary r = s.Summarise();
+    EXPECT_EQ(r.frames, 3u);
+    EXPECT_NEAR(r.meanMs, 10.0, 1e-6);
+    EXPECT_NEAR(s.Elapsed(), 0.02, 1e-9);
+    EXPECT_EQ(framestats::WarmUpFor(1.99), 0.0);   // short runs count from their first frame
+}
+
 TEST(FrameStats, TheLineCarriesCountTimeAndTheThreeFigures) {
     framestats::Summary r;
     r.frames = 1234;

@@ -166,6 +166,26 @@ bool ReadLight(const std::string& s, BindRole& role, unsigned& light) {
     return at == s.size() && light < kBindingLights;
 }
 
+// A light's position, direction or colour named by a parameter without a semantic: a short
+// prefix ("g", "fv", "world"), "light", then the value, perhaps numbered ("Light0Pos").
+bool ReadLightName(const std::string& s, BindRole& role) {
+    size_t at = s.find("light");
+    if (at == std::string::npos || at > 6) return false;
+    at += 5;
+    unsigned n = 0;
+    ReadNumber(s, at, n);
+    if (Take(s, at, {"position", "pos"}))
+        role = BindRole::LightPosition;
+    else if (Take(s, at, {"direction", "dir"}))
+        role = BindRole::LightDirection;
+    else if (Take(s, at, {"color", "colour", "diffuse"}))
+        role = BindRole::LightColor;
+    else
+        return false;
+    ReadNumber(s, at, n);
+    return at == s.size() && n == 0;
+}
+
 bool ReadMaterial(const std::string& s, BindRole& role) {
     static const std::pair<const char*, BindRole> kMaterials[] = {
         {"materialdiffuse", BindRole::MaterialDiffuse},   {"materialambient", BindRole::MaterialAmbient},
@@ -304,6 +324,11 @@ void Bind(ID3DXBaseEffect* effect, ID3DXEffect* drawable, EffectBinding& out) {
         } else if (ReadTime(semantic, time)) {
             role = BindRole::Time;
             b.detail = static_cast<int>(time);
+        } else if (semantic.empty()) {
+            // Effect editors without scene lights leave the light a plain tweakable, named
+            // for what it is ("fvLightPosition", "worldLightPos"): an effect that is not the
+            // engine's gets the light drawn there.
+            if (out.engineTechniques || !ReadLightName(Plain(d.Name), role)) continue;
         } else if (!ReadCamera(semantic, role) && !ReadLight(semantic, role, light) &&
                    !ReadMaterial(semantic, role)) {
             continue;

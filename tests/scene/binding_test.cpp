@@ -170,6 +170,7 @@ TEST_F(BindingTest, SemanticsAndAnnotationsGiveTheirValues)
         {"light_semantics", "Colour1", {0.2f, 0.4f, 0.6f, 1}},
         {"light_semantics", "Light1Pos", {-40, 5, 6, 1}},
         {"light_semantics", "Colour3", {5, 5, 5, 5}},
+        {"light_semantics", "fvLightPosition", {10, 20, -30, 1}},
         {"materials", "Diffuse", diffuse},
         {"materials", "Ambient", diffuse},
         {"materials", "Specular", {0.2f, 0.2f, 0.2f}},

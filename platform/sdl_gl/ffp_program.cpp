@@ -9,7 +9,8 @@ namespace sdlgl {
 uint32_t FfpKey::Pack() const {
     return (rhw ? 1u : 0u) | (hasDiffuse ? 2u : 0u) | (hasSpecular ? 4u : 0u) |
            (lighting && !rhw ? 8u : 0u) | (textured ? 16u : 0u) | (flat ? 32u : 0u) |
-           (alphaTest ? 64u : 0u) | (diffuseOnly ? 128u : 0u);
+           (alphaTest ? 64u : 0u) | (diffuseOnly ? 128u : 0u) |
+           (solidTexture ? 256u : 0u) | (static_cast<uint32_t>(modulateAlpha) << 9);
 }
 
 // The fixed-function vertex stage as a function, shared by the fixed-function programs and by
@@ -173,6 +174,7 @@ void main() {
 static const char* kFragmentBody = R"(
 FRAGMENT_INPUTS
 uniform sampler2D uSampler0;
+uniform vec4 uSolidTexel;
 uniform int uTexProjected;   // the coordinate that divides the others, counted from 1; 0: none
 uniform int uColorOp, uColorArg1, uColorArg2, uAlphaOp, uAlphaArg1, uAlphaArg2;
 uniform vec4 uTextureFactor;
@@ -232,11 +234,18 @@ void main() {
     if (IS_TEXTURED) {
     vec2 uv = vTex0.xy;
     if (uTexProjected > 0) uv /= vTex0[uTexProjected - 1];
+#ifdef SOLID_TEXTURE
+    tex = uSolidTexel;
+#else
     tex = texture(uSampler0, uv);
+#endif
     } else {
     // No texture on the stage: the texture argument acts as white, its alpha as diffuse.
     tex = vec4(1.0, 1.0, 1.0, vDiffuse.a);
     }
+#ifdef MODULATE_STAGE
+    vec4 color = vec4(clamp(tex.rgb * vDiffuse.rgb, 0.0, 1.0), MODULATE_ALPHA);
+#else
     vec4 color = vDiffuse;
     if (uColorOp != 1) {
         color.rgb = clamp(Op(uColorOp, Arg(uColorArg1, tex), Arg(uColorArg2, tex), tex).rgb,
@@ -245,6 +254,7 @@ void main() {
             color.a = clamp(Op(uAlphaOp, Arg(uAlphaArg1, tex), Arg(uAlphaArg2, tex), tex).a,
                             0.0, 1.0);
     }
+#endif
     if (uSpecularEnable != 0) color.rgb = clamp(color.rgb + vSpecular.rgb, 0.0, 1.0);
 #endif
 #ifdef ALPHA_TEST
@@ -263,6 +273,10 @@ static std::string Header(const FfpKey& key) {
     h += std::string("#define INTERP ") + (key.flat ? "flat" : "") + "\n";
     if (key.alphaTest) h += "#define ALPHA_TEST\n";
     if (key.diffuseOnly) h += "#define DIFFUSE_ONLY\n";
+    if (key.solidTexture) h += "#define SOLID_TEXTURE\n";
+    static const char* const kModulateAlpha[] = {"", "vDiffuse.a", "tex.a", "clamp(tex.a * vDiffuse.a, 0.0, 1.0)"};
+    if (key.modulateAlpha)
+        h += std::string("#define MODULATE_STAGE\n#define MODULATE_ALPHA ") + kModulateAlpha[key.modulateAlpha] + "\n";
     h += "#define FRAGMENT_SETUP\n";
     h += "#define FRAGMENT_INPUTS INTERP in vec4 vDiffuse; INTERP in vec4 vSpecular; in vec4 vTex0;\n";
     return h;
@@ -433,6 +447,7 @@ FfpLocations LocateFfp(GLuint p, int stages) {
     at.texMatrix = U("uTexMatrix");
     at.texProjected = U("uTexProjected");
     at.textured = U("uTextured");
+    at.solidTexel = U("uSolidTexel");
     at.lightCount = U("uLightCount");
     at.lightType = U("uLightType");
     at.lightDiffuse = U("uLightDiffuse");
@@ -479,6 +494,7 @@ void UploadFfp(const FfpLocations& at, const FfpValues& v) {
     glUniformMatrix4fv(at.texMatrix, at.stages, GL_FALSE, &v.texMatrix[0][0]);
     glUniform1i(at.texProjected, v.texProjected);
     glUniform1i(at.textured, v.textured);
+    glUniform4fv(at.solidTexel, 1, v.solidTexel);
     glUniform1i(at.lightCount, v.lightCount);
     glUniform1i(at.specularLit, v.specularEnable);
     glUniform1f(at.power, v.power);

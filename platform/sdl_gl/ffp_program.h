@@ -27,6 +27,12 @@ struct FfpKey {
     // pass diffuse through, no specular): the program leaves out the stage's run-time
     // branches, which the rasteriser would otherwise run for every pixel.
     bool diffuseOnly = false;
+    // Stage 0's texture has one colour (uSolidTexel), taken instead of sampled.
+    bool solidTexture = false;
+    // Stage 0 modulates the texture by the diffuse colour (Direct3D's default stage): the
+    // program does it without the run-time choice of operations. 0: another stage; else the
+    // stage's alpha: 1 diffuse, 2 texture, 3 their product.
+    uint8_t modulateAlpha = 0;
     uint32_t Pack() const;
 };
 
@@ -48,6 +54,7 @@ struct FfpValues {
     float texMatrix[8][16];
     int32_t texProjected;            // stage 0: the dividing coordinate from 1, or 0
     int32_t textured;                // stage 0 has a texture
+    float solidTexel[4];             // the colour of a stage-0 texture of one colour
     float power;                     // material
     int32_t lightCount;              // enabled lights, first lightCount entries filled
     int32_t lightType[8];
@@ -68,7 +75,7 @@ struct FfpLocations {
     GLint sampler0 = -1;
     GLint lighting = -1, rhw = -1;
     GLint texIndex = -1, texFlags = -1, texSize = -1, texMatrix = -1, texProjected = -1;
-    GLint textured = -1;
+    GLint textured = -1, solidTexel = -1;
     GLint lightCount = -1, lightType = -1, lightDiffuse = -1, lightSpecular = -1;
     GLint lightAmbient = -1, lightPos = -1, lightDir = -1, lightAtt = -1, lightSpot = -1;
     GLint power = -1, specularLit = -1;

@@ -669,6 +669,23 @@ void GlDevice::ApplySamplers() {
 // Whether stage 0 gives exactly the diffuse colour. Without a texture, the texture argument
 // reads white with the diffuse alpha, so selecting diffuse, current or texture, or modulating
 // the texture with diffuse, gives the diffuse colour back.
+// Stage 0 modulating its texture by the diffuse colour, as FfpKey::modulateAlpha says its
+// alpha (0 for any other stage).
+static uint8_t ModulatingStage(bool textured, const uint32_t* s) {
+    auto isDiffuse = [](uint32_t arg) { return arg == TA_DIFFUSE || arg == TA_CURRENT; };
+    uint32_t a1 = s[TSS_COLORARG1], a2 = s[TSS_COLORARG2];
+    if (!textured || s[TSS_COLOROP] != TOP_MODULATE ||
+        !((a1 == TA_TEXTURE && isDiffuse(a2)) || (a2 == TA_TEXTURE && isDiffuse(a1))))
+        return 0;
+    uint32_t op = s[TSS_ALPHAOP], b1 = s[TSS_ALPHAARG1], b2 = s[TSS_ALPHAARG2];
+    uint32_t selected = op == TOP_SELECTARG1 ? b1 : op == TOP_SELECTARG2 ? b2 : 0xFF;
+    if (op == TOP_DISABLE || isDiffuse(selected)) return 1;
+    if (selected == TA_TEXTURE) return 2;
+    if (op == TOP_MODULATE && ((b1 == TA_TEXTURE && isDiffuse(b2)) || (b2 == TA_TEXTURE && isDiffuse(b1))))
+        return 3;
+    return 0;
+}
+
 static bool StageGivesDiffuse(bool textured, uint32_t colorOp, uint32_t colorArg1,
                               uint32_t colorArg2, uint32_t alphaOp, uint32_t alphaArg1,
                               uint32_t alphaArg2) {
@@ -740,6 +757,11 @@ FfpKey GlDevice::FixedFunctionKey(const VertexLayout& layout, bool alphaTest) co
     key.hasSpecular = layout.specular >= 0;
     key.lighting = rs_[RS_LIGHTING] != 0;
     key.textured = textures_[0] != nullptr && tss_[0][TSS_COLOROP] != TOP_DISABLE;
+    // A texture of one colour is that colour wherever it is sampled, but for a border outside
+    // it: the program takes the colour instead of sampling (each sample of a line or a small
+    // triangle costs the rasteriser a whole block of pixels).
+    key.solidTexture = key.textured && textures_[0]->solid && samp_[0][SAMP_ADDRESSU] != TADDRESS_BORDER &&
+                       samp_[0][SAMP_ADDRESSV] != TADDRESS_BORDER;
     key.flat = rs_[RS_SHADEMODE] == SHADE_FLAT;
     key.alphaTest = alphaTest;
     const uint32_t* stage0 = tss_[0];
@@ -747,6 +769,7 @@ FfpKey GlDevice::FixedFunctionKey(const VertexLayout& layout, bool alphaTest) co
                                         stage0[TSS_COLORARG2], stage0[TSS_ALPHAOP],
                                         stage0[TSS_ALPHAARG1], stage0[TSS_ALPHAARG2]) &&
                       !rs_[RS_SPECULARENABLE];
+    key.modulateAlpha = key.diffuseOnly ? 0 : ModulatingStage(key.textured, stage0);
     return key;
 }
 
@@ -798,6 +821,7 @@ void GlDevice::FixedFunctionValues(const VertexLayout& layout, bool alphaTest,
     if (count == 0) count = 4;
     v.texProjected = (flags & 256) && count >= 2 && count <= 4 ? static_cast<int32_t>(count) : 0;
     v.textured = textures_[0] != nullptr ? 1 : 0;
+    if (textures_[0] && textures_[0]->solid) std::memcpy(v.solidTexel, textures_[0]->colour, sizeof v.solidTexel);
     v.power = material_.power;
     // Lights go to camera space: positions times the view, directions times its 3x3 part.
     v.lightCount = 0;
@@ -997,6 +1021,10 @@ GlTexture* GlDevice::CreateTexture(int width, int height, const uint8_t* rgba, i
     int full = 1;
     for (int s = std::max(width, height); s > 1; s >>= 1) ++full;
     t->levels = (levels <= 0 || levels > full) ? full : levels;
+    const size_t texels = static_cast<size_t>(width) * static_cast<size_t>(height);
+    t->solid = rgba != nullptr;
+    for (size_t i = 1; t->solid && i < texels; ++i) t->solid = std::memcmp(rgba, rgba + 4 * i, 4) == 0;
+    for (int c = 0; t->solid && c < 4; ++c) t->colour[c] = rgba[c] / 255.0f;
     glGenTextures(1, &t->id);
     glBindTexture(GL_TEXTURE_2D, t->id);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);

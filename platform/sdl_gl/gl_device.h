@@ -50,6 +50,10 @@ struct GlTexture {
     GLuint id = 0;
     int width = 0, height = 0;
     int levels = 1;
+    // Every texel of level 0 is `colour` (so are the levels made from it): sampling it inside
+    // the texture gives that colour whatever the coordinates and filters.
+    bool solid = false;
+    float colour[4] = {0, 0, 0, 0};
 };
 
 // A vertex buffer: the bytes live in memory (what Lock hands out) and in a GL buffer,

@@ -8,6 +8,7 @@
 #include <glslang/Public/ResourceLimits.h>
 #include <glslang/Public/ShaderLang.h>
 #include <glslang/SPIRV/GlslangToSpv.h>
+#include <spirv-tools/optimizer.hpp>
 
 #include <list>
 #include <memory>
@@ -44,6 +45,35 @@ public:
 private:
     std::list<std::string> contents_;   // kept until the compile ends
 };
+
+// True when a loop of the module asks to be unrolled: an OpLoopMerge with the Unroll control.
+bool HasUnrollLoop(const std::vector<uint32_t>& spirv) {
+    const uint32_t kLoopMerge = 246, kUnroll = 1;
+    for (size_t i = 5; i < spirv.size();) {
+        uint32_t words = spirv[i] >> 16;
+        if ((spirv[i] & 0xFFFF) == kLoopMerge && words >= 4 && i + 3 < spirv.size() && (spirv[i + 3] & kUnroll))
+            return true;
+        i += words ? words : 1;
+    }
+    return false;
+}
+
+// Loops written [unroll] are unrolled as Direct3D's compiler unrolls them, where the count of
+// passes is known: array indices then become constants, which a rasteriser reads far faster
+// than indices it has to gather. Other loops stay loops.
+void UnrollMarkedLoops(std::vector<uint32_t>& spirv) {
+    if (spirv.size() < 5 || !HasUnrollLoop(spirv)) return;
+    static const spv_target_env kByMinor[] = {SPV_ENV_UNIVERSAL_1_0, SPV_ENV_UNIVERSAL_1_1, SPV_ENV_UNIVERSAL_1_2,
+                                              SPV_ENV_UNIVERSAL_1_3, SPV_ENV_UNIVERSAL_1_4, SPV_ENV_UNIVERSAL_1_5,
+                                              SPV_ENV_UNIVERSAL_1_6};
+    uint32_t minor = (spirv[1] >> 8) & 0xFF;
+    spvtools::Optimizer optimizer(kByMinor[minor < 7 ? minor : 6]);
+    optimizer.RegisterPass(spvtools::CreateLoopUnrollPass(true));
+    optimizer.RegisterPass(spvtools::CreateSimplificationPass());
+    optimizer.RegisterPass(spvtools::CreateAggressiveDCEPass());
+    std::vector<uint32_t> unrolled;
+    if (optimizer.Run(spirv.data(), spirv.size(), &unrolled) && !unrolled.empty()) spirv.swap(unrolled);
+}
 
 }  // namespace
 
@@ -92,6 +122,7 @@ bool HlslToSpirv(const std::string& source, const std::string& fileName, const s
         log += where + ": error: " + entry + ": " + spvMessages + "\n";
         return false;
     }
+    UnrollMarkedLoops(spirv);
     return true;
 }
 

@@ -93,6 +93,25 @@ TEST(EffectCompile, SelectsReadValuesComputedBeforeThem) {
     }
 }
 
+// [unroll] loops are unrolled, their array indices constants (a rasteriser gathers indices
+// it cannot see); loops without it stay loops.
+TEST(EffectCompile, UnrollMarkedLoopsAsTheDirect3DCompilerDoes) {
+    auto Glsl = [](const char* attribute) {
+        sdlgl::EffectSource s = sdlgl::CompileEffect(
+            OnePass("float4 Colours[3];\n"
+                    "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
+                    "float4 PS() : COLOR { float4 c = 0;\n" +
+                    std::string(attribute) + " for (int i = 0; i < 3; ++i) c += Colours[i] * (i + 1);\n"
+                    "  return c; }\n"),
+            "unroll.fx");
+        EXPECT_TRUE(s.ok) << s.log;
+        return s.ok && s.stages.size() == 2 ? s.stages[1].glsl : std::string();
+    };
+    std::string unrolled = Glsl("[unroll]"), looped = Glsl("[loop]");
+    EXPECT_TRUE(Has(unrolled, "[2]") && !Has(unrolled, "for (")) << unrolled;
+    EXPECT_TRUE(Has(looped, "for (")) << looped;
+}
+
 TEST(EffectCompile, MessagesNameFileAndLine) {
     const std::string vs = "float4 VS(float4 p : POSITION) : POSITION { return p; }\n";
     sdlgl::EffectSource s = sdlgl::CompileEffect(

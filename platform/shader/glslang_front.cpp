@@ -13,6 +13,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <regex>
 
 #include "platform/core/fx_include.h"
 #include "platform/core/fxfile.h"
@@ -58,11 +59,29 @@ bool HasUnrollLoop(const std::vector<uint32_t>& spirv) {
     return false;
 }
 
+// True when every [unroll] of `source` heads a `for (int i = A; i < B; ...)` of literal bounds
+// and at most 1024 passes, the most Direct3D's compiler unrolls (X3511 past it); a loop it
+// cannot see the end of is not unrolled, so that no source makes the unroller run away.
+bool UnrollsAreBounded(const std::string& source) {
+    static const std::regex kHead(
+        R"(^\[unroll(\s*\(\s*\d+\s*\))?\s*\]\s*for\s*\(\s*(int|uint)?\s*(\w+)\s*=\s*(-?\d+)\s*;\s*(\w+)\s*(<=?)\s*(-?\d+)\s*;)");
+    size_t found = 0;
+    for (size_t at = source.find("[unroll"); at != std::string::npos; at = source.find("[unroll", at + 1)) {
+        std::smatch m;
+        std::string head = source.substr(at, 200);
+        if (!std::regex_search(head, m, kHead) || m[3] != m[5]) return false;
+        long long passes = std::stoll(m[7]) - std::stoll(m[4]) + (m[6] == "<=" ? 1 : 0);
+        if (passes > 1024) return false;
+        ++found;
+    }
+    return found > 0;
+}
+
 // Loops written [unroll] are unrolled as Direct3D's compiler unrolls them, where the count of
 // passes is known: array indices then become constants, which a rasteriser reads far faster
 // than indices it has to gather. Other loops stay loops.
-void UnrollMarkedLoops(std::vector<uint32_t>& spirv) {
-    if (spirv.size() < 5 || !HasUnrollLoop(spirv)) return;
+void UnrollMarkedLoops(const std::string& source, std::vector<uint32_t>& spirv) {
+    if (spirv.size() < 5 || !HasUnrollLoop(spirv) || !UnrollsAreBounded(source)) return;
     static const spv_target_env kByMinor[] = {SPV_ENV_UNIVERSAL_1_0, SPV_ENV_UNIVERSAL_1_1, SPV_ENV_UNIVERSAL_1_2,
                                               SPV_ENV_UNIVERSAL_1_3, SPV_ENV_UNIVERSAL_1_4, SPV_ENV_UNIVERSAL_1_5,
                                               SPV_ENV_UNIVERSAL_1_6};
@@ -122,7 +141,7 @@ bool HlslToSpirv(const std::string& source, const std::string& fileName, const s
         log += where + ": error: " + entry + ": " + spvMessages + "\n";
         return false;
     }
-    UnrollMarkedLoops(spirv);
+    UnrollMarkedLoops(source, spirv);
     return true;
 }
 

@@ -93,23 +93,23 @@ TEST(EffectCompile, SelectsReadValuesComputedBeforeThem) {
     }
 }
 
-// [unroll] loops are unrolled, their array indices constants (a rasteriser gathers indices
-// it cannot see); loops without it stay loops.
+// [unroll] loops of at most 1024 passes are unrolled, their array indices constants (a
+// rasteriser gathers indices it cannot see); other loops stay loops.
 TEST(EffectCompile, UnrollMarkedLoopsAsTheDirect3DCompilerDoes) {
-    auto Glsl = [](const char* attribute) {
+    auto Glsl = [](const std::string& loop) {
         sdlgl::EffectSource s = sdlgl::CompileEffect(
             OnePass("float4 Colours[3];\n"
                     "float4 VS(float4 p : POSITION) : POSITION { return p; }\n"
-                    "float4 PS() : COLOR { float4 c = 0;\n" +
-                    std::string(attribute) + " for (int i = 0; i < 3; ++i) c += Colours[i] * (i + 1);\n"
-                    "  return c; }\n"),
+                    "float4 PS() : COLOR { float4 c = 0;\n" + loop +
+                    " c += Colours[i % 3] * (i + 1);\n  return c; }\n"),
             "unroll.fx");
         EXPECT_TRUE(s.ok) << s.log;
         return s.ok && s.stages.size() == 2 ? s.stages[1].glsl : std::string();
     };
-    std::string unrolled = Glsl("[unroll]"), looped = Glsl("[loop]");
+    std::string unrolled = Glsl("[unroll] for (int i = 0; i < 3; ++i)");
     EXPECT_TRUE(Has(unrolled, "[2]") && !Has(unrolled, "for (")) << unrolled;
-    EXPECT_TRUE(Has(looped, "for (")) << looped;
+    for (const char* loop : {"[loop] for (int i = 0; i < 3; ++i)", "[unroll] for (int i = 0; i < 5000; ++i)"})
+        EXPECT_TRUE(Has(Glsl(loop), "for (")) << loop;
 }
 
 TEST(EffectCompile, MessagesNameFileAndLine) {

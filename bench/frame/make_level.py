@@ -213,16 +213,17 @@ def ball_texture(x, y):
     return (r * k, g * k, b * k)
 
 
-def phong_effect(two_sided):
-    """The demo's Phong effect; unless two-sided, both techniques cull back faces."""
-    with open(os.path.join(DEMO, "fx", "ald_Phong.fx")) as f:
+def phong_effect(two_sided, onepass=False):
+    """The demo's Phong effect (with --onepass, demo_onepass's, which also takes three lights in
+    one pass); unless two-sided, every technique culls back faces."""
+    path = os.path.join(DEMO, "onepass", "fx", "ald_Phong.fx") if onepass else os.path.join(DEMO, "fx", "ald_Phong.fx")
+    with open(path) as f:
         text = f.read()
     if two_sided:
         return text
     culled = text.replace("CullMode = None;", "CullMode = CCW;")
-    if culled.count("CullMode = CCW;") != 2:
-        raise SystemExit("make_level.py: the demo's ald_Phong.fx no longer sets CullMode = None "
-                         "in its two techniques")
+    if culled.count("CullMode = CCW;") != (4 if onepass else 2):
+        raise SystemExit("make_level.py: %s no longer sets CullMode = None in its techniques" % path)
     return culled
 
 
@@ -239,6 +240,8 @@ def main(argv):
                     help="grid step in sphere radii (default 2.8)")
     ap.add_argument("--far-first", action="store_true",
                     help="list the spheres farthest from the camera first")
+    ap.add_argument("--onepass", action="store_true",
+                    help="the effect also offers ald_Phong_lights: up to three lights in one pass")
     ap.add_argument("--two-sided", action="store_true",
                     help="draw both sides of the spheres (no culling) in every pass")
     ap.add_argument("--wide", action="store_true",
@@ -287,7 +290,7 @@ def main(argv):
         shutil.copy(os.path.join(DEMO, "textures", "_def", name),
                     os.path.join(out, "textures", "_def", name))
     with open(os.path.join(out, "fx", "ald_Phong.fx"), "w") as f:
-        f.write(phong_effect(a.two_sided))
+        f.write(phong_effect(a.two_sided, a.onepass))
     shutil.copy(os.path.join(DEMO, "mouse.cur"), os.path.join(out, "mouse.cur"))
     with open(os.path.join(out, "ini.txt"), "w") as f:
         f.write("[SCREEN] = %d, %d\n[BACK_RENDERER_COLOR] = 24, 28, 40\n"

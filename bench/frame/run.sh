@@ -14,7 +14,8 @@
 # not depend on when glibc gives the driver's large per-frame buffers back to the kernel;
 # "default" runs both with glibc's own thresholds).
 # A level "NxL" is a grid 2.8 radii apart; "NxLd" is packed densely (3 radii apart, spheres
-# overlap on screen); "NxLw" is spread wide with about a tenth in view, and is compared not
+# overlap on screen); "NxLo" is NxL drawn with the one-pass demo's effect, which takes up to
+# three lights in one pass, still against the minimal program's pass per light; "NxLw" is spread wide with about a tenth in view, and is compared not
 # with the minimal program but with meshes on the same level cut down to the spheres in view.
 set -euo pipefail
 
@@ -88,7 +89,7 @@ run_minimal() {
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
 
 for level in $LEVELS; do
-    kind=${level##*[0-9]}   # "", d or w
+    kind=${level##*[0-9]}   # "", d, o or w
     nl=${level%"$kind"}
     n=${nl%x*}
     l=${nl#*x}
@@ -100,12 +101,14 @@ for level in $LEVELS; do
             base=run_minimal; base_dir=$dir ;;
         d) python3 "$ROOT/bench/frame/make_level.py" "$n" "$l" "$dir" --spacing 3 --drtool "$BUILD/tools/drtool/drtool"
             base=run_minimal; base_dir=$dir ;;
+        o) python3 "$ROOT/bench/frame/make_level.py" "$n" "$l" "$dir" --onepass --drtool "$BUILD/tools/drtool/drtool"
+            base=run_minimal; base_dir=$dir ;;
         w) base_dir=${dir}_cut
             rm -rf "$base_dir"
             python3 "$ROOT/bench/frame/make_level.py" "$n" "$l" "$dir" --wide --drtool "$BUILD/tools/drtool/drtool"
             python3 "$ROOT/bench/frame/make_level.py" "$n" "$l" "$base_dir" --wide --cut --drtool "$BUILD/tools/drtool/drtool"
             base=run_meshes; base_label="cut($(grep -c '^object' "$base_dir/scene.txt"))" ;;
-        *) echo "run.sh: level '$level' is not NxL, NxLd or NxLw" >&2; exit 2 ;;
+        *) echo "run.sh: level '$level' is not NxL, NxLd, NxLo or NxLw" >&2; exit 2 ;;
     esac
     engine_runs=""
     base_runs=""

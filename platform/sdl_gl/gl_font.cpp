@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstddef>
 #include <vector>
 
 #include "platform/sdl_gl/ffp_program.h"
@@ -17,7 +18,20 @@ namespace sdlgl {
 
 namespace {
 constexpr size_t kMaxPendingDepth = 256;   // text draws whose depth writes wait
-constexpr size_t kMaxJoinedFloats = 1 << 18;   // quads of one GL text draw (1 MB)
+constexpr size_t kMaxJoinedVertices = 1 << 16;   // of one GL text draw (1.25 MB)
+// Batches of this many glyphs are drawn from a composite picture. llvmpipe shades every 4 x 4
+// block a triangle touches, and the glyphs' quads touch most blocks two or three times (two
+// triangles a quad, neighbouring glyphs and lines): one triangle over the batch's box, scissored
+// to it, shades each block once.
+constexpr size_t kCompositeGlyphs = 24;
+// The largest composite picture, in pixels; larger batches draw their quads.
+constexpr int kCompositeMaxSide = 2048;
+
+// a * b / 255 rounded, as the blending of 8-bit colours computes it.
+inline uint32_t MulUnorm8(uint32_t a, uint32_t b) {
+    uint32_t t = a * b + 128;
+    return (t + (t >> 8)) >> 8;
+}
 }  // namespace
 
 FaceMapping MapFaceName(const std::string& windowsName) {
@@ -157,6 +171,10 @@ bool GlFont::LoadGlyph(char32_t c, Glyph& g, bool place) {
         const uint8_t* src = bm.buffer + static_cast<ptrdiff_t>(y) * bm.pitch;
         std::copy(src, src + g.w, rows.begin() + static_cast<ptrdiff_t>(y) * g.w);
     }
+    for (int y = 0; y < g.h; ++y)
+        std::copy(rows.begin() + static_cast<ptrdiff_t>(y) * g.w,
+                  rows.begin() + static_cast<ptrdiff_t>(y + 1) * g.w,
+                  atlasPixels_.begin() + static_cast<ptrdiff_t>(g.y + y) * atlasSize_ + g.x);
     glBindTexture(GL_TEXTURE_2D, atlas_);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glTexSubImage2D(GL_TEXTURE_2D, 0, g.x, g.y, g.w, g.h, GL_RED, GL_UNSIGNED_BYTE, rows.data());
@@ -188,71 +206,96 @@ bool GlFont::GrowAtlas() {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     atlasSize_ = size;
+    atlasPixels_ = std::move(zero);
+    ++atlasGeneration_;
     shelfX_ = shelfY_ = shelfH_ = 0;
     glyphs_.clear();
     return true;
 }
 
-bool GlFont::BuildTextProgram(bool alphaTest, Program& out, std::string& err) {
+// The quads' programs: each corner carries its pixel, its place in the texture and the text's
+// colour, the same for the four corners of a glyph.
+bool GlFont::BuildTextProgram(const char* fragment, Program& out, std::string& err) {
     static const char* vs = R"(#version 330 core
 layout(location = 0) in vec2 aPos;    // pixels from the top-left corner
+layout(location = 2) in vec4 aColor;
 layout(location = 5) in vec2 aUv;
 uniform vec2 uTarget;
 out vec2 vUv;
+flat out vec4 vColor;
 void main() {
     gl_Position = vec4(2.0 * aPos / uTarget - 1.0, -1.0, 1.0);   // depth 0
     vUv = aUv;
+    vColor = aColor;
 })";
-    // Without the alpha test, a pixel the test would drop has alpha below half a step: it
-    // blends to the colour already there.
-    static const char* fs = R"(
-in vec2 vUv;
-uniform sampler2D uAtlas;
-uniform vec4 uColor;
-out vec4 fragColor;
-void main() {
-    float a = uColor.a * texture(uAtlas, vUv).r;
-#if ALPHA_TEST
-    if (a < 0.5 / 255.0) discard;   // the sprite's alpha test: only covered pixels count
-#endif
-    fragColor = vec4(uColor.rgb, a);
-})";
-    std::string fragment = std::string("#version 330 core\n#define ALPHA_TEST ") +
-                           (alphaTest ? "1" : "0") + fs;
-    out.id = BuildProgram(vs, fragment, err);
+    out.id = BuildProgram(vs, std::string("#version 330 core\n") + fragment, err);
     if (!out.id) return false;
     out.target = glGetUniformLocation(out.id, "uTarget");
-    out.color = glGetUniformLocation(out.id, "uColor");
-    out.atlas = glGetUniformLocation(out.id, "uAtlas");
+    out.texture = glGetUniformLocation(out.id, "uTexture");
     return true;
 }
 
 bool GlFont::EnsureGl(std::string& err) {
     if (tested_.id) return true;
-    if (!BuildTextProgram(true, tested_, err) || !BuildTextProgram(false, blended_, err)) {
-        if (tested_.id) glDeleteProgram(tested_.id);
-        tested_ = Program{};
+    // Without the alpha test, a pixel the test would drop has alpha below half a step: it
+    // blends to the colour already there. The composite picture holds each pixel's colour
+    // already multiplied by its alpha.
+    static const char* text = R"(
+in vec2 vUv;
+flat in vec4 vColor;
+uniform sampler2D uTexture;
+out vec4 fragColor;
+void main() {
+    float a = vColor.a * texture(uTexture, vUv).r;
+#if ALPHA_TEST
+    if (a < 0.5 / 255.0) discard;   // the sprite's alpha test: only covered pixels count
+#endif
+    fragColor = vec4(vColor.rgb, a);
+})";
+    static const char* composite = R"(
+in vec2 vUv;
+uniform sampler2D uTexture;
+out vec4 fragColor;
+void main() {
+    fragColor = texture(uTexture, vUv);
+})";
+    if (!BuildTextProgram((std::string("#define ALPHA_TEST 1\n") + text).c_str(), tested_, err) ||
+        !BuildTextProgram((std::string("#define ALPHA_TEST 0\n") + text).c_str(), blended_, err) ||
+        !BuildTextProgram(composite, composite_, err)) {
+        for (Program* p : {&tested_, &blended_, &composite_})
+            if (p->id) glDeleteProgram(p->id);
+        tested_ = blended_ = composite_ = Program{};
         return false;
     }
     glGenBuffers(1, &vbo_);
     return GrowAtlas();
 }
 
-// The program with its uniforms, the atlas and the vertex layout of the quads in vbo_.
-void GlFont::BindQuads(const Program& p, GlDevice& device, float r, float g, float b, float a) {
+// The program with its uniforms, the texture and the vertex layout of the quads in vbo_.
+void GlFont::BindQuads(const Program& p, GlDevice& device, GLuint texture) {
     glUseProgram(p.id);
     glUniform2f(p.target, static_cast<float>(device.Width()), static_cast<float>(device.Height()));
-    glUniform4f(p.color, r, g, b, a);
-    glUniform1i(p.atlas, 0);
+    glUniform1i(p.texture, 0);
     glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, atlas_);
+    glBindTexture(GL_TEXTURE_2D, texture);
     glBindSampler(0, 0);
     glBindBuffer(GL_ARRAY_BUFFER, vbo_);
     for (int i = 0; i < ATTR_COUNT; ++i) glDisableVertexAttribArray(i);
+    const GLsizei stride = sizeof(Vertex);
     glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 16, nullptr);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride, nullptr);
+    glEnableVertexAttribArray(2);
+    glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride,
+                          reinterpret_cast<const void*>(offsetof(Vertex, color)));
     glEnableVertexAttribArray(5);
-    glVertexAttribPointer(5, 2, GL_FLOAT, GL_FALSE, 16, reinterpret_cast<const void*>(8));
+    glVertexAttribPointer(5, 2, GL_FLOAT, GL_FALSE, stride,
+                          reinterpret_cast<const void*>(offsetof(Vertex, u)));
+}
+
+void GlFont::DrawQuads(const std::vector<Vertex>& quads) {
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(quads.size() * sizeof(Vertex)),
+                 quads.data(), GL_STREAM_DRAW);
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(quads.size()));
 }
 
 int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
@@ -342,7 +385,6 @@ int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
     }
     b.clip = clip;
     if (clip) std::copy(rect, rect + 4, b.rect);
-    b.color = color;
 
     // Text drawn as the held text is joins it; held text drawn otherwise goes first.
     const bool joins = heldOn_ == &device && batch_.Same(b);
@@ -360,20 +402,22 @@ int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
             const Glyph& g = it->second;
             if (g.w > 0 && g.h > 0) {
                 // The back buffer keeps the screen's rows: y runs down in GL too.
-                float x0 = static_cast<float>(x + g.left), x1 = x0 + g.w;
-                float yTop = static_cast<float>(baseline - g.top);
-                float yBot = yTop + g.h;
+                int left = x + g.left, top = baseline - g.top;
+                float x0 = static_cast<float>(left), x1 = x0 + g.w;
+                float yTop = static_cast<float>(top), yBot = yTop + g.h;
                 float u0 = g.x * inv, u1 = (g.x + g.w) * inv;
                 float v0 = g.y * inv, v1 = (g.y + g.h) * inv;
-                float quad[] = {x0, yTop, u0, v0, x1, yTop, u1, v0, x1, yBot, u1, v1,
-                                x0, yTop, u0, v0, x1, yBot, u1, v1, x0, yBot, u0, v1};
+                const Vertex quad[] = {{x0, yTop, u0, v0, color}, {x1, yTop, u1, v0, color},
+                                       {x1, yBot, u1, v1, color}, {x0, yTop, u0, v0, color},
+                                       {x1, yBot, u1, v1, color}, {x0, yBot, u0, v1, color}};
                 held_.insert(held_.end(), std::begin(quad), std::end(quad));
+                heldGlyphs_.push_back({left, top, g.w, g.h, g.x, g.y, color});
             }
             x += g.advance;
         }
     }
     if (joins) {
-        if (held_.size() > kMaxJoinedFloats) device.SendHeld();
+        if (held_.size() > kMaxJoinedVertices) device.SendHeld();
         return result;
     }
     if (held_.size() == quadsFrom) return result;
@@ -387,7 +431,7 @@ int GlFont::DrawText(GlDevice& device, const std::u32string& text, int rect[4],
 
 bool GlFont::Batch::Same(const Batch& o) const {
     return alphaTest == o.alphaTest && depthTest == o.depthTest && depthWrite == o.depthWrite &&
-           deferDepth == o.deferDepth && func == o.func && clip == o.clip && color == o.color &&
+           deferDepth == o.deferDepth && func == o.func && clip == o.clip &&
            (!clip || std::equal(rect, rect + 4, o.rect));
 }
 
@@ -420,26 +464,25 @@ void GlFont::SendHeld(GlDevice& device) {
     } else {
         glDisable(GL_SCISSOR_TEST);
     }
-    const uint32_t color = b.color;
-    const float alpha = ((color >> 24) & 0xFF) / 255.0f;
-    BindQuads(b.alphaTest ? tested_ : blended_, device, ((color >> 16) & 0xFF) / 255.0f,
-              ((color >> 8) & 0xFF) / 255.0f, (color & 0xFF) / 255.0f, alpha);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(held_.size() * sizeof(float)),
-                 held_.data(), GL_STREAM_DRAW);
-    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(held_.size() / 4));
+    // Only colour is blended, whatever the depth buffer holds: a large batch can be drawn
+    // from its composite picture.
+    if (b.alphaTest || b.depthTest || heldGlyphs_.size() < kCompositeGlyphs ||
+        !SendComposite(device, b.clip ? b.rect : nullptr)) {
+        BindQuads(b.alphaTest ? tested_ : blended_, device, atlas_);
+        DrawQuads(held_);
+    }
     ++textBatches_;
     device.RestoreGlState();
     if (b.deferDepth) {
-        // Depth writes of the same alpha and clipping join the last ones put off.
+        // Depth writes of the same clipping join the last ones put off.
         PendingDepth* last = pendingDepth_.empty() ? nullptr : &pendingDepth_.back();
-        if (last && last->alpha == alpha && last->clip == b.clip &&
-            last->quads.size() + held_.size() <= kMaxJoinedFloats &&
+        if (last && last->clip == b.clip &&
+            last->quads.size() + held_.size() <= kMaxJoinedVertices &&
             (!b.clip || std::equal(b.rect, b.rect + 4, last->rect))) {
             last->quads.insert(last->quads.end(), held_.begin(), held_.end());
         } else {
             PendingDepth pending;
             pending.quads = held_;
-            pending.alpha = alpha;
             pending.clip = b.clip;
             std::copy(b.rect, b.rect + 4, pending.rect);
             pendingDepth_.push_back(std::move(pending));
@@ -449,13 +492,128 @@ void GlFont::SendHeld(GlDevice& device) {
         // Text drawn frame after frame with nothing clearing the depth stays bounded.
         if (pendingDepth_.size() >= kMaxPendingDepth) device.WriteDeferredDepth();
     }
-    held_.clear();
-    heldOn_ = nullptr;
+    DropHeld();
 }
 
 void GlFont::DropHeld() {
     held_.clear();
+    heldGlyphs_.clear();
     heldOn_ = nullptr;
+}
+
+// The composite picture holds what the held glyphs blend onto a pixel as one premultiplied
+// colour, c * a and a, worked out with the rounding of the 8-bit blending they would have had
+// (colour times alpha, each product rounded), so that blending it with ONE,
+// ONE_MINUS_SRC_ALPHA (alpha: SRC_ALPHA, ONE_MINUS_SRC_ALPHA) gives the pixels the glyphs
+// give. A glyph covering a pixel that a glyph before it covers would blend onto that one's
+// result, which no single colour can stand for: it is left out of the picture and drawn after
+// it, as a quad, in order with the others left out (so is any glyph after it on its pixels).
+bool GlFont::SendComposite(GlDevice& device, const int clip[4]) {
+    int box[4] = {device.Width(), device.Height(), 0, 0};
+    for (const HeldGlyph& g : heldGlyphs_) {
+        box[0] = std::min(box[0], g.x);
+        box[1] = std::min(box[1], g.y);
+        box[2] = std::max(box[2], g.x + g.w);
+        box[3] = std::max(box[3], g.y + g.h);
+    }
+    box[0] = std::max(box[0], clip ? std::max(clip[0], 0) : 0);
+    box[1] = std::max(box[1], clip ? std::max(clip[1], 0) : 0);
+    box[2] = std::min(box[2], clip ? std::min(clip[2], device.Width()) : device.Width());
+    box[3] = std::min(box[3], clip ? std::min(clip[3], device.Height()) : device.Height());
+    const int w = box[2] - box[0], h = box[3] - box[1];
+    if (w <= 0 || h <= 0) return true;   // nothing of it on the target
+    if (w > kCompositeMaxSide || h > kCompositeMaxSide) return false;
+    if (compositeAtlas_ != atlasGeneration_ || !std::equal(box, box + 4, compositeBox_) ||
+        !(compositeGlyphs_ == heldGlyphs_))
+        Compose(box);
+
+    // One triangle over the box, its far corner beyond it, scissored to the box.
+    const float x0 = static_cast<float>(box[0]), y0 = static_cast<float>(box[1]);
+    const float right = x0 + 2 * w + 2, bottom = y0 + 2 * h + 2;
+    const std::vector<Vertex> triangle = {
+        {x0, y0, 0, 0, 0},
+        {right, y0, (2 * w + 2) / static_cast<float>(compositeWidth_), 0, 0},
+        {x0, bottom, 0, (2 * h + 2) / static_cast<float>(compositeHeight_), 0}};
+    glEnable(GL_SCISSOR_TEST);
+    device.Scissor(box[0], box[1], box[2], box[3]);
+    glBlendFuncSeparate(GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    BindQuads(composite_, device, compositeTexture_);
+    DrawQuads(triangle);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    if (!compositeRest_.empty()) {
+        if (clip) device.Scissor(clip[0], clip[1], clip[2], clip[3]);
+        else glDisable(GL_SCISSOR_TEST);
+        BindQuads(blended_, device, atlas_);
+        DrawQuads(compositeRest_);
+    }
+    return true;
+}
+
+void GlFont::Compose(const int box[4]) {
+    const int w = box[2] - box[0], h = box[3] - box[1];
+    compositePixels_.assign(size_t(w) * h * 4, 0);
+    compositeTaken_.assign(size_t(w) * h, 0);
+    compositeRest_.clear();
+    for (size_t i = 0; i < heldGlyphs_.size(); ++i) {
+        const HeldGlyph& g = heldGlyphs_[i];
+        const uint32_t alpha = g.color >> 24;
+        const int x0 = std::max(g.x, box[0]), x1 = std::min(g.x + g.w, box[2]);
+        const int y0 = std::max(g.y, box[1]), y1 = std::min(g.y + g.h, box[3]);
+        auto coverage = [&](int x, int y) {
+            return MulUnorm8(alpha, atlasPixels_[size_t(g.atlasY + y - g.y) * atlasSize_ +
+                                                 size_t(g.atlasX + x - g.x)]);
+        };
+        auto at = [&](int x, int y) {
+            return compositePixels_.data() + (size_t(y - box[1]) * w + size_t(x - box[0])) * 4;
+        };
+        auto taken = [&](int x, int y) -> uint8_t& {
+            return compositeTaken_[size_t(y - box[1]) * w + size_t(x - box[0])];
+        };
+        bool overlaps = false;
+        for (int y = y0; y < y1 && !overlaps; ++y)
+            for (int x = x0; x < x1 && !overlaps; ++x) overlaps = coverage(x, y) && taken(x, y);
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                if (coverage(x, y)) taken(x, y) = 1;
+        if (overlaps) {
+            compositeRest_.insert(compositeRest_.end(), held_.begin() + static_cast<ptrdiff_t>(6 * i),
+                                  held_.begin() + static_cast<ptrdiff_t>(6 * i + 6));
+            continue;
+        }
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) {
+                const uint32_t a = coverage(x, y);
+                if (!a) continue;
+                uint8_t* p = at(x, y);
+                p[0] = static_cast<uint8_t>(MulUnorm8((g.color >> 16) & 0xFF, a));
+                p[1] = static_cast<uint8_t>(MulUnorm8((g.color >> 8) & 0xFF, a));
+                p[2] = static_cast<uint8_t>(MulUnorm8(g.color & 0xFF, a));
+                p[3] = static_cast<uint8_t>(a);
+            }
+    }
+    if (!compositeTexture_) {
+        glGenTextures(1, &compositeTexture_);
+        glBindTexture(GL_TEXTURE_2D, compositeTexture_);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    }
+    glBindTexture(GL_TEXTURE_2D, compositeTexture_);
+    if (w > compositeWidth_ || h > compositeHeight_) {
+        compositeWidth_ = std::max(w, compositeWidth_);
+        compositeHeight_ = std::max(h, compositeHeight_);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, compositeWidth_, compositeHeight_, 0, GL_RGBA,
+                     GL_UNSIGNED_BYTE, nullptr);
+    }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE,
+                    compositePixels_.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    compositeGlyphs_ = heldGlyphs_;
+    std::copy(box, box + 4, compositeBox_);
+    compositeAtlas_ = atlasGeneration_;
 }
 
 void GlFont::WriteDeferredDepth(GlDevice& device) {
@@ -477,10 +635,8 @@ void GlFont::WriteDeferredDepth(GlDevice& device) {
             } else {
                 glDisable(GL_SCISSOR_TEST);
             }
-            BindQuads(tested_, device, 0, 0, 0, p.alpha);
-            glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(p.quads.size() * sizeof(float)),
-                         p.quads.data(), GL_STREAM_DRAW);
-            glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(p.quads.size() / 4));
+            BindQuads(tested_, device, atlas_);
+            DrawQuads(p.quads);
         }
         depthSeen_ = true;
     }
@@ -499,12 +655,15 @@ void GlFont::Release() {
     if (heldOn_) heldOn_->SendHeld();
     if (deferredOn_) deferredOn_->WriteDeferredDepth();
     if (atlas_) glDeleteTextures(1, &atlas_);
+    if (compositeTexture_) glDeleteTextures(1, &compositeTexture_);
     if (vbo_) glDeleteBuffers(1, &vbo_);
-    if (tested_.id) glDeleteProgram(tested_.id);
-    if (blended_.id) glDeleteProgram(blended_.id);
-    tested_ = blended_ = Program{};
-    atlas_ = vbo_ = 0;
-    atlasSize_ = 0;
+    for (Program* p : {&tested_, &blended_, &composite_})
+        if (p->id) glDeleteProgram(p->id);
+    tested_ = blended_ = composite_ = Program{};
+    atlas_ = vbo_ = compositeTexture_ = 0;
+    atlasSize_ = compositeWidth_ = compositeHeight_ = 0;
+    compositeGlyphs_.clear();
+    atlasPixels_.clear();
     glyphs_.clear();
 }
 

@@ -42,9 +42,10 @@ enum : uint32_t {
 // passes) is drawn without its alpha test, which keeps llvmpipe on its fast path; the depth
 // writes of the covered pixels are put off until something could see them, then made by the
 // alpha-tested program with colour writes off.
-// Consecutive text draws of one font with the same states, colour and clipping are held and
-// go to GL as one draw (and their depth writes as one), sent before anything else happens on
-// the device.
+// Consecutive text draws of one font with the same states and clipping, whatever their colours,
+// are held and go to GL as one draw (and their depth writes as one), sent before anything else
+// happens on the device. A large held batch that only blends colour is drawn from a picture of
+// its glyphs, made again only when the glyphs change (see SendComposite).
 class GlFont : public DeferredDepthWriter, public HeldDrawer {
 public:
     GlFont() = default;
@@ -92,17 +93,39 @@ private:
     int ppem_ = 0, ascent_ = 0, descent_ = 0, weight_ = 400;
     bool emboldenGlyphs_ = false, slantGlyphs_ = false;
 
+    // A corner of a glyph's quad: pixels from the top-left corner, place in the atlas (or the
+    // composite picture), the text's colour (D3DCOLOR, drawn as r, g, b, a).
+    struct Vertex {
+        float x, y, u, v;
+        uint32_t color;
+    };
+    // A held glyph as the composite picture takes it: its box on the target, its place in the
+    // atlas, its colour.
+    struct HeldGlyph {
+        int x, y, w, h, atlasX, atlasY;
+        uint32_t color;
+        bool operator==(const HeldGlyph& o) const {
+            return x == o.x && y == o.y && w == o.w && h == o.h && atlasX == o.atlasX &&
+                   atlasY == o.atlasY && color == o.color;
+        }
+    };
     struct Program {
         GLuint id = 0;
-        GLint target = -1, color = -1, atlas = -1;
+        GLint target = -1, texture = -1;
     };
-    bool BuildTextProgram(bool alphaTest, Program& out, std::string& err);
-    void BindQuads(const Program& p, GlDevice& device, float r, float g, float b, float a);
+    bool BuildTextProgram(const char* fragment, Program& out, std::string& err);
+    void BindQuads(const Program& p, GlDevice& device, GLuint texture);
+    void DrawQuads(const std::vector<Vertex>& quads);
+    // Draws the held batch from its composite picture (remade when the glyphs changed), then
+    // the glyphs the picture could not take; false (nothing drawn) when it does not fit one.
+    bool SendComposite(GlDevice& device, const int scissor[4]);
+    // Remakes the composite picture of the held glyphs over `box`; the glyphs that cover a
+    // pixel another glyph before them covers go to compositeRest_ instead.
+    void Compose(const int box[4]);
 
-    // One text draw whose depth writes are put off: its quads, colour alpha and scissor.
+    // One text draw whose depth writes are put off: its quads and scissor.
     struct PendingDepth {
-        std::vector<float> quads;
-        float alpha = 1;
+        std::vector<Vertex> quads;
         bool clip = false;
         int rect[4] = {};
     };
@@ -120,11 +143,11 @@ private:
         uint32_t func = 0;
         bool clip = false;
         int rect[4] = {};
-        uint32_t color = 0;
         bool Same(const Batch& o) const;
     };
     Batch batch_;
-    std::vector<float> held_;   // x, y, u, v per vertex, 6 vertices per glyph
+    std::vector<Vertex> held_;            // 6 vertices per glyph
+    std::vector<HeldGlyph> heldGlyphs_;   // one per glyph, in drawing order
     GlDevice* heldOn_ = nullptr;
     uint64_t textBatches_ = 0;
     // Layout scratch kept between calls: the text without CRs, its lines and their widths.
@@ -137,6 +160,20 @@ private:
     Program tested_, blended_;   // with and without the alpha test
     int atlasSize_ = 0;
     int shelfX_ = 0, shelfY_ = 0, shelfH_ = 0;
+    std::vector<uint8_t> atlasPixels_;   // the atlas's coverage, atlasSize_ squared
+    uint32_t atlasGeneration_ = 0;       // counts the atlases made: places are per atlas
+
+    // The composite picture: premultiplied RGBA over compositeBox_, of compositeGlyphs_ (at
+    // atlasGeneration compositeAtlas_); compositeRest_ holds the quads of the glyphs it left out.
+    Program composite_;
+    GLuint compositeTexture_ = 0;
+    int compositeWidth_ = 0, compositeHeight_ = 0;   // the texture's size
+    int compositeBox_[4] = {};
+    uint32_t compositeAtlas_ = 0;
+    std::vector<HeldGlyph> compositeGlyphs_;
+    std::vector<Vertex> compositeRest_;
+    std::vector<uint8_t> compositePixels_;
+    std::vector<uint8_t> compositeTaken_;   // pixels some glyph covered, left out or not
 };
 
 }  // namespace sdlgl

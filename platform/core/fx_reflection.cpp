@@ -15,6 +15,7 @@ bool Numeric(D3DXPARAMETER_TYPE t) { return t == D3DXPT_BOOL || t == D3DXPT_INT 
 FxShape AnnotationShape(const FxAnnotation& a) {
     FxShape s;
     s.cls = Numeric(FxParameterType(a.type)) ? FxClass::Scalar : FxClass::Object;
+    s.elements = a.elements;
     size_t d = a.type.find_first_of("123456789");
     if (s.cls == FxClass::Object || d == std::string::npos) return s;
     s.columns = a.type[d] - '0';
@@ -114,8 +115,9 @@ HRESULT FxReflection::GetParameterDesc(D3DXHANDLE h, D3DXPARAMETER_DESC* d) cons
                                               : D3DXPC_SCALAR;
         d->Rows = static_cast<UINT>(s.rows);
         d->Columns = static_cast<UINT>(s.columns);
+        d->Elements = static_cast<UINT>(a->elements);
         d->Flags = 4;   // D3DX_PARAMETER_ANNOTATION
-        d->Bytes = Numeric(d->Type) ? static_cast<UINT>(s.Floats() * 4) : 4;
+        d->Bytes = Numeric(d->Type) ? static_cast<UINT>(s.Floats() * 4) : 4 * (a->elements ? a->elements : 1);
         return D3D_OK;
     }
     return D3DERR_INVALIDCALL;
@@ -191,7 +193,7 @@ HRESULT FxReflection::GetString(D3DXHANDLE h, LPCSTR* out) const {
     if (const FxParameter* p = Param(h)) {
         if (FxParameterType(p->type) == D3DXPT_STRING && !p->elements) text = &p->initializerText;
     } else if (const FxAnnotation* a = Annotation(h)) {
-        if (FxParameterType(a->type) == D3DXPT_STRING) text = &a->value;
+        if (FxParameterType(a->type) == D3DXPT_STRING && !a->elements) text = &a->value;
     }
     if (!text || !out) return D3DERR_INVALIDCALL;
     *out = text->c_str();

@@ -317,6 +317,17 @@ private:
             }
             if (!At(FTok::Ident)) { err = LineErr(Line(), "expected an annotation name"); return false; }
             a.name = t_[i_++].text;
+            if (IsP("[")) {  // an array, `float4 UIMin[2] = {...}`, as effect editors write them
+                ++i_;
+                float n = 0;
+                if (!At(FTok::Number) || !ParseNumberText(t_[i_].text, n) || !(n >= 1 && n <= 65535)) {
+                    err = LineErr(Line(), "size of annotation '" + a.name + "' is not a number from 1 to 65535");
+                    return false;
+                }
+                a.elements = static_cast<int>(n);
+                ++i_;
+                if (!Expect("]", "after the size of annotation '" + a.name + "'", err)) return false;
+            }
             if (!Expect("=", "after annotation '" + a.name + "'", err)) return false;
             size_t vb = i_;
             if (!SkipTo(";", err)) return false;

@@ -21,6 +21,7 @@ enum class FxClass { Scalar, Vector, Matrix, Object, Struct };
 struct FxAnnotation {
     std::string type;    // "string", "float", ...
     std::string name;
+    int elements = 0;    // `name[N]`: N; 0 when not an array
     std::string value;   // strings without their quotes; other values as written
 };
 

@@ -14,7 +14,8 @@ const char* kEffect =
     "#define SCALE 2\n"
     "float4x4 mat_World_View_Proj : WORLDVIEWPROJECTION;\n"
     "row_major float4x4 matWorld;\n"
-    "float4 LightColor < string UIName = \"Light colour\"; float UIMax = 1.0; > = {1, 0.5, 0, 1};\n"
+    "float4 LightColor < string UIName = \"Light colour\"; float UIMax = 1.0; float2 UIRange[2] = {0, 0, 1, 2}; >"
+    " = {1, 0.5, 0, 1};\n"
     "float LightFalloff = -2.5f, Attenuation = 1;\n"
     "static const float PI = 3.14159;\n"
     "bool Enabled = true;\n"
@@ -93,10 +94,12 @@ TEST(FxFile, ParametersWithShapesSemanticsAnnotationsAndValues) {
     const auto* color = Param(f, "LightColor");
     EXPECT_EQ(color->paramClass, core::FxClass::Vector);
     EXPECT_EQ(color->columns, 4);
-    ASSERT_EQ(color->annotations.size(), 2u);
+    ASSERT_EQ(color->annotations.size(), 3u);
     EXPECT_EQ(color->annotations[0].type, "string");
     EXPECT_EQ(color->annotations[0].value, "Light colour");
     EXPECT_EQ(color->annotations[1].value, "1.0");
+    EXPECT_EQ(color->annotations[2].elements, 2);
+    EXPECT_EQ(color->annotations[2].value, "{0, 0, 1, 2}");
     EXPECT_EQ(color->initialValue, (std::vector<float>{1, 0.5f, 0, 1}));
     EXPECT_EQ(Param(f, "LightFalloff")->initialValue, (std::vector<float>{-2.5f}));
     EXPECT_EQ(Param(f, "Attenuation")->initialValue, (std::vector<float>{1}));

@@ -303,6 +303,19 @@ private:
         return s;
     }
 
+    // `[n]` with n a number from `low` to 65535; i_ is at '['.
+    bool Bracketed(int low, const std::string& what, const char* after, int& out, std::string& err) {
+        ++i_;
+        float v = 0;
+        if (!At(FTok::Number) || !ParseNumberText(t_[i_].text, v) || !(v >= low && v <= 65535)) {
+            err = LineErr(Line(), what + " is not a number from " + std::to_string(low) + " to 65535");
+            return false;
+        }
+        out = static_cast<int>(v);
+        ++i_;
+        return Expect("]", after, err);
+    }
+
     // `< type name = value; ... >`; i_ is at '<'.
     bool Annotations(std::vector<FxAnnotation>& list, std::string& err) {
         size_t start = t_[i_].b;
@@ -317,17 +330,10 @@ private:
             }
             if (!At(FTok::Ident)) { err = LineErr(Line(), "expected an annotation name"); return false; }
             a.name = t_[i_++].text;
-            if (IsP("[")) {  // an array, `float4 UIMin[2] = {...}`, as effect editors write them
-                ++i_;
-                float n = 0;
-                if (!At(FTok::Number) || !ParseNumberText(t_[i_].text, n) || !(n >= 1 && n <= 65535)) {
-                    err = LineErr(Line(), "size of annotation '" + a.name + "' is not a number from 1 to 65535");
-                    return false;
-                }
-                a.elements = static_cast<int>(n);
-                ++i_;
-                if (!Expect("]", "after the size of annotation '" + a.name + "'", err)) return false;
-            }
+            // An array, `float4 UIMin[2] = {...}`, as effect editors write them.
+            if (IsP("[") &&
+                !Bracketed(1, "size of annotation '" + a.name + "'", "after annotation size", a.elements, err))
+                return false;
             if (!Expect("=", "after annotation '" + a.name + "'", err)) return false;
             size_t vb = i_;
             if (!SkipTo(";", err)) return false;
@@ -347,17 +353,7 @@ private:
         if (!At(FTok::Ident)) { err = LineErr(Line(), "expected a state name, found '" + t_[i_].text + "'"); return false; }
         s.line = Line();
         s.name = t_[i_++].text;
-        if (IsP("[")) {
-            ++i_;
-            float v = 0;
-            if (!At(FTok::Number) || !ParseNumberText(t_[i_].text, v) || !(v >= 0 && v <= 65535)) {
-                err = LineErr(Line(), "state index of '" + s.name + "' is not a number from 0 to 65535");
-                return false;
-            }
-            s.index = static_cast<int>(v);
-            ++i_;
-            if (!Expect("]", "after state index", err)) return false;
-        }
+        if (IsP("[") && !Bracketed(0, "state index of '" + s.name + "'", "after state index", s.index, err)) return false;
         if (IsP("(")) {  // function-style state
             size_t vb = i_ + 1;
             if (!SkipBalanced("(", ")", err)) return false;

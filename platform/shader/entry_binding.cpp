@@ -136,7 +136,8 @@ const char* const kBoundEntry = "dx_bound_entry";
 // static data, a constructor, arithmetic), as the effect compiler binds them. It stands at
 // the compile statement's line so that messages about the arguments point there.
 std::string BoundEntry(const EntrySignature& sig, const std::string& entry,
-                       const std::vector<std::string>& args, const std::string& file, int line) {
+                       const std::vector<std::string>& args, const std::string& file, int line,
+                       const std::string& prologue) {
     std::string params, call;
     size_t bound = 0;
     for (size_t i = 0; i < sig.params.size(); ++i) {
@@ -151,7 +152,7 @@ std::string BoundEntry(const EntrySignature& sig, const std::string& entry,
     std::string body = sig.returnType == "void" ? entry + "(" + call + ");"
                                                 : "return " + entry + "(" + call + ");";
     return "\n#line " + std::to_string(line > 0 ? line : 1) + " \"" + file + "\"\n" +
-           sig.returnType + " " + kBoundEntry + "(" + params + ")" + sig.suffix + " { " + body +
+           sig.returnType + " " + kBoundEntry + "(" + params + ")" + sig.suffix + " {" + prologue + " " + body +
            " }\n";
 }
 

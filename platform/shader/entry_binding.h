@@ -41,8 +41,10 @@ extern const char* const kBoundEntry;
 // compile call's arguments (any expression: a global parameter, which the stage then reads,
 // static data, a constructor, arithmetic), as the effect compiler binds them. It stands at
 // the compile statement's line so that messages about the arguments point there.
+// `prologue` runs first (statements).
 std::string BoundEntry(const EntrySignature& sig, const std::string& entry,
-                       const std::vector<std::string>& args, const std::string& file, int line);
+                       const std::vector<std::string>& args, const std::string& file, int line,
+                       const std::string& prologue = std::string());
 
 // Values of `compile` arguments: numbers, true, false, or braced lists of numbers.
 bool ParseArgument(const std::string& text, std::vector<float>& value);

@@ -80,12 +80,14 @@ bool CompileStages(const std::string& hlsl, const std::string& fileName, int lin
     bool literals = true;
     for (size_t i = 0; i < args.size(); ++i) literals = literals && ParseArgument(args[i], argValues[i]);
     std::string source = RewriteLegacyHlsl(hlsl);
+    std::string prologue = MoveCalledInitializers(source);
     BlankEntryPrototypes(source, entry);
     std::string compiledEntry = entry;
-    if (!literals) {
-        source += BoundEntry(sig, entry, args, fileName, line);
+    if (!literals || !prologue.empty()) {
+        // Literal arguments stay fixed values of the uniforms the function passes on.
+        source += BoundEntry(sig, entry, literals ? std::vector<std::string>() : args, fileName, line, prologue);
         compiledEntry = kBoundEntry;
-        args.clear();
+        if (!literals) args.clear();
     }
     RenameReservedWords(source);
     compiledEntry = CompilerName(compiledEntry);

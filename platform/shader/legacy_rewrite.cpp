@@ -445,6 +445,107 @@ std::string RewriteLegacyHlsl(const std::string& in) {
     return WrittenGlobals(s).Rewrite();
 }
 
+std::string MoveCalledInitializers(std::string& s) {
+    const std::vector<HlslToken> t = Tokens(s);
+    const size_t n = t.size();
+    auto Text = [&](size_t i) { return s.substr(t[i].begin, t[i].end - t[i].begin); };
+    auto Is = [&](size_t i, const char* p) {
+        size_t len = std::strlen(p);
+        return i < n && t[i].end - t[i].begin == len && s.compare(t[i].begin, len, p) == 0;
+    };
+    // The token closing the bracket at `i`; n when it is not closed.
+    auto Match = [&](size_t i) {
+        char open = s[t[i].begin], close = open == '(' ? ')' : open == '[' ? ']' : '}';
+        int depth = 0;
+        for (size_t j = i; j < n; ++j) {
+            if (t[j].kind != 'p' || t[j].end - t[j].begin != 1) continue;
+            if (s[t[j].begin] == open) ++depth;
+            if (s[t[j].begin] == close && --depth == 0) return j;
+        }
+        return n;
+    };
+    // Top-level statements: [begin, end) with end at the ';' or just past a function's body.
+    struct Statement {
+        size_t begin, end;
+        bool function;
+    };
+    std::vector<Statement> statements;
+    std::set<std::string> functions;
+    for (size_t i = 0; i < n;) {
+        size_t j = i, firstParen = n;
+        bool assigned = false, function = false;
+        while (j < n && !Is(j, ";")) {
+            if (Is(j, "=")) assigned = true;
+            if (Is(j, "(") || Is(j, "[")) {
+                if (Is(j, "(") && firstParen == n) firstParen = j;
+                j = Match(j);
+                if (j < n) ++j;
+                continue;
+            }
+            if (Is(j, "{")) {
+                size_t close = Match(j);
+                if (!assigned && firstParen != n && firstParen > i && t[firstParen - 1].kind == 'w') {
+                    functions.insert(Text(firstParen - 1));
+                    function = true;
+                    j = close;
+                    break;
+                }
+                j = close < n ? close + 1 : n;
+                continue;
+            }
+            ++j;
+        }
+        statements.push_back({i, std::min(j, n), function});
+        i = j + 1;
+    }
+    // Static declarations whose initialisers call one of those functions, or read a static
+    // moved before them.
+    std::set<std::string> moved;
+    std::string prologue;
+    for (const Statement& st : statements) {
+        if (st.function || !Is(st.begin, "static")) continue;
+        size_t constWord = n, j = st.begin;
+        for (; j < st.end && t[j].kind == 'w' && (Is(j, "static") || Is(j, "const") || Is(j, "uniform") ||
+                                                  Is(j, "row_major") || Is(j, "column_major"));
+             ++j)
+            if (Is(j, "const")) constWord = j;
+        ++j;   // the type
+        if (Is(j, "<")) {
+            while (j < st.end && !Is(j, ">")) ++j;
+            ++j;
+        }
+        bool any = false;
+        while (j < st.end && t[j].kind == 'w') {
+            std::string name = Text(j++);
+            while (Is(j, "[")) j = Match(j) + 1;
+            if (Is(j, ":")) j += 2;   // a semantic
+            size_t end = j;
+            while (end < st.end && !Is(end, ",")) {
+                if (Is(end, "(") || Is(end, "[") || Is(end, "{")) end = Match(end);
+                if (end < st.end) ++end;
+            }
+            if (Is(j, "=") && j + 1 < end && !Is(j + 1, "{")) {
+                bool calls = false;
+                for (size_t k = j + 1; k < end && !calls; ++k)
+                    calls = t[k].kind == 'w' && ((Is(k + 1, "(") && functions.count(Text(k))) || moved.count(Text(k)));
+                if (calls) {
+                    std::string init = s.substr(t[j + 1].begin, t[end - 1].end - t[j + 1].begin);
+                    for (char& c : init)
+                        if (c == '\n' || c == '\r') c = ' ';
+                    prologue += " " + name + " = (" + init + ");";
+                    moved.insert(name);
+                    any = true;
+                    for (size_t c = t[j].begin; c < t[end - 1].end; ++c)
+                        if (s[c] != '\n') s[c] = ' ';
+                }
+            }
+            j = end < st.end ? end + 1 : end;
+        }
+        if (any && constWord < n) s.replace(t[constWord].begin, 5, "     ");
+    }
+    return prologue;
+}
+
 void RenameReservedWords(std::string& hlsl) {
     std::string out;
     size_t done = 0;

@@ -18,6 +18,13 @@ namespace hlsl {
 //    it, `static T dx_g_name[N] = name;` after its declaration, and the functions use the copy.
 std::string RewriteLegacyHlsl(const std::string& in);
 
+// Static globals initialised with a call of one of the source's functions (or from such a
+// static), `static float3 hsv = rgb_to_hsv(gColor);`: Direct3D 9's compiler evaluates them
+// before the shader runs, while glslang takes the call for one made by the function defined
+// before it (a recursion, or a crash). Their initialisers are blanked, `const` with them, and
+// returned as assignments in declaration order, for the entry to make first.
+std::string MoveCalledInitializers(std::string& hlsl);
+
 // Renames the words that glslang's HLSL front end reserves but Direct3D 9 HLSL leaves free for
 // names ("line", "point", "sample", "linear", ...) to "dx_w_<word>", outside comments, strings
 // and directive lines. Run on the whole source just before glslang reads it.

@@ -340,7 +340,8 @@ TEST_F(FxTest, VaryingsMatchBySemanticNotByOrder) {
 
 // What the Direct3D 9 compiler accepts beyond glslang's HLSL draws what it computes: a global
 // the shader writes starts from the value the program set (Gain = 0.2), a varying array in a
-// struct takes consecutive registers, and names glslang reserves keep their meaning.
+// struct takes consecutive registers, names glslang reserves keep their meaning, and statics
+// initialised by calls of the file's functions hold what the calls give.
 TEST_F(FxTest, Direct3D9ConstructsDrawWhatTheyCompute) {
     const std::string vs = "float4 VS(float4 p : POSITION) : POSITION { return p; }\n";
     struct Case {
@@ -371,6 +372,17 @@ TEST_F(FxTest, Direct3D9ConstructsDrawWhatTheyCompute) {
              "float4 PS() : COLOR { float linear = Gain; return sample(linear) + float4(point, 0); }\n" +
              kOnePass,
          0x334000},
+        {"statics initialised by a call, from such a static, and passed to the entry",
+         "float Gain; float3 Tint(float g) { return float3(g, g * 2, 0); }\n"
+         "static const float3 Base = Tint(Gain);\nstatic float3 Twice = Base * 2, Blue = {0, 0, 1};\n" + vs +
+             "float4 PS(uniform float3 k) : COLOR { return float4(k + Blue, 1); }\n"
+             "technique T { pass { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(Twice); } }\n",
+         0x66CCFF},
+        {"a static initialised by a call beside a literal compile argument",
+         "float Gain; float3 Tint(float g) { return float3(g, g * 2, 0); }\nstatic float3 Base = Tint(Gain);\n" + vs +
+             "float4 PS(uniform float k) : COLOR { return float4(Base * k, 1); }\n"
+             "technique T { pass { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(2); } }\n",
+         0x66CC00},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

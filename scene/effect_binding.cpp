@@ -186,6 +186,19 @@ bool ReadLightName(const std::string& s, BindRole& role) {
     return at == s.size() && n == 0;
 }
 
+// A texture named as the colour map ("diffuseMap_Tex", "baseMap", "gColorTexture"), as effect
+// editors name it instead of giving it a semantic; not one named for another map as well.
+bool ColourMapName(const std::string& s) {
+    auto Has = [&](std::initializer_list<const char*> words) {
+        for (const char* w : words)
+            if (s.find(w) != std::string::npos) return true;
+        return false;
+    };
+    return Has({"diffuse", "albedo", "base", "color", "colour"}) &&
+           !Has({"normal", "bump", "height", "spec", "gloss", "env", "cube", "refl", "shadow", "depth", "curve",
+                 "ramp", "gradient", "noise", "lookup", "target"});
+}
+
 bool ReadMaterial(const std::string& s, BindRole& role) {
     static const std::pair<const char*, BindRole> kMaterials[] = {
         {"materialdiffuse", BindRole::MaterialDiffuse},   {"materialambient", BindRole::MaterialAmbient},
@@ -309,6 +322,7 @@ void Bind(ID3DXBaseEffect* effect, ID3DXEffect* drawable, EffectBinding& out) {
             b.file = AnnotationText(effect, h, d.Annotations, {"resourcename", "name", "file", "filename"});
             b.role = b.file.empty() ? BindRole::SubsetTexture : BindRole::FileTexture;
             b.subsetFallback = semantic == "diffuse" || semantic == "diffusemap" || semantic == "diffusetexture";
+            b.detail = semantic.empty() && ColourMapName(Plain(d.Name));   // a colour map by its name
             (b.file.empty() ? textures : out.files).push_back(b);
             continue;
         }
@@ -345,9 +359,18 @@ void Bind(ID3DXBaseEffect* effect, ID3DXEffect* drawable, EffectBinding& out) {
         out.needsCamera |= role == BindRole::CameraPosition || role == BindRole::CameraDirection;
         out.needsTime |= role == BindRole::Time;
     }
-    // The subset's texture goes to a texture called the diffuse one, or to an effect's only
-    // texture when the effect is not one of the engine's (those sample stage 0 themselves).
+    // The subset's texture goes to a texture called the diffuse one, or, when the effect is
+    // not one of the engine's (those sample stage 0 themselves), to its only texture, or else
+    // to the first texture named as its colour map.
     bool only = textures.size() + out.files.size() == 1 && !out.engineTechniques;
+    bool diffuse = false;
+    for (const std::vector<BoundParameter>* list : {&out.files, &textures})
+        for (const BoundParameter& t : *list) diffuse |= t.subsetFallback;
+    BoundParameter* named = nullptr;
+    for (std::vector<BoundParameter>* list : {&out.files, &textures})
+        for (BoundParameter& t : *list)
+            if (!named && t.detail) named = &t;
+    if (named && !diffuse && !out.engineTechniques) named->subsetFallback = true;
     for (BoundParameter& t : out.files) t.subsetFallback |= only;
     for (BoundParameter& t : textures) {
         t.subsetFallback |= only;

@@ -40,7 +40,7 @@ enum class BindTime : unsigned char { Seconds, Cycle, Cycle01, Cycle2Pi, SinCycl
 struct BoundParameter {
     D3DXHANDLE handle = nullptr;
     BindRole role = BindRole::Transform;
-    int detail = 0;                  // Transform: factors; Time: BindTime
+    int detail = 0;                  // Transform: factors; Time: BindTime; textures: 1 when named as the colour map
     BindForm form = BindForm::Plain;
     unsigned light = 0;
     bool viewSpace = false;          // light values in view space (annotation Space = "View")

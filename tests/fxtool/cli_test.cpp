@@ -152,6 +152,37 @@ TEST_F(FxtoolCli, InfoListsParametersTechniquesPassStatesAndSamplerRegisters) {
     for (const char* line : kLines) EXPECT_NE(out_.find(line), std::string::npos) << line << "\n" << out_;
 }
 
+// Without a diffuse semantic, the texture named as the colour map stands in for it: the
+// first such, and none named for another map too.
+TEST_F(FxtoolCli, InfoGivesTheSubsetsTextureToTheColourMapByName) {
+    struct Case {
+        const char* first;    // texture declarations: name, then semantic and annotations
+        const char* second;
+        const char* bound;    // the texture that gets the subset's texture, "" for none
+    } kCases[] = {
+        {"specularMap_Tex < string ResourceName = \"s.tga\"; >",
+         "diffuseMap_Tex < string ResourceName = \"d.tga\"; >", "diffuseMap_Tex"},
+        {"gColorTexture : DIFFUSE", "baseMap", "gColorTexture"},
+        {"normalBaseMap", "gColorCurveTex", ""},
+    };
+    for (const Case& c : kCases) {
+        std::string names[2] = {c.first, c.second};
+        for (std::string& n : names) n = n.substr(0, n.find(' '));
+        std::string source = std::string("texture ") + c.first + ";\ntexture " + c.second + ";\n" +
+                             "sampler A = sampler_state { Texture = <" + names[0] + ">; };\n"
+                             "sampler B = sampler_state { Texture = <" + names[1] + ">; };\n"
+                             "float4 PS(float2 uv : TEXCOORD0) : COLOR { return tex2D(A, uv) + tex2D(B, uv); }\n"
+                             "technique T { pass { PixelShader = compile ps_2_0 PS(); } }\n";
+        ASSERT_EQ(Tool("info " + Write("maps.fx", source)), 0) << out_;
+        for (const std::string& name : names) {
+            size_t at = out_.find("parameter texture " + name);
+            ASSERT_NE(at, std::string::npos) << out_;
+            bool bound = out_.find("subset's texture", at) < out_.find("\nparameter", at + 1);
+            EXPECT_EQ(bound, name == c.bound) << name << "\n" << out_;
+        }
+    }
+}
+
 // An effect bound by semantic and annotation, drawn by preview on its sphere: a texture red
 // above and blue below, lit from above, right and in front.
 TEST_F(FxtoolCli, PreviewDrawsAnEffectBoundBySemanticLitAndTextured) {

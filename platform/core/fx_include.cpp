@@ -21,12 +21,25 @@ bool FxReadIncludeFile(const std::string& path, std::string& text) {
     return true;
 }
 
-bool FxFindInclude(const std::string& written, const std::string& including,
+std::vector<std::string> FxIncludeCandidates(const std::string& written, const std::string& including,
+                                             const std::string& effect, const std::vector<std::string>& folders) {
+    std::vector<std::string> out;
+    auto Add = [&](const std::string& path) {
+        for (const std::string& p : out)
+            if (p == path) return;
+        out.push_back(path);
+    };
+    Add(FxIncludePath(written, including));
+    if (!effect.empty()) Add(FxIncludePath(written, effect));
+    Add(written);
+    for (const std::string& folder : folders) Add(FxIncludePath(written, folder + "/"));
+    return out;
+}
+
+bool FxFindInclude(const std::string& written, const std::string& including, const std::string& effect,
                    const std::vector<std::string>& folders, std::string& path, std::string& text) {
-    path = FxIncludePath(written, including);
-    if (FxReadIncludeFile(path, text)) return true;
-    for (const std::string& folder : folders) {
-        path = FxIncludePath(written, folder + "/");
+    for (const std::string& candidate : FxIncludeCandidates(written, including, effect, folders)) {
+        path = candidate;
         if (FxReadIncludeFile(path, text)) return true;
     }
     return false;

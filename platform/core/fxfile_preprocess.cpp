@@ -294,6 +294,7 @@ public:
     }
 
     bool File(const std::string& text, const std::string& path, int depth) {
+        if (depth == 0) root_ = path;
         std::vector<LLine> lines;
         int bad = 0;
         if (!SplitLines(text, lines, bad)) return Fail(path, bad, 1, "X1000", "comment not closed before end of file");
@@ -481,11 +482,19 @@ private:
         if (out_.includes.size() >= kMaxIncludes)   // a file including itself twice doubles
             return Fail(path, l.line, col, "X1000", "more than 1024 files included");
         std::string text;
-        bool opened = open_ ? (*open_)(header, close == '>', path, full, text)
-                            : read_ && read_(full, text);
+        bool opened = false;
+        if (open_) {
+            opened = (*open_)(header, close == '>', path, full, text);
+        } else if (read_) {
+            for (const std::string& candidate : FxIncludeCandidates(header, path, root_))
+                if ((opened = read_(candidate, text))) {
+                    full = candidate;
+                    break;
+                }
+        }
         if (!opened)
             return Fail(path, l.line, col, "X1507", "failed to open source file: '" + header + "'");
-        if (open_ && once_.count(OnceKey(full))) {   // the caller's reader names the file
+        if (once_.count(OnceKey(full))) {   // the reader found it elsewhere
             out_.text.append(static_cast<size_t>(l.count), '\n');
             return true;
         }
@@ -738,6 +747,7 @@ private:
 
     FxReadFile read_;
     const FxOpenInclude* open_ = nullptr;   // the caller's reader, in place of read_
+    std::string root_;                      // the effect file
     FxPreprocessed& out_;
     std::map<std::string, Macro> macros_;
     std::set<std::string> once_;   // files that said `#pragma once`

@@ -106,7 +106,7 @@ TEST_F(FxtoolCli, MacrosAndIncludeFoldersReachThePreprocessor) {
 }
 
 // Includes are found as the engine finds them, written with backslashes (doubled too) and
-// "..", and -I serves the includes of included files as well.
+// "..", the includes of included files next to the effect too, and -I serves them as well.
 TEST_F(FxtoolCli, IncludesAreFoundAsTheEngineFindsThem) {
     Write("lib/include/Quad.fxh", "float4 Quad() : COLOR { return 1; }\n");
     Write("lib/include/common.fx", "#include <include\\\\Quad.fxh>\n");
@@ -114,6 +114,7 @@ TEST_F(FxtoolCli, IncludesAreFoundAsTheEngineFindsThem) {
     std::string top = Write("lib/top.fx", "#include <include\\\\quad.FXH>\n" + technique);
     std::string one = Write("lib/effects/one.fx", "#include \"..\\include\\common.fx\"\n" + technique);
     std::string two = Write("lib/effects/deep/two.fx", "#include \"..\\..\\include\\common.fx\"\n" + technique);
+    std::string three = Write("lib/three.fx", "#include \"include\\common.fx\"\n" + technique);
     const std::string lib = " -I '" + dir_ + "/lib' ";
     const struct {
         std::string args;
@@ -121,7 +122,8 @@ TEST_F(FxtoolCli, IncludesAreFoundAsTheEngineFindsThem) {
     } kCases[] = {
         {"check " + top, 0},
         {"check " + lib + one + " " + two, 0},
-        {"check " + one, 1},   // common.fx's include is in none of its folders
+        {"check " + three, 0},   // common.fx's include is next to the effect
+        {"check " + one, 1},     // common.fx's include is in none of its folders
     };
     for (const auto& c : kCases) EXPECT_EQ(Tool(c.args), c.code) << c.args << "\n" << out_;
 }

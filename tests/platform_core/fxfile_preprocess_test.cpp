@@ -91,6 +91,18 @@ TEST(FxPreprocess, ConditionalsTakeOneBranch) {
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), std::count(text, text + std::strlen(text), '\n'));
 }
 
+// As Direct3D's compiler reads them by default: an include not next to the including file is
+// looked for next to the effect (a library's includes name each other from its folder).
+TEST(FxPreprocess, IncludesOfIncludedFilesAlsoComeFromNextToTheEffect) {
+    Files()["fx/include/common.fxh"] = "#include \"include/quad.fxh\"\n";
+    Files()["fx/include/quad.fxh"] = "float Quad;\n";
+    core::FxPreprocessed out;
+    std::string err;
+    ASSERT_TRUE(core::PreprocessFx("#include \"include/common.fxh\"\n", "fx/main.fx", {}, ReadTable, out, err))
+        << err;
+    EXPECT_EQ(out.includes, (std::vector<std::string>{"fx/include/common.fxh", "fx/include/quad.fxh"}));
+}
+
 TEST(FxPreprocess, IncludesComeFromNextToTheIncludingFile) {
     Files()["fx/common.fxh"] = "#pragma once\nfloat4 Tint = TINT;\n#include \"sub/deep.fxh\"\n";
     Files()["fx/sub/deep.fxh"] = "float Depth = 2;";   // no newline at the end

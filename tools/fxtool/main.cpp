@@ -48,9 +48,9 @@ int Usage(const std::string& why) {
     return 2;
 }
 
-// #include found as the engine finds it (core::FxFindInclude: next to the including file,
-// backslashes and case as Windows reads them), then in the -I folders in order; for the
-// includes of included files too.
+// #include found as the engine finds it (core::FxFindInclude: next to the including file, next
+// to the effect, in the current folder, backslashes and case as Windows reads them), then in
+// the -I folders in order; for the includes of included files too.
 class IncludeDirs : public ID3DXInclude {
 public:
     IncludeDirs(const std::string& effect, const std::vector<std::string>& dirs)
@@ -60,7 +60,7 @@ public:
                                    UINT* bytes) override {
         auto from = paths_.find(parent);
         std::string path, read;
-        if (!name || !core::FxFindInclude(name, from == paths_.end() ? effect_ : from->second, dirs_,
+        if (!name || !core::FxFindInclude(name, from == paths_.end() ? effect_ : from->second, effect_, dirs_,
                                           path, read))
             return E_FAIL;
         std::string* text = new std::string(read);

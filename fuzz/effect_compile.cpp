@@ -31,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The source rewrites run in the compile server, where a fault would only fail the
     // compile; here the fuzzer sees them.
     std::string rewritten = hlsl::RewriteLegacyHlsl(fx.hlsl);
+    hlsl::MoveCalledInitializers(rewritten);
     hlsl::RenameReservedWords(rewritten);
     hlsl::SourceNames(rewritten);
     for (const core::FxTechnique& t : fx.techniques)

@@ -195,8 +195,8 @@ bool ColourMapName(const std::string& s) {
         return false;
     };
     return Has({"diffuse", "albedo", "base", "color", "colour"}) &&
-           !Has({"normal", "bump", "height", "spec", "gloss", "env", "cube", "refl", "shadow", "depth", "curve",
-                 "ramp", "gradient", "noise", "lookup", "target"});
+           !Has({"normal", "bump", "height", "specular", "gloss", "env", "cube", "refl", "shadow", "depth",
+                 "curve", "ramp", "gradient", "noise", "lookup", "target"});
 }
 
 bool ReadMaterial(const std::string& s, BindRole& role) {

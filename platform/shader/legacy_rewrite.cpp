@@ -133,10 +133,51 @@ size_t RenamedAt(const std::string& s, size_t at) {
     return e - b;
 }
 
-// Globals written by shader code; see RewriteLegacyHlsl.
-class WrittenGlobals {
+// The tokens of a source and the lookups the rewrites below make on them.
+class TokenText {
 public:
-    explicit WrittenGlobals(const std::string& s) : s_(s), t_(Tokens(s)) {}
+    explicit TokenText(const std::string& s) : s_(s), t_(Tokens(s)) {}
+
+    const std::vector<HlslToken>& All() const { return t_; }
+
+    std::string Text(size_t i) const { return s_.substr(t_[i].begin, t_[i].end - t_[i].begin); }
+    std::string_view View(size_t i) const {
+        return std::string_view(s_).substr(t_[i].begin, t_[i].end - t_[i].begin);
+    }
+    bool Is(size_t i, const char* p) const {
+        size_t n = std::strlen(p);
+        return i < t_.size() && t_[i].end - t_[i].begin == n && s_.compare(t_[i].begin, n, p) == 0;
+    }
+    // The token closing the bracket at `i` ('(', '[' or '{'); t_.size() when it is not closed.
+    size_t Match(size_t i) const {
+        char open = s_[t_[i].begin], close = open == '(' ? ')' : open == '[' ? ']' : '}';
+        int depth = 0;
+        for (size_t j = i; j < t_.size(); ++j) {
+            if (t_[j].kind != 'p' || t_[j].end - t_[j].begin != 1) continue;
+            char c = s_[t_[j].begin];
+            if (c == open) ++depth;
+            if (c == close && --depth == 0) return j;
+        }
+        return t_.size();
+    }
+    // From `i` to the next `stop` (";" or ",") outside brackets; t_.size() when there is none.
+    size_t Skip(size_t i, const char* stop, const char* alsoStop = nullptr) const {
+        while (i < t_.size() && !Is(i, stop) && !(alsoStop && Is(i, alsoStop))) {
+            if (Is(i, "(") || Is(i, "[") || Is(i, "{")) i = Match(i);
+            if (i < t_.size()) ++i;
+        }
+        return i;
+    }
+
+protected:
+    const std::string& s_;
+    std::vector<HlslToken> t_;
+};
+
+// Globals written by shader code; see RewriteLegacyHlsl.
+class WrittenGlobals : private TokenText {
+public:
+    explicit WrittenGlobals(const std::string& s) : TokenText(s) {}
 
     std::string Rewrite() {
         ReadTopLevel();
@@ -169,35 +210,6 @@ private:
     struct Body {
         size_t params = 0, bodyOpen = 0, bodyClose = 0;   // token indices
     };
-
-    std::string Text(size_t i) const { return s_.substr(t_[i].begin, t_[i].end - t_[i].begin); }
-    std::string_view View(size_t i) const {
-        return std::string_view(s_).substr(t_[i].begin, t_[i].end - t_[i].begin);
-    }
-    bool Is(size_t i, const char* p) const {
-        size_t n = std::strlen(p);
-        return i < t_.size() && t_[i].end - t_[i].begin == n && s_.compare(t_[i].begin, n, p) == 0;
-    }
-    // The token closing the bracket at `i` ('(', '[' or '{'); t_.size() when it is not closed.
-    size_t Match(size_t i) const {
-        char open = s_[t_[i].begin], close = open == '(' ? ')' : open == '[' ? ']' : '}';
-        int depth = 0;
-        for (size_t j = i; j < t_.size(); ++j) {
-            if (t_[j].kind != 'p' || t_[j].end - t_[j].begin != 1) continue;
-            char c = s_[t_[j].begin];
-            if (c == open) ++depth;
-            if (c == close && --depth == 0) return j;
-        }
-        return t_.size();
-    }
-    // From `i` to the next `stop` (";" or ",") outside brackets; t_.size() when there is none.
-    size_t Skip(size_t i, const char* stop, const char* alsoStop = nullptr) const {
-        while (i < t_.size() && !Is(i, stop) && !(alsoStop && Is(i, alsoStop))) {
-            if (Is(i, "(") || Is(i, "[") || Is(i, "{")) i = Match(i);
-            if (i < t_.size()) ++i;
-        }
-        return i;
-    }
 
     // Global variables that may become uniforms, functions with bodies, and which parameters
     // of each function are out or inout.
@@ -332,8 +344,6 @@ private:
         return it != outParams_.end() && index < it->second.size() && it->second[index];
     }
 
-    const std::string& s_;
-    std::vector<HlslToken> t_;
     std::vector<Global> globals_;
     std::set<std::string, std::less<>> names_;   // of globals_
     std::vector<Body> functions_;
@@ -446,24 +456,13 @@ std::string RewriteLegacyHlsl(const std::string& in) {
 }
 
 std::string MoveCalledInitializers(std::string& s) {
-    const std::vector<HlslToken> t = Tokens(s);
+    if (s.find("static") == std::string::npos) return std::string();
+    const TokenText tokens(s);
+    const std::vector<HlslToken>& t = tokens.All();
     const size_t n = t.size();
-    auto Text = [&](size_t i) { return s.substr(t[i].begin, t[i].end - t[i].begin); };
-    auto Is = [&](size_t i, const char* p) {
-        size_t len = std::strlen(p);
-        return i < n && t[i].end - t[i].begin == len && s.compare(t[i].begin, len, p) == 0;
-    };
-    // The token closing the bracket at `i`; n when it is not closed.
-    auto Match = [&](size_t i) {
-        char open = s[t[i].begin], close = open == '(' ? ')' : open == '[' ? ']' : '}';
-        int depth = 0;
-        for (size_t j = i; j < n; ++j) {
-            if (t[j].kind != 'p' || t[j].end - t[j].begin != 1) continue;
-            if (s[t[j].begin] == open) ++depth;
-            if (s[t[j].begin] == close && --depth == 0) return j;
-        }
-        return n;
-    };
+    auto Text = [&](size_t i) { return tokens.Text(i); };
+    auto Is = [&](size_t i, const char* p) { return tokens.Is(i, p); };
+    auto Match = [&](size_t i) { return tokens.Match(i); };
     // Top-level statements: [begin, end) with end at the ';' or just past a function's body.
     struct Statement {
         size_t begin, end;

@@ -2,13 +2,16 @@
 // level (bench/frame/make_level.py) asks of the engine. One VBO and index buffer per object's
 // mesh, one Phong program (the level's effect written in GLSL), and per light the N draws,
 // lights after the first added with ONE/ONE blending and no depth writes, back faces culled
-// in every pass unless the scene says "cull none". No text, no markers,
-// no console, no off-screen buffer. Prints the statistics line a timed meshes run prints.
+// in every pass unless the scene says "cull none". With "one-pass", one draw per object
+// lights it with all the lights (up to 8), the same lighting per pixel, each light's share
+// clamped as its own pass would be. No text, no markers, no console, no off-screen buffer.
+// Prints the statistics line a timed meshes run prints.
 //
-//   bench_frame_minimal LEVEL_DIR SECONDS     (reads LEVEL_DIR/scene.txt)
+//   bench_frame_minimal LEVEL_DIR SECONDS [one-pass]     (reads LEVEL_DIR/scene.txt)
 #include <SDL.h>
 #include <epoxy/gl.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -170,11 +173,15 @@ void main() {
 }
 )";
 
-const char* kFragmentShader = R"(#version 330 core
+// The per-pixel lighting of one light; LIGHTS > 0 sums LIGHTS lights from arrays in one pass.
+const char* kFragmentShader = R"(
 in vec2 uv;
 in vec3 worldPos;
 in vec3 normal;
 uniform vec4 View_Pos;
+uniform sampler2D DiffuseSampler;
+out vec4 colourOut;
+#if LIGHTS == 0
 uniform vec4 LightPos;
 uniform vec4 LightColor;
 uniform float LightFalloff;
@@ -182,29 +189,45 @@ uniform float LightSpecular;
 uniform float LightSpecular_Itens;
 uniform float LightAmbient;
 uniform float Attenuation;
-uniform sampler2D DiffuseSampler;
-out vec4 colourOut;
+#define COUNT 1
+#define AT(name, i) name
+#else
+uniform vec4 LightPos[LIGHTS];
+uniform vec4 LightColor[LIGHTS];
+uniform float LightFalloff[LIGHTS];
+uniform float LightSpecular[LIGHTS];
+uniform float LightSpecular_Itens[LIGHTS];
+uniform float LightAmbient[LIGHTS];
+uniform float Attenuation[LIGHTS];
+#define COUNT LIGHTS
+#define AT(name, i) name[i]
+#endif
 void main() {
     vec3 n = normalize(normal);
-    vec3 toLight = LightPos.xyz - worldPos;
-    float distance = length(toLight);
-    vec3 l = toLight / max(distance, 0.0001);
     vec3 v = normalize(View_Pos.xyz - worldPos);
-    float fade = clamp(1.0 - distance / LightFalloff, 0.0, 1.0);
-    float strength = mix(1.0, fade, Attenuation);
-    float diffuse = clamp(dot(n, l), 0.0, 1.0);
-    vec3 r = reflect(-l, n);
-    float specular = (diffuse > 0.0) ? pow(clamp(dot(r, v), 0.0, 1.0), LightSpecular) : 0.0;
     vec4 texel = texture(DiffuseSampler, uv);
-    vec3 colour = texel.rgb * LightColor.rgb * (LightAmbient + diffuse * strength)
-                + LightColor.rgb * (specular * LightSpecular_Itens * strength);
-    colourOut = vec4(colour, texel.a);
+    vec3 sum = vec3(0.0);
+    for (int i = 0; i < COUNT; ++i) {
+        vec3 toLight = AT(LightPos, i).xyz - worldPos;
+        float distance = length(toLight);
+        vec3 l = toLight / max(distance, 0.0001);
+        float fade = clamp(1.0 - distance / AT(LightFalloff, i), 0.0, 1.0);
+        float strength = mix(1.0, fade, AT(Attenuation, i));
+        float diffuse = clamp(dot(n, l), 0.0, 1.0);
+        vec3 r = reflect(-l, n);
+        float specular = (diffuse > 0.0) ? pow(clamp(dot(r, v), 0.0, 1.0), AT(LightSpecular, i)) : 0.0;
+        vec3 colour = texel.rgb * AT(LightColor, i).rgb * (AT(LightAmbient, i) + diffuse * strength)
+                    + AT(LightColor, i).rgb * (specular * AT(LightSpecular_Itens, i) * strength);
+        sum += COUNT == 1 ? colour : clamp(colour, 0.0, 1.0);
+    }
+    colourOut = vec4(sum, texel.a);
 }
 )";
 
-GLuint Compile(GLenum type, const char* text, std::string& err) {
+GLuint Compile(GLenum type, const std::string& text, std::string& err) {
     GLuint s = glCreateShader(type);
-    glShaderSource(s, 1, &text, nullptr);
+    const char* source = text.c_str();
+    glShaderSource(s, 1, &source, nullptr);
     glCompileShader(s);
     GLint ok = 0;
     glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
@@ -261,7 +284,8 @@ int Fail(const std::string& what) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) return Fail("usage: bench_frame_minimal LEVEL_DIR SECONDS");
+    const bool onePass = argc == 4 && std::strcmp(argv[3], "one-pass") == 0;
+    if (argc != 3 && !onePass) return Fail("usage: bench_frame_minimal LEVEL_DIR SECONDS [one-pass]");
     const std::string dir = argv[1];
     double seconds = 0;
     std::string err;
@@ -294,7 +318,9 @@ int main(int argc, char** argv) {
     SDL_GL_SetSwapInterval(0);
 
     GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, err);
-    GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, kFragmentShader, err) : 0;
+    const int lights = onePass ? static_cast<int>(std::min<size_t>(scene.lights.size(), 8)) : 0;
+    GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, "#version 330 core\n#define LIGHTS " +
+                                 std::to_string(lights) + kFragmentShader, err) : 0;
     if (!fs) return Fail("shader: " + err);
     GLuint program = glCreateProgram();
     glAttachShader(program, vs);
@@ -310,6 +336,27 @@ int main(int argc, char** argv) {
                 uAmbient = U("LightAmbient"), uAttenuation = U("Attenuation");
     glUseProgram(program);
     glUniform1i(U("DiffuseSampler"), 0);
+    // Lights first .. first + count - 1 into the uniforms (arrays of count in one pass).
+    auto SetLights = [&](size_t first, int count) {
+        std::vector<float> pos, colour, falloff, specular, intensity, ambient, attenuation;
+        for (int k = 0; k < count; ++k) {
+            const Light& l = scene.lights[first + k];
+            pos.insert(pos.end(), {l.pos[0], l.pos[1], l.pos[2], 1.0f});
+            colour.insert(colour.end(), {l.colour[0], l.colour[1], l.colour[2], 1.0f});
+            falloff.push_back(l.falloff);
+            specular.push_back(l.specular);
+            intensity.push_back(l.specularIntensity);
+            ambient.push_back(l.ambient);
+            attenuation.push_back(l.attenuation);
+        }
+        glUniform4fv(uLightPos, count, pos.data());
+        glUniform4fv(uLightColour, count, colour.data());
+        glUniform1fv(uFalloff, count, falloff.data());
+        glUniform1fv(uSpecular, count, specular.data());
+        glUniform1fv(uSpecularIntensity, count, intensity.data());
+        glUniform1fv(uAmbient, count, ambient.data());
+        glUniform1fv(uAttenuation, count, attenuation.data());
+    };
 
     GLuint texture = 0;
     glGenTextures(1, &texture);
@@ -358,8 +405,7 @@ int main(int argc, char** argv) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glActiveTexture(GL_TEXTURE0);
         glBindTexture(GL_TEXTURE_2D, texture);
-        for (size_t li = 0; li < scene.lights.size(); ++li) {
-            const Light& l = scene.lights[li];
+        for (size_t li = 0; li < (onePass ? 1 : scene.lights.size()); ++li) {
             if (li == 0) {
                 glDisable(GL_BLEND);
                 glDepthMask(GL_TRUE);
@@ -369,13 +415,7 @@ int main(int argc, char** argv) {
                 glDepthMask(GL_FALSE);
             }
             glUniform4f(uView, scene.eye[0], scene.eye[1], scene.eye[2], 1.0f);
-            glUniform4f(uLightPos, l.pos[0], l.pos[1], l.pos[2], 1.0f);
-            glUniform4f(uLightColour, l.colour[0], l.colour[1], l.colour[2], 1.0f);
-            glUniform1f(uFalloff, l.falloff);
-            glUniform1f(uSpecular, l.specular);
-            glUniform1f(uSpecularIntensity, l.specularIntensity);
-            glUniform1f(uAmbient, l.ambient);
-            glUniform1f(uAttenuation, l.attenuation);
+            SetLights(li, onePass ? lights : 1);
             for (size_t i = 0; i < meshes.size(); ++i) {
                 const Mat wvp = Multiply(worlds[i], viewProjection);
                 glUniformMatrix4fv(uWvp, 1, GL_FALSE, wvp.m);   // row-major rows become columns

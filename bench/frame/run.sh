@@ -15,8 +15,11 @@
 # "default" runs both with glibc's own thresholds).
 # A level "NxL" is a grid 2.8 radii apart; "NxLd" is packed densely (3 radii apart, spheres
 # overlap on screen); "NxLo" is NxL drawn with the one-pass demo's effect, which takes up to
-# three lights in one pass, still against the minimal program's pass per light; "NxLw" is spread wide with about a tenth in view, and is compared not
-# with the minimal program but with meshes on the same level cut down to the spheres in view.
+# three lights in one pass, still against the minimal program's pass per light; "NxLp" is that
+# level against the minimal program lighting per pixel in one pass too (the same lighting, all
+# lights summed in one draw per object); "NxLw" is spread wide with about a tenth in view, and
+# is compared not with the minimal program but with meshes on the same level cut down to the
+# spheres in view.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -81,7 +84,7 @@ run_meshes() {   # LEVEL_DIR -> "mean p50 p99 cpu"
 
 run_minimal() {
     local line
-    line=$("$MINIMAL" "$1" "$SECONDS_PER_RUN" | grep '^minimal:' || true)
+    line=$("$MINIMAL" "$1" "$SECONDS_PER_RUN" ${MINIMAL_ONE_PASS:+one-pass} | grep '^minimal:' || true)
     [ -n "$line" ] || { echo "run.sh: the minimal program printed no statistics in $1" >&2; return 1; }
     echo "$line" | figures
 }
@@ -89,27 +92,29 @@ run_minimal() {
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
 
 for level in $LEVELS; do
-    kind=${level##*[0-9]}   # "", d, o or w
+    kind=${level##*[0-9]}   # "", d, o, p or w
     nl=${level%"$kind"}
     n=${nl%x*}
     l=${nl#*x}
     dir=$OUT/n${n}_l${l}${kind}
     rm -rf "$dir"
     base_label=minimal
+    [ "$kind" = p ] && base_label=minimal1p
     case "$kind" in
         "") python3 "$ROOT/bench/frame/make_level.py" "$n" "$l" "$dir" --drtool "$BUILD/tools/drtool/drtool"
             base=run_minimal; base_dir=$dir ;;
         d) python3 "$ROOT/bench/frame/make_level.py" "$n" "$l" "$dir" --spacing 3 --drtool "$BUILD/tools/drtool/drtool"
             base=run_minimal; base_dir=$dir ;;
-        o) python3 "$ROOT/bench/frame/make_level.py" "$n" "$l" "$dir" --onepass --drtool "$BUILD/tools/drtool/drtool"
+        o | p) python3 "$ROOT/bench/frame/make_level.py" "$n" "$l" "$dir" --onepass --drtool "$BUILD/tools/drtool/drtool"
             base=run_minimal; base_dir=$dir ;;
         w) base_dir=${dir}_cut
             rm -rf "$base_dir"
             python3 "$ROOT/bench/frame/make_level.py" "$n" "$l" "$dir" --wide --drtool "$BUILD/tools/drtool/drtool"
             python3 "$ROOT/bench/frame/make_level.py" "$n" "$l" "$base_dir" --wide --cut --drtool "$BUILD/tools/drtool/drtool"
             base=run_meshes; base_label="cut($(grep -c '^object' "$base_dir/scene.txt"))" ;;
-        *) echo "run.sh: level '$level' is not NxL, NxLd, NxLo or NxLw" >&2; exit 2 ;;
+        *) echo "run.sh: level '$level' is not NxL, NxLd, NxLo, NxLp or NxLw" >&2; exit 2 ;;
     esac
+    MINIMAL_ONE_PASS=$([ "$kind" = p ] && echo 1 || true)
     engine_runs=""
     base_runs=""
     for _ in $(seq "$REPEAT"); do

@@ -34,6 +34,8 @@ static void AddEffects(Korvel_Level_Watch* watch, EffectNode* node) {
         watch->Add(file).effects.push_back(node->number);
         for (const std::string& included : EffectIncludes(file))
             watch->Add(included).effects.push_back(node->number);
+        for (const std::string& texture : node->binding.watched)
+            watch->Add(texture).effects.push_back(node->number);
     }
 }
 

@@ -1,11 +1,12 @@
 // Watching the files the running level read: the level file, the object files, the meshes,
-// the textures the objects use, the effect files and every file they #include. A round of
-// looks at each file's size and modification time starts at most every 250 ms on the engine's
-// clock and is spread over frames, at most kFilesPerPass files a frame, so that no frame pays
-// for a large level at once. A change is reported once the file has looked the same in two
-// rounds in a row, so that a file caught half-written is not loaded. It reads no file while checking and makes no Direct3D
-// call; what to do about a change is the engine's business (Korvel::WatchLevel).
-// ini.txt, the cursor and the command base are read at start-up only and are not watched.
+// the textures the objects use, the effect files, every file they #include and the textures
+// they name. A round of looks at each file's size and modification time starts at most every
+// 250 ms on the engine's clock and is spread over frames, at most kFilesPerPass files a frame,
+// so that no frame pays for a large level at once. A change is reported once the file has
+// looked the same in two rounds in a row, so that a file caught half-written is not loaded. It
+// reads no file while checking and makes no Direct3D call; what to do about a change is the
+// engine's business (Korvel::WatchLevel). ini.txt, the cursor and the command base are read at
+// start-up only and are not watched.
 #pragma once
 
 #include <string>

@@ -388,12 +388,16 @@ void LoadBindingTextures(IDirect3DDevice9* device, ID3DXEffect* effect, const ch
     std::string file = effectFile ? effectFile : "";
     size_t slash = file.find_last_of("\\/");
     std::string folder = slash == std::string::npos ? std::string() : file.substr(0, slash + 1);
+    binding.watched.clear();
     for (const BoundParameter& b : binding.files) {
         std::vector<std::string> tries = {b.file, "textures\\" + b.file};
         if (!folder.empty()) tries.push_back(folder + b.file);
         IDirect3DTexture9* texture = nullptr;
-        for (const std::string& path : tries)
-            if (!texture && FAILED(D3DXCreateTextureFromFileA(device, path.c_str(), &texture))) texture = nullptr;
+        for (const std::string& path : tries) {
+            if (texture) break;
+            binding.watched.push_back(path);
+            if (FAILED(D3DXCreateTextureFromFileA(device, path.c_str(), &texture))) texture = nullptr;
+        }
         if (texture) {
             effect->SetTexture(b.handle, texture);
             texture->Release();   // the effect holds it

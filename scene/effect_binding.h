@@ -70,6 +70,7 @@ struct EffectBinding {
     std::vector<BoundParameter> perDraw;     // before Begin: transforms, camera, time, lights
     std::vector<BoundParameter> perSubset;   // before each subset: material, texture
     std::vector<BoundParameter> files;       // textures named by an annotation
+    std::vector<std::string> watched;        // every path tried for them, so edits reload the effect
     unsigned lightsUsed = 0;                 // highest light index read, plus one
     bool needsCamera = false, needsTime = false;
     // True when the effect has "ald_Phong" or "ald_Phong_alpha": drawn once per light with
@@ -87,7 +88,8 @@ void BindEffect(ID3DXEffectCompiler* compiler, EffectBinding& out);
 
 // Loads each texture an annotation names: as written, in "textures\", then next to
 // `effectFile`. One that loads is set on the effect once; one that does not is added to
-// `missing` and bound to the subset's texture where that may stand in.
+// `missing` and bound to the subset's texture where that may stand in. The paths tried, up to
+// the one that loaded, go to `binding.watched`.
 void LoadBindingTextures(IDirect3DDevice9* device, ID3DXEffect* effect, const char* effectFile,
                          EffectBinding& binding, std::vector<std::string>& missing);
 

@@ -198,6 +198,24 @@ TEST_F(ReloadTest, AnIncludedFileReloadsTheEffectsIncludingIt) {
     EXPECT_EQ(NewLines(), Lines{"_SYSTEM_ [~] Reloaded: fx\\tinted.fx"});
 }
 
+TEST_F(ReloadTest, ATextureAnEffectNamesReloadsTheEffectOnceWrittenOrEdited) {
+    MakeLevel();
+    WriteFile("fx/tinted.fx", "texture Stone < string ResourceName = \"stone.bmp\"; >;\n" +
+                                  Effect("1, 0, 0, 1"));
+    ASSERT_TRUE(StartWatching());
+    // Every path tried is watched: the texture written later is loaded.
+    EXPECT_EQ(EffectNumbered(2)->binding.watched,
+              (std::vector<std::string>{"stone.bmp", "textures\\stone.bmp", "fx\\stone.bmp"}));
+
+    WriteBmp("fx/stone.bmp", 5);
+    LetTheWatcherLook();
+    EXPECT_EQ(NewLines(), Lines{"_SYSTEM_ [~] Reloaded: fx\\tinted.fx"});
+    EXPECT_EQ(EffectNumbered(2)->binding.watched.back(), "fx\\stone.bmp");
+    WriteBmp("fx/stone.bmp", 6);
+    LetTheWatcherLook();
+    EXPECT_EQ(NewLines(), Lines{"_SYSTEM_ [~] Reloaded: fx\\tinted.fx"});
+}
+
 TEST_F(ReloadTest, AnEffectThatFailedAtStartJoinsTheListWhenFixed) {
     MakeLevel();
     WriteFile("fx/plain.fx", kBrokenEffect);

@@ -116,7 +116,7 @@ bool ReadCamera(const std::string& s, BindRole& role) {
     size_t at = 0;
     Take(s, at, {"world"});
     if (!Take(s, at, {"camera", "view", "eye"})) return false;
-    if (Take(s, at, {"position", "pos", "location", "point"}))
+    if (Take(s, at, {"position", "pos", "location", "point", "pt"}))
         role = BindRole::CameraPosition;
     else if (Take(s, at, {"direction", "dir", "vector", "forward"}))
         role = BindRole::CameraDirection;
@@ -206,6 +206,39 @@ bool ReadMaterial(const std::string& s, BindRole& role) {
         {"materialpower", BindRole::MaterialPower},       {"materialspecularpower", BindRole::MaterialPower},
     };
     return Lookup(s, kMaterials, role);
+}
+
+// A value named by a parameter without a semantic, as sample programs set theirs by name: a
+// short prefix ("g_m", "m", "mat", "g_v", "g_f"), then the words a semantic would use:
+// "g_mWorldViewProjection", "g_mInvView", "g_fTime", "g_MaterialDiffuseColor", "g_vEyePt".
+bool ReadByName(const std::string& name, BoundParameter& b, BindRole& role) {
+    static const char* const kPrefixes[] = {"", "g", "gm", "m", "mat", "gmat", "mmat", "mtx", "gmtx",
+                                            "gv", "v", "fv", "gf", "f", "u"};
+    for (const char* prefix : kPrefixes) {
+        size_t at = std::strlen(prefix);
+        if (name.compare(0, at, prefix) != 0) continue;
+        const std::string rest = name.substr(at);
+        size_t inv = 0;
+        const bool inverse = Take(rest, inv, {"inverse", "inv"});
+        BindForm form;
+        if (ReadTransform(rest.substr(inv), b.detail, form) && !(inverse && form != BindForm::Plain)) {
+            b.form = inverse ? BindForm::Inverse : form;
+            role = BindRole::Transform;
+            return true;
+        }
+        BindTime time;
+        if (ReadTime(rest, time)) {
+            b.detail = static_cast<int>(time);
+            role = BindRole::Time;
+            return true;
+        }
+        size_t colour = rest.size();
+        for (const char* word : {"color", "colour"})
+            if (rest.size() > std::strlen(word) && rest.compare(rest.size() - std::strlen(word), std::string::npos, word) == 0)
+                colour = rest.size() - std::strlen(word);
+        if (ReadMaterial(rest.substr(0, colour), role) || ReadCamera(rest, role)) return true;
+    }
+    return false;
 }
 
 // The text of the annotation of `object` whose name is `name` (case-blind), or "".
@@ -298,6 +331,36 @@ void BindBatch(ID3DXBaseEffect* effect, LightBatch& out) {
     if (!out.perPass) out = LightBatch();
 }
 
+// Adds `b` (its role and light set) when the parameter described by `d` can take the value.
+void Add(BoundParameter b, const D3DXPARAMETER_DESC& d, EffectBinding& out) {
+    const BindRole role = b.role;
+    if (!Fits(d, role)) return;
+    b.matrix = role == BindRole::Transform;
+    b.scalar = d.Class == D3DXPC_SCALAR;
+    bool perSubset = role >= BindRole::MaterialDiffuse;
+    (perSubset ? out.perSubset : out.perDraw).push_back(b);
+    if (role >= BindRole::LightPosition && role <= BindRole::LightAmbient && b.light + 1 > out.lightsUsed)
+        out.lightsUsed = b.light + 1;
+    out.needsCamera |= role == BindRole::CameraPosition || role == BindRole::CameraDirection;
+    out.needsTime |= role == BindRole::Time;
+}
+
+// An array of light values: element k gets light k, for as many lights as the binding holds.
+void BindElements(ID3DXBaseEffect* effect, const BoundParameter& array, BindRole role, UINT elements,
+                  EffectBinding& out) {
+    const unsigned n = std::min<unsigned>(elements, kBindingLights);
+    for (unsigned k = 0; k < n; ++k) {
+        BoundParameter b = array;
+        b.array = array.handle;
+        b.handle = effect->GetParameterElement(array.handle, k);
+        b.elements = k == 0 ? n : 0;
+        b.role = role;
+        b.light = k;
+        D3DXPARAMETER_DESC d;
+        if (b.handle && SUCCEEDED(effect->GetParameterDesc(b.handle, &d))) Add(b, d, out);
+    }
+}
+
 void Bind(ID3DXBaseEffect* effect, ID3DXEffect* drawable, EffectBinding& out) {
     out = EffectBinding();
     D3DXEFFECT_DESC desc;
@@ -340,24 +403,25 @@ void Bind(ID3DXBaseEffect* effect, ID3DXEffect* drawable, EffectBinding& out) {
             b.detail = static_cast<int>(time);
         } else if (semantic.empty()) {
             // Effect editors without scene lights leave the light a plain tweakable, named
-            // for what it is ("fvLightPosition", "worldLightPos"): an effect that is not the
-            // engine's gets the light drawn there.
-            if (out.engineTechniques || !ReadLightName(Plain(d.Name), role)) continue;
+            // for what it is ("fvLightPosition", "worldLightPos"), and sample programs set
+            // their values by name: an effect that is not the engine's gets them by name.
+            if (out.engineTechniques) continue;
+            std::string name = Plain(d.Name);
+            if (ReadLightName(name, role)) {
+                if (d.Elements) {   // "g_LightDir[3]": light k in element k
+                    BindElements(effect, b, role, d.Elements, out);
+                    continue;
+                }
+            } else if (!ReadByName(name, b, role)) {
+                continue;
+            }
         } else if (!ReadCamera(semantic, role) && !ReadLight(semantic, role, light) &&
                    !ReadMaterial(semantic, role)) {
             continue;
         }
         b.role = role;
         b.light = light;
-        if (!Fits(d, role)) continue;
-        b.matrix = role == BindRole::Transform;
-        b.scalar = d.Class == D3DXPC_SCALAR;
-        bool perSubset = role >= BindRole::MaterialDiffuse;
-        (perSubset ? out.perSubset : out.perDraw).push_back(b);
-        if (role >= BindRole::LightPosition && role <= BindRole::LightAmbient && light + 1 > out.lightsUsed)
-            out.lightsUsed = light + 1;
-        out.needsCamera |= role == BindRole::CameraPosition || role == BindRole::CameraDirection;
-        out.needsTime |= role == BindRole::Time;
+        Add(b, d, out);
     }
     // The subset's texture goes to a texture called the diffuse one, or, when the effect is
     // not one of the engine's (those sample stage 0 themselves), to its only texture, or else
@@ -440,7 +504,9 @@ std::string BindingText(const char* name, const BoundParameter* b) {
     if (b->role >= BindRole::MaterialDiffuse)
         return std::string("material ") + kMaterial[role - static_cast<int>(BindRole::MaterialDiffuse)];
     bool placed = b->role == BindRole::LightPosition || b->role == BindRole::LightDirection;
-    return "light " + std::to_string(b->light) + " " + kLight[role - static_cast<int>(BindRole::LightPosition)] +
+    std::string which = b->elements > 1 ? "lights 0 to " + std::to_string(b->elements - 1) + ", one an element,"
+                                        : "light " + std::to_string(b->light);
+    return which + " " + kLight[role - static_cast<int>(BindRole::LightPosition)] +
            (!placed ? "" : b->viewSpace ? " (view space)" : " (world space)");
 }
 

@@ -50,6 +50,8 @@ struct BoundParameter {
     bool matrix = false;             // SetMatrix
     bool scalar = false;             // SetFloat; else SetVector
     std::string file;                // FileTexture: the file as the annotation names it
+    D3DXHANDLE array = nullptr;      // an element's array ("g_LightDir[3]": light k in element k)
+    unsigned elements = 0;           // on element 0: how many elements are bound
 };
 
 // Several lights in one pass, offered by an effect's techniques "ald_Phong_lights" (the first

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "platform/core/file_bytes.h"
 #include "platform/core/fx_reflection.h"
@@ -85,7 +86,10 @@ public:
     D3DXHANDLE GetParameter(D3DXHANDLE h, UINT i) override { return r_.GetParameter(h, i); }
     D3DXHANDLE GetParameterByName(D3DXHANDLE h, LPCSTR name) override { return r_.GetParameterByName(h, name); }
     D3DXHANDLE GetParameterElement(D3DXHANDLE h, UINT i) override {
-        return h ? nullptr : r_.GetParameter(nullptr, i);
+        if (!h) return r_.GetParameter(nullptr, i);
+        D3DXPARAMETER_DESC d;
+        if (FAILED(r_.GetParameterDesc(h, &d)) || i >= d.Elements || !d.Name) return nullptr;
+        return elements_.insert(std::string(d.Name) + "[" + std::to_string(i) + "]").first->c_str();
     }
     D3DXHANDLE GetTechnique(UINT i) override { return r_.GetTechnique(i); }
     D3DXHANDLE GetTechniqueByName(LPCSTR name) override { return r_.GetTechniqueByName(name); }
@@ -130,6 +134,7 @@ private:
 
     std::atomic<ULONG> refs_{1};
     FxReflection r_;
+    std::set<std::string> elements_;   // element handles ("name[2]") given out
     std::vector<std::vector<std::array<std::vector<DWORD>, 2>>> functions_;
 };
 

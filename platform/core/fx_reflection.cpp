@@ -86,10 +86,24 @@ HRESULT FxReflection::GetDesc(D3DXEFFECT_DESC* d) const {
     return D3D_OK;
 }
 
+// The array parameter whose element `h` names ("LightDir[2]"), or null.
+static const FxParameter* ArrayOf(const FxFile& fx, D3DXHANDLE h) {
+    const char* open = h ? std::strrchr(h, '[') : nullptr;
+    if (!open || open == h) return nullptr;
+    char* end = nullptr;
+    unsigned long k = std::strtoul(open + 1, &end, 10);
+    if (end == open + 1 || std::strcmp(end, "]") != 0) return nullptr;
+    for (const FxParameter& p : fx.params)
+        if (p.name.size() == size_t(open - h) && p.name.compare(0, p.name.size(), h, p.name.size()) == 0)
+            return k < static_cast<unsigned long>(p.elements) ? &p : nullptr;
+    return nullptr;
+}
+
 HRESULT FxReflection::GetParameterDesc(D3DXHANDLE h, D3DXPARAMETER_DESC* d) const {
     if (!d) return D3DERR_INVALIDCALL;
     *d = D3DXPARAMETER_DESC();
-    if (const FxParameter* p = Param(h)) {
+    const FxParameter* array = Param(h) ? nullptr : ArrayOf(*fx_, h);
+    if (const FxParameter* p = array ? array : Param(h)) {
         d->Name = p->name.c_str();
         d->Semantic = p->semantic.empty() ? nullptr : p->semantic.c_str();
         d->Type = FxParameterType(p->type);
@@ -99,8 +113,8 @@ HRESULT FxReflection::GetParameterDesc(D3DXHANDLE h, D3DXPARAMETER_DESC* d) cons
         if (d->Class == D3DXPC_MATRIX_COLUMNS && p->rowMajor) d->Class = D3DXPC_MATRIX_ROWS;
         d->Rows = static_cast<UINT>(p->rows);
         d->Columns = static_cast<UINT>(p->columns);
-        d->Elements = static_cast<UINT>(p->elements);
-        d->Annotations = static_cast<UINT>(p->annotations.size());
+        d->Elements = array ? 0 : static_cast<UINT>(p->elements);   // an element: one of its type
+        d->Annotations = array ? 0 : static_cast<UINT>(p->annotations.size());
         UINT each = Numeric(d->Type) ? d->Rows * d->Columns * 4 : 4;
         d->Bytes = each * (d->Elements ? d->Elements : 1);
         return D3D_OK;

@@ -302,7 +302,7 @@ void PrintStates(ID3DXEffectCompiler* e, D3DXHANDLE pass) {
 const BoundParameter* Bound(const EffectBinding& binding, D3DXHANDLE h) {
     for (const std::vector<BoundParameter>* list : {&binding.perDraw, &binding.perSubset, &binding.files})
         for (const BoundParameter& b : *list)
-            if (b.handle == h) return &b;
+            if (b.handle == h || (b.array == h && b.elements)) return &b;
     return NULL;
 }
 

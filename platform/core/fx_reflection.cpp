@@ -65,6 +65,10 @@ D3DXPARAMETER_TYPE FxParameterType(const std::string& written) {
         {"int", D3DXPT_INT},                 {"uint", D3DXPT_INT},
         {"dword", D3DXPT_INT},               {"float", D3DXPT_FLOAT},
         {"half", D3DXPT_FLOAT},              {"double", D3DXPT_FLOAT},
+        {"matrix", D3DXPT_FLOAT},            {"vector", D3DXPT_FLOAT},   // float4x4 and float4
+        {"min16float", D3DXPT_FLOAT},        {"min10float", D3DXPT_FLOAT},
+        {"min16int", D3DXPT_INT},            {"min12int", D3DXPT_INT},
+        {"min16uint", D3DXPT_INT},
     };
     std::string t = written;
     for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

@@ -119,10 +119,8 @@ struct EffectParam {
 };
 
 bool NumericType(const std::string& type) {
-    static const char* kBases[] = {"float", "half", "double", "int", "uint", "dword", "bool"};
-    for (const char* b : kBases)
-        if (type.compare(0, std::strlen(b), b) == 0) return true;
-    return false;
+    D3DXPARAMETER_TYPE t = core::FxParameterType(type);
+    return t == D3DXPT_FLOAT || t == D3DXPT_INT || t == D3DXPT_BOOL;
 }
 
 // Render states an effect pass may assign, by their effect-file names.

@@ -144,6 +144,7 @@ TEST_F(BindingTest, SemanticsAndAnnotationsGiveTheirValues)
         {"transforms", "World", Flat(w)},
         {"transforms", "World43", Flat(w, 4, 3)},
         {"transforms", "View", Flat(v)},
+        {"transforms", "ViewMatrix", Flat(v)},
         {"transforms", "Proj", Flat(p)},
         {"transforms", "WorldView", Flat(w * v)},
         {"transforms", "ViewProj", Flat(v * p)},

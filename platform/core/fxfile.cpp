@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 
 namespace core {
 
@@ -506,9 +507,10 @@ private:
 
     bool Declaration(std::string& err) {
         size_t declStart = i_;
-        bool isStatic = false, rowMajor = false;
+        bool isStatic = false, isConst = false, rowMajor = false;
         while (At(FTok::Ident) && IsModifier(t_[i_].text)) {
             if (t_[i_].text == "static") isStatic = true;
+            if (t_[i_].text == "const") isConst = true;
             if (t_[i_].text == "row_major") rowMajor = true;
             if (t_[i_].text == "shared") Blank(t_[i_].b, t_[i_].e);  // effect pools only
             ++i_;
@@ -629,6 +631,9 @@ private:
                 if (!StateBlock(p, "state block", err)) return false;
                 Blank(b, t_[i_ - 1].e);
             }
+            // A static const number can size the arrays declared after it.
+            if (isStatic && isConst && p.paramClass == FxClass::Scalar && !p.elements && p.initialValue.size() == 1)
+                constants_[p.name] = p.initialValue[0];
             if (!isStatic) out_.params.push_back(std::move(p));
             if (IsP(",")) { ++i_; continue; }
             if (IsP(";")) { ++i_; break; }
@@ -728,6 +733,11 @@ private:
             v = Lower(t.text) == "true" ? 1.0f : 0.0f;
             return true;
         }
+        auto constant = t.k == FTok::Ident ? constants_.find(t.text) : constants_.end();
+        if (constant != constants_.end()) {
+            v = constant->second;
+            return true;
+        }
         return false;
     }
 
@@ -775,6 +785,7 @@ private:
     const std::string& src_;
     const std::vector<FTok>& t_;
     FxFile& out_;
+    std::map<std::string, float> constants_;   // static const numbers declared so far
     size_t i_ = 0;
 };
 

@@ -215,13 +215,15 @@ TEST(FxFile, ErrorsCarryTheLineNumber) {
 
 TEST(FxFile, ArraySizesAndInitialisersOfArrays) {
     FxFile f = Parse("float4 L[2 * 2] = { {1, 2, 3, 4}, float4(5, 6, 7, 8), 9, 10, 11, 12, 13, 14, 15, 16 };\n"
-                     "float W[(3)];\nfloat2x2 M[2][3];\nstatic const int n = 2; float K[n] = {1, 2};\n");
-    ASSERT_EQ(f.params.size(), 4u);
+                     "float W[(3)];\nfloat2x2 M[2][3];\nstatic const int n = 2; float K[n + 1] = {1, 2, 3};\n"
+                     "static int m = 3; float U[m];\n");
+    ASSERT_EQ(f.params.size(), 5u);
     EXPECT_EQ(f.params[0].elements, 4);
     EXPECT_EQ(f.params[0].initialValue.size(), 16u);
     EXPECT_EQ(f.params[1].elements, 3);
     EXPECT_EQ(f.params[2].elements, 2) << "the first dimension";
-    EXPECT_EQ(f.params[3].elements, 0) << "a size the reader cannot evaluate";
+    EXPECT_EQ(f.params[3].elements, 3) << "a static const number";
+    EXPECT_EQ(f.params[4].elements, 0) << "a size the reader cannot evaluate";
     EXPECT_EQ(Fails("float4 L[2] = { {1, 2, 3, 4} };\n"),
               "line 1: cannot implicitly convert from 4 initial values to 'float4[2]' ('L')");
     EXPECT_EQ(Fails("\nfloat W[3] = {1, 2, 3, 4};").substr(0, 7), "line 2:");

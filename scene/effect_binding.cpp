@@ -209,11 +209,11 @@ bool ReadMaterial(const std::string& s, BindRole& role) {
 }
 
 // A value named by a parameter without a semantic, as sample programs set theirs by name: a
-// short prefix ("g_m", "m", "mat", "g_v", "g_f"), then the words a semantic would use:
+// short prefix ("g_m", "m", "mat", "g_v", "g_f", "x"), then the words a semantic would use:
 // "g_mWorldViewProjection", "g_mInvView", "g_fTime", "g_MaterialDiffuseColor", "g_vEyePt".
 bool ReadByName(const std::string& name, BoundParameter& b, BindRole& role) {
     static const char* const kPrefixes[] = {"", "g", "gm", "m", "mat", "gmat", "mmat", "mtx", "gmtx",
-                                            "gv", "v", "fv", "gf", "f", "u"};
+                                            "gv", "v", "fv", "gf", "f", "u", "x"};
     for (const char* prefix : kPrefixes) {
         size_t at = std::strlen(prefix);
         if (name.compare(0, at, prefix) != 0) continue;

@@ -290,6 +290,22 @@ bool ReadLightObject(const std::string& object, const std::string& semantic, Bin
     return ReadLightValue(semantic, s, role) && s == semantic.size() && light < kBindingLights;
 }
 
+// Values of a parameter annotated with the camera or the geometry drawn, as some effect
+// players name them: Object = "Camera" with POSITION or DIRECTION, Object = "Geometry" with
+// DIFFUSE, AMBIENT, SPECULAR, EMISSIVE or SPECULARPOWER (the subset's material).
+bool ReadSceneObject(const std::string& object, const std::string& semantic, BindRole& role) {
+    static const std::pair<const char*, BindRole> kCamera[] = {
+        {"position", BindRole::CameraPosition}, {"direction", BindRole::CameraDirection}};
+    static const std::pair<const char*, BindRole> kGeometry[] = {
+        {"diffuse", BindRole::MaterialDiffuse},   {"ambient", BindRole::MaterialAmbient},
+        {"specular", BindRole::MaterialSpecular}, {"emissive", BindRole::MaterialEmissive},
+        {"specularpower", BindRole::MaterialPower}, {"power", BindRole::MaterialPower}};
+    std::string o = Plain(object.c_str());
+    if (o == "camera") return Lookup(semantic, kCamera, role);
+    if (o == "geometry") return Lookup(semantic, kGeometry, role);
+    return false;
+}
+
 }  // namespace
 
 namespace {
@@ -384,7 +400,8 @@ void Bind(ID3DXBaseEffect* effect, ID3DXEffect* drawable, EffectBinding& out) {
         if (IsFlatTexture(d.Type) && !d.Elements) {
             b.file = AnnotationText(effect, h, d.Annotations, {"resourcename", "name", "file", "filename"});
             b.role = b.file.empty() ? BindRole::SubsetTexture : BindRole::FileTexture;
-            b.subsetFallback = semantic == "diffuse" || semantic == "diffusemap" || semantic == "diffusetexture";
+            b.subsetFallback = semantic == "diffuse" || semantic == "diffusemap" || semantic == "diffusetexture" ||
+                               semantic == "materialtexture";
             b.detail = semantic.empty() && ColourMapName(Plain(d.Name));   // a colour map by its name
             (b.file.empty() ? textures : out.files).push_back(b);
             continue;
@@ -394,7 +411,8 @@ void Bind(ID3DXBaseEffect* effect, ID3DXEffect* drawable, EffectBinding& out) {
         BindRole role;
         unsigned light = 0;
         if (!object.empty()) {
-            if (!ReadLightObject(object, semantic, role, light)) continue;
+            if (!ReadSceneObject(object, semantic, role) && !ReadLightObject(object, semantic, role, light))
+                continue;
             b.viewSpace = Plain(AnnotationText(effect, h, d.Annotations, {"space"}).c_str()) == "view";
         } else if (ReadTransform(semantic, b.detail, b.form)) {
             role = BindRole::Transform;

@@ -154,8 +154,8 @@ TEST_F(FxtoolCli, InfoListsParametersTechniquesPassStatesAndSamplerRegisters) {
     for (const char* line : kLines) EXPECT_NE(out_.find(line), std::string::npos) << line << "\n" << out_;
 }
 
-// Without a diffuse semantic, the texture named as the colour map stands in for it: the
-// first such, and none named for another map too.
+// Without a diffuse (or material texture) semantic, the texture named as the colour map
+// stands in for it: the first such, and none named for another map too.
 TEST_F(FxtoolCli, InfoGivesTheSubsetsTextureToTheColourMapByName) {
     struct Case {
         const char* first;    // texture declarations: name, then semantic and annotations
@@ -166,6 +166,7 @@ TEST_F(FxtoolCli, InfoGivesTheSubsetsTextureToTheColourMapByName) {
          "diffuseMap_Tex < string ResourceName = \"d.tga\"; >", "diffuseMap_Tex"},
         {"gColorTexture : DIFFUSE", "baseMap", "gColorTexture"},
         {"normalBaseMap", "gColorCurveTex", ""},
+        {"normalMap", "ObjectTexture : MATERIALTEXTURE", "ObjectTexture"},
     };
     for (const Case& c : kCases) {
         std::string names[2] = {c.first, c.second};

@@ -171,6 +171,8 @@ TEST_F(BindingTest, SemanticsAndAnnotationsGiveTheirValues)
         {"light_objects", "SecondPos", {-40, 5, 6, 1}},
         {"light_objects", "LampView", {lampInView.x, lampInView.y, lampInView.z}},
         {"light_objects", "Unbound", {9, 9, 9, 9}},
+        {"light_objects", "CameraPos", {1, 2, -50}},
+        {"light_objects", "GeometryDiffuse", diffuse},
         {"light_semantics", "LightPosition", {10, 20, -30, 1}},
         {"light_semantics", "LightDir0", Unit(0, -20, 30)},
         {"light_semantics", "Colour1", {0.2f, 0.4f, 0.6f, 1}},

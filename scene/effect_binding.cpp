@@ -72,6 +72,9 @@ bool ReadTransform(const std::string& s, int& factors, BindForm& form) {
         return true;
     }
     if (Take(s, at, {"world", "model", "object"})) factors |= kWorld;
+    size_t to = at;   // "ObjectToView": from one space to the next
+    if (factors && Take(s, to, {"to"}) && (s.compare(to, 4, "view") == 0 || s.compare(to, 6, "camera") == 0))
+        at = to;
     if (Take(s, at, {"view", "camera"})) factors |= kView;
     if (Take(s, at, {"projection", "proj"})) factors |= kProjection;
     if (!factors || factors == (kWorld | kProjection)) return false;
@@ -167,8 +170,9 @@ bool ReadLight(const std::string& s, BindRole& role, unsigned& light) {
 }
 
 // A light's position, direction or colour named by a parameter without a semantic: a short
-// prefix ("g", "fv", "world"), "light", then the value, perhaps numbered ("Light0Pos").
-bool ReadLightName(const std::string& s, BindRole& role) {
+// prefix ("g", "fv", "world"), "light", then the value, perhaps numbered ("Light0Pos"); "View"
+// after a position or direction asks for it in view space ("g_vLightPosView").
+bool ReadLightName(const std::string& s, BindRole& role, bool& view) {
     size_t at = s.find("light");
     if (at == std::string::npos || at > 6) return false;
     at += 5;
@@ -183,6 +187,7 @@ bool ReadLightName(const std::string& s, BindRole& role) {
     else
         return false;
     ReadNumber(s, at, n);
+    view = role != BindRole::LightColor && Take(s, at, {"viewspace", "view"});
     return at == s.size() && n == 0;
 }
 
@@ -425,7 +430,7 @@ void Bind(ID3DXBaseEffect* effect, ID3DXEffect* drawable, EffectBinding& out) {
             // their values by name: an effect that is not the engine's gets them by name.
             if (out.engineTechniques) continue;
             std::string name = Plain(d.Name);
-            if (ReadLightName(name, role)) {
+            if (ReadLightName(name, role, b.viewSpace)) {
                 if (d.Elements) {   // "g_LightDir[3]": light k in element k
                     BindElements(effect, b, role, d.Elements, out);
                     continue;

@@ -1,6 +1,6 @@
 // Lights named by their semantics alone, numbered or not; light 3 is not in the level and
 // keeps its initial value. A tweakable without a semantic named for the light's position, and
-// an array named for lights' colours, light k in element k.
+// an array named for lights' colours, light k in element k, and a position named for view space.
 float4x4 Wvp : WORLDVIEWPROJECTION;
 float4 LightPosition : LIGHTPOSITION;
 float3 LightDir0 : LightDirection0;
@@ -9,8 +9,9 @@ float4 Light1Pos : Light1Position;
 float4 Colour3 : LIGHTCOLOR3 = {5, 5, 5, 5};
 float4 fvLightPosition = {3, 3, 3, 3};
 float4 g_LightDiffuse[2];
+float3 g_vLightPosView;
 
 float4 VS(float4 p : POSITION) : POSITION { return mul(p, Wvp); }
-float4 PS() : COLOR { return LightPosition + float4(LightDir0, 0) + Colour1 + Light1Pos + Colour3 + fvLightPosition + g_LightDiffuse[0] + g_LightDiffuse[1]; }
+float4 PS() : COLOR { return LightPosition + float4(LightDir0, 0) + Colour1 + Light1Pos + Colour3 + fvLightPosition + g_LightDiffuse[0] + g_LightDiffuse[1] + float4(g_vLightPosView, 0); }
 
 technique Main { pass P0 { VertexShader = compile vs_2_0 VS(); PixelShader = compile ps_2_0 PS(); } }

@@ -17,6 +17,7 @@ float4x4 WvpT : WorldViewProjectionTranspose;
 float4x4 matWorld : WORLD;
 float4x4 g_mWorldViewProjection;
 float4x4 g_mInvView;
+float4x4 g_mObjectToView;
 float4x4 g_mLightViewProj = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
 
 float4 VS(float4 p : POSITION) : POSITION
@@ -24,7 +25,7 @@ float4 VS(float4 p : POSITION) : POSITION
     float4 w = mul(p, World) + float4(mul(p, World43), 0) + mul(p, matWorld);
     float4 v = mul(w, View) + mul(w, ViewMatrix) + mul(p, WorldView) + mul(w, ViewI) + mul(p, WorldIT) + mul(p, WorldInvTrans);
     return mul(v, Proj) + mul(w, ViewProj) + mul(p, Wvp) + mul(p, WvpT) + mul(p, g_mWorldViewProjection) +
-           mul(w, g_mInvView) + mul(p, g_mLightViewProj);
+           mul(w, g_mInvView) + mul(p, g_mLightViewProj) + mul(p, g_mObjectToView);
 }
 float4 PS() : COLOR { return 1; }
 

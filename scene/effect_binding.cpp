@@ -118,7 +118,7 @@ bool ReadTime(const std::string& s, BindTime& kind) {
 bool ReadCamera(const std::string& s, BindRole& role) {
     size_t at = 0;
     Take(s, at, {"world"});
-    if (!Take(s, at, {"camera", "view", "eye"})) return false;
+    if (!Take(s, at, {"camera", "cam", "view", "eye"})) return false;
     if (Take(s, at, {"position", "pos", "location", "point", "pt"}))
         role = BindRole::CameraPosition;
     else if (Take(s, at, {"direction", "dir", "vector", "forward"}))
@@ -171,10 +171,15 @@ bool ReadLight(const std::string& s, BindRole& role, unsigned& light) {
 
 // A light's position, direction or colour named by a parameter without a semantic: a short
 // prefix ("g", "fv", "world"), "light", then the value, perhaps numbered ("Light0Pos"); "View"
-// after a position or direction asks for it in view space ("g_vLightPosView").
+// after a position or direction asks for it in view space ("g_vLightPosView"). Tutorials name
+// the light by its part: "DiffuseLightDirection", "AmbientLightColor" (the ambient colour).
 bool ReadLightName(const std::string& s, BindRole& role, bool& view) {
     size_t at = s.find("light");
-    if (at == std::string::npos || at > 6) return false;
+    if (at == std::string::npos || at > 8) return false;
+    const std::string prefix = s.substr(0, at);
+    const bool ambient = prefix.find("ambient") != std::string::npos;
+    const bool specular = prefix.find("specular") != std::string::npos;
+    if (at > 6 && !ambient && !specular && prefix.find("diffuse") == std::string::npos) return false;
     at += 5;
     unsigned n = 0;
     ReadNumber(s, at, n);
@@ -183,11 +188,12 @@ bool ReadLightName(const std::string& s, BindRole& role, bool& view) {
     else if (Take(s, at, {"direction", "dir"}))
         role = BindRole::LightDirection;
     else if (Take(s, at, {"color", "colour", "diffuse"}))
-        role = BindRole::LightColor;
+        role = ambient ? BindRole::LightAmbient : specular ? BindRole::LightSpecular : BindRole::LightColor;
     else
         return false;
     ReadNumber(s, at, n);
-    view = role != BindRole::LightColor && Take(s, at, {"viewspace", "view"});
+    view = (role == BindRole::LightPosition || role == BindRole::LightDirection) &&
+           Take(s, at, {"viewspace", "view"});
     return at == s.size() && n == 0;
 }
 

@@ -336,26 +336,30 @@ int main(int argc, char** argv) {
                 uAmbient = U("LightAmbient"), uAttenuation = U("Attenuation");
     glUseProgram(program);
     glUniform1i(U("DiffuseSampler"), 0);
-    // Lights first .. first + count - 1 into the uniforms (arrays of count in one pass).
+    // Lights first .. first + count - 1 into the uniforms (arrays of count in one pass), from
+    // the stack: the yardstick allocates nothing a frame.
     auto SetLights = [&](size_t first, int count) {
-        std::vector<float> pos, colour, falloff, specular, intensity, ambient, attenuation;
+        float pos[8][4], colour[8][4], falloff[8], specular[8], intensity[8], ambient[8], attenuation[8];
         for (int k = 0; k < count; ++k) {
             const Light& l = scene.lights[first + k];
-            pos.insert(pos.end(), {l.pos[0], l.pos[1], l.pos[2], 1.0f});
-            colour.insert(colour.end(), {l.colour[0], l.colour[1], l.colour[2], 1.0f});
-            falloff.push_back(l.falloff);
-            specular.push_back(l.specular);
-            intensity.push_back(l.specularIntensity);
-            ambient.push_back(l.ambient);
-            attenuation.push_back(l.attenuation);
+            for (int c = 0; c < 3; ++c) {
+                pos[k][c] = l.pos[c];
+                colour[k][c] = l.colour[c];
+            }
+            pos[k][3] = colour[k][3] = 1.0f;
+            falloff[k] = l.falloff;
+            specular[k] = l.specular;
+            intensity[k] = l.specularIntensity;
+            ambient[k] = l.ambient;
+            attenuation[k] = l.attenuation;
         }
-        glUniform4fv(uLightPos, count, pos.data());
-        glUniform4fv(uLightColour, count, colour.data());
-        glUniform1fv(uFalloff, count, falloff.data());
-        glUniform1fv(uSpecular, count, specular.data());
-        glUniform1fv(uSpecularIntensity, count, intensity.data());
-        glUniform1fv(uAmbient, count, ambient.data());
-        glUniform1fv(uAttenuation, count, attenuation.data());
+        glUniform4fv(uLightPos, count, pos[0]);
+        glUniform4fv(uLightColour, count, colour[0]);
+        glUniform1fv(uFalloff, count, falloff);
+        glUniform1fv(uSpecular, count, specular);
+        glUniform1fv(uSpecularIntensity, count, intensity);
+        glUniform1fv(uAmbient, count, ambient);
+        glUniform1fv(uAttenuation, count, attenuation);
     };
 
     GLuint texture = 0;

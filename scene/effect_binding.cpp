@@ -243,11 +243,13 @@ bool ReadByName(const std::string& name, BoundParameter& b, BindRole& role) {
             role = BindRole::Time;
             return true;
         }
-        size_t colour = rest.size();
-        for (const char* word : {"color", "colour"})
-            if (rest.size() > std::strlen(word) && rest.compare(rest.size() - std::strlen(word), std::string::npos, word) == 0)
-                colour = rest.size() - std::strlen(word);
-        if (ReadMaterial(rest.substr(0, colour), role) || ReadCamera(rest, role)) return true;
+        std::string material = rest;   // "materialdiffusecolor" reads as "materialdiffuse"
+        for (const char* word : {"colour", "color"}) {
+            size_t n = std::strlen(word);
+            if (material.size() > n && material.compare(material.size() - n, n, word) == 0)
+                material.resize(material.size() - n);
+        }
+        if (ReadMaterial(material, role) || ReadCamera(rest, role)) return true;
     }
     return false;
 }

@@ -106,8 +106,10 @@ static const FxParameter* ArrayOf(const FxFile& fx, D3DXHANDLE h) {
 HRESULT FxReflection::GetParameterDesc(D3DXHANDLE h, D3DXPARAMETER_DESC* d) const {
     if (!d) return D3DERR_INVALIDCALL;
     *d = D3DXPARAMETER_DESC();
-    const FxParameter* array = Param(h) ? nullptr : ArrayOf(*fx_, h);
-    if (const FxParameter* p = array ? array : Param(h)) {
+    const FxParameter* p = Param(h);
+    const FxParameter* array = p ? nullptr : ArrayOf(*fx_, h);
+    if (array) p = array;
+    if (p) {
         d->Name = p->name.c_str();
         d->Semantic = p->semantic.empty() ? nullptr : p->semantic.c_str();
         d->Type = FxParameterType(p->type);

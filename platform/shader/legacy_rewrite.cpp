@@ -518,11 +518,7 @@ std::string MoveCalledInitializers(std::string& s) {
             std::string name = Text(j++);
             while (Is(j, "[")) j = Match(j) + 1;
             if (Is(j, ":")) j += 2;   // a semantic
-            size_t end = j;
-            while (end < st.end && !Is(end, ",")) {
-                if (Is(end, "(") || Is(end, "[") || Is(end, "{")) end = Match(end);
-                if (end < st.end) ++end;
-            }
+            size_t end = std::min(tokens.Skip(j, ",", ";"), st.end);
             if (Is(j, "=") && j + 1 < end && !Is(j + 1, "{")) {
                 bool calls = false;
                 for (size_t k = j + 1; k < end && !calls; ++k)

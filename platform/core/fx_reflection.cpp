@@ -61,20 +61,18 @@ D3DXPARAMETER_TYPE FxParameterType(const std::string& written) {
         {"sampler1d", D3DXPT_SAMPLER1D},     {"sampler2d", D3DXPT_SAMPLER2D},
         {"sampler3d", D3DXPT_SAMPLER3D},     {"samplercube", D3DXPT_SAMPLERCUBE},
         {"sampler", D3DXPT_SAMPLER},         {"vertexshader", D3DXPT_VERTEXSHADER},
-        {"pixelshader", D3DXPT_PIXELSHADER}, {"bool", D3DXPT_BOOL},
-        {"int", D3DXPT_INT},                 {"uint", D3DXPT_INT},
-        {"dword", D3DXPT_INT},               {"float", D3DXPT_FLOAT},
-        {"half", D3DXPT_FLOAT},              {"double", D3DXPT_FLOAT},
-        {"matrix", D3DXPT_FLOAT},            {"vector", D3DXPT_FLOAT},   // float4x4 and float4
-        {"min16float", D3DXPT_FLOAT},        {"min10float", D3DXPT_FLOAT},
-        {"min16int", D3DXPT_INT},            {"min12int", D3DXPT_INT},
-        {"min16uint", D3DXPT_INT},
+        {"pixelshader", D3DXPT_PIXELSHADER},
     };
     std::string t = written;
     for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     for (const auto& k : kTypes)
         if (t.compare(0, std::strlen(k.first), k.first) == 0) return k.second;
-    return D3DXPT_VOID;
+    switch (FxNumericBase(written)) {
+        case FxBase::Bool: return D3DXPT_BOOL;
+        case FxBase::Int: return D3DXPT_INT;
+        case FxBase::Float: return D3DXPT_FLOAT;
+        default: return D3DXPT_VOID;
+    }
 }
 
 FxReflection::FxReflection(std::shared_ptr<const FxFile> fx) : fx_(std::move(fx)) {

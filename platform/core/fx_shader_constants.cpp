@@ -55,10 +55,7 @@ bool Kind(const std::string& name, bool& vertex, char& file, int& maxRegisters) 
 bool Numeric(const FxParameter& p) {
     if (p.paramClass != FxClass::Scalar && p.paramClass != FxClass::Vector && p.paramClass != FxClass::Matrix)
         return false;
-    std::string t = Lower(p.type);
-    for (const char* b : {"float", "half", "double", "int", "uint", "dword", "bool", "matrix", "vector", "min16", "min10", "min12"})
-        if (t.compare(0, std::string(b).size(), b) == 0) return true;
-    return false;
+    return FxNumericBase(p.type) != FxBase::None;
 }
 
 // Numbers written out: braces, commas, constructors (float4(...)), true and false around them.

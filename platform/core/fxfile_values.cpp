@@ -1,9 +1,26 @@
 #include "platform/core/fxfile_values.h"
 
+#include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace core {
+
+FxBase FxNumericBase(const std::string& type) {
+    static const std::pair<const char*, FxBase> kBases[] = {
+        {"bool", FxBase::Bool},         {"int", FxBase::Int},           {"uint", FxBase::Int},
+        {"dword", FxBase::Int},         {"min16int", FxBase::Int},      {"min12int", FxBase::Int},
+        {"min16uint", FxBase::Int},     {"float", FxBase::Float},       {"half", FxBase::Float},
+        {"double", FxBase::Float},      {"min16float", FxBase::Float},  {"min10float", FxBase::Float},
+        {"matrix", FxBase::Float},      {"vector", FxBase::Float},   // float4x4 and float4
+    };
+    std::string t = type;
+    for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const auto& b : kBases)
+        if (t.compare(0, std::strlen(b.first), b.first) == 0) return b.second;
+    return FxBase::None;
+}
 
 bool FxSplitHandle(const char* handle, std::string& name, int& element) {
     element = -1;

@@ -20,6 +20,11 @@ struct FxShape {
     bool Numeric() const { return cls == FxClass::Scalar || cls == FxClass::Vector || cls == FxClass::Matrix; }
 };
 
+// The numbers a type as written holds ("float4x4", "matrix", "min16int", "DWORD"), as D3DX
+// describes them: None for textures, samplers, strings, shaders and structs.
+enum class FxBase { None, Bool, Int, Float };
+FxBase FxNumericBase(const std::string& type);
+
 // "name" or "name[i]": the parameter's name and the element, -1 when none. False for text
 // after the name that is not one [decimal number].
 bool FxSplitHandle(const char* handle, std::string& name, int& element);

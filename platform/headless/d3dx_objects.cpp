@@ -118,10 +118,7 @@ struct EffectParam {
     }
 };
 
-bool NumericType(const std::string& type) {
-    D3DXPARAMETER_TYPE t = core::FxParameterType(type);
-    return t == D3DXPT_FLOAT || t == D3DXPT_INT || t == D3DXPT_BOOL;
-}
+bool NumericType(const std::string& type) { return core::FxNumericBase(type) != core::FxBase::None; }
 
 // Render states an effect pass may assign, by their effect-file names.
 struct StateName {

@@ -24,14 +24,12 @@ std::string Lower(std::string s) {
 }
 
 HlslBase BaseOfType(const std::string& type) {
-    std::string t = Lower(type);
-    if (t.compare(0, 4, "bool") == 0) return HlslBase::Bool;
-    if (t.compare(0, 3, "int") == 0 || t.compare(0, 4, "uint") == 0 || t == "dword")
-        return HlslBase::Int;
-    if (t.compare(0, 5, "float") == 0 || t.compare(0, 4, "half") == 0 ||
-        t.compare(0, 6, "double") == 0 || t == "matrix" || t == "vector")
-        return HlslBase::Float;
-    return HlslBase::Other;
+    switch (core::FxNumericBase(type)) {
+        case core::FxBase::Bool: return HlslBase::Bool;
+        case core::FxBase::Int: return HlslBase::Int;
+        case core::FxBase::Float: return HlslBase::Float;
+        default: return HlslBase::Other;
+    }
 }
 
 // The pixel stage with its alpha test switched on ("" when it has none).
